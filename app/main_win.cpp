@@ -1,0 +1,6 @@
+// Placeholder entry point until the main window lands.
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return 0;
+}

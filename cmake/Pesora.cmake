@@ -1,0 +1,114 @@
+# Helpers shared by the subsystems' CMakeLists.
+
+function(pesora_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /permissive- /utf-8)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+  endif()
+endfunction()
+
+function(pesora_sanitize target)
+  target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                           -fno-sanitize-recover=undefined)
+  target_link_options(${target} PUBLIC -fsanitize=address,undefined)
+endfunction()
+
+# ASLR with high-entropy addresses, DEP, and no runtime DLLs beyond the ones Windows ships.
+function(pesora_harden target)
+  if(MINGW)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
+                        -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat
+                        -Wl,--image-base,0x140000000)
+  elseif(MSVC)
+    target_link_options(${target} PRIVATE /DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT)
+  endif()
+endfunction()
+
+# Portable sources: never include <windows.h>; built into the core on every platform.
+function(pesora_core_sources)
+  list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+  target_sources(pesora_core PRIVATE ${ARGN})
+  if(TARGET pesora_core_san)
+    target_sources(pesora_core_san PRIVATE ${ARGN})
+  endif()
+endfunction()
+
+# Win32 rim: files named *_win.cpp and resource scripts, built into Pesora.exe only.
+function(pesora_win_sources)
+  if(TARGET Pesora)
+    list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+    target_sources(Pesora PRIVATE ${ARGN})
+  endif()
+endfunction()
+
+function(pesora_win_libraries)
+  if(TARGET Pesora)
+    target_link_libraries(Pesora PRIVATE ${ARGN})
+  endif()
+endfunction()
+
+macro(pesora_find_gtest)
+  find_package(GTest QUIET)
+  if(NOT GTest_FOUND AND EXISTS /usr/src/googletest/CMakeLists.txt)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    if(NOT TARGET GTest::gtest_main)
+      add_library(GTest::gtest_main ALIAS gtest_main)
+    endif()
+    set(GTest_FOUND TRUE)
+  endif()
+endmacro()
+
+# pesora_add_test(name file...): one GoogleTest program of native unit tests, linked with the
+# core; on Linux the same program is built again against the sanitised core as name_san.
+function(pesora_add_test name)
+  if(NOT PESORA_TESTS OR NOT GTest_FOUND)
+    return()
+  endif()
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    return() # the cross build runs end-to-end programs, not the unit tests
+  endif()
+  list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE pesora_core GTest::gtest_main)
+  pesora_warnings(${name})
+  add_test(NAME ${name} COMMAND ${name})
+  if(TARGET pesora_core_san)
+    add_executable(${name}_san ${ARGN})
+    target_link_libraries(${name}_san PRIVATE pesora_core_san GTest::gtest_main)
+    pesora_warnings(${name}_san)
+    pesora_sanitize(${name}_san)
+    add_test(NAME ${name}_san COMMAND ${name}_san)
+    set_tests_properties(${name}_san PROPERTIES
+      ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1")
+  endif()
+endfunction()
+
+# pesora_add_fuzzer(name file...): a libFuzzer target over the portable core (clang only).
+function(pesora_add_fuzzer name)
+  if(NOT PESORA_FUZZ)
+    return()
+  endif()
+  list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE pesora_core_san)
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+endfunction()
+
+# pesora_add_e2e(name file...): an end-to-end test program. In the Windows cross build it is
+# compiled with mingw against the harness; in the Linux build it becomes a CTest entry that
+# runs the program under Wine on the bench (cmake/WineBench.cmake).
+function(pesora_add_e2e name)
+  if(WIN32 AND MINGW)
+    list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE pesora_e2e_harness)
+    pesora_warnings(${name})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-bin)
+  elseif(NOT WIN32 AND PESORA_WINE AND PESORA_TESTS)
+    set_property(GLOBAL APPEND PROPERTY PESORA_E2E_TESTS ${name})
+  endif()
+endfunction()

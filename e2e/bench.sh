@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The Wine test bench: its own Xvfb display and its own Wine prefix under $BENCH_DIR, so that
+# nothing of the user's own prefix or display is touched.
+#   bench.sh start        start Xvfb, create the prefix, keep the Wine session alive,
+#                         install the virtual scale when it has been built
+#   bench.sh run PROG...  run a program of $PESORA_WIN_DIR/e2e-bin (or a path) under Wine
+#   bench.sh env          print the bench's environment as shell assignments
+#   bench.sh stop         end the Wine session of this prefix and this bench's Xvfb
+set -u
+: "${BENCH_DIR:?BENCH_DIR must name the bench folder}"
+: "${PESORA_WIN_DIR:?PESORA_WIN_DIR must name the Windows build folder}"
+envfile=$BENCH_DIR/env
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$BENCH_DIR/prefix
+export WINEARCH=win64
+
+log() { printf 'bench: %s\n' "$*" >&2; }
+
+free_display() {
+  local n
+  for n in $(seq 91 199); do
+    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] || { echo "$n"; return 0; }
+  done
+  return 1
+}
+
+start() {
+  stop >/dev/null 2>&1
+  mkdir -p "$BENCH_DIR"
+  local n; n=$(free_display) || { log "no free X display"; exit 1; }
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$BENCH_DIR/xvfb.log" 2>&1 &
+  echo $! >"$BENCH_DIR/xvfb.pid"
+  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  export DISPLAY=":$n"
+  printf 'export DISPLAY=%q\n' "$DISPLAY" >"$envfile"
+  rm -rf "$WINEPREFIX"
+  local t0=$SECONDS
+  wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1 </dev/null
+  wineserver -w
+  # Keep the session (and the devices Wine's services hold) alive for the whole run.
+  wineserver -p >/dev/null 2>&1 </dev/null
+  wine cmd /c exit 0 >"$BENCH_DIR/warmup.log" 2>&1 </dev/null
+  log "prefix ready in $((SECONDS - t0)) s on display $DISPLAY"
+  local vs=$PESORA_WIN_DIR/vscale/vscale.exe
+  if [ -x "$vs" ] || [ -f "$vs" ]; then
+    wine "$vs" install >"$BENCH_DIR/vscale-install.log" 2>&1 </dev/null
+    local rc=$?
+    cat "$BENCH_DIR/vscale-install.log" >&2
+    [ $rc -eq 0 ] || { log "virtual scale install failed ($rc)"; exit 1; }
+  fi
+}
+
+run() {
+  [ -f "$envfile" ] || { log "bench not started"; exit 1; }
+  . "$envfile"
+  local prog=$1; shift
+  [ -f "$prog" ] || prog=$PESORA_WIN_DIR/e2e-bin/$prog
+  local out; out=$(mktemp "$BENCH_DIR/run.XXXXXX")
+  # Wine's first command of a session hands its stdout to its services: always a file.
+  wine "$prog" "$@" >"$out" 2>&1 </dev/null
+  local rc=$?
+  tr -d '\r' <"$out"
+  rm -f "$out"
+  return $rc
+}
+
+stop() {
+  if [ -d "$WINEPREFIX" ]; then wineserver -k >/dev/null 2>&1; fi
+  if [ -f "$BENCH_DIR/xvfb.pid" ]; then
+    kill "$(cat "$BENCH_DIR/xvfb.pid")" 2>/dev/null
+    rm -f "$BENCH_DIR/xvfb.pid"
+  fi
+  rm -f "$envfile"
+  return 0
+}
+
+cmd=${1:-}; shift || true
+case $cmd in
+  start) start ;;
+  run) run "$@" ;;
+  env) cat "$envfile"; printf 'export WINEPREFIX=%q WINEDEBUG=%q WINEDLLOVERRIDES=%q\n' "$WINEPREFIX" "$WINEDEBUG" "$WINEDLLOVERRIDES" ;;
+  stop) stop ;;
+  *) echo "usage: bench.sh start|run PROG [ARGS]|env|stop" >&2; exit 2 ;;
+esac

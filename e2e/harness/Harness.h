@@ -1,0 +1,2 @@
+#pragma once
+// Placeholder; the harness lands with the foundation.
