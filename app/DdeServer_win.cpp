@@ -1,0 +1,149 @@
+#include "app/DdeServer_win.h"
+
+#include <cstring>
+
+#include "app/DdeLink.h"
+#include "app/Handles_win.h"
+
+namespace app {
+
+namespace {
+// DDEML hands its callback no context, and one process serves one topic: one server at most.
+DdeServer* g_server = nullptr;
+} // namespace
+
+bool DdeServer::Start(const std::string& topic, TextSource source) {
+    Stop();
+    _source = std::move(source);
+    const DWORD flags = APPCLASS_STANDARD | CBF_FAIL_EXECUTES | CBF_FAIL_POKES | CBF_SKIP_REGISTRATIONS |
+                        CBF_SKIP_UNREGISTRATIONS | CBF_SKIP_CONNECT_CONFIRMS | CBF_SKIP_DISCONNECTS;
+    if (::DdeInitializeA(&_instance, &DdeServer::Callback, flags, 0) != DMLERR_NO_ERROR) {
+        _instance = 0;
+        return false;
+    }
+    g_server = this;
+    _service = ::DdeCreateStringHandleA(_instance, std::string(kDdeApplication).c_str(), CP_WINANSI);
+    _topic = ::DdeCreateStringHandleA(_instance, topic.c_str(), CP_WINANSI);
+    _item = ::DdeCreateStringHandleA(_instance, std::string(kDdeItem).c_str(), CP_WINANSI);
+    if (_service == nullptr || _topic == nullptr || _item == nullptr ||
+        ::DdeNameService(_instance, _service, nullptr, DNS_REGISTER) == nullptr) {
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+void DdeServer::Stop() {
+    if (_instance == 0) {
+        return;
+    }
+    if (_service != nullptr) {
+        (void)::DdeNameService(_instance, _service, nullptr, DNS_UNREGISTER);
+    }
+    for (HSZ* hsz : {&_service, &_topic, &_item}) {
+        if (*hsz != nullptr) {
+            (void)::DdeFreeStringHandle(_instance, *hsz);
+            *hsz = nullptr;
+        }
+    }
+    (void)::DdeUninitialize(_instance); // also ends every open conversation
+    _instance = 0;
+    if (g_server == this) {
+        g_server = nullptr;
+    }
+}
+
+void DdeServer::WeightChanged() {
+    if (_instance != 0) {
+        (void)::DdePostAdvise(_instance, _topic, _item);
+    }
+}
+
+bool DdeServer::IsOurs(HSZ hsz, HSZ ours) const {
+    return hsz != nullptr && ::DdeCmpStringHandles(hsz, ours) == 0; // case-insensitive
+}
+
+HDDEDATA DdeServer::WeightData(UINT format) {
+    if (format != CF_TEXT || !_source) {
+        return nullptr;
+    }
+    const std::string text = _source();
+    return ::DdeCreateDataHandle(_instance, reinterpret_cast<LPBYTE>(const_cast<char*>(text.c_str())),
+                                 static_cast<DWORD>(text.size() + 1), 0, _item, CF_TEXT, 0);
+}
+
+HDDEDATA DdeServer::OnTransaction(UINT type, UINT format, HSZ hsz1, HSZ hsz2) {
+    switch (type) {
+    case XTYP_CONNECT: // hsz1 topic, hsz2 service
+        return reinterpret_cast<HDDEDATA>(static_cast<INT_PTR>(IsOurs(hsz1, _topic) && IsOurs(hsz2, _service)));
+    case XTYP_WILDCONNECT: {
+        // A client that leaves the topic or the service open still finds us.
+        const bool topicOk = hsz1 == nullptr || IsOurs(hsz1, _topic);
+        const bool serviceOk = hsz2 == nullptr || IsOurs(hsz2, _service);
+        if (!topicOk || !serviceOk) {
+            return nullptr;
+        }
+        HSZPAIR pairs[2] = {{_service, _topic}, {nullptr, nullptr}};
+        return ::DdeCreateDataHandle(_instance, reinterpret_cast<LPBYTE>(pairs), sizeof(pairs), 0, nullptr, 0, 0);
+    }
+    case XTYP_REQUEST: // hsz1 topic, hsz2 item
+    case XTYP_ADVREQ:
+        if (IsOurs(hsz1, _topic) && IsOurs(hsz2, _item)) {
+            return WeightData(format);
+        }
+        return nullptr;
+    case XTYP_ADVSTART:
+        return reinterpret_cast<HDDEDATA>(
+            static_cast<INT_PTR>(IsOurs(hsz1, _topic) && IsOurs(hsz2, _item) && format == CF_TEXT));
+    default:
+        return nullptr;
+    }
+}
+
+HDDEDATA CALLBACK DdeServer::Callback(UINT type, UINT format, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA, ULONG_PTR,
+                                      ULONG_PTR) noexcept {
+    if (g_server == nullptr) {
+        return nullptr;
+    }
+    try {
+        return g_server->OnTransaction(type, format, hsz1, hsz2);
+    } catch (...) {
+        return nullptr; // a failed transaction is the client's "not processed", nothing more
+    }
+}
+
+namespace {
+
+// Hands a copy of `bytes` to the clipboard under `format`; the clipboard owns it on success.
+void OfferClipboardData(UINT format, const std::string& bytes) {
+    unique_hglobal memory{::GlobalAlloc(GMEM_MOVEABLE, bytes.size())};
+    if (!memory) {
+        return;
+    }
+    void* target = ::GlobalLock(memory.get());
+    if (target == nullptr) {
+        return;
+    }
+    std::memcpy(target, bytes.data(), bytes.size());
+    ::GlobalUnlock(memory.get());
+    if (::SetClipboardData(format, memory.get()) != nullptr) {
+        (void)memory.release();
+    }
+}
+
+} // namespace
+
+void CopyWeightToClipboard(HWND owner, const std::string& topic, const std::string& weightText) {
+    if (!::OpenClipboard(owner)) {
+        return;
+    }
+    (void)::EmptyClipboard();
+    const UINT linkFormat = ::RegisterClipboardFormatA("Link");
+    if (linkFormat != 0) {
+        OfferClipboardData(linkFormat, BuildLinkFormat(topic));
+    }
+    OfferClipboardData(CF_TEXT, weightText + '\0');
+    (void)::CloseClipboard();
+}
+
+} // namespace app
