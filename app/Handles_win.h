@@ -19,6 +19,7 @@ inline void CloseKey(HKEY h) noexcept { (void)::RegCloseKey(h); }
 inline void DestroyIconFn(HICON h) noexcept { (void)::DestroyIcon(h); }
 inline void DeleteObjectFn(HGDIOBJ h) noexcept { (void)::DeleteObject(h); }
 inline void DestroyMenuFn(HMENU h) noexcept { (void)::DestroyMenu(h); }
+inline void FreeLibraryFn(HMODULE h) noexcept { (void)::FreeLibrary(h); }
 inline void GlobalFreeFn(HGLOBAL h) noexcept { (void)::GlobalFree(h); }
 } // namespace detail
 
@@ -30,6 +31,7 @@ using unique_hkey = UniqueResource<HKEY, &detail::CloseKey>;
 using unique_hicon = UniqueResource<HICON, &detail::DestroyIconFn>;
 using unique_hfont = UniqueResource<HFONT, &detail::DeleteObjectFn>;
 using unique_hmenu = UniqueResource<HMENU, &detail::DestroyMenuFn>;
+using unique_hmodule = UniqueResource<HMODULE, &detail::FreeLibraryFn>; // LoadLibrary
 using unique_hglobal = UniqueResource<HGLOBAL, &detail::GlobalFreeFn>;
 
 } // namespace app
