@@ -1,0 +1,47 @@
+#include "devices/HidInterface.h"
+
+#include <algorithm>
+
+namespace devices {
+
+namespace {
+constexpr int32_t kReadSlackMs = 50;
+}
+
+uint32_t ReadWaitMs(int32_t sampleRate) noexcept {
+    // A hand-edited settings file may hold anything; a negative wait would become a huge
+    // unsigned one.
+    return sampleRate <= kReadSlackMs ? 0U : static_cast<uint32_t>(sampleRate - kReadSlackMs);
+}
+
+bool HidInterface::OpenScaleDevice(std::string_view devicePath) {
+    return _port.OpenRead(devicePath);
+}
+
+bool HidInterface::ReadReport(std::span<uint8_t> dest, int32_t sampleRate) {
+    const size_t length = std::min(dest.size(), kStagingBufferSize);
+    _port.StartRead(length);
+    std::optional<size_t> transferred = _port.WaitRead(ReadWaitMs(sampleRate));
+    if (!transferred) {
+        _port.CancelRead();
+        CloseScaleDevice();
+        return false;
+    }
+    std::span<const uint8_t> staging = _port.Staging();
+    const size_t count = std::min({*transferred, length, staging.size()});
+    std::copy_n(staging.begin(), count, dest.begin());
+    return true;
+}
+
+void HidInterface::SendZeroReport(bool deviceOpen, std::string_view devicePath) {
+    if (deviceOpen) {
+        CloseScaleDevice(); // the read handle goes before a second handle is opened
+    }
+    _port.WriteOnce(devicePath, kZeroReport);
+}
+
+void HidInterface::CloseScaleDevice() {
+    _port.CloseRead();
+}
+
+} // namespace devices

@@ -1,0 +1,64 @@
+#pragma once
+// The one scale being read: opening its HID path, one input report per read cycle with a
+// short wait, the zero output report, closing. The order of steps lives here; the handle
+// work is behind IHidPort (HidInterface_win.cpp on Windows, a recording fake in the tests).
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace devices {
+
+// The longest report a read can take: 256 bytes after the report ID.
+inline constexpr size_t kStagingBufferSize = 257;
+inline constexpr std::array<uint8_t, 5> kZeroReport{2, 2, 0, 0, 0};
+
+class IHidPort {
+  public:
+    virtual ~IHidPort() = default;
+    // Opens `devicePath` for overlapped reading; false when it cannot be opened.
+    virtual bool OpenRead(std::string_view devicePath) = 0;
+    // Starts a read of `length` bytes into the port's own staging buffer (it must outlive a
+    // cancelled read). Whether the start succeeded is decided by the wait alone.
+    virtual void StartRead(size_t length) = 0;
+    // Waits up to `ms` for the read; the count of bytes it transferred, or nothing when no
+    // report arrived (time-out, failed start, failed read).
+    virtual std::optional<size_t> WaitRead(uint32_t ms) = 0;
+    [[nodiscard]] virtual std::span<const uint8_t> Staging() const = 0;
+    virtual void CancelRead() = 0;
+    // Closes the read handle when one is open; harmless otherwise.
+    virtual void CloseRead() = 0;
+    // Opens `devicePath` synchronously, writes `report` in one write and closes it again.
+    virtual void WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) = 0;
+};
+
+// The read waits SampleRate - 50 ms: a pure poll at the default of 50, 0 below it.
+[[nodiscard]] uint32_t ReadWaitMs(int32_t sampleRate) noexcept;
+
+class HidInterface {
+  public:
+    explicit HidInterface(IHidPort& port) noexcept : _port(port) {}
+
+    [[nodiscard]] bool OpenScaleDevice(std::string_view devicePath);
+
+    // Reads one report into `dest` (report ID first; at most 257 bytes are asked for). True
+    // when a report arrived: only the bytes transferred are copied, the rest of `dest` keeps
+    // its values. False when none came within the wait: the read is cancelled and the device
+    // closed, `dest` untouched; the caller re-selects the scale.
+    [[nodiscard]] bool ReadReport(std::span<uint8_t> dest, int32_t sampleRate);
+
+    // Releases the read handle when a scale is open, then sends the zero report to
+    // `devicePath` through a handle of its own. Reading resumes through the next read's
+    // time-out, which opens the scale again.
+    void SendZeroReport(bool deviceOpen, std::string_view devicePath);
+
+    // Safe to repeat.
+    void CloseScaleDevice();
+
+  private:
+    IHidPort& _port;
+};
+
+} // namespace devices

@@ -1,0 +1,94 @@
+#include "devices/ScaleSelection.h"
+
+#include <array>
+
+#include "devices/TextUtil.h"
+
+namespace devices {
+
+namespace {
+constexpr std::array<std::string_view, 3> kFilterWords{"KEYBOARD", "TOUCH", "\\\\?\\HID"};
+}
+
+bool IsScaleCandidate(std::string_view displayName) {
+    const std::string upper = UpperAscii(displayName);
+    for (std::string_view word : kFilterWords) {
+        if (upper.find(word) != std::string::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<ScaleDeviceRecord> FilterScaleCandidates(const std::vector<ScaleDeviceRecord>& records) {
+    std::vector<ScaleDeviceRecord> kept;
+    for (const ScaleDeviceRecord& record : records) {
+        if (IsScaleCandidate(record.displayName)) {
+            kept.push_back(record);
+        }
+    }
+    return kept;
+}
+
+void ScaleSelection::Command2_Click() {
+    std::optional<std::vector<ScaleDeviceRecord>> found = _enumerator.Enumerate();
+    std::vector<ScaleDeviceRecord> kept = found ? FilterScaleCandidates(*found) : std::vector<ScaleDeviceRecord>{};
+
+    _view.ClearList();
+    if (kept.empty()) {
+        _view.SetStatus(kNoScalesFound);
+        return;
+    }
+    _view.SetStatus("");
+    _state.scaleTable = std::move(kept);
+
+    int remembered = -1;
+    for (size_t i = 0; i < _state.scaleTable.size(); ++i) {
+        _view.AddListRow(_state.scaleTable[i].displayName);
+        if (_state.scaleTable[i].devicePath == _state.settings.SelectedScale) {
+            remembered = static_cast<int>(i); // the last match wins
+        }
+    }
+    if (remembered >= 0) {
+        _view.SetListIndex(remembered);
+        List2_Click();
+    }
+}
+
+void ScaleSelection::List2_Click() {
+    _view.SetWeightBox("");
+    _state.deviceOpen = false;
+    _view.SetTimerEnabled(true);
+
+    const int index = _view.ListIndex();
+    if (_view.ListCount() == 0 || index < 0) {
+        return; // the next tick finds no open scale and says so
+    }
+    // The list and the table are rebuilt together; a row without a record is treated as no
+    // selection rather than read out of bounds.
+    if (static_cast<size_t>(index) >= _state.scaleTable.size()) {
+        return;
+    }
+    const std::string path = _state.scaleTable[static_cast<size_t>(index)].devicePath;
+    _hid.CloseScaleDevice();
+    if (_hid.OpenScaleDevice(path)) {
+        _state.settings.SelectedScale = path;
+        _state.deviceOpen = true;
+    }
+}
+
+void ScaleSelection::ReadInputReport(std::span<uint8_t> dest) {
+    if (!_hid.ReadReport(dest, _state.settings.SampleRate)) {
+        List2_Click();
+    }
+}
+
+void ScaleSelection::SendZeroReport() {
+    const int index = _view.ListIndex();
+    if (index < 0 || static_cast<size_t>(index) >= _state.scaleTable.size()) {
+        return; // no row, no device to zero
+    }
+    _hid.SendZeroReport(_state.deviceOpen, _state.scaleTable[static_cast<size_t>(index)].devicePath);
+}
+
+} // namespace devices

@@ -1,0 +1,70 @@
+#pragma once
+// The scale list and the choice of scale, over the main window's state and view.
+//
+// Form1 owns one ScaleSelection and calls:
+//   Command2_Click()   at start-up, on "Refresh Device List" and after a HID device change;
+//   List2_Click()      on LBN_SELCHANGE of List2;
+//   ReadInputReport()  once per Timer1 tick, only while state.deviceOpen (the read cycle);
+//   SendZeroReport()   for the zero command, only while state.deviceOpen and a row is selected;
+//   CloseScaleDevice() at shutdown.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "app/AppState.h"
+#include "app/MainView.h"
+#include "devices/HidInterface.h"
+#include "devices/ScaleDeviceRecord.h"
+#include "devices/ScaleListCommands.h"
+
+namespace devices {
+
+// Enumerates the HID devices; nothing when there is no list at all (EnumHidDevices).
+class IScaleEnumerator {
+  public:
+    virtual ~IScaleEnumerator() = default;
+    virtual std::optional<std::vector<ScaleDeviceRecord>> Enumerate() = 0;
+};
+
+// True when the row text holds none of "KEYBOARD", "TOUCH" and "\\?\HID" after upper-casing
+// (the last drops devices without a Plug and Play name, listed under their raw path).
+[[nodiscard]] bool IsScaleCandidate(std::string_view displayName);
+[[nodiscard]] std::vector<ScaleDeviceRecord> FilterScaleCandidates(const std::vector<ScaleDeviceRecord>& records);
+
+inline constexpr std::string_view kNoScalesFound = "No USB HID Scales Found";
+
+class ScaleSelection final : public IScaleListCommands {
+  public:
+    ScaleSelection(app::AppState& state, app::IMainView& view, IScaleEnumerator& enumerator, IHidPort& port) noexcept
+        : _state(state), _view(view), _enumerator(enumerator), _hid(port) {}
+
+    // Re-enumerates, rebuilds List2 and scaleTable, and re-selects settings.SelectedScale
+    // (which runs List2_Click). A refresh that finds no scale leaves the table and any
+    // reading under way alone.
+    void Command2_Click() override;
+
+    // Opens the selected row's scale from a fresh handle; SelectedScale is remembered only
+    // after a successful open. Never starts a read itself: it runs inside the read cycle.
+    void List2_Click() override;
+
+    // One report into `dest` (the 8-byte report buffer), waiting SampleRate - 50 ms. When
+    // nothing arrives the device is closed and the selected row opened again; `dest` then
+    // keeps its previous report.
+    void ReadInputReport(std::span<uint8_t> dest);
+
+    // Sends 02 02 00 00 00 to the selected row's device. The read handle is released first;
+    // the next ReadInputReport re-opens it through its time-out.
+    void SendZeroReport();
+
+    void CloseScaleDevice() { _hid.CloseScaleDevice(); }
+
+  private:
+    app::AppState& _state;
+    app::IMainView& _view;
+    IScaleEnumerator& _enumerator;
+    HidInterface _hid;
+};
+
+} // namespace devices

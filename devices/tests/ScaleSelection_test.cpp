@@ -1,0 +1,327 @@
+#include "devices/ScaleSelection.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "devices/tests/Fakes.h"
+
+namespace devices {
+namespace {
+
+using testing::FakeEnumerator;
+using testing::FakeHidPort;
+using testing::FakeView;
+using testing::Log;
+
+struct FilterCase {
+    int line;
+    std::string displayName;
+    bool kept;
+};
+
+TEST(IsScaleCandidate, DropsKeyboardsTouchDevicesAndUnnamedPaths) {
+    const FilterCase cases[] = {
+        {__LINE__, "USB Postal Scale (HIDClass)", true},
+        {__LINE__, "HID-compliant mouse (HIDClass)", true},
+        {__LINE__, "HID Keyboard Device (Keyboard)", false},
+        {__LINE__, "Wireless keyBOARD receiver", false},
+        {__LINE__, "HID-compliant touch screen (HIDClass)", false},
+        {__LINE__, "Touchpad", false},
+        {__LINE__, R"(\\?\HID#VID_FFFF&PID_0001#6&77&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})", false},
+        {__LINE__, R"(\\?\hid#vid_ffff)", false}, // upper-cased before the search
+        {__LINE__, R"(\\.\HID scale)", true},
+        {__LINE__, "", true},
+        {__LINE__, "KEYB OARD", true},
+    };
+    for (const FilterCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(IsScaleCandidate(c.displayName), c.kept);
+    }
+}
+
+class ScaleSelectionTest : public ::testing::Test {
+  protected:
+    Log log;
+    app::AppState state;
+    FakeView view{log};
+    FakeEnumerator enumerator{log};
+    FakeHidPort port{log};
+    ScaleSelection selection{state, view, enumerator, port};
+};
+
+struct RefreshCase {
+    int line;
+    std::optional<std::vector<ScaleDeviceRecord>> found;
+    std::string selectedScale;
+    std::vector<std::string> rows;
+    std::string status;
+    int selectedRow;
+    std::string selectedAfter; // SelectedScale afterwards
+    bool deviceOpen;
+};
+
+TEST_F(ScaleSelectionTest, Command2ClickListsFiltersAndReselects) {
+    const ScaleDeviceRecord scaleA{"PA", "Scale (HIDClass)"};
+    const ScaleDeviceRecord scaleB{"PB", "Scale (HIDClass) [2]"};
+    const ScaleDeviceRecord keyboard{"PK", "Keyboard (Keyboard)"};
+    const ScaleDeviceRecord unnamed{R"(\\?\HID#X)", R"(\\?\HID#X)"};
+    const RefreshCase cases[] = {
+        {__LINE__, std::vector{scaleA, keyboard, scaleB}, "PB", {scaleA.displayName, scaleB.displayName}, "", 1, "PB",
+         true},
+        {__LINE__, std::vector{scaleA, scaleB}, "", {scaleA.displayName, scaleB.displayName}, "", -1, "", false},
+        {__LINE__, std::vector{scaleA}, "pa", {scaleA.displayName}, "", -1, "pa", false}, // case matters
+        {__LINE__, std::vector{scaleA, ScaleDeviceRecord{"PA", "Same path"}}, "PA", {scaleA.displayName, "Same path"},
+         "", 1, "PA", true}, // the last match wins
+        {__LINE__, std::vector{keyboard, unnamed}, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
+        {__LINE__, std::nullopt, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
+        {__LINE__, std::vector<ScaleDeviceRecord>{}, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
+        {__LINE__, std::vector{ScaleDeviceRecord{"PGONE", "Gone (HIDClass)"}}, "PGONE", {"Gone (HIDClass)"}, "", 0,
+         "PGONE", false}, // listed, but vanished before the open
+    };
+    for (const RefreshCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        Log log;
+        app::AppState state;
+        FakeView view{log};
+        FakeEnumerator enumerator{log};
+        FakeHidPort port{log};
+        port.present = {"PA", "PB"};
+        ScaleSelection selection{state, view, enumerator, port};
+        state.settings.SelectedScale = c.selectedScale;
+        enumerator.result = c.found;
+
+        selection.Command2_Click();
+
+        EXPECT_EQ(view.rows, c.rows);
+        EXPECT_EQ(view.status, c.status);
+        EXPECT_EQ(view.index, c.selectedRow);
+        EXPECT_EQ(state.settings.SelectedScale, c.selectedAfter);
+        EXPECT_EQ(state.deviceOpen, c.deviceOpen);
+        EXPECT_EQ(port.openHandles, c.deviceOpen ? 1 : 0);
+        if (!c.rows.empty()) {
+            ASSERT_EQ(state.scaleTable.size(), c.rows.size());
+            for (size_t i = 0; i < c.rows.size(); ++i) {
+                EXPECT_EQ(state.scaleTable[i].displayName, c.rows[i]);
+            }
+        }
+    }
+}
+
+TEST_F(ScaleSelectionTest, RefreshWithoutScalesKeepsTheTableAndTheReading) {
+    port.present = {"PA"};
+    enumerator.result = std::vector<ScaleDeviceRecord>{{"PA", "Scale"}};
+    state.settings.SelectedScale = "PA";
+    selection.Command2_Click();
+    ASSERT_TRUE(state.deviceOpen);
+    log.clear();
+
+    enumerator.result = std::nullopt;
+    selection.Command2_Click();
+
+    EXPECT_EQ(log, (Log{"enumerate", "clear list", "status=No USB HID Scales Found"}));
+    EXPECT_EQ(state.scaleTable, (std::vector<ScaleDeviceRecord>{{"PA", "Scale"}}));
+    EXPECT_TRUE(state.deviceOpen);
+    EXPECT_EQ(port.openPath, "PA");
+}
+
+TEST_F(ScaleSelectionTest, List2ClickClearsOpensAndRemembersInOrder) {
+    port.present = {"PA", "PB"};
+    state.scaleTable = {{"PA", "A"}, {"PB", "B"}};
+    view.rows = {"A", "B"};
+    view.index = 0;
+    selection.List2_Click();
+    ASSERT_EQ(state.settings.SelectedScale, "PA");
+    log.clear();
+
+    view.index = 1;
+    selection.List2_Click();
+
+    EXPECT_EQ(log, (Log{"weight=", "timer on", "close", "open PB"}));
+    EXPECT_EQ(state.settings.SelectedScale, "PB");
+    EXPECT_TRUE(state.deviceOpen);
+    EXPECT_EQ(port.openHandles, 1);
+}
+
+struct ClickCase {
+    int line;
+    std::vector<std::string> rows;
+    int index;
+    bool opened;
+    Log expectedLog;
+};
+
+TEST_F(ScaleSelectionTest, List2ClickWithoutAnOpenableRowLeavesTheScaleClosed) {
+    const ClickCase cases[] = {
+        {__LINE__, {}, -1, false, {"weight=", "timer on"}},
+        {__LINE__, {"A", "Gone"}, -1, false, {"weight=", "timer on"}},
+        {__LINE__, {"A", "Gone"}, 1, false, {"weight=", "timer on", "open PGONE"}},
+        {__LINE__, {"A", "Gone", "Extra row"}, 2, false, {"weight=", "timer on"}}, // row without a record
+        {__LINE__, {"A", "Gone"}, 0, true, {"weight=", "timer on", "open PA"}},
+    };
+    for (const ClickCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        Log log;
+        app::AppState state;
+        FakeView view{log};
+        FakeEnumerator enumerator{log};
+        FakeHidPort port{log};
+        port.present = {"PA"};
+        ScaleSelection selection{state, view, enumerator, port};
+        state.scaleTable = {{"PA", "A"}, {"PGONE", "Gone"}};
+        state.settings.SelectedScale = "previous";
+        state.deviceOpen = true;
+        view.rows = c.rows;
+        view.index = c.index;
+
+        selection.List2_Click();
+
+        EXPECT_EQ(log, c.expectedLog);
+        EXPECT_EQ(state.deviceOpen, c.opened);
+        EXPECT_EQ(state.settings.SelectedScale, c.opened ? "PA" : "previous");
+        EXPECT_TRUE(view.timer);
+        EXPECT_EQ(view.weight, "");
+    }
+}
+
+struct WaitCase {
+    int line;
+    int32_t sampleRate;
+    uint32_t waitMs;
+};
+
+TEST(ReadWaitMs, IsSampleRateLessFiftyAndNeverNegative) {
+    const WaitCase cases[] = {
+        {__LINE__, 50, 0}, {__LINE__, 100, 50}, {__LINE__, 500, 450}, {__LINE__, 49, 0},
+        {__LINE__, 0, 0},  {__LINE__, -7, 0},   {__LINE__, INT32_MIN, 0}, {__LINE__, INT32_MAX, INT32_MAX - 50U},
+    };
+    for (const WaitCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(ReadWaitMs(c.sampleRate), c.waitMs);
+    }
+}
+
+struct ReadCase {
+    int line;
+    std::optional<std::vector<uint8_t>> report;
+    std::array<uint8_t, 8> expected;
+};
+
+TEST_F(ScaleSelectionTest, ReadInputReportCopiesOnlyWhatArrived) {
+    const std::array<uint8_t, 8> old{9, 9, 9, 9, 9, 9, 9, 9};
+    const ReadCase cases[] = {
+        {__LINE__, std::vector<uint8_t>{3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, {3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}},
+        {__LINE__, std::vector<uint8_t>{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}}, // a 6-byte report
+        {__LINE__, std::vector<uint8_t>{}, old},
+        {__LINE__, std::vector<uint8_t>(9, 1), old},  // longer than asked for: the read fails
+        {__LINE__, std::nullopt, old},                // nothing within the wait
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        Log log;
+        app::AppState state;
+        FakeView view{log};
+        FakeEnumerator enumerator{log};
+        FakeHidPort port{log};
+        port.present = {"PA"};
+        ScaleSelection selection{state, view, enumerator, port};
+        state.scaleTable = {{"PA", "A"}};
+        view.rows = {"A"};
+        view.index = 0;
+        selection.List2_Click();
+        port.reads.push_back(c.report);
+        std::array<uint8_t, 8> buffer = old;
+
+        selection.ReadInputReport(buffer);
+
+        EXPECT_EQ(buffer, c.expected);
+        EXPECT_TRUE(state.deviceOpen); // re-opened after a failed read
+        EXPECT_EQ(port.openHandles, 1);
+    }
+}
+
+TEST_F(ScaleSelectionTest, ReadTimeoutCancelsClosesAndReopensTheSelectedRow) {
+    port.present = {"PA"};
+    state.scaleTable = {{"PA", "A"}};
+    view.rows = {"A"};
+    view.index = 0;
+    state.settings.SampleRate = 300;
+    selection.List2_Click();
+    log.clear();
+    std::array<uint8_t, 8> buffer{};
+
+    selection.ReadInputReport(buffer);
+
+    EXPECT_EQ(log, (Log{"read 8", "wait 250", "cancel", "close", "weight=", "timer on", "open PA"}));
+}
+
+TEST_F(ScaleSelectionTest, ReadTimeoutOnAVanishedScaleLeavesItClosed) {
+    port.present = {"PA"};
+    state.scaleTable = {{"PA", "A"}};
+    view.rows = {"A"};
+    view.index = 0;
+    selection.List2_Click();
+    port.present.clear(); // pulled out
+    std::array<uint8_t, 8> buffer{};
+
+    selection.ReadInputReport(buffer);
+
+    EXPECT_FALSE(state.deviceOpen);
+    EXPECT_EQ(port.openHandles, 0);
+    EXPECT_EQ(state.settings.SelectedScale, "PA");
+    EXPECT_TRUE(view.timer); // the read cycle stops it at its next tick
+}
+
+TEST_F(ScaleSelectionTest, ZeroReportReleasesTheReadHandleAndReadingResumes) {
+    port.present = {"PA"};
+    state.scaleTable = {{"PA", "A"}};
+    view.rows = {"A"};
+    view.index = 0;
+    selection.List2_Click();
+    log.clear();
+
+    selection.SendZeroReport();
+
+    EXPECT_EQ(log, (Log{"close", "write PA"}));
+    ASSERT_EQ(port.written.size(), 1U);
+    EXPECT_EQ(port.written[0], (std::vector<uint8_t>{2, 2, 0, 0, 0}));
+    EXPECT_TRUE(state.deviceOpen);
+    log.clear();
+
+    // The next read finds no handle, times out and opens the scale again.
+    port.reads.push_back(std::vector<uint8_t>{3, 2, 11, 0, 0, 0, 0, 0});
+    std::array<uint8_t, 8> buffer{};
+    selection.ReadInputReport(buffer);
+    EXPECT_EQ(log, (Log{"read 8", "wait 0", "cancel", "weight=", "timer on", "open PA"}));
+    selection.ReadInputReport(buffer);
+    EXPECT_EQ(buffer[0], 3);
+}
+
+TEST_F(ScaleSelectionTest, ZeroReportWithoutAnOpenScaleClosesNothing) {
+    port.present = {"PA"};
+    state.scaleTable = {{"PA", "A"}};
+    view.rows = {"A"};
+    view.index = 0;
+    state.deviceOpen = false;
+
+    selection.SendZeroReport();
+
+    EXPECT_EQ(log, (Log{"write PA"}));
+}
+
+TEST_F(ScaleSelectionTest, CloseScaleDeviceIsSafeToRepeat) {
+    port.present = {"PA"};
+    state.scaleTable = {{"PA", "A"}};
+    view.rows = {"A"};
+    view.index = 0;
+    selection.List2_Click();
+    selection.CloseScaleDevice();
+    selection.CloseScaleDevice();
+    EXPECT_EQ(port.openHandles, 0);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "close"), 1);
+}
+
+} // namespace
+} // namespace devices
