@@ -21,6 +21,7 @@ inline void DeleteObjectFn(HGDIOBJ h) noexcept { (void)::DeleteObject(h); }
 inline void DestroyMenuFn(HMENU h) noexcept { (void)::DestroyMenu(h); }
 inline void FreeLibraryFn(HMODULE h) noexcept { (void)::FreeLibrary(h); }
 inline void GlobalFreeFn(HGLOBAL h) noexcept { (void)::GlobalFree(h); }
+inline void DestroyWindowFn(HWND h) noexcept { (void)::DestroyWindow(h); }
 } // namespace detail
 
 using unique_hfile = UniqueResource<HANDLE, &detail::CloseHandleFn, &detail::InvalidHandle>; // CreateFile
@@ -33,5 +34,6 @@ using unique_hfont = UniqueResource<HFONT, &detail::DeleteObjectFn>;
 using unique_hmenu = UniqueResource<HMENU, &detail::DestroyMenuFn>;
 using unique_hmodule = UniqueResource<HMODULE, &detail::FreeLibraryFn>; // LoadLibrary
 using unique_hglobal = UniqueResource<HGLOBAL, &detail::GlobalFreeFn>;
+using unique_hwnd = UniqueResource<HWND, &detail::DestroyWindowFn>; // windows this program creates itself
 
 } // namespace app
