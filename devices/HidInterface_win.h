@@ -1,0 +1,42 @@
+#pragma once
+// The scale's device handle: overlapped reads into a staging buffer that outlives any
+// cancelled read, and one-shot synchronous writes.
+#include <windows.h>
+
+#include <array>
+
+#include "app/Handles_win.h"
+#include "devices/HidInterface.h"
+
+namespace devices::win {
+
+// The one device state of the open scale (the deviceOpen flag lives in app::AppState).
+struct HidDeviceState {
+    app::unique_hfile readHandle;
+    app::unique_handle completionEvent; // manual reset; created at the first open, then reused
+    OVERLAPPED readRequest{};
+    SECURITY_ATTRIBUTES securityAttributes{};
+    std::array<uint8_t, kStagingBufferSize> stagingBuffer{};
+    bool readStarted = false; // a read on readHandle may still write to stagingBuffer
+};
+
+class HidPortWin final : public IHidPort {
+  public:
+    HidPortWin() = default;
+    HidPortWin(const HidPortWin&) = delete;
+    HidPortWin& operator=(const HidPortWin&) = delete;
+    ~HidPortWin() override;
+
+    bool OpenRead(std::string_view devicePath) override;
+    void StartRead(size_t length) override;
+    std::optional<size_t> WaitRead(uint32_t ms) override;
+    [[nodiscard]] std::span<const uint8_t> Staging() const override { return _state.stagingBuffer; }
+    void CancelRead() override;
+    void CloseRead() override;
+    void WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) override;
+
+  private:
+    HidDeviceState _state;
+};
+
+} // namespace devices::win
