@@ -1,0 +1,105 @@
+#include "keys/KbdHook.h"
+
+#include <utility>
+
+namespace keys {
+
+namespace {
+
+// Every part of the script is assembled on its own: a part that fails is left out and the
+// others are still typed, as the user would rather have the weight than nothing.
+template <typename Fn>
+void AppendPart(std::string& script, Fn&& part) noexcept {
+    try {
+        script += part();
+    } catch (...) {
+        // Deliberately swallowed: a send shows the user nothing.
+    }
+}
+
+}  // namespace
+
+std::optional<HotkeyRegistration> SendHotkeyRegistration(int32_t hotKey, bool hotkeyEnabled) {
+    const auto vk = static_cast<uint32_t>(hotKey & 0xFF);
+    if (!hotkeyEnabled || vk == 0) {
+        return std::nullopt;
+    }
+    const int32_t mask = hotKey / 256;
+    uint32_t modifiers = 0;
+    modifiers += (mask & 1) ? 4 : 0;  // Shift
+    modifiers += (mask & 2) ? 2 : 0;  // Ctrl
+    modifiers += (mask & 4) ? 1 : 0;  // Alt
+    return HotkeyRegistration{modifiers, vk};
+}
+
+std::string AssembleSendScript(const app::AppState& state, const TemplateExpander& expand) {
+    std::string script;
+    const app::Settings& settings = state.settings;
+    if (!settings.Preamble.empty()) {
+        AppendPart(script, [&] { return expand(settings.Preamble); });
+    }
+    AppendPart(script, [&] { return state.weightText; });
+    if (settings.IncludeUnits) {
+        AppendPart(script, [&] { return state.unitsSuffix; });
+    }
+    AppendPart(script, [&] { return expand(settings.Postamble); });
+    return script;
+}
+
+HotkeySender::HotkeySender(app::AppState& state, const app::IMainView& view, IHotkeyHost& host, TemplateExpander expand)
+    : _state(state), _view(view), _host(host), _expand(std::move(expand)) {}
+
+bool HotkeySender::HotkeyHeld() const {
+    return IsShiftDown(_host, 3) || IsCtrlDown(_host, 3) || IsAltDown(_host, 3) ||
+           IsKeyDown(_host, _state.settings.HotKey);
+}
+
+// Runs on the window thread, possibly nested inside its own waits: a hotkey message that
+// arrives while this call waits for the release starts a nested call, which sends first.
+void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
+    // The player's own events reach the system like real presses, so a script that holds the
+    // hotkey's combination raises the hotkey itself; a send for that would repeat forever.
+    if (_injecting) {
+        return;
+    }
+    if (_state.sendSuppressed) {
+        return;
+    }
+    if (!_view.TimerEnabled()) {
+        _host.Beep();  // no scale is being read
+        return;
+    }
+    if (_waiting >= kMaxWaitingSends) {
+        return;
+    }
+    std::string script = AssembleSendScript(_state, _expand);
+
+    ++_waiting;
+    try {
+        // The user's fingers are still on the hotkey: typing now would combine its modifiers
+        // with the keys we inject.
+        while (HotkeyHeld()) {
+            _host.WaitForMessages(kReleasePollMs);
+        }
+    } catch (...) {
+        // Deliberately swallowed: the send goes on once the wait is abandoned.
+    }
+    --_waiting;
+
+    // Typing into our own window would only change its controls.
+    if (_host.IsOwnWindowForeground()) {
+        return;
+    }
+    _injecting = true;
+    try {
+        (void)_host.SendKeyScript(script, _state.settings.InterCharacterDelay);  // parse failures type nothing
+        // Without a pause between events the player never looks at the message queue, so
+        // hotkey messages its events raised are still waiting: drop them now, not after.
+        _host.DoEvents();
+    } catch (...) {
+        // Deliberately swallowed: a send shows the user nothing.
+    }
+    _injecting = false;
+}
+
+}  // namespace keys

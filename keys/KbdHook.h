@@ -1,0 +1,84 @@
+#pragma once
+// The send on a hotkey press: decides whether a send may happen, assembles the script from the
+// preamble, the weight and the postamble, waits until the user has let go of the hotkey and
+// hands the script to the player.
+//
+// Wiring in the main window (Form1):
+//   HotkeySender sender(state, view, host, expand);   // lives as long as the window
+//   Form1::KbdHook(id)  ->  sender.KbdHook(id);        // called for every WM_HOTKEY (0x312)
+// where `host` is keys::HotkeyHostWin (HotKeys_win.h) and `expand` the date and time token
+// expansion of the templates.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/AppState.h"
+#include "app/MainView.h"
+#include "keys/GetKeyStates.h"
+
+namespace keys {
+
+// What the send needs of the system besides the main window's state.
+class IHotkeyHost : public IKeyStateSource {
+  public:
+    // The system's default beep.
+    virtual void Beep() = 0;
+    // Whether the foreground window is the program's own main window.
+    [[nodiscard]] virtual bool IsOwnWindowForeground() const = 0;
+    // Dispatches the thread's pending window messages, then sleeps until another message
+    // arrives or `timeoutMs` has passed.
+    virtual void WaitForMessages(int32_t timeoutMs) = 0;
+    // One pass over the thread's pending window messages; returns at once.
+    virtual void DoEvents() = 0;
+    // Plays a script into the foreground application (SendKeyScript); returns its result.
+    virtual int16_t SendKeyScript(std::string_view script, int32_t interCharacterDelayMs) = 0;
+};
+
+// What RegisterHotKey is given for the HotKey setting: the key code and the modifier flags
+// (mask bit 1 Shift -> 4, 2 Ctrl -> 2, 4 Alt -> 1; nothing else, so a held hotkey repeats).
+// std::nullopt when nothing is to be registered: disabled, or no key code in the low byte.
+struct HotkeyRegistration {
+    uint32_t modifiers;
+    uint32_t vk;
+};
+std::optional<HotkeyRegistration> SendHotkeyRegistration(int32_t hotKey, bool hotkeyEnabled);
+
+// Expands the date and time tokens of a preamble or postamble.
+using TemplateExpander = std::function<std::string(std::string_view)>;
+
+// The script typed for one press: expanded preamble (when not empty), the weight text, the
+// unit suffix when IncludeUnits is set, expanded postamble.
+std::string AssembleSendScript(const app::AppState& state, const TemplateExpander& expand);
+
+class HotkeySender {
+  public:
+    HotkeySender(app::AppState& state, const app::IMainView& view, IHotkeyHost& host, TemplateExpander expand);
+    HotkeySender(const HotkeySender&) = delete;
+    HotkeySender& operator=(const HotkeySender&) = delete;
+
+    // One send for one hotkey message. Runs nested when a hotkey message arrives during the
+    // wait for the keys' release; dropped when one arrives while the player is injecting.
+    void KbdHook(int32_t hotkeyId);
+
+    [[nodiscard]] bool Injecting() const { return _injecting; }
+
+    // Poll interval of the wait for the hotkey's release.
+    static constexpr int32_t kReleasePollMs = 10;
+    // Presses waiting for the release beyond this many are dropped: each one waits nested
+    // on the stack, and a hotkey held down auto-repeats about thirty times a second.
+    static constexpr int kMaxWaitingSends = 32;
+
+  private:
+    bool HotkeyHeld() const;
+
+    app::AppState& _state;
+    const app::IMainView& _view;
+    IHotkeyHost& _host;
+    TemplateExpander _expand;
+    bool _injecting = false;
+    int _waiting = 0;
+};
+
+}  // namespace keys

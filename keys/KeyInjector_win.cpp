@@ -1,0 +1,102 @@
+#include "keys/KeyInjector_win.h"
+
+#include <mmsystem.h>
+
+namespace keys {
+
+std::optional<int16_t> AnsiCharMapping(unsigned char c) {
+    if (::IsDBCSLeadByte(c)) {
+        return std::nullopt;
+    }
+    return static_cast<int16_t>(::VkKeyScanA(static_cast<CHAR>(c)));
+}
+
+int64_t QpcMicroseconds() {
+    // Both calls always succeed on XP and later.
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER counter{};
+    (void)::QueryPerformanceFrequency(&frequency);
+    (void)::QueryPerformanceCounter(&counter);
+    const int64_t perSecond = frequency.QuadPart;
+    return counter.QuadPart / perSecond * 1'000'000 + counter.QuadPart % perSecond * 1'000'000 / perSecond;
+}
+
+namespace {
+
+// Returns false when WM_QUIT was met: it is posted again for the outer message loop, and
+// the caller stops dispatching (the quit message would otherwise be met again at once).
+bool DispatchPending() {
+    MSG msg{};
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        (void)::TranslateMessage(&msg);
+        (void)::DispatchMessageA(&msg);
+    }
+    return true;
+}
+
+}  // namespace
+
+void DispatchPendingMessages() {
+    (void)DispatchPending();
+}
+
+void PumpMessagesUntil(int64_t deadline) {
+    bool dispatching = true;
+    for (;;) {
+        if (dispatching) {
+            dispatching = DispatchPending();
+        }
+        const int64_t remaining = deadline - QpcMicroseconds();
+        if (remaining <= 0) {
+            return;
+        }
+        // Rounded up: waking early would only cost another round.
+        const auto timeoutMs = static_cast<DWORD>((remaining + 999) / 1000);
+        if (dispatching) {
+            (void)::MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        } else {
+            ::Sleep(timeoutMs);
+        }
+    }
+}
+
+KeyInjectorWin::KeyInjectorWin() : _periodSet(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
+
+KeyInjectorWin::~KeyInjectorWin() {
+    if (_periodSet) {
+        (void)::timeEndPeriod(1);
+    }
+}
+
+void KeyInjectorWin::Inject(uint8_t vk, uint8_t scan, uint32_t flags) {
+    ::keybd_event(vk, scan, flags, 0);
+}
+
+uint32_t KeyInjectorWin::MapVirtualKey(uint32_t vk) {
+    return ::MapVirtualKeyA(vk, 0 /* MAPVK_VK_TO_VSC */);
+}
+
+KeyboardState KeyInjectorWin::GetKeyboardState() {
+    KeyboardState state{};
+    (void)::GetKeyboardState(state.data());  // on failure the send starts from a cleared state
+    return state;
+}
+
+void KeyInjectorWin::SetKeyboardState(const KeyboardState& state) {
+    KeyboardState copy = state;  // the API takes a non-const pointer
+    (void)::SetKeyboardState(copy.data());
+}
+
+int64_t KeyInjectorWin::NowMicroseconds() {
+    return QpcMicroseconds();
+}
+
+void KeyInjectorWin::WaitUntil(int64_t deadline) {
+    PumpMessagesUntil(deadline);
+}
+
+}  // namespace keys

@@ -1,0 +1,144 @@
+// Times the key event player with the real injector: types into a window of its own and
+// prints, for each pause setting, the gaps between injected events and between the key
+// messages the window receives, and the processor time the send used. Run it on the bench:
+//   bench.sh run keys_player_bench.exe
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "keys/KeyInjector_win.h"
+#include "keys/KeyPlayer.h"
+
+namespace {
+
+std::vector<int64_t> g_arrivals;  // QPC microseconds of every key message the window received
+
+LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            g_arrivals.push_back(keys::QpcMicroseconds());
+            return 0;
+        default:
+            return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+}
+
+// The real injector, with the moment each event left.
+class TimedInjector final : public keys::IKeyInjector {
+  public:
+    void Inject(uint8_t vk, uint8_t scan, uint32_t flags) override {
+        _real.Inject(vk, scan, flags);
+        injected.push_back(keys::QpcMicroseconds());
+    }
+    uint32_t MapVirtualKey(uint32_t vk) override { return _real.MapVirtualKey(vk); }
+    keys::KeyboardState GetKeyboardState() override { return _real.GetKeyboardState(); }
+    void SetKeyboardState(const keys::KeyboardState& s) override { _real.SetKeyboardState(s); }
+    int64_t NowMicroseconds() override { return _real.NowMicroseconds(); }
+    void WaitUntil(int64_t deadline) override { _real.WaitUntil(deadline); }
+
+    std::vector<int64_t> injected;
+
+  private:
+    keys::KeyInjectorWin _real;
+};
+
+int64_t ProcessCpuMicroseconds() {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+        return 0;
+    }
+    auto us = [](FILETIME t) {
+        return static_cast<int64_t>((uint64_t{t.dwHighDateTime} << 32 | t.dwLowDateTime) / 10);
+    };
+    return us(kernel) + us(user);
+}
+
+struct GapStats {
+    double medianMs = 0, worstMs = 0, shortestMs = 0;
+    size_t count = 0;
+};
+
+GapStats Gaps(const std::vector<int64_t>& times) {
+    std::vector<int64_t> gaps;
+    for (size_t i = 1; i < times.size(); ++i) {
+        gaps.push_back(times[i] - times[i - 1]);
+    }
+    GapStats stats;
+    if (gaps.empty()) {
+        return stats;
+    }
+    std::sort(gaps.begin(), gaps.end());
+    stats.count = gaps.size();
+    stats.medianMs = gaps[gaps.size() / 2] / 1000.0;
+    stats.worstMs = gaps.back() / 1000.0;
+    stats.shortestMs = gaps.front() / 1000.0;
+    return stats;
+}
+
+void Settle(int ms) {
+    keys::PumpMessagesUntil(keys::QpcMicroseconds() + int64_t{ms} * 1000);
+}
+
+}  // namespace
+
+int main() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = TargetProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KeyPlayerBenchTarget";
+    if (!::RegisterClassA(&wc)) {
+        std::printf("RegisterClass failed: %lu\n", ::GetLastError());
+        return 1;
+    }
+    HWND hwnd = ::CreateWindowExA(0, wc.lpszClassName, "Key player bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,
+                                  400, 200, /* hWndParent */ nullptr, /* hMenu */ nullptr, wc.hInstance,
+                                  /* lpParam */ nullptr);
+    if (hwnd == nullptr) {
+        std::printf("CreateWindow failed: %lu\n", ::GetLastError());
+        return 1;
+    }
+    (void)::SetForegroundWindow(hwnd);
+    (void)::SetFocus(hwnd);
+    Settle(500);
+    std::printf("foreground is the bench window: %s\n", ::GetForegroundWindow() == hwnd ? "yes" : "no");
+
+    struct Run {
+        int32_t delayMs;
+        int chars;
+    };
+    const Run runs[] = {{0, 2000}, {1, 250}, {5, 100}, {20, 50}};
+    for (const Run& run : runs) {
+        std::string script;
+        for (int i = 0; i < run.chars; ++i) {
+            script += static_cast<char>('a' + i % 26);
+        }
+        g_arrivals.clear();
+        TimedInjector injector;
+        const int64_t cpu0 = ProcessCpuMicroseconds();
+        const int64_t wall0 = keys::QpcMicroseconds();
+        const int16_t result = keys::SendKeyScript(script, keys::AnsiCharMapping, injector, run.delayMs);
+        const int64_t wall = keys::QpcMicroseconds() - wall0;
+        const int64_t cpu = ProcessCpuMicroseconds() - cpu0;
+        Settle(300);  // the messages of the last events
+        const GapStats inj = Gaps(injector.injected);
+        const GapStats arr = Gaps(g_arrivals);
+        std::printf(
+            "delay %2d ms: result %d, %zu events injected in %.1f ms (%.0f events/s), %zu key messages "
+            "received; CPU %.1f ms = %.1f%% of wall time\n",
+            run.delayMs, result, injector.injected.size(), wall / 1000.0,
+            injector.injected.size() * 1e6 / static_cast<double>(wall), g_arrivals.size(), cpu / 1000.0,
+            100.0 * static_cast<double>(cpu) / static_cast<double>(wall));
+        std::printf("             gap between injected events: median %.3f ms, worst %.3f ms, shortest %.3f ms\n",
+                    inj.medianMs, inj.worstMs, inj.shortestMs);
+        std::printf("             gap between key messages:    median %.3f ms, worst %.3f ms, shortest %.3f ms\n",
+                    arr.medianMs, arr.worstMs, arr.shortestMs);
+    }
+    ::DestroyWindow(hwnd);
+    return 0;
+}
