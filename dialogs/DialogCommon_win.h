@@ -1,0 +1,56 @@
+#pragma once
+// Small Win32 helpers shared by the dialogs of this folder.
+#include <windows.h>
+
+#include <string>
+
+namespace dialogs::detail {
+
+// The owner's icon, big or small, so a dialog looks like part of the main window. The icon
+// stays the owner's: nobody here destroys it.
+inline HICON OwnerIcon(HWND owner, bool small) noexcept {
+    if (owner == nullptr) {
+        return nullptr;
+    }
+    auto icon = reinterpret_cast<HICON>(::SendMessageA(owner, WM_GETICON, small ? ICON_SMALL : ICON_BIG, 0));
+    if (icon == nullptr) {
+        icon = reinterpret_cast<HICON>(::GetClassLongPtrA(owner, small ? GCLP_HICONSM : GCLP_HICON));
+    }
+    if (icon == nullptr && small) {
+        icon = OwnerIcon(owner, false);
+    }
+    return icon;
+}
+
+// Dots per inch that the window is shown at. GetDpiForWindow exists from Windows 10 on; it
+// is looked up so the program still starts on older systems.
+inline int WindowDpi(HWND hwnd) noexcept {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    if (HMODULE user32 = ::GetModuleHandleA("user32.dll")) {
+        if (auto fn = reinterpret_cast<GetDpiForWindowFn>(
+                reinterpret_cast<void*>(::GetProcAddress(user32, "GetDpiForWindow")))) {
+            if (const UINT dpi = fn(hwnd); dpi != 0) {
+                return static_cast<int>(dpi);
+            }
+        }
+    }
+    int dpi = 96;
+    if (HDC dc = ::GetDC(hwnd)) {
+        dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
+        (void)::ReleaseDC(hwnd, dc);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
+inline std::string WindowText(HWND hwnd) {
+    const int length = ::GetWindowTextLengthA(hwnd);
+    if (length <= 0) {
+        return {};
+    }
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const int copied = ::GetWindowTextA(hwnd, text.data(), length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+}  // namespace dialogs::detail

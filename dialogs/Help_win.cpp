@@ -1,0 +1,78 @@
+// Opening the compiled help file through Windows' HTML Help viewer.
+#include "dialogs/Help_win.h"
+
+#include <htmlhelp.h>
+
+#include "dialogs/ProgramInfo.h"
+
+namespace dialogs {
+namespace {
+
+void ShowHelpProblem(HWND owner, const std::string& text) {
+    (void)::MessageBoxA(owner, text.c_str(), "Pesora Help", MB_OK | MB_ICONEXCLAMATION);
+}
+
+}  // namespace
+
+HelpViewer::~HelpViewer() {
+    // Help windows run inside hhctrl.ocx: close them before the library goes.
+    if (_htmlHelp != nullptr) {
+        (void)_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
+    }
+}
+
+bool HelpViewer::Load() {
+    if (_htmlHelp != nullptr) {
+        return true;
+    }
+    _hhctrl.reset(::LoadLibraryA("hhctrl.ocx"));
+    if (!_hhctrl) {
+        return false;
+    }
+    _htmlHelp = reinterpret_cast<HtmlHelpFn>(reinterpret_cast<void*>(::GetProcAddress(_hhctrl.get(), "HtmlHelpA")));
+    if (_htmlHelp == nullptr) {
+        _hhctrl.reset();
+        return false;
+    }
+    return true;
+}
+
+bool HelpViewer::Show(HWND owner, const std::string& helpFile, std::string_view topic) {
+    const DWORD attributes = ::GetFileAttributesA(helpFile.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        ShowHelpProblem(owner, HelpMissingMessage(helpFile));
+        return false;
+    }
+    if (!Load()) {
+        ShowHelpProblem(owner, HelpFailedMessage(helpFile));
+        return false;
+    }
+    std::string target = helpFile;
+    if (!topic.empty()) {
+        target += "::/";
+        target += topic;
+    }
+    if (_htmlHelp(owner, target.c_str(), HH_DISPLAY_TOPIC, 0) == nullptr) {
+        ShowHelpProblem(owner, HelpFailedMessage(helpFile));
+        return false;
+    }
+    return true;
+}
+
+std::string RunningProgramFolder() {
+    char path[MAX_PATH * 2]{};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, static_cast<DWORD>(sizeof(path)));
+    if (length == 0 || length >= sizeof(path)) {
+        return {};
+    }
+    std::string folder(path, length);
+    const size_t slash = folder.find_last_of("\\/");
+    if (slash == std::string::npos) {
+        return {};
+    }
+    // A drive root keeps its "\" ("C:\"), any other folder loses it.
+    folder.resize(slash == 2 && folder[1] == ':' ? slash + 1 : slash);
+    return folder;
+}
+
+}  // namespace dialogs

@@ -1,0 +1,391 @@
+// The settings dialog (Form2): moves values between its controls and the portable
+// DialogModel, and captures the hotkey from key presses in the hotkey box.
+#include "dialogs/SettingsDialog_win.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+
+#include "dialogs/DialogCommon_win.h"
+#include "dialogs/DialogIds.h"
+#include "dialogs/Help_win.h"
+#include "dialogs/ProgramInfo.h"
+#include "dialogs/SettingsModel.h"
+#include "keys/HotkeyNames.h"
+
+namespace dialogs {
+namespace {
+
+constexpr UINT_PTR kHotkeyBoxSubclassId = 1;
+
+constexpr const char* kPreambleTip =
+    "Additional keystrokes to send before the weight value is sent to other application programs.";
+constexpr const char* kPostambleTip =
+    "Additional keystrokes to send after the weight value is sent to other application programs.";
+constexpr const char* kHotkeyTip =
+    "Select the Hotkey for sending weight data to other application programs. Put the cursor in the Hotkey "
+    "textbox and then press the key or key combination that you want to use as the Hotkey on your keyboard.";
+
+// The advanced column: hidden while the dialog is narrow, so Tab never lands on a control
+// the user cannot see.
+constexpr int kAdvancedControls[] = {IDC_SET_SEPARATOR, IDC_SET_LABEL5, IDC_SET_CBOSAMPLERATE,
+                                     IDC_SET_LABEL6,    IDC_SET_LABEL8, IDC_SET_CBOINTERCHARDELAY,
+                                     IDC_SET_LABEL9};
+// What HKEnabled switches on and off.
+constexpr int kHotkeyControls[] = {IDC_SET_LABEL1, IDC_SET_LABEL2,      IDC_SET_LABEL4,
+                                   IDC_SET_HKKEY,  IDC_SET_TXTPREAMBLE, IDC_SET_TXTPOSTAMBLE};
+
+template <size_t N>
+void FillList(HWND combo, const std::array<std::string_view, N>& items) {
+    for (std::string_view item : items) {
+        const std::string text(item);
+        (void)::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+}
+
+int ModifierMask() noexcept {
+    int mask = 0;
+    if (::GetKeyState(VK_SHIFT) < 0) {
+        mask |= keys::kShiftMask;
+    }
+    if (::GetKeyState(VK_CONTROL) < 0) {
+        mask |= keys::kCtrlMask;
+    }
+    if (::GetKeyState(VK_MENU) < 0) {
+        mask |= keys::kAltMask;
+    }
+    return mask;
+}
+
+class SettingsDialog {
+  public:
+    SettingsDialog(app::Settings& settings, HelpViewer* help) : _settings(settings), _help(help) {}
+
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    static LRESULT CALLBACK
+    HotkeyBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR refData) noexcept;
+
+  private:
+    INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnCommand(int id, int code);
+
+    void Form_Load();
+    void ComboToken_Click(int comboId, int textId);
+    void Command1_Click();
+    void Command3_Click();
+    void HKEnabled_Click();
+    void HKKey_KeyDown(int keyCode, int shiftMask);
+
+    HWND Item(int id) const noexcept { return ::GetDlgItem(_hwnd, id); }
+    bool Checked(int id) const noexcept { return ::IsDlgButtonChecked(_hwnd, id) == BST_CHECKED; }
+    void Check(int id, bool on) const noexcept { (void)::CheckDlgButton(_hwnd, id, on ? BST_CHECKED : BST_UNCHECKED); }
+    int ListIndex(int id) const noexcept {
+        return static_cast<int>(::SendDlgItemMessageA(_hwnd, id, CB_GETCURSEL, 0, 0));  // CB_ERR is -1
+    }
+    void SetListIndex(int id, int index) const noexcept {
+        (void)::SendDlgItemMessageA(_hwnd, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    void AddTooltip(int id, const char* text) const noexcept;
+    void SetWidth(int widthPx) const noexcept;
+
+    app::Settings& _settings;
+    HelpViewer* _help;
+    HWND _hwnd = nullptr;
+    HWND _tooltip = nullptr;  // owned by the dialog: destroyed with it
+    DialogModel _model;       // holds the working hotkey values while the dialog is open
+};
+
+INT_PTR CALLBACK SettingsDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    SettingsDialog* self = nullptr;
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<SettingsDialog*>(lParam);
+        self->_hwnd = hwnd;
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+    } else {
+        self = reinterpret_cast<SettingsDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+    }
+    if (self == nullptr) {
+        return FALSE;
+    }
+    try {
+        return self->HandleMessage(msg, wParam, lParam);
+    } catch (...) {
+        // Nothing may unwind into user32; the message gets the dialog manager's default.
+        return FALSE;
+    }
+}
+
+INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            Form_Load();
+            return TRUE;  // focus to the first control
+        case WM_COMMAND:
+            return OnCommand(LOWORD(wParam), HIWORD(wParam));
+        case WM_HELP:
+            if (_help != nullptr) {
+                (void)_help->Show(_hwnd, HelpFilePath(RunningProgramFolder()), "settings.htm");
+            }
+            return TRUE;
+        case WM_DESTROY:
+            (void)::RemoveWindowSubclass(Item(IDC_SET_HKKEY), &HotkeyBoxProc, kHotkeyBoxSubclassId);
+            return FALSE;
+        default:
+            (void)lParam;
+            return FALSE;
+    }
+}
+
+INT_PTR SettingsDialog::OnCommand(int id, int code) {
+    switch (id) {
+        case IDC_SET_COMBO1:
+            if (code == CBN_SELENDOK) {
+                ComboToken_Click(IDC_SET_COMBO1, IDC_SET_TXTPREAMBLE);
+            }
+            return TRUE;
+        case IDC_SET_COMBO2:
+            if (code == CBN_SELENDOK) {
+                ComboToken_Click(IDC_SET_COMBO2, IDC_SET_TXTPOSTAMBLE);
+            }
+            return TRUE;
+        case IDC_SET_COMMAND1:
+            if (code == BN_CLICKED) {
+                Command1_Click();
+            }
+            return TRUE;
+        case IDC_SET_HKENABLED:
+            if (code == BN_CLICKED) {
+                HKEnabled_Click();
+            }
+            return TRUE;
+        case IDOK:
+            Command3_Click();
+            return TRUE;
+        case IDCANCEL:  // "Cancel", Esc and the close box: nothing is applied
+            (void)::EndDialog(_hwnd, IDCANCEL);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+void SettingsDialog::Form_Load() {
+    const HWND owner = ::GetWindow(_hwnd, GW_OWNER);
+    (void)::SendMessageA(_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(detail::OwnerIcon(owner, false)));
+    (void)::SendMessageA(_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(detail::OwnerIcon(owner, true)));
+
+    FillList(Item(IDC_SET_COMBO1), kTokenItems);
+    FillList(Item(IDC_SET_COMBO2), kTokenItems);
+    FillList(Item(IDC_SET_CBOFORMAT), kFormatItems);
+    FillList(Item(IDC_SET_CBOUNITS), kUnitItems);
+    FillList(Item(IDC_SET_CBOSAMPLERATE), kSampleRateItems);
+    FillList(Item(IDC_SET_CBOINTERCHARDELAY), kInterCharDelayItems);
+
+    // What the settings file can keep; longer text would be cut on the next start.
+    (void)::SendDlgItemMessageA(_hwnd, IDC_SET_TXTPREAMBLE, EM_LIMITTEXT, kMaxSettingText, 0);
+    (void)::SendDlgItemMessageA(_hwnd, IDC_SET_TXTPOSTAMBLE, EM_LIMITTEXT, kMaxSettingText, 0);
+    (void)::SendDlgItemMessageA(_hwnd, IDC_SET_CBOFORMAT, CB_LIMITTEXT, kMaxSettingText, 0);
+
+    _model = LoadDialogModel(_settings);
+    (void)::SetDlgItemTextA(_hwnd, IDC_SET_TXTPREAMBLE, _model.preamble.c_str());
+    (void)::SetDlgItemTextA(_hwnd, IDC_SET_TXTPOSTAMBLE, _model.postamble.c_str());
+    (void)::SetDlgItemTextA(_hwnd, IDC_SET_CBOFORMAT, _model.weightFormat.c_str());
+    (void)::SetDlgItemTextA(_hwnd, IDC_SET_HKKEY, _model.hotkeyText.c_str());
+    Check(IDC_SET_HKENABLED, _model.hotkeyEnabled);
+    Check(IDC_SET_CHKINCLUDEUNITS, _model.includeUnits);
+    Check(IDC_SET_CHKCOMMASEPARATOR, _model.commaSeparator);
+    Check(IDC_SET_CHKLOADWITHWINDOWS, _model.loadWithWindows);
+    Check(IDC_SET_CHKMINIMIZEATSTARTUP, _model.minimizeAtStartup);
+    SetListIndex(IDC_SET_CBOUNITS, _model.unitsIndex);  // -1 clears the selection
+    SetListIndex(IDC_SET_CBOINTERCHARDELAY, _model.interCharDelayIndex);
+    SetListIndex(IDC_SET_CBOSAMPLERATE, _model.sampleRateIndex);
+    // The greyed state must match the check box from the start, not only after a click.
+    HKEnabled_Click();
+
+    (void)::SetWindowSubclass(Item(IDC_SET_HKKEY), &HotkeyBoxProc, kHotkeyBoxSubclassId,
+                              reinterpret_cast<DWORD_PTR>(this));
+
+    _tooltip = ::CreateWindowExA(/* dwExStyle */ WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, /* hWndParent */ _hwnd, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    if (_tooltip != nullptr) {
+        // Long tips wrap instead of running across the screen.
+        (void)::SendMessageA(_tooltip, TTM_SETMAXTIPWIDTH, 0, 320);
+        (void)::SendMessageA(_tooltip, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(20000, 0));
+        AddTooltip(IDC_SET_TXTPREAMBLE, kPreambleTip);
+        AddTooltip(IDC_SET_TXTPOSTAMBLE, kPostambleTip);
+        AddTooltip(IDC_SET_HKKEY, kHotkeyTip);
+    }
+
+    // Open narrow, showing the basic column only, centred over the owner.
+    SetWidth(TwipsToPixels(kNarrowWidthTwips, detail::WindowDpi(_hwnd)));
+    RECT self{};
+    RECT area{};
+    (void)::GetWindowRect(_hwnd, &self);
+    if (owner == nullptr || !::IsWindowVisible(owner) || ::IsIconic(owner) || !::GetWindowRect(owner, &area)) {
+        (void)::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    const int width = self.right - self.left;
+    const int height = self.bottom - self.top;
+    int x = area.left + ((area.right - area.left) - width) / 2;
+    int y = area.top + ((area.bottom - area.top) - height) / 2;
+    // Keep the whole dialog on the monitor that holds its centre.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    const POINT centre{x + width / 2, y + height / 2};
+    if (::GetMonitorInfoA(::MonitorFromPoint(centre, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - width));
+        y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - height));
+    }
+    (void)::SetWindowPos(_hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SettingsDialog::AddTooltip(int id, const char* text) const noexcept {
+    // The version-2 size is understood by every comctl32, with or without a manifest.
+    TTTOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = _hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(id));
+    tool.lpszText = const_cast<char*>(text);
+    (void)::SendMessageA(_tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void SettingsDialog::SetWidth(int widthPx) const noexcept {
+    RECT rect{};
+    (void)::GetWindowRect(_hwnd, &rect);
+    (void)::SetWindowPos(_hwnd, nullptr, 0, 0, widthPx, rect.bottom - rect.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int narrow = TwipsToPixels(kNarrowWidthTwips, detail::WindowDpi(_hwnd));
+    const int show = widthPx > narrow ? SW_SHOWNA : SW_HIDE;
+    for (int id : kAdvancedControls) {
+        (void)::ShowWindow(Item(id), show);
+    }
+}
+
+// Token insertion: the chosen item replaces the text box's selection, or goes in at its caret.
+void SettingsDialog::ComboToken_Click(int comboId, int textId) {
+    const int index = ListIndex(comboId);
+    if (index < 0 || static_cast<size_t>(index) >= kTokenItems.size()) {
+        return;
+    }
+    const HWND box = Item(textId);
+    DWORD selStart = 0;
+    DWORD selEnd = 0;
+    (void)::SendMessageA(box, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    const auto edit = InsertToken(detail::WindowText(box), selStart, selEnd, kTokenItems[static_cast<size_t>(index)]);
+    if (!edit) {
+        ::MessageBeep(MB_OK);  // it would not fit; half a token is worse than none
+        return;
+    }
+    (void)::SetWindowTextA(box, edit->text.c_str());
+    (void)::SendMessageA(box, EM_SETSEL, edit->caret, static_cast<LPARAM>(edit->caret));
+}
+
+void SettingsDialog::Command1_Click() {
+    RECT rect{};
+    (void)::GetWindowRect(_hwnd, &rect);
+    SetWidth(NextDialogWidthPx(rect.right - rect.left, detail::WindowDpi(_hwnd)));
+}
+
+void SettingsDialog::Command3_Click() {
+    DialogModel model = _model;  // the working hotkey values
+    model.preamble = detail::WindowText(Item(IDC_SET_TXTPREAMBLE));
+    model.postamble = detail::WindowText(Item(IDC_SET_TXTPOSTAMBLE));
+    model.weightFormat = detail::WindowText(Item(IDC_SET_CBOFORMAT));
+    model.hotkeyEnabled = Checked(IDC_SET_HKENABLED);
+    model.includeUnits = Checked(IDC_SET_CHKINCLUDEUNITS);
+    model.commaSeparator = Checked(IDC_SET_CHKCOMMASEPARATOR);
+    model.loadWithWindows = Checked(IDC_SET_CHKLOADWITHWINDOWS);
+    model.minimizeAtStartup = Checked(IDC_SET_CHKMINIMIZEATSTARTUP);
+    model.unitsIndex = ListIndex(IDC_SET_CBOUNITS);
+    model.sampleRateIndex = ListIndex(IDC_SET_CBOSAMPLERATE);
+    model.interCharDelayIndex = ListIndex(IDC_SET_CBOINTERCHARDELAY);
+    ApplyDialogModel(model, _settings);
+    (void)::EndDialog(_hwnd, IDOK);
+}
+
+void SettingsDialog::HKEnabled_Click() {
+    const BOOL enable = Checked(IDC_SET_HKENABLED) ? TRUE : FALSE;
+    for (int id : kHotkeyControls) {
+        (void)::EnableWindow(Item(id), enable);
+    }
+}
+
+void SettingsDialog::HKKey_KeyDown(int keyCode, int shiftMask) {
+    if (const auto capture = keys::CaptureHotkey(keyCode, shiftMask)) {
+        _model.hotkeyText = capture->text;
+        _model.hotkeyCode = capture->code;
+        (void)::SetDlgItemTextA(_hwnd, IDC_SET_HKKEY, _model.hotkeyText.c_str());
+        (void)::SendDlgItemMessageA(_hwnd, IDC_SET_HKKEY, EM_SETSEL, 0, -1);
+    }
+}
+
+// The hotkey box shows only what the capture put there: every key press, with or without
+// Alt, becomes the hotkey, and nothing typed, pasted or undone reaches the text. Plain Tab
+// and Shift+Tab still move on, so the dialog stays usable from the keyboard.
+LRESULT CALLBACK
+SettingsDialog::HotkeyBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR refData) noexcept {
+    auto* self = reinterpret_cast<SettingsDialog*>(refData);
+    try {
+        switch (msg) {
+            case WM_GETDLGCODE: {
+                const auto* keyMsg = reinterpret_cast<const MSG*>(lParam);
+                const bool tabToMoveOn = keyMsg != nullptr && keyMsg->message == WM_KEYDOWN &&
+                                         keyMsg->wParam == VK_TAB && ::GetKeyState(VK_CONTROL) >= 0 &&
+                                         ::GetKeyState(VK_MENU) >= 0;
+                if (tabToMoveOn) {
+                    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+                }
+                return ::DefSubclassProc(hwnd, msg, wParam, lParam) | DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+            }
+            case WM_KEYDOWN:
+            case WM_SYSKEYDOWN:
+                self->HKKey_KeyDown(static_cast<int>(wParam), ModifierMask());
+                return 0;
+            case WM_KEYUP:
+            case WM_SYSKEYUP:  // so a released Alt or F10 does not go on to the menu
+            case WM_CHAR:
+            case WM_SYSCHAR:
+            case WM_DEADCHAR:
+            case WM_SYSDEADCHAR:
+            case WM_PASTE:
+            case WM_CUT:
+            case WM_CLEAR:
+            case WM_UNDO:
+            case WM_CONTEXTMENU:
+                return 0;
+            case WM_SETFOCUS: {
+                const LRESULT result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
+                (void)::SendMessageA(hwnd, EM_SETSEL, 0, -1);
+                return result;
+            }
+            case WM_NCDESTROY:
+                (void)::RemoveWindowSubclass(hwnd, &HotkeyBoxProc, kHotkeyBoxSubclassId);
+                break;
+            default:
+                break;
+        }
+    } catch (...) {
+        // Fall through to the edit control's own handling.
+    }
+    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+bool ShowSettingsDialog(HWND owner, app::Settings& inOut, HelpViewer* help) {
+    keys::BuildHotkeyNames();
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+    (void)::InitCommonControlsEx(&controls);
+    SettingsDialog dialog(inOut, help);
+    const INT_PTR result = ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), owner,
+                                             &SettingsDialog::DialogProc, reinterpret_cast<LPARAM>(&dialog));
+    return result == IDOK;
+}
+
+}  // namespace dialogs

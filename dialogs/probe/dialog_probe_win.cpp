@@ -1,0 +1,430 @@
+// Opens the settings dialog, the about box and the help file on their own and drives them
+// from a second thread with injected keys, printing PASS/FAIL lines. Between stages it
+// writes "SHOT <name>" and waits for <syncdir>\<name>.done, so that a screenshot can be
+// taken from outside. Usage: dialog_probe.exe <syncdir> <help file>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "dialogs/About_win.h"
+#include "dialogs/DialogIds.h"
+#include "dialogs/Help_win.h"
+#include "dialogs/SettingsDialog_win.h"
+#include "dialogs/SettingsModel.h"
+
+namespace {
+
+std::string g_syncDir;
+FILE* g_log = nullptr;
+std::atomic<int> g_failures{0};
+bool g_sendSuppressed = false;  // read by the driver thread while the about box is open
+
+void Log(const std::string& line) {
+    std::fprintf(g_log, "%s\n", line.c_str());
+    std::fflush(g_log);
+}
+
+void Expect(bool ok, const std::string& what) {
+    Log(std::string(ok ? "PASS " : "FAIL ") + what);
+    if (!ok) {
+        ++g_failures;
+    }
+}
+
+void ExpectText(const std::string& actual, const std::string& expected, const std::string& what) {
+    Expect(actual == expected, what + ": \"" + actual + "\" (want \"" + expected + "\")");
+}
+
+void Shot(const std::string& name) {
+    Log("SHOT " + name);
+    const std::string done = g_syncDir + "\\" + name + ".done";
+    for (int i = 0; i < 200 && ::GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
+        ::Sleep(50);
+    }
+}
+
+HWND WaitWindow(const char* caption) {
+    for (int i = 0; i < 200; ++i) {
+        if (HWND hwnd = ::FindWindowA(nullptr, caption)) {
+            return hwnd;
+        }
+        ::Sleep(50);
+    }
+    Expect(false, std::string("window appears: ") + caption);
+    return nullptr;
+}
+
+std::string Text(HWND hwnd) {
+    char buffer[1024]{};
+    (void)::SendMessageA(hwnd, WM_GETTEXT, sizeof(buffer), reinterpret_cast<LPARAM>(buffer));
+    return buffer;
+}
+
+int Width(HWND hwnd) {
+    RECT rect{};
+    (void)::GetWindowRect(hwnd, &rect);
+    return rect.right - rect.left;
+}
+
+void Key(BYTE vk, bool up) {
+    ::keybd_event(vk, static_cast<BYTE>(::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)), up ? KEYEVENTF_KEYUP : 0, 0);
+    ::Sleep(30);
+}
+
+// Presses the modifiers in order, taps the key, releases them in reverse.
+void Chord(std::initializer_list<BYTE> modifiers, BYTE key) {
+    for (BYTE m : modifiers) {
+        Key(m, false);
+    }
+    if (key != 0) {
+        Key(key, false);
+        Key(key, true);
+    }
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) {
+        Key(*it, true);
+    }
+    ::Sleep(250);
+}
+
+HWND Focused(HWND anyWindowOfThread) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    (void)::GetGUIThreadInfo(::GetWindowThreadProcessId(anyWindowOfThread, nullptr), &info);
+    return info.hwndFocus;
+}
+
+void FocusControl(HWND dialog, int id) {
+    (void)::SetForegroundWindow(dialog);
+    (void)::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, id)), TRUE);
+    ::Sleep(150);
+}
+
+int ScreenDpi() {
+    HDC dc = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
+    (void)::ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+// First opening: checks load, widths, hotkey capture, token insertion, HKEnabled, then OK
+// through the Enter key.
+void DriveSettingsOk() {
+    const HWND dlg = WaitWindow("Pesora Settings");
+    if (dlg == nullptr) {
+        return;
+    }
+    ::Sleep(300);
+    auto item = [dlg](int id) { return ::GetDlgItem(dlg, id); };
+    const int dpi = ScreenDpi();
+    const int narrow = dialogs::TwipsToPixels(dialogs::kNarrowWidthTwips, dpi);
+    const int wide = dialogs::TwipsToPixels(dialogs::kWideWidthTwips, dpi);
+    Log("dpi " + std::to_string(dpi) + ", width " + std::to_string(Width(dlg)));
+    Expect(Width(dlg) == narrow, "opens " + std::to_string(narrow) + " px wide");
+    Expect(!::IsWindowVisible(item(IDC_SET_CBOSAMPLERATE)), "advanced column hidden when narrow");
+    Expect(::SendMessageA(dlg, WM_GETICON, ICON_BIG, 0) != 0, "dialog has the owner's icon");
+    ExpectText(Text(item(IDC_SET_CBOSAMPLERATE)), "100 ms", "SampleRate 75 shows");
+    ExpectText(Text(item(IDC_SET_CBOINTERCHARDELAY)), "1 ms", "InterCharacterDelay 7 shows");
+    ExpectText(Text(item(IDC_SET_CBOUNITS)), "Pounds and Ounces", "SelectedUnits 13 shows");
+    ExpectText(Text(item(IDC_SET_HKKEY)), "F9", "hotkey box shows Hotkeystr");
+    ExpectText(Text(item(IDC_SET_CBOFORMAT)), "0.00", "format box shows WeightFormat");
+    Expect(::SendMessageA(item(IDC_SET_COMBO1), CB_GETCOUNT, 0, 0) == 13, "Combo1 holds 13 tokens");
+    Expect(::SendMessageA(item(IDC_SET_CBOFORMAT), CB_GETCOUNT, 0, 0) == 5, "cboFormat holds 5 expressions");
+    Shot("narrow");
+
+    (void)::SendMessageA(item(IDC_SET_COMMAND1), BM_CLICK, 0, 0);
+    ::Sleep(200);
+    Expect(Width(dlg) == wide, "Advanced... widens to " + std::to_string(wide) + " px");
+    Expect(::IsWindowVisible(item(IDC_SET_CBOSAMPLERATE)) != FALSE, "advanced column shown when wide");
+    Shot("wide");
+    (void)::SendMessageA(item(IDC_SET_COMMAND1), BM_CLICK, 0, 0);
+    ::Sleep(200);
+    Expect(Width(dlg) == narrow, "Advanced... twice returns to the narrow width");
+
+    // Hotkey capture with injected keys.
+    FocusControl(dlg, IDC_SET_HKKEY);
+    Expect(Focused(dlg) == item(IDC_SET_HKKEY), "hotkey box has the focus");
+    Chord({VK_CONTROL}, VK_F9);
+    ExpectText(Text(item(IDC_SET_HKKEY)), "CTRL+F9", "Ctrl then F9");
+    Chord({VK_CONTROL}, 0);
+    ExpectText(Text(item(IDC_SET_HKKEY)), "CTRL+F9", "Ctrl alone changes nothing");
+    Chord({VK_MENU, VK_CONTROL, VK_SHIFT}, 'X');
+    ExpectText(Text(item(IDC_SET_HKKEY)), "SHIFT+CTRL+ALT+X", "Alt+Ctrl+Shift+X");
+    Chord({}, VK_BACK);
+    ExpectText(Text(item(IDC_SET_HKKEY)), "BACKSPACE", "Backspace");
+    Chord({}, VK_DELETE);
+    ExpectText(Text(item(IDC_SET_HKKEY)), "DELETE", "Delete");
+    Chord({}, VK_F10);
+    ExpectText(Text(item(IDC_SET_HKKEY)), "F10", "F10 (a system key)");
+    Chord({VK_MENU}, VK_F4);
+    ExpectText(Text(item(IDC_SET_HKKEY)), "ALT+F4", "Alt+F4 is captured");
+    Expect(::IsWindow(dlg) != FALSE, "Alt+F4 in the hotkey box does not close the dialog");
+    Chord({}, VK_RETURN);
+    ExpectText(Text(item(IDC_SET_HKKEY)), "ENTER", "Enter in the hotkey box is captured");
+    Expect(::IsWindow(dlg) != FALSE, "Enter in the hotkey box does not close the dialog");
+    Chord({}, 'Q');
+    ExpectText(Text(item(IDC_SET_HKKEY)), "Q", "a typed letter becomes the key, not text");
+    (void)::SendMessageA(item(IDC_SET_HKKEY), WM_PASTE, 0, 0);
+    ExpectText(Text(item(IDC_SET_HKKEY)), "Q", "paste does not reach the box");
+    Chord({VK_CONTROL}, VK_F9);
+    Chord({}, VK_TAB);
+    // The editable combo box takes the focus in its own edit child.
+    const HWND afterTab = Focused(dlg);
+    Expect(afterTab == item(IDC_SET_CBOFORMAT) || ::GetParent(afterTab) == item(IDC_SET_CBOFORMAT),
+           "Tab moves on from the hotkey box to the format box");
+    ExpectText(Text(item(IDC_SET_HKKEY)), "CTRL+F9", "Tab leaves the hotkey as it was");
+
+    // Token insertion: {YEAR} between A and B, then the same item once more.
+    (void)::SendMessageA(item(IDC_SET_TXTPREAMBLE), EM_SETSEL, 1, 1);
+    FocusControl(dlg, IDC_SET_COMBO1);
+    (void)::SendMessageA(item(IDC_SET_COMBO1), CB_SETCURSEL, 6, 0);
+    Chord({}, VK_F4);
+    Chord({}, VK_DOWN);
+    Chord({}, VK_RETURN);
+    ExpectText(Text(item(IDC_SET_TXTPREAMBLE)), "A{YEAR}B", "{YEAR} chosen in Combo1 goes in at the caret");
+    ExpectText(Text(item(IDC_SET_COMBO1)), "{YEAR}", "Combo1 keeps showing the chosen item");
+    Chord({}, VK_F4);
+    Chord({}, VK_RETURN);
+    ExpectText(Text(item(IDC_SET_TXTPREAMBLE)), "A{YEAR}{YEAR}B", "choosing the same item again inserts again");
+    (void)::SendMessageA(item(IDC_SET_TXTPOSTAMBLE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("12345"));
+    (void)::SendMessageA(item(IDC_SET_TXTPOSTAMBLE), EM_SETSEL, 1, 4);
+    FocusControl(dlg, IDC_SET_COMBO2);
+    (void)::SendMessageA(item(IDC_SET_COMBO2), CB_SETCURSEL, 0, 0);
+    Chord({}, VK_F4);
+    Chord({}, VK_DOWN);
+    Chord({}, VK_RETURN);
+    ExpectText(Text(item(IDC_SET_TXTPOSTAMBLE)), "1{TAB}5", "{TAB} chosen in Combo2 replaces the selection");
+
+    // HKEnabled greys out exactly its six controls.
+    (void)::SendMessageA(item(IDC_SET_HKENABLED), BM_CLICK, 0, 0);
+    ::Sleep(100);
+    bool allOff = true;
+    for (int id :
+         {IDC_SET_LABEL1, IDC_SET_LABEL2, IDC_SET_LABEL4, IDC_SET_HKKEY, IDC_SET_TXTPREAMBLE, IDC_SET_TXTPOSTAMBLE}) {
+        allOff = allOff && !::IsWindowEnabled(item(id));
+    }
+    Expect(allOff, "unchecking HKEnabled disables its six controls");
+    Expect(::IsWindowEnabled(item(IDC_SET_COMBO1)) && ::IsWindowEnabled(item(IDC_SET_CBOFORMAT)),
+           "the other controls stay enabled");
+    Shot("disabled");
+    (void)::SendMessageA(item(IDC_SET_HKENABLED), BM_CLICK, 0, 0);
+    ::Sleep(100);
+    Expect(::IsWindowEnabled(item(IDC_SET_HKKEY)) != FALSE, "checking HKEnabled enables them again");
+
+    (void)::SendMessageA(item(IDC_SET_CBOFORMAT), WM_SETTEXT, 0,
+                         reinterpret_cast<LPARAM>("0.000;\"minus \"0.000;\"empty\""));
+    (void)::SendMessageA(item(IDC_SET_CBOUNITS), CB_SETCURSEL, 3, 0);
+    (void)::SendMessageA(item(IDC_SET_CHKLOADWITHWINDOWS), BM_CLICK, 0, 0);
+    FocusControl(dlg, IDC_SET_CHKINCLUDEUNITS);
+    Chord({}, VK_RETURN);  // Enter on a check box presses the default button, "OK"
+}
+
+// Second opening: change everything, then Esc.
+void DriveSettingsCancel(int how) {
+    const HWND dlg = WaitWindow("Pesora Settings");
+    if (dlg == nullptr) {
+        return;
+    }
+    ::Sleep(300);
+    auto item = [dlg](int id) { return ::GetDlgItem(dlg, id); };
+    (void)::SendMessageA(item(IDC_SET_TXTPREAMBLE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("changed"));
+    (void)::SendMessageA(item(IDC_SET_CBOFORMAT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("#"));
+    (void)::SendMessageA(item(IDC_SET_CBOSAMPLERATE), CB_SETCURSEL, 5, 0);
+    (void)::SendMessageA(item(IDC_SET_CBOINTERCHARDELAY), CB_SETCURSEL, 6, 0);
+    (void)::SendMessageA(item(IDC_SET_CBOUNITS), CB_SETCURSEL, 1, 0);
+    for (int id : {IDC_SET_HKENABLED, IDC_SET_CHKINCLUDEUNITS, IDC_SET_CHKCOMMASEPARATOR, IDC_SET_CHKLOADWITHWINDOWS,
+                   IDC_SET_CHKMINIMIZEATSTARTUP}) {
+        (void)::SendMessageA(item(id), BM_CLICK, 0, 0);
+    }
+    (void)::SendMessageA(item(IDC_SET_HKENABLED), BM_CLICK, 0, 0);  // back on, so the box takes keys
+    FocusControl(dlg, IDC_SET_HKKEY);
+    Chord({VK_SHIFT}, 'A');
+    ExpectText(Text(item(IDC_SET_HKKEY)), "SHIFT+A", "Shift+A captured before cancelling");
+    if (how == 0) {
+        FocusControl(dlg, IDC_SET_TXTPREAMBLE);
+        Chord({}, VK_ESCAPE);
+    } else {
+        (void)::PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+}
+
+void DriveAbout(bool modal) {
+    const HWND box = WaitWindow("About Pesora");
+    if (box == nullptr) {
+        return;
+    }
+    ::Sleep(300);
+    ExpectText(Text(::GetDlgItem(box, IDC_ABOUT_VERSION)), "Pesora v2.5.7",
+               modal ? "modal about box states the version" : "modeless about box states the version");
+    Expect(g_sendSuppressed, "SendSuppressed is set while the about box is open");
+    if (modal) {
+        Shot("about");
+        (void)::SetForegroundWindow(box);
+        ::Sleep(100);
+        Chord({}, VK_ESCAPE);
+    } else {
+        (void)::SetForegroundWindow(box);
+        ::Sleep(100);
+        Chord({}, VK_RETURN);
+    }
+}
+
+void DriveHelpMissing() {
+    const HWND box = WaitWindow("Pesora Help");
+    if (box == nullptr) {
+        return;
+    }
+    ::Sleep(300);
+    const HWND text = ::GetDlgItem(box, 0xFFFF);
+    const std::string message = text != nullptr ? Text(text) : std::string();
+    Log("message box says: " + message);
+    Expect(message.find("could not be found") != std::string::npos, "missing help file gives a message");
+    Shot("helpmissing");
+    (void)::PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    if (__argc < 3) {
+        return 2;
+    }
+    g_syncDir = __argv[1];
+    const std::string helpFile = __argv[2];
+    g_log = std::fopen((g_syncDir + "\\probe.log").c_str(), "w");
+    if (g_log == nullptr) {
+        return 3;
+    }
+
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &OwnerProc;
+    wc.hInstance = instance;
+    wc.hIcon = ::LoadIconA(nullptr, IDI_INFORMATION);
+    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = "PesoraProbeOwner";
+    (void)::RegisterClassA(&wc);
+    const HWND owner = ::CreateWindowExA(0, wc.lpszClassName, "Pesora", WS_OVERLAPPEDWINDOW, 40, 40, 380, 300, nullptr,
+                                         nullptr, instance, nullptr);
+    (void)::ShowWindow(owner, SW_SHOW);
+
+    app::Settings settings;
+    settings.SampleRate = 75;
+    settings.InterCharacterDelay = 7;
+    settings.SelectedUnits = 13;
+    settings.Preamble = "AB";
+    settings.WeightFormat = "0.00";
+    dialogs::HelpViewer help;
+
+    // 1. OK after changes.
+    std::thread driver(DriveSettingsOk);
+    const bool ok = dialogs::ShowSettingsDialog(owner, settings, &help);
+    driver.join();
+    Expect(ok, "Enter on a check box confirms (returns true)");
+    Expect(settings.HotKey == 632, "HotKey stored: " + std::to_string(settings.HotKey));
+    ExpectText(settings.Hotkeystr, "CTRL+F9", "Hotkeystr stored");
+    Expect(settings.SampleRate == 100, "SampleRate 75 stored as " + std::to_string(settings.SampleRate));
+    Expect(settings.InterCharacterDelay == 1,
+           "InterCharacterDelay 7 stored as " + std::to_string(settings.InterCharacterDelay));
+    ExpectText(settings.Preamble, "A{YEAR}{YEAR}B", "Preamble stored");
+    ExpectText(settings.Postamble, "1{TAB}5", "Postamble stored");
+    ExpectText(settings.WeightFormat, "0.000;\"minus \"0.000;\"empty\"", "own format expression stored exactly");
+    Expect(settings.SelectedUnits == 3, "SelectedUnits stored: " + std::to_string(settings.SelectedUnits));
+    Expect(settings.LoadWithWindows, "LoadWithWindows stored");
+    Expect(settings.HotkeyEnabled, "HotkeyEnabled stored");
+
+    // 2. Esc, 3. the close box: nothing changes.
+    for (int how = 0; how < 2; ++how) {
+        const app::Settings before = settings;
+        std::thread cancel(DriveSettingsCancel, how);
+        const bool confirmed = dialogs::ShowSettingsDialog(owner, settings, &help);
+        cancel.join();
+        const std::string label = how == 0 ? "Esc" : "close box";
+        Expect(!confirmed, label + " returns false");
+        Expect(settings.HotKey == before.HotKey && settings.Hotkeystr == before.Hotkeystr &&
+                   settings.Preamble == before.Preamble && settings.WeightFormat == before.WeightFormat &&
+                   settings.SampleRate == before.SampleRate &&
+                   settings.InterCharacterDelay == before.InterCharacterDelay &&
+                   settings.SelectedUnits == before.SelectedUnits && settings.HotkeyEnabled == before.HotkeyEnabled &&
+                   settings.IncludeUnits == before.IncludeUnits && settings.CommaSeparator == before.CommaSeparator &&
+                   settings.LoadWithWindows == before.LoadWithWindows &&
+                   settings.MinimizeAtStartup == before.MinimizeAtStartup,
+               label + " leaves every setting unchanged");
+    }
+
+    // 4. A hand-edited settings record with values no list holds and a very long text.
+    {
+        app::Settings odd;
+        odd.Preamble = std::string(600, 'p');
+        odd.Hotkeystr = std::string(400, 'h');
+        odd.SelectedUnits = 99;
+        odd.SampleRate = -5;
+        odd.InterCharacterDelay = 1000000;
+        std::thread closer([] {
+            if (HWND dlg = WaitWindow("Pesora Settings")) {
+                ::Sleep(300);
+                (void)::PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+            }
+        });
+        const bool confirmed = dialogs::ShowSettingsDialog(owner, odd, &help);
+        closer.join();
+        Expect(confirmed && odd.SelectedUnits == -1 && odd.SampleRate == 100 && odd.InterCharacterDelay == 1,
+               "odd values: units -1, SampleRate 100, delay 1 after OK");
+        Expect(odd.Preamble == std::string(600, 'p') && odd.Hotkeystr == std::string(400, 'h'),
+               "long texts survive OK unchanged");
+    }
+
+    // 5. About box, modal then modeless.
+    dialogs::AboutBox about(g_sendSuppressed);
+    std::thread aboutDriver(DriveAbout, true);
+    about.ShowModal(owner);
+    aboutDriver.join();
+    Expect(!g_sendSuppressed, "closing the modal about box clears SendSuppressed");
+
+    std::thread modelessDriver(DriveAbout, false);
+    about.ShowModeless(owner);
+    MSG msg{};
+    const DWORD start = ::GetTickCount();
+    while (about.Hwnd() != nullptr && ::GetTickCount() - start < 15000) {
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!about.TranslateDialogMessage(msg)) {
+                (void)::TranslateMessage(&msg);
+                (void)::DispatchMessageA(&msg);
+            }
+        }
+        ::Sleep(10);
+    }
+    modelessDriver.join();
+    Expect(about.Hwnd() == nullptr, "Enter closes the modeless about box");
+    Expect(!g_sendSuppressed, "closing the modeless about box clears SendSuppressed");
+
+    // 6. Help: a missing file, then the real one.
+    std::thread helpDriver(DriveHelpMissing);
+    Expect(!help.Show(owner, "C:\\nowhere\\PesoraHelp.chm"), "missing help file reports failure");
+    helpDriver.join();
+    const bool shown = help.Show(owner, helpFile);
+    Log(std::string("help viewer opened: ") + (shown ? "yes" : "no"));
+    if (shown) {
+        const DWORD until = ::GetTickCount() + 3000;
+        while (::GetTickCount() < until) {
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                (void)::TranslateMessage(&msg);
+                (void)::DispatchMessageA(&msg);
+            }
+            ::Sleep(10);
+        }
+        Shot("help");
+    }
+
+    Log("DONE failures=" + std::to_string(g_failures.load()));
+    std::fclose(g_log);
+    return g_failures.load() == 0 ? 0 : 1;
+}
