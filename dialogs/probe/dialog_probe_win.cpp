@@ -134,7 +134,25 @@ void DriveSettingsOk() {
     ExpectText(Text(item(IDC_SET_CBOFORMAT)), "0.00", "format box shows WeightFormat");
     Expect(::SendMessageA(item(IDC_SET_COMBO1), CB_GETCOUNT, 0, 0) == 13, "Combo1 holds 13 tokens");
     Expect(::SendMessageA(item(IDC_SET_CBOFORMAT), CB_GETCOUNT, 0, 0) == 5, "cboFormat holds 5 expressions");
+    // The three tooltips, and one of them shown by moving the mouse over the hotkey box.
+    HWND tooltip = nullptr;
+    while ((tooltip = ::FindWindowExA(nullptr, tooltip, TOOLTIPS_CLASSA, nullptr)) != nullptr &&
+           ::GetWindow(tooltip, GW_OWNER) != dlg) {
+    }
+    Expect(tooltip != nullptr && ::SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0) == 3, "three tooltips");
+    RECT box{};
+    (void)::GetWindowRect(item(IDC_SET_HKKEY), &box);
+    const int sx = ::GetSystemMetrics(SM_CXSCREEN);
+    const int sy = ::GetSystemMetrics(SM_CYSCREEN);
+    for (int step = 0; step < 3; ++step) {
+        ::mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, ((box.left + 20 + step * 4) * 65535) / sx,
+                      (((box.top + box.bottom) / 2) * 65535) / sy, 0, 0);
+        ::Sleep(100);
+    }
+    ::Sleep(1500);
+    Expect(tooltip != nullptr && ::IsWindowVisible(tooltip), "hovering the hotkey box shows its tooltip");
     Shot("narrow");
+    ::mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 65000, 65000, 0, 0);
 
     (void)::SendMessageA(item(IDC_SET_COMMAND1), BM_CLICK, 0, 0);
     ::Sleep(200);
