@@ -213,7 +213,7 @@ void SettingsDialog::Form_Load() {
                                  CW_USEDEFAULT, /* hWndParent */ _hwnd, nullptr, ::GetModuleHandleA(nullptr), nullptr);
     if (_tooltip != nullptr) {
         // Long tips wrap instead of running across the screen.
-        (void)::SendMessageA(_tooltip, TTM_SETMAXTIPWIDTH, 0, 320);
+        (void)::SendMessageA(_tooltip, TTM_SETMAXTIPWIDTH, 0, ::MulDiv(320, detail::WindowDpi(_hwnd), 96));
         (void)::SendMessageA(_tooltip, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(20000, 0));
         AddTooltip(IDC_SET_TXTPREAMBLE, kPreambleTip);
         AddTooltip(IDC_SET_TXTPOSTAMBLE, kPostambleTip);

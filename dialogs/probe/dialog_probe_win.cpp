@@ -1,7 +1,10 @@
 // Opens the settings dialog, the about box and the help file on their own and drives them
-// from a second thread with injected keys, printing PASS/FAIL lines. Between stages it
-// writes "SHOT <name>" and waits for <syncdir>\<name>.done, so that a screenshot can be
-// taken from outside. Usage: dialog_probe.exe <syncdir> <help file>
+// from a second thread with injected keys, printing PASS/FAIL lines; exits 1 on a failure.
+// Usage: dialog_probe.exe [<syncdir> [<help file>]]
+// With a sync folder it logs to <syncdir>\probe.log and, between stages, writes
+// "SHOT <name>" and waits for <syncdir>\<name>.done, so that a screenshot can be taken from
+// outside. Without one it logs to stdout and does not wait. The help file defaults to
+// PesoraHelp.chm in the folder above the probe's own (the build folder).
 #include <windows.h>
 
 #include <commctrl.h>
@@ -14,6 +17,7 @@
 #include "dialogs/About_win.h"
 #include "dialogs/DialogIds.h"
 #include "dialogs/Help_win.h"
+#include "dialogs/ProgramInfo.h"
 #include "dialogs/SettingsDialog_win.h"
 #include "dialogs/SettingsModel.h"
 
@@ -41,6 +45,9 @@ void ExpectText(const std::string& actual, const std::string& expected, const st
 }
 
 void Shot(const std::string& name) {
+    if (g_syncDir.empty()) {
+        return;
+    }
     Log("SHOT " + name);
     const std::string done = g_syncDir + "\\" + name + ".done";
     for (int i = 0; i < 200 && ::GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
@@ -312,12 +319,10 @@ LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    if (__argc < 3) {
-        return 2;
-    }
-    g_syncDir = __argv[1];
-    const std::string helpFile = __argv[2];
-    g_log = std::fopen((g_syncDir + "\\probe.log").c_str(), "w");
+    g_syncDir = __argc > 1 ? __argv[1] : "";
+    const std::string helpFile =
+        __argc > 2 ? __argv[2] : dialogs::HelpFilePath(dialogs::RunningProgramFolder() + "\\..");
+    g_log = g_syncDir.empty() ? stdout : std::fopen((g_syncDir + "\\probe.log").c_str(), "w");
     if (g_log == nullptr) {
         return 3;
     }
@@ -443,6 +448,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
 
     Log("DONE failures=" + std::to_string(g_failures.load()));
-    std::fclose(g_log);
+    if (g_log != stdout) {
+        std::fclose(g_log);
+    }
     return g_failures.load() == 0 ? 0 : 1;
 }
