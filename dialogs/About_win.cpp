@@ -32,9 +32,9 @@ std::string VersionText() {
         infoLength < sizeof(VS_FIXEDFILEINFO)) {
         return "Pesora";
     }
-    // FILEVERSION major, minor, build, revision: the revision is the fourth number.
+    // The program's version resource is FILEVERSION major, minor, revision, 0 (app/Pesora.rc).
     return AboutVersionText(HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-                            LOWORD(info->dwFileVersionLS));
+                            HIWORD(info->dwFileVersionLS));
 }
 
 }  // namespace
