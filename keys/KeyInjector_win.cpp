@@ -54,9 +54,14 @@ void PumpMessagesUntil(int64_t deadline) {
         if (remaining <= 0) {
             return;
         }
-        // Rounded up: waking early would only cost another round.
-        const auto timeoutMs = static_cast<DWORD>((remaining + 999) / 1000);
-        if (dispatching) {
+        // The timeout is in whole milliseconds. Rounded up, a wake-up a few microseconds early
+        // (timers here are not exact) would cost another full millisecond; so it is rounded to
+        // the nearest with a bias upwards, and only the last fraction of a millisecond, when
+        // one is left, gives up the processor's time slice instead of sleeping.
+        const auto timeoutMs = static_cast<DWORD>((remaining + 200) / 1000);
+        if (timeoutMs == 0) {
+            (void)::SwitchToThread();
+        } else if (dispatching) {
             (void)::MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         } else {
             ::Sleep(timeoutMs);

@@ -108,6 +108,20 @@ int main() {
     Settle(500);
     std::printf("foreground is the bench window: %s\n", ::GetForegroundWindow() == hwnd ? "yes" : "no");
 
+    // The floor under every pause: how late a 1 ms sleep wakes on this machine right now.
+    {
+        keys::KeyInjectorWin timerResolution;
+        std::vector<int64_t> wakes;
+        for (int i = 0; i < 200; ++i) {
+            const int64_t start = keys::QpcMicroseconds();
+            ::Sleep(1);
+            wakes.push_back(keys::QpcMicroseconds() - start);
+        }
+        std::sort(wakes.begin(), wakes.end());
+        std::printf("Sleep(1) takes: median %.3f ms, 90th percentile %.3f ms, worst %.3f ms\n", wakes[100] / 1000.0,
+                    wakes[180] / 1000.0, wakes.back() / 1000.0);
+    }
+
     struct Run {
         int32_t delayMs;
         int chars;
