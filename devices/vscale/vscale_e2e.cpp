@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -204,9 +205,12 @@ class DeviceEvents {
         std::string name;
         bool wide;
         Clock::time_point at;
+        std::string probed;  // what the probe saw while the notification was being handled
     };
+    // Runs inside the window procedure, as a program's own handler would (Pesora enumerates there).
+    using Probe = std::function<std::string(const std::string& name)>;
 
-    DeviceEvents() {
+    explicit DeviceEvents(Probe probe = {}) : _probe(std::move(probe)) {
         _thread = std::thread([this] { Pump(); });
         std::unique_lock lock(_mutex);
         _ready.wait(lock, [this] { return _window != nullptr || _failed; });
@@ -245,8 +249,10 @@ class DeviceEvents {
                 std::string name =
                     wide ? Narrow(reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(lParam)->dbcc_name)
                          : std::string(ansi->dbcc_name);
+                auto at = Clock::now();
+                std::string probed = self->_probe ? self->_probe(name) : std::string();
                 std::lock_guard lock(self->_mutex);
-                self->_events.push_back(Event{wParam, name, wide, Clock::now()});
+                self->_events.push_back(Event{wParam, name, wide, at, probed});
                 self->_changed.notify_all();
             }
             return TRUE;
@@ -283,6 +289,7 @@ class DeviceEvents {
         DestroyWindow(window);
     }
 
+    Probe _probe;
     std::thread _thread;
     DWORD _threadId = 0;
     HWND _window = nullptr;
@@ -337,8 +344,9 @@ TEST_F(VirtualScale, RawInputListsEachScaleAsAPosScaleHidDevice) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);
+        ASSERT_TRUE(WaitForRaw(e2e::HidPath(row.scale), true)) << e2e::HidPath(row.scale);
         auto raw = FindRaw(e2e::HidPath(row.scale));
-        ASSERT_TRUE(raw) << e2e::HidPath(row.scale);
+        ASSERT_TRUE(raw);
         EXPECT_NE(raw->name.find(row.nameHas), std::string::npos) << raw->name;
         EXPECT_EQ(raw->info.dwType, static_cast<DWORD>(RIM_TYPEHID));
         EXPECT_EQ(raw->info.hid.usUsagePage, 0x8D);
@@ -501,46 +509,133 @@ TEST_F(VirtualScale, ZeroCommandWriteIsRecordedExactly) {
 }
 
 TEST_F(VirtualScale, PlugAndUnplugAreAnnouncedWithTheInterfaceName) {
-    DeviceEvents events;
-    ASSERT_TRUE(events.Registered());
     e2e::ScaleOptions scale = Scale("1601");
+    scale.friendlyName = "Announced Scale";
     const std::string path = e2e::HidPath(scale);
+    // A program that lists scales when one arrives must find it named already.
+    DeviceEvents events([&](const std::string& name) {
+        if (Lower(name) != Lower(path)) {
+            return std::string();
+        }
+        auto node = FindNode("USB", vscale::UsbInstanceId(scale));
+        return node ? node->friendlyName : std::string("(no node)");
+    });
+    ASSERT_TRUE(events.Registered());
 
-    auto plugAt = Clock::now();
-    std::string error;
-    ASSERT_TRUE(e2e::Plug(scale, &error)) << error;
-    auto arrival = events.WaitFor(DBT_DEVICEARRIVAL, path, plugAt);
-    ASSERT_TRUE(arrival) << "no arrival for " << path;
-    std::printf("[ figure ] plug to arrival: %.1f ms (name delivered as %s)\n",
-                std::chrono::duration<double, std::milli>(arrival->at - plugAt).count(),
-                arrival->wide ? "UTF-16 (_W record)" : "ANSI (_A record)");
+    for (int cycle = 1; cycle <= 3; ++cycle) {
+        SCOPED_TRACE(cycle);
+        auto plugAt = Clock::now();
+        std::string error;
+        ASSERT_TRUE(e2e::Plug(scale, &error)) << error;
+        auto arrival = events.WaitFor(DBT_DEVICEARRIVAL, path, plugAt);
+        ASSERT_TRUE(arrival) << "no arrival for " << path;
+        EXPECT_EQ(arrival->probed, "Announced Scale");
+        std::printf("[ figure ] cycle %d: plug to arrival %.1f ms (name delivered as %s)\n", cycle,
+                    std::chrono::duration<double, std::milli>(arrival->at - plugAt).count(),
+                    arrival->wide ? "UTF-16, a _W record" : "ANSI, an _A record");
+        auto listed = WaitForRaw(path, true);
+        ASSERT_TRUE(listed);
+        std::printf("[ figure ] cycle %d: raw-input list shows the scale %.0f ms after Plug returned\n", cycle,
+                    *listed);
 
-    app::unique_hfile before = OpenScale(path, FILE_FLAG_OVERLAPPED);
-    ASSERT_TRUE(before) << GetLastError();
-    auto unplugAt = Clock::now();
-    ASSERT_TRUE(e2e::Unplug(scale.serial, &error)) << error;
-    auto removal = events.WaitFor(DBT_DEVICEREMOVECOMPLETE, path, unplugAt);
-    ASSERT_TRUE(removal) << "no removal for " << path;
-    std::printf("[ figure ] unplug to removal: %.1f ms\n",
-                std::chrono::duration<double, std::milli>(removal->at - unplugAt).count());
+        app::unique_hfile before = OpenScale(path, FILE_FLAG_OVERLAPPED);
+        ASSERT_TRUE(before) << GetLastError();
+        auto unplugAt = Clock::now();
+        ASSERT_TRUE(e2e::Unplug(scale.serial, &error)) << error;
+        auto removal = events.WaitFor(DBT_DEVICEREMOVECOMPLETE, path, unplugAt);
+        ASSERT_TRUE(removal) << "no removal for " << path;
+        std::printf("[ figure ] cycle %d: unplug to removal %.1f ms\n", cycle,
+                    std::chrono::duration<double, std::milli>(removal->at - unplugAt).count());
 
-    // The gone scale: the old handle reads nothing, a new open fails, the lists drop it.
-    EXPECT_NE(ReadOne(before.get(), 8, 1000).error, static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_FALSE(OpenScale(path, FILE_FLAG_OVERLAPPED));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(FindNode("USB", vscale::UsbInstanceId(scale)));
-    auto dropped = WaitForRaw(path, false);
-    ASSERT_TRUE(dropped);
-    std::printf("[ figure ] raw-input list drops the scale %.0f ms after the removal\n", *dropped);
+        // The gone scale: the old handle reads nothing, a new open fails, the lists drop it.
+        EXPECT_NE(ReadOne(before.get(), 8, 1000).error, static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_FALSE(OpenScale(path, FILE_FLAG_OVERLAPPED));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        EXPECT_FALSE(FindNode("USB", vscale::UsbInstanceId(scale)));
+        EXPECT_FALSE(FindNode(nullptr, vscale::HidInstanceId(scale)));
+        auto dropped = WaitForRaw(path, false);
+        ASSERT_TRUE(dropped);
+    }
+}
 
-    // Plugged again in the same session, it comes back under the same name.
-    auto replugAt = Clock::now();
-    ASSERT_TRUE(e2e::Plug(scale, &error)) << error;
-    EXPECT_TRUE(events.WaitFor(DBT_DEVICEARRIVAL, path, replugAt));
-    auto listed = WaitForRaw(path, true);
-    ASSERT_TRUE(listed);
-    std::printf("[ figure ] raw-input list shows the replugged scale %.0f ms after its arrival\n", *listed);
-    ASSERT_TRUE(e2e::Unplug(scale.serial, &error)) << error;
+// The tool itself, as people and scripts use it: exit codes and what it prints.
+std::string ToolPath() {
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string folder(module);
+    folder.resize(folder.find_last_of("\\/"));  // .../e2e-bin
+    return folder.substr(0, folder.find_last_of("\\/")) + "\\vscale\\vscale.exe";
+}
+
+struct ToolRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;  // stdout and stderr
+};
+
+ToolRun RunTool(const std::string& arguments) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ToolRun run;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        return run;
+    }
+    app::unique_handle reader(readEnd);
+    app::unique_handle writer(writeEnd);
+    SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writer.get();
+    startup.hStdError = writer.get();
+    startup.hStdInput = nullptr;
+    PROCESS_INFORMATION process{};
+    std::string command = "\"" + ToolPath() + "\" " + arguments;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
+        run.output = "cannot start " + ToolPath();
+        return run;
+    }
+    app::unique_handle processHandle(process.hProcess);
+    app::unique_handle threadHandle(process.hThread);
+    writer.reset();  // the child holds the only write end now: reading ends when it exits
+    char buffer[512];
+    DWORD got = 0;
+    while (ReadFile(reader.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+        run.output.append(buffer, got);
+    }
+    WaitForSingleObject(processHandle.get(), 30000);
+    GetExitCodeProcess(processHandle.get(), &run.exitCode);
+    return run;
+}
+
+TEST_F(VirtualScale, ToolReportsSuccessAndFailureByExitCode) {
+    struct Row {
+        int line;
+        std::string arguments;
+        DWORD exitCode;
+        std::string outputHas;
+    } rows[] = {
+        {__LINE__, "install", 0, "already running"},
+        {__LINE__, "plug --serial 1801 --len 8", 0, "plugged 1801: \\\\?\\HID#VID_0922&PID_8003#1801#"},
+        {__LINE__, "plug --serial 1801", 1, "already plugged"},
+        {__LINE__, "set --serial 1801 --status 4 --unit 2 --exp -1 --weight 1234", 0, ""},
+        {__LINE__, "state", 0,
+         "1801  USB\\VID_0922&PID_8003\\1801  len 8  every 100 ms  started  report 03 04 02 FF D2 04 00 00"},
+        {__LINE__, "queue --serial 1801 03 04 02 00 01 00", 0, ""},
+        {__LINE__, "outputs --serial 1801 --clear", 0, ""},
+        {__LINE__, "unplug --serial 1801", 0, "unplugged 1801"},
+        {__LINE__, "unplug --serial 1801", 1, "no scale with serial 1801 is plugged"},
+        {__LINE__, "set --serial 1801 --weight 5", 1, "no scale with serial 1801"},
+        {__LINE__, "plug --serial 1802 --len 7", 2, "--len wants 6 or 8"},
+        {__LINE__, "weigh", 2, "unknown command"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        ToolRun run = RunTool(row.arguments);
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
+        EXPECT_NE(run.output.find(row.outputHas), std::string::npos) << run.output;
+    }
 }
 
 TEST_F(VirtualScale, RefusesASerialThatIsAlreadyPlugged) {
