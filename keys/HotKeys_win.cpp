@@ -38,6 +38,9 @@ void HotKeys::UnregisterSendHotkey() {
     }
 }
 
+// The replacement takes the window's own character set: installed with the ANSI call on a
+// Unicode window it would turn the window into an ANSI one, and every text passing through it
+// (its title included) would lose what the ANSI code page cannot hold.
 void HotKeys::InstallWindowProc() {
     if (_previousProc != nullptr || _window == nullptr) {
         return;
@@ -45,8 +48,10 @@ void HotKeys::InstallWindowProc() {
     if (!::SetPropA(_window, kHotKeysProperty, this)) {
         return;  // without the property the procedure could not find us
     }
-    _previousProc = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HotKeys::HotkeyWindowProc)));
+    _unicode = ::IsWindowUnicode(_window) != FALSE;
+    const auto replacement = reinterpret_cast<LONG_PTR>(&HotKeys::HotkeyWindowProc);
+    _previousProc = reinterpret_cast<WNDPROC>(_unicode ? ::SetWindowLongPtrW(_window, GWLP_WNDPROC, replacement)
+                                                       : ::SetWindowLongPtrA(_window, GWLP_WNDPROC, replacement));
     if (_previousProc == nullptr) {
         (void)::RemovePropA(_window, kHotKeysProperty);
     }
@@ -57,7 +62,9 @@ void HotKeys::RemoveWindowProc() {
         return;
     }
     if (::IsWindow(_window)) {
-        (void)::SetWindowLongPtrA(_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(_previousProc));
+        const auto previous = reinterpret_cast<LONG_PTR>(_previousProc);
+        (void)(_unicode ? ::SetWindowLongPtrW(_window, GWLP_WNDPROC, previous)
+                        : ::SetWindowLongPtrA(_window, GWLP_WNDPROC, previous));
         (void)::RemovePropA(_window, kHotKeysProperty);
     }
     _previousProc = nullptr;
@@ -66,7 +73,8 @@ void HotKeys::RemoveWindowProc() {
 LRESULT CALLBACK HotKeys::HotkeyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<HotKeys*>(::GetPropA(hwnd, kHotKeysProperty));
     if (self == nullptr || self->_previousProc == nullptr) {
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+        return ::IsWindowUnicode(hwnd) ? ::DefWindowProcW(hwnd, msg, wParam, lParam)
+                                       : ::DefWindowProcA(hwnd, msg, wParam, lParam);
     }
     if (msg == WM_HOTKEY) {
         try {
@@ -79,7 +87,8 @@ LRESULT CALLBACK HotKeys::HotkeyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, L
         return 1;
     }
     const WNDPROC previous = self->_previousProc;
-    const LRESULT result = ::CallWindowProcA(previous, hwnd, msg, wParam, lParam);
+    const LRESULT result = self->_unicode ? ::CallWindowProcW(previous, hwnd, msg, wParam, lParam)
+                                          : ::CallWindowProcA(previous, hwnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         // The window is gone: nothing is left to restore.
         (void)::RemovePropA(hwnd, kHotKeysProperty);

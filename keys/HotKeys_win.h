@@ -36,7 +36,8 @@ class HotKeys {
     // Non-zero while the hotkey is registered.
     [[nodiscard]] int32_t HotkeyRegistered() const { return _hotkeyRegistered; }
 
-    // Puts HotkeyWindowProc in place of the main window's procedure, and back.
+    // Puts HotkeyWindowProc in place of the main window's procedure (SetWindowLongPtr
+    // GWLP_WNDPROC, in the window's own character set), and back.
     void InstallWindowProc();
     void RemoveWindowProc();
 
@@ -50,6 +51,7 @@ class HotKeys {
     KbdHookFn _kbdHook;
     int32_t _hotkeyRegistered = 0;
     WNDPROC _previousProc = nullptr;
+    bool _unicode = false;  // the character set the procedures were exchanged in
 };
 
 // The system behind a HotkeySender: GetKeyState, the default beep, the foreground window, the

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/MainView.h"
@@ -244,16 +245,45 @@ TEST_F(HotkeySend, NothingTypedWhenNotAllowed) {
     }
 }
 
-TEST_F(HotkeySend, WindowProcedureIsRestored) {
-    const auto original = ::GetWindowLongPtrA(_main, GWLP_WNDPROC);
-    hotKeys->InstallWindowProc();
-    EXPECT_EQ(::GetWindowLongPtrA(_main, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&keys::HotKeys::HotkeyWindowProc));
-    EXPECT_EQ(::SendMessageA(_main, WM_HOTKEY, 1, 0), 1);
-    char title[32] = {};
-    EXPECT_GT(::GetWindowTextA(_main, title, sizeof title), 0);  // other messages still reach the old procedure
-    EXPECT_STREQ(title, "Pesora");
-    hotKeys->RemoveWindowProc();
-    EXPECT_EQ(::GetWindowLongPtrA(_main, GWLP_WNDPROC), original);
+// The replacement procedure keeps the window's character set: a Unicode window's title with
+// characters outside the ANSI code page survives.
+TEST(HotkeyWindowProc, RoutesHotkeysAndRestoresTheProcedure) {
+    struct Case {
+        int line;
+        bool unicode;
+    };
+    const Case cases[] = {{__LINE__, false}, {__LINE__, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const wchar_t* title = L"Pesora \u2696\u4E2D";
+        HWND window = c.unicode ? ::CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                                    nullptr, ::GetModuleHandleW(nullptr), nullptr)
+                                : ::CreateWindowExA(0, "STATIC", "Pesora", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                                    nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(window, nullptr);
+        app::Settings settings;
+        std::vector<int32_t> hooked;
+        {
+            keys::HotKeys hotKeys(window, settings, [&](int32_t id) { hooked.push_back(id); });
+            const auto original = ::GetWindowLongPtrW(window, GWLP_WNDPROC);
+            hotKeys.InstallWindowProc();
+            EXPECT_EQ(::IsWindowUnicode(window) != FALSE, c.unicode);
+            EXPECT_EQ(::SendMessageA(window, WM_HOTKEY, 1, 0), 1);
+            EXPECT_EQ(::SendMessageW(window, WM_HOTKEY, 7, 0), 1);
+            EXPECT_EQ(hooked, (std::vector<int32_t>{1, 7}));
+            // Other messages still reach the old procedure, texts intact.
+            wchar_t text[32] = {};
+            EXPECT_GT(::GetWindowTextW(window, text, 32), 0);
+            EXPECT_EQ(std::wstring(text), c.unicode ? std::wstring(title) : std::wstring(L"Pesora"));
+            hotKeys.RemoveWindowProc();
+            EXPECT_EQ(::GetWindowLongPtrW(window, GWLP_WNDPROC), original);
+            EXPECT_EQ(::SendMessageA(window, WM_HOTKEY, 1, 0), 0);  // the static control's own answer
+            hotKeys.InstallWindowProc();                            // left in place: the destructor takes it out
+        }
+        EXPECT_EQ(::SendMessageA(window, WM_HOTKEY, 1, 0), 0);
+        EXPECT_EQ(hooked.size(), 2u);
+        ::DestroyWindow(window);
+    }
 }
 
 }  // namespace
