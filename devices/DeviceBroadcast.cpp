@@ -21,6 +21,8 @@ constexpr size_t kInterfaceNameOffset = kHeaderSize + 16;
 constexpr size_t kHandleOffset = (kHeaderSize + alignof(void*) - 1) / alignof(void*) * alignof(void*);
 constexpr size_t kNotifyHandleOffset = kHandleOffset + sizeof(void*);
 
+constexpr size_t kNameAreaBytes = 2 * kMaxInterfaceNameChars;
+
 template <typename T>
 T ReadAt(std::span<const uint8_t> record, size_t offset) {
     T value{};
@@ -28,6 +30,29 @@ T ReadAt(std::span<const uint8_t> record, size_t offset) {
         std::memcpy(&value, record.data() + offset, sizeof(T));
     }
     return value;
+}
+// A Unicode window gets the name in UTF-16, but a record in the single-byte form must not be
+// misread. Every interface name starts with a printable character, which in UTF-16 has a zero
+// second byte; two non-zero leading bytes can only be the single-byte form.
+bool IsSingleByteName(std::span<const uint8_t> area) {
+    return area.size() >= 2 && area[0] != 0 && area[1] != 0;
+}
+
+std::string SingleByteName(std::span<const uint8_t> area) {
+    auto end = std::find(area.begin(), area.end(), uint8_t{0});
+    return std::string(area.begin(), end);
+}
+
+std::string WideName(std::span<const uint8_t> area) {
+    std::u16string name;
+    for (size_t i = 0; i + 1 < area.size(); i += 2) {
+        const auto c = static_cast<char16_t>(area[i] | (area[i + 1] << 8));
+        if (c == u'\0') {
+            break;
+        }
+        name.push_back(c);
+    }
+    return Utf16ToUtf8(name);
 }
 } // namespace
 
@@ -43,17 +68,9 @@ DeviceBroadcast ParseDeviceBroadcast(std::span<const uint8_t> record) {
         if (record.size() <= kInterfaceNameOffset) {
             break;
         }
-        const size_t chars = std::min((record.size() - kInterfaceNameOffset) / 2, kMaxInterfaceNameChars);
-        std::u16string name;
-        name.reserve(chars);
-        for (size_t i = 0; i < chars; ++i) {
-            char16_t c = ReadAt<char16_t>(record, kInterfaceNameOffset + 2 * i);
-            if (c == u'\0') {
-                break;
-            }
-            name.push_back(c);
-        }
-        out.interfaceName = Utf16ToUtf8(name);
+        const std::span<const uint8_t> area =
+            record.subspan(kInterfaceNameOffset, std::min(record.size() - kInterfaceNameOffset, kNameAreaBytes));
+        out.interfaceName = IsSingleByteName(area) ? SingleByteName(area) : WideName(area);
         break;
     }
     case kDbtDevTypHandle:

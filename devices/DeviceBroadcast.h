@@ -31,7 +31,8 @@ struct DeviceBroadcast {
 
 // Parses one record in the layout of this process (pointer-sized handle fields). `record`
 // spans the record as its size field gives it; fields beyond its end stay 0 or empty.
-// The interface name is taken in its UTF-16 form, the form delivered to Unicode windows.
+// The interface name is read in the form delivered: UTF-16 (to Unicode windows) or the
+// single-byte form, whose bytes are kept as they are.
 [[nodiscard]] DeviceBroadcast ParseDeviceBroadcast(std::span<const uint8_t> record);
 
 } // namespace devices

@@ -47,6 +47,12 @@ std::vector<uint8_t> InterfaceRecord(const std::u16string& name, bool terminated
     return r;
 }
 
+std::vector<uint8_t> SingleByteInterfaceRecord(const std::string& name) {
+    auto r = Header(static_cast<uint32_t>(28 + name.size() + 1), kDbtDevTypDeviceInterface);
+    std::memcpy(r.data() + 28, name.data(), name.size());
+    return r;
+}
+
 std::vector<uint8_t> HandleRecord(uintptr_t notifyHandle) {
     const size_t at = (12 + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*) + sizeof(void*);
     auto r = Header(static_cast<uint32_t>(at + sizeof(void*) + 16 + 4 + 1), kDbtDevTypHandle);
@@ -79,6 +85,10 @@ TEST(ParseDeviceBroadcast, ReadsEachRecordKindWithinItsSize) {
         {__LINE__, InterfaceRecord(u""), kDbtDevTypDeviceInterface, 0, 0, "", 0},
         {__LINE__, Header(28, kDbtDevTypDeviceInterface), kDbtDevTypDeviceInterface, 0, 0, "", 0},
         {__LINE__, InterfaceRecord(std::u16string(1, u'\xD800')), kDbtDevTypDeviceInterface, 0, 0, "\xEF\xBF\xBD", 0},
+        {__LINE__, SingleByteInterfaceRecord(kScaleInterface), kDbtDevTypDeviceInterface, 0, 0, kScaleInterface, 0},
+        {__LINE__, SingleByteInterfaceRecord("X"), kDbtDevTypDeviceInterface, 0, 0, "X", 0},
+        {__LINE__, SingleByteInterfaceRecord(std::string(2000, 'Q')), kDbtDevTypDeviceInterface, 0, 0,
+         std::string(1024, 'Q'), 0},
         {__LINE__, HandleRecord(0xABCD), kDbtDevTypHandle, 0, 0, "", 0xABCD},
         {__LINE__, Header(12, kDbtDevTypVolume), kDbtDevTypVolume, 0, 0, "", 0}, // cut short: no mask
         {__LINE__, Header(12, kDbtDevTypHandle), kDbtDevTypHandle, 0, 0, "", 0},
