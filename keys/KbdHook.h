@@ -7,7 +7,8 @@
 //   HotkeySender sender(state, view, host, expand);   // lives as long as the window
 //   Form1::KbdHook(id)  ->  sender.KbdHook(id);        // called for every WM_HOTKEY (0x312)
 // where `host` is keys::HotkeyHostWin (HotKeys_win.h) and `expand` the date and time token
-// expansion of the templates.
+// expansion of the templates:
+//   [](std::string_view t) { return weighing::ExpandDateTimeTokens(t, weighing::LocalDateTime); }
 #include <cstdint>
 #include <functional>
 #include <optional>

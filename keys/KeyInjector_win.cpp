@@ -26,14 +26,16 @@ namespace {
 // Returns false when WM_QUIT was met: it is posted again for the outer message loop, and
 // the caller stops dispatching (the quit message would otherwise be met again at once).
 bool DispatchPending() {
+    // The wide calls: the main window is a Unicode window, and characters typed into it while
+    // we wait must not pass through the ANSI code page.
     MSG msg{};
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             return false;
         }
         (void)::TranslateMessage(&msg);
-        (void)::DispatchMessageA(&msg);
+        (void)::DispatchMessageW(&msg);
     }
     return true;
 }
