@@ -20,6 +20,8 @@ namespace dialogs {
 namespace {
 
 constexpr UINT_PTR kHotkeyBoxSubclassId = 1;
+// Posted alongside an F1 key-down; the default window procedure turns it into WM_HELP.
+constexpr UINT kKeyF1Message = 0x004D;
 
 constexpr const char* kPreambleTip =
     "Additional keystrokes to send before the weight value is sent to other application programs.";
@@ -359,6 +361,9 @@ SettingsDialog::HotkeyBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
             case WM_UNDO:
             case WM_CONTEXTMENU:
                 return 0;
+            case kKeyF1Message:  // F1 is a hotkey like any other here, not a request for help
+            case WM_HELP:
+                return TRUE;
             case WM_SETFOCUS: {
                 const LRESULT result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
                 (void)::SendMessageA(hwnd, EM_SETSEL, 0, -1);

@@ -173,6 +173,13 @@ void DriveSettingsOk() {
     // Hotkey capture with injected keys.
     FocusControl(dlg, IDC_SET_HKKEY);
     Expect(Focused(dlg) == item(IDC_SET_HKKEY), "hotkey box has the focus");
+    DWORD selStart = 1;
+    DWORD selEnd = 0;
+    (void)::SendMessageA(item(IDC_SET_HKKEY), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
+                         reinterpret_cast<LPARAM>(&selEnd));
+    Expect(selStart == 0 && selEnd == 2, "focus selects the whole hotkey text");
+    Chord({}, VK_F1);
+    ExpectText(Text(item(IDC_SET_HKKEY)), "F1", "F1 in the hotkey box becomes the hotkey");
     Chord({VK_CONTROL}, VK_F9);
     ExpectText(Text(item(IDC_SET_HKKEY)), "CTRL+F9", "Ctrl then F9");
     Chord({VK_CONTROL}, 0);
@@ -270,6 +277,16 @@ void DriveSettingsCancel(int how) {
     Chord({VK_SHIFT}, 'A');
     ExpectText(Text(item(IDC_SET_HKKEY)), "SHIFT+A", "Shift+A captured before cancelling");
     if (how == 0) {
+        // F1 outside the hotkey box asks for help; beside the probe there is no help file.
+        FocusControl(dlg, IDC_SET_TXTPREAMBLE);
+        Chord({}, VK_F1);
+        if (HWND box = WaitWindow("Pesora Help")) {
+            ::Sleep(200);
+            const std::string message = Text(::GetDlgItem(box, 0xFFFF));
+            Expect(message.find("PesoraHelp.chm") != std::string::npos, "F1 in the dialog asks for the help file");
+            (void)::SendMessageA(box, WM_COMMAND, IDOK, 0);
+            ::Sleep(200);
+        }
         FocusControl(dlg, IDC_SET_TXTPREAMBLE);
         Chord({}, VK_ESCAPE);
     } else {
@@ -412,8 +429,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     aboutDriver.join();
     Expect(!g_sendSuppressed, "closing the modal about box clears SendSuppressed");
 
+    // From the notification area the main window is minimised and hidden.
+    (void)::ShowWindow(owner, SW_MINIMIZE);
+    (void)::ShowWindow(owner, SW_HIDE);
     std::thread modelessDriver(DriveAbout, false);
     about.ShowModeless(owner);
+    Expect(about.Hwnd() != nullptr && ::IsWindowVisible(about.Hwnd()),
+           "modeless about box shows while the main window is hidden");
     MSG msg{};
     const DWORD start = ::GetTickCount();
     while (about.Hwnd() != nullptr && ::GetTickCount() - start < 15000) {
@@ -428,6 +450,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     modelessDriver.join();
     Expect(about.Hwnd() == nullptr, "Enter closes the modeless about box");
     Expect(!g_sendSuppressed, "closing the modeless about box clears SendSuppressed");
+    (void)::ShowWindow(owner, SW_RESTORE);
 
     // 6. Help: a missing file, then the real one.
     std::thread helpDriver(DriveHelpMissing);
