@@ -260,8 +260,17 @@ void SettingsDialog::AddTooltip(int id, const char* text) const noexcept {
 void SettingsDialog::SetWidth(int widthPx) const noexcept {
     RECT rect{};
     (void)::GetWindowRect(_hwnd, &rect);
-    (void)::SetWindowPos(_hwnd, nullptr, 0, 0, widthPx, rect.bottom - rect.top,
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Widening near the right edge of the screen moves the dialog left, so "Advanced..."
+    // never shows a column the user cannot reach.
+    int left = rect.left;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (::GetMonitorInfoA(::MonitorFromWindow(_hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        left = std::max(static_cast<int>(monitor.rcWork.left),
+                        std::min(left, static_cast<int>(monitor.rcWork.right) - widthPx));
+    }
+    (void)::SetWindowPos(_hwnd, nullptr, left, rect.top, widthPx, rect.bottom - rect.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
     const int narrow = TwipsToPixels(kNarrowWidthTwips, detail::WindowDpi(_hwnd));
     const int show = widthPx > narrow ? SW_SHOWNA : SW_HIDE;
     for (int id : kAdvancedControls) {

@@ -169,6 +169,19 @@ void DriveSettingsOk() {
     (void)::SendMessageA(item(IDC_SET_COMMAND1), BM_CLICK, 0, 0);
     ::Sleep(200);
     Expect(Width(dlg) == narrow, "Advanced... twice returns to the narrow width");
+    {
+        RECT work{};
+        (void)::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        (void)::SetWindowPos(dlg, nullptr, work.right - narrow - 4, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        (void)::SendMessageA(item(IDC_SET_COMMAND1), BM_CLICK, 0, 0);
+        ::Sleep(200);
+        RECT rect{};
+        (void)::GetWindowRect(dlg, &rect);
+        Expect(rect.right <= work.right && Width(dlg) == wide, "widening at the screen's right edge stays on screen");
+        (void)::SendMessageA(item(IDC_SET_COMMAND1), BM_CLICK, 0, 0);
+        (void)::SetWindowPos(dlg, nullptr, 60, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        ::Sleep(200);
+    }
 
     // Hotkey capture with injected keys.
     FocusControl(dlg, IDC_SET_HKKEY);
