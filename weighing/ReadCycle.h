@@ -45,7 +45,8 @@ class ReadCycle {
     ReadCycle& operator=(const ReadCycle&) = delete;
 
     // One Timer1 tick. A tick that arrives while a cycle is still running (from the message
-    // pass inside it) is dropped.
+    // pass inside it) is dropped. The message pass can also run the window's close: the owner
+    // must not destroy this object while Running() is true.
     void ReadWeight();
 
     void SetSeparators(NumberSeparators separators) { _separators = std::move(separators); }
