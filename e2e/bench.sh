@@ -39,6 +39,10 @@ start() {
   local t0=$SECONDS
   wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1 </dev/null
   wineserver -w
+  # Drive R: is an empty folder of the bench, so that tests can run a program from a drive root.
+  rm -rf "$BENCH_DIR/drive-r"
+  mkdir -p "$BENCH_DIR/drive-r"
+  ln -sfn "$BENCH_DIR/drive-r" "$WINEPREFIX/dosdevices/r:"
   # Keep the session (and the devices Wine's services hold) alive for the whole run.
   wineserver -p >/dev/null 2>&1 </dev/null
   wine cmd /c exit 0 >"$BENCH_DIR/warmup.log" 2>&1 </dev/null

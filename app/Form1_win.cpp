@@ -1,0 +1,616 @@
+#include "app/Form1_win.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "app/LaunchAtStartup_win.h"
+#include "app/SettingsStore_win.h"
+#include "app/resource.h"
+
+namespace app {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"Pesora.Form1";
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_APPWINDOW;
+
+// The window's real resolution: GetDpiForWindow where the system has it (Windows 10), the
+// screen's logical resolution otherwise.
+int WindowDpi(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    if (HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
+        auto fn = reinterpret_cast<GetDpiForWindowFn>(
+            reinterpret_cast<void*>(::GetProcAddress(user32, "GetDpiForWindow")));
+        if (fn != nullptr) {
+            if (const UINT dpi = fn(hwnd); dpi != 0) {
+                return static_cast<int>(dpi);
+            }
+        }
+    }
+    int dpi = 96;
+    if (HDC dc = ::GetDC(hwnd)) {
+        dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
+        (void)::ReleaseDC(hwnd, dc);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
+const wchar_t* ClassOf(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::Label:
+            return WC_STATICW;
+        case ControlKind::ListBox:
+            return WC_LISTBOXW;
+        case ControlKind::Button:
+        case ControlKind::CheckBox:
+            return WC_BUTTONW;
+        case ControlKind::TextBox:
+            return WC_EDITW;
+    }
+    return WC_STATICW;
+}
+
+DWORD StyleOf(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::Label:
+            return SS_LEFT | SS_NOPREFIX;
+        case ControlKind::ListBox:
+            return LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP;
+        case ControlKind::Button:
+            return BS_PUSHBUTTON | WS_TABSTOP;
+        case ControlKind::CheckBox:
+            return BS_AUTOCHECKBOX | WS_TABSTOP;
+        case ControlKind::TextBox:
+            return ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP;
+    }
+    return 0;
+}
+
+DWORD ExStyleOf(ControlKind kind) {
+    return kind == ControlKind::ListBox || kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
+}
+
+std::string GetText(HWND hwnd) {
+    const int n = ::GetWindowTextLengthA(hwnd);
+    std::string text(static_cast<size_t>(n > 0 ? n : 0) + 1, '\0');
+    const int got = ::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+} // namespace
+
+Form1::Form1(HINSTANCE instance, ProgramIdentity identity) : _instance(instance) {
+    _state.exeName = std::move(identity.exeName);
+    _state.programFolder = std::move(identity.programFolder);
+}
+
+Form1::~Form1() {
+    if (_hwnd != nullptr) {
+        (void)::DestroyWindow(_hwnd);
+    }
+}
+
+bool Form1::RegisterWindowClass() {
+    _iconLarge.reset(static_cast<HICON>(::LoadImageW(_instance, MAKEINTRESOURCEW(IDI_PESORA), IMAGE_ICON,
+                                                     ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
+    _iconSmall.reset(static_cast<HICON>(::LoadImageW(_instance, MAKEINTRESOURCEW(IDI_PESORA), IMAGE_ICON,
+                                                     ::GetSystemMetrics(SM_CXSMICON),
+                                                     ::GetSystemMetrics(SM_CYSMICON), 0)));
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &Form1::WndProc;
+    wc.hInstance = _instance;
+    wc.hIcon = _iconLarge.get();
+    wc.hIconSm = _iconSmall.get();
+    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+bool Form1::Create(std::string_view arguments) {
+    if (!RegisterWindowClass()) {
+        return false;
+    }
+    HMENU menu = ::LoadMenuW(_instance, MAKEINTRESOURCEW(IDR_MAINMENU)); // owned by the window from here
+    if (::CreateWindowExW(kExStyle, kClassName, L"Pesora", kStyle, /* x */ CW_USEDEFAULT, /* y */ CW_USEDEFAULT,
+                          /* width */ CW_USEDEFAULT, /* height */ CW_USEDEFAULT, /* hWndParent */ nullptr, menu,
+                          _instance, /* lpParam */ this) == nullptr) {
+        if (menu != nullptr) {
+            (void)::DestroyMenu(menu);
+        }
+        return false;
+    }
+    // Set on the window as well as the class, so that whoever asks the window gets the icon.
+    ::SendMessageW(_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(_iconLarge.get()));
+    ::SendMessageW(_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(_iconSmall.get()));
+    _taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
+    _dpi = WindowDpi(_hwnd);
+
+    // The client area has a fixed size in twips; the frame and the menu bar come on top.
+    RECT r{0, 0, TwipsToPixels(kClientWidthTwips, _dpi), TwipsToPixels(kClientHeightTwips, _dpi)};
+    (void)::AdjustWindowRectEx(&r, kStyle, /* bMenu */ TRUE, kExStyle);
+    (void)::SetWindowPos(_hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A menu bar that wraps onto a second line takes client height; give it back.
+    RECT client{};
+    if (::GetClientRect(_hwnd, &client) && client.bottom < TwipsToPixels(kClientHeightTwips, _dpi)) {
+        (void)::SetWindowPos(_hwnd, nullptr, 0, 0, r.right - r.left,
+                             r.bottom - r.top + TwipsToPixels(kClientHeightTwips, _dpi) - client.bottom,
+                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    CreateControls();
+
+    Form_Load(arguments);
+    if (_unloading) {
+        return false;
+    }
+    _loaded = true;
+    ShowAsStartupLeftIt();
+    return true;
+}
+
+HFONT Form1::FontFor(const FontSpec& spec) {
+    // The window's default font is the classic dialog font, regular weight.
+    const FontSpec effective = spec.face.empty() ? FontSpec{"MS Sans Serif", 8.25, false} : spec;
+    const std::string key =
+        std::string(effective.face) + "/" + std::to_string(effective.points) + (effective.bold ? "/b" : "/r");
+    for (auto& [name, font] : _fonts) {
+        if (name == key) {
+            return font.get();
+        }
+    }
+    HFONT font = ::CreateFontA(FontHeightPixels(effective.points, _dpi), 0, 0, 0, effective.bold ? FW_BOLD : FW_NORMAL,
+                               FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, std::string(effective.face).c_str());
+    _fonts.emplace_back(key, unique_hfont{font});
+    return font;
+}
+
+void Form1::CreateControls() {
+    HWND tooltip = nullptr;
+    for (const ControlSpec& c : MainWindowControls()) {
+        const std::wstring text(c.text.begin(), c.text.end()); // the table's texts are plain ASCII
+        const DWORD style = WS_CHILD | StyleOf(c.kind) | (c.visible ? WS_VISIBLE : 0);
+        HWND control = ::CreateWindowExW(ExStyleOf(c.kind), ClassOf(c.kind), text.c_str(), style,
+                                         TwipsToPixels(c.left, _dpi), TwipsToPixels(c.top, _dpi),
+                                         TwipsToPixels(c.width, _dpi), TwipsToPixels(c.height, _dpi), _hwnd,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), _instance, nullptr);
+        if (control == nullptr) {
+            continue; // a missing control shows less, the rest of the window still works
+        }
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
+        if (!c.tooltip.empty()) {
+            if (tooltip == nullptr) {
+                tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, _hwnd,
+                                            nullptr, _instance, nullptr);
+            }
+            std::wstring tip(c.tooltip.begin(), c.tooltip.end());
+            TOOLINFOW ti{};
+            ti.cbSize = sizeof ti;
+            ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            ti.hwnd = _hwnd;
+            ti.uId = reinterpret_cast<UINT_PTR>(control);
+            ti.lpszText = tip.data();
+            if (tooltip != nullptr) {
+                ::SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+            }
+        }
+    }
+}
+
+// After start-up the window appears as the steps left it: not at all after "-H", minimised
+// (and then hidden by Form_Resize when the icon is there), or in its normal state.
+void Form1::ShowAsStartupLeftIt() {
+    if (_shell.startHidden) {
+        return;
+    }
+    if (_startMinimized) {
+        ::ShowWindow(_hwnd, SW_SHOWMINNOACTIVE);
+        return;
+    }
+    ::ShowWindow(_hwnd, SW_SHOWNORMAL);
+    (void)::UpdateWindow(_hwnd);
+}
+
+HWND Form1::Control(int id) const noexcept {
+    return _hwnd != nullptr ? ::GetDlgItem(_hwnd, id) : nullptr;
+}
+
+// ---- messages ---------------------------------------------------------------------------
+
+LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        switch (msg) {
+            case WM_COMMAND:
+                OnCommand(LOWORD(wParam), HIWORD(wParam));
+                return 0;
+            case WM_SIZE:
+                Form_Resize(static_cast<UINT>(wParam));
+                return 0;
+            case WM_MOUSEMOVE:
+                // The notification-area icon calls back with the mouse-move message, the mouse
+                // event it saw in place of the x coordinate.
+                Form_MouseMove(GET_X_LPARAM(lParam));
+                return 0;
+            case WM_TIMER:
+                if (wParam == kTimer1Id) {
+                    Timer1_Timer();
+                    return 0;
+                }
+                break;
+            case WM_CLOSE:
+                Form_Unload();
+                return 0;
+            case WM_ENDSESSION:
+                if (wParam != FALSE) {
+                    Form_Unload();
+                }
+                return 0;
+            case WM_DESTROY:
+                ::PostQuitMessage(0);
+                return 0;
+            default:
+                if (_taskbarCreated != 0 && msg == _taskbarCreated) {
+                    Form_TaskbarCreated();
+                    return 0;
+                }
+                break;
+        }
+    } catch (...) {
+        // Failures are not raised to the user; the message gets default processing.
+    }
+    return ::DefWindowProcW(_hwnd, msg, wParam, lParam);
+}
+
+void Form1::OnCommand(int id, int notification) {
+    switch (id) {
+        case IDM_EXIT:
+            mExit_Click();
+            break;
+        case IDM_EDITCOPY:
+            EditCopy_Click();
+            break;
+        case IDM_SETTINGS:
+            mSettings_Click();
+            break;
+        case IDM_CONTENTS:
+            mContents_Click();
+            break;
+        case IDM_ABOUT:
+            mAbout_Click();
+            break;
+        case IDC_COMMAND1:
+            if (notification == BN_CLICKED) {
+                Command1_Click();
+            }
+            break;
+        case IDC_COMMAND2:
+            if (notification == BN_CLICKED) {
+                Command2_Click();
+            }
+            break;
+        case IDC_LIST2:
+            if (notification == LBN_SELCHANGE) {
+                List2_Click();
+            }
+            break;
+        default:
+            break; // chkContinuousRead and Read0 do nothing
+    }
+}
+
+// ---- events -------------------------------------------------------------------------------
+
+void Form1::Form_Load(std::string_view arguments) {
+    (void)RunStartup(*this, _state, _shell, arguments);
+}
+
+// Every way out (File > Exit, the close box, the end of the log-on) comes here, once.
+void Form1::Form_Unload() {
+    if (_unloading) {
+        return;
+    }
+    _unloading = true;
+    RunShutdown(*this, _state, _shell);
+}
+
+void Form1::Form_Resize(UINT sizeType) {
+    if (!_loaded) {
+        return; // sizes set while the window is being built are not the user's
+    }
+    if (sizeType != SIZE_MINIMIZED) {
+        if (!::IsWindowVisible(_hwnd) && !_shell.startHidden) {
+            ::ShowWindow(_hwnd, SW_SHOW);
+        }
+    } else if (_shell.trayIconShown) {
+        ::ShowWindow(_hwnd, SW_HIDE); // only the icon remains
+        return;
+    }
+    if (sizeType == SIZE_MINIMIZED) {
+        return;
+    }
+    RECT outer{};
+    if (!::GetWindowRect(_hwnd, &outer)) {
+        return;
+    }
+    if (const auto width = StretchedControlWidth(PixelsToTwips(outer.right - outer.left, _dpi))) {
+        for (int id : {IDC_LIST2, IDC_WEIGHT}) {
+            HWND control = Control(id);
+            RECT rc{};
+            if (control != nullptr && ::GetWindowRect(control, &rc)) {
+                (void)::SetWindowPos(control, nullptr, 0, 0, TwipsToPixels(*width, _dpi), rc.bottom - rc.top,
+                                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+        }
+    }
+}
+
+void Form1::Form_MouseMove(int x) {
+    switch (x) {
+        case WM_LBUTTONDOWN:
+            if (::IsIconic(_hwnd)) {
+                ::ShowWindow(_hwnd, SW_RESTORE);
+            }
+            ::ShowWindow(_hwnd, SW_SHOW);
+            // Our own window, not the first one captioned "Pesora": a renamed copy has the same caption.
+            (void)::SetForegroundWindow(_hwnd);
+            break;
+        case WM_RBUTTONUP:
+            // Extension point: the about box, not modal (set SendSuppressed while it is shown).
+            break;
+        default:
+            break;
+    }
+}
+
+// The shell lost every icon when it restarted; ours comes back if it was there.
+void Form1::Form_TaskbarCreated() {
+    if (_shell.trayIconShown) {
+        (void)::Shell_NotifyIconA(NIM_ADD, &_trayIconData);
+    }
+}
+
+void Form1::mExit_Click() {
+    Form_Unload();
+}
+
+void Form1::EditCopy_Click() {
+    // Extension point: clipboard DDE link "Pesora|" + DdeTopic() + "!Weight" and the weight text.
+}
+
+void Form1::mSettings_Click() {
+    // Extension point: UnregisterSendHotkey, the settings dialog (modal), RegisterSendHotkey.
+}
+
+void Form1::mContents_Click() {
+    // Extension point: open HelpFile() at its default topic.
+}
+
+void Form1::mAbout_Click() {
+    // Extension point: the about box, modal (SendSuppressed while it is shown).
+}
+
+void Form1::Command1_Click() {
+    // Extension point: the zero command to the selected scale.
+}
+
+void Form1::Command2_Click() {
+    // Extension point: "Refresh Device List" (enumerate, fill List2, re-select SelectedScale).
+}
+
+void Form1::List2_Click() {
+    // Extension point: open the selected row's scale and start Timer1.
+}
+
+void Form1::Timer1_Timer() {
+    // Extension point: one read cycle of the selected scale.
+}
+
+// ---- start-up and shutdown steps ------------------------------------------------------------
+
+// A named object per executable name marks the running copy; its name is upper-cased because
+// Windows file names do not differ by case (PESORA.EXE and Pesora.exe are the same program).
+bool Form1::AnotherInstanceRunning() {
+    std::string upper = _state.exeName;
+    if (!upper.empty()) {
+        (void)::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+    }
+    _instanceMarker.reset(::CreateMutexA(nullptr, FALSE, InstanceObjectName(upper).c_str()));
+    return _instanceMarker && ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+void Form1::ShowRefusal(const std::string& title, const std::string& text) {
+    (void)::MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK);
+}
+
+void Form1::LocateSettingsFile() {
+    SettingsFileSystem fs;
+    _state.settingsFilePath = app::LocateSettingsFile(fs, _state.exeName);
+}
+
+void Form1::SetHelpFile(const std::string& path) {
+    _helpFile = path;
+}
+
+void Form1::SetDdeTopic(const std::string& topic) {
+    _ddeTopic = topic;
+    // Extension point: start the DDE link source with this topic.
+}
+
+void Form1::CreateDeviceNotifications() {
+    // Extension point: create sid, the device-change notification source.
+}
+
+void Form1::LoadSettings() {
+    IniFileStore store(_state.settingsFilePath);
+    app::LoadSettings(store, _state.settings, [this](int32_t sampleRate) {
+        if (const auto interval = TimerIntervalFromSampleRate(sampleRate)) {
+            SetTimerInterval(static_cast<int32_t>(*interval));
+        }
+    });
+}
+
+void Form1::BuildHotkeyNames() {
+    // Extension point: the hotkey key-name table.
+}
+
+void Form1::RegisterSendHotkey() {
+    // Extension point: RegisterSendHotkey.
+}
+
+void Form1::InstallHotkeyWindowProc() {
+    // Extension point: put HotkeyWindowProc in place of this window's procedure, keeping the previous one.
+}
+
+void Form1::HideMainWindow() {
+    ::ShowWindow(_hwnd, SW_HIDE);
+}
+
+void Form1::AddTrayIcon() {
+    // The first, 88-byte form of the record: every shell version takes it.
+    _trayIconData = NOTIFYICONDATAA{};
+    _trayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    _trayIconData.hWnd = _hwnd;
+    _trayIconData.uID = 0;
+    _trayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    _trayIconData.uCallbackMessage = WM_MOUSEMOVE;
+    _trayIconData.hIcon = _iconSmall ? _iconSmall.get() : _iconLarge.get();
+    const auto tip = TrayTip(kCaption);
+    static_assert(sizeof tip <= sizeof _trayIconData.szTip);
+    std::copy(tip.begin(), tip.end(), _trayIconData.szTip);
+    (void)::Shell_NotifyIconA(NIM_ADD, &_trayIconData); // a failed add is not noticed
+}
+
+void Form1::MinimizeMainWindow() {
+    _startMinimized = true;
+}
+
+void Form1::RefreshDeviceList() {
+    Command2_Click();
+}
+
+void Form1::CloseScaleDevice() {
+    // Extension point: close the scale's reading handle.
+}
+
+void Form1::RestoreWindowProc() {
+    // Extension point: put the previous window procedure back.
+}
+
+void Form1::UnregisterSendHotkey() {
+    // Extension point: UnregisterSendHotkey.
+}
+
+void Form1::ReleaseDeviceNotifications() {
+    // Extension point: release sid.
+}
+
+void Form1::DeleteTrayIcon() {
+    (void)::Shell_NotifyIconA(NIM_DELETE, &_trayIconData);
+}
+
+void Form1::SaveSettings() {
+    RECT r{};
+    (void)::GetWindowRect(_hwnd, &r);
+    IniFileStore store(_state.settingsFilePath);
+    app::SaveSettings(store, _state.settings, PixelsToTwips(r.left, _dpi), PixelsToTwips(r.top, _dpi));
+    (void)store.Commit(); // a file that cannot be written keeps what it had; nothing is reported
+}
+
+void Form1::SetStartWithWindows(bool enable, const std::string& valueName, const std::string& command) {
+    (void)app::SetStartWithWindows(enable, valueName, command, /* currentUser */ true, /* everyLogOn */ false);
+}
+
+// Nothing runs after shutdown: open dialogs are not given the chance to run their own closing.
+void Form1::EndProcess() {
+    ::ExitProcess(0);
+}
+
+// ---- IMainView ----------------------------------------------------------------------------
+
+void Form1::SetWeightBox(std::string_view text) {
+    (void)::SetWindowTextA(Control(IDC_WEIGHT), std::string(text).c_str());
+}
+
+std::string Form1::WeightBox() const {
+    return GetText(Control(IDC_WEIGHT));
+}
+
+void Form1::SetStatus(std::string_view text) {
+    (void)::SetWindowTextA(Control(IDC_STATUS), std::string(text).c_str());
+}
+
+void Form1::SetWeightCaption(std::string_view text) {
+    (void)::SetWindowTextA(Control(IDC_LBLWEIGHT), std::string(text).c_str());
+}
+
+// An enabled timer with interval 0 stays enabled but never ticks.
+void Form1::ApplyTimer() {
+    if (_hwnd == nullptr) {
+        return;
+    }
+    if (_timerEnabled && _timerInterval > 0) {
+        (void)::SetTimer(_hwnd, kTimer1Id, _timerInterval, nullptr);
+    } else {
+        (void)::KillTimer(_hwnd, kTimer1Id);
+    }
+}
+
+void Form1::SetTimerEnabled(bool enabled) {
+    _timerEnabled = enabled;
+    ApplyTimer();
+}
+
+void Form1::SetTimerInterval(int32_t ms) {
+    if (ms < 0 || ms > 65535) {
+        return; // the timer cannot take it and keeps its interval
+    }
+    _timerInterval = static_cast<uint32_t>(ms);
+    ApplyTimer();
+}
+
+void Form1::ClearList() {
+    ::SendMessageA(Control(IDC_LIST2), LB_RESETCONTENT, 0, 0);
+}
+
+void Form1::AddListRow(std::string_view text) {
+    ::SendMessageA(Control(IDC_LIST2), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(text).c_str()));
+}
+
+int Form1::ListCount() const {
+    return static_cast<int>(::SendMessageA(Control(IDC_LIST2), LB_GETCOUNT, 0, 0));
+}
+
+int Form1::ListIndex() const {
+    const LRESULT i = ::SendMessageA(Control(IDC_LIST2), LB_GETCURSEL, 0, 0);
+    return i == LB_ERR ? -1 : static_cast<int>(i);
+}
+
+void Form1::SetListIndex(int index) {
+    ::SendMessageA(Control(IDC_LIST2), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+// One pass over what is queued now. Messages posted while it runs wait for the next pass, so a
+// handler that keeps posting cannot hold the caller here; a quit request is put back for the
+// main loop.
+void Form1::DoEvents() {
+    const DWORD started = ::GetTickCount();
+    MSG msg;
+    for (int i = 0; i < 1000 && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+        if (static_cast<LONG>(msg.time - started) > 0) {
+            break;
+        }
+    }
+}
+
+} // namespace app

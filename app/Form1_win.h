@@ -1,0 +1,134 @@
+#pragma once
+// Form1, the main window: the scale list, the zero button, the weight, the status line, the
+// menu bar and the notification-area icon. It owns the program's state (AppState) and the read
+// timer Timer1, runs start-up when it is created and shutdown when it is closed.
+//
+// Handlers carry the names of the events they serve (mExit_Click, Form_Resize, Timer1_Timer...);
+// HandleMessage only unpacks a message and calls one of them.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/AppState.h"
+#include "app/BaseWindow_win.h"
+#include "app/Handles_win.h"
+#include "app/Lifecycle.h"
+#include "app/MainView.h"
+#include "app/MainWindowLayout.h"
+
+namespace app {
+
+class Form1 final : public BaseWindow<Form1>, public IMainView, private IShellSteps {
+  public:
+    Form1(HINSTANCE instance, ProgramIdentity identity);
+    ~Form1() override;
+
+    // Creates the window and its controls, runs start-up and shows the window as start-up left
+    // it. False when this copy was refused (the process is ending).
+    bool Create(std::string_view arguments);
+
+    [[nodiscard]] AppState& State() noexcept { return _state; }
+    [[nodiscard]] const ShellState& Shell() const noexcept { return _shell; }
+    [[nodiscard]] HWND Control(int id) const noexcept;
+    [[nodiscard]] const std::string& HelpFile() const noexcept { return _helpFile; }
+    [[nodiscard]] const std::string& DdeTopic() const noexcept { return _ddeTopic; }
+    [[nodiscard]] int Dpi() const noexcept { return _dpi; }
+
+    // IMainView.
+    void SetWeightBox(std::string_view text) override;
+    [[nodiscard]] std::string WeightBox() const override;
+    void SetStatus(std::string_view text) override;
+    void SetWeightCaption(std::string_view text) override;
+    void SetTimerEnabled(bool enabled) override;
+    [[nodiscard]] bool TimerEnabled() const override { return _timerEnabled; }
+    void SetTimerInterval(int32_t ms) override;
+    [[nodiscard]] int32_t TimerInterval() const { return static_cast<int32_t>(_timerInterval); }
+    void ClearList() override;
+    void AddListRow(std::string_view text) override;
+    [[nodiscard]] int ListCount() const override;
+    [[nodiscard]] int ListIndex() const override;
+    void SetListIndex(int index) override;
+    void DoEvents() override;
+
+  private:
+    friend class BaseWindow<Form1>;
+
+    enum UserMessages : UINT {
+        WM_APP_FIRST = WM_APP, // private messages start here
+    };
+    static constexpr UINT_PTR kTimer1Id = 1;
+
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    bool RegisterWindowClass();
+    void CreateControls();
+    HFONT FontFor(const FontSpec& spec);
+    void ApplyTimer();
+    void ShowAsStartupLeftIt();
+
+    // Events of the window and its controls.
+    void Form_Load(std::string_view arguments);
+    void Form_Unload();
+    void Form_Resize(UINT sizeType);
+    void Form_MouseMove(int x);
+    void Form_TaskbarCreated();
+    void OnCommand(int id, int notification);
+    void mExit_Click();
+    void EditCopy_Click();
+    void mSettings_Click();
+    void mContents_Click();
+    void mAbout_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void List2_Click();
+    void Timer1_Timer();
+
+    // IShellSteps: the start-up and shutdown steps.
+    bool AnotherInstanceRunning() override;
+    void ShowRefusal(const std::string& title, const std::string& text) override;
+    void LocateSettingsFile() override;
+    void SetHelpFile(const std::string& path) override;
+    void SetDdeTopic(const std::string& topic) override;
+    void CreateDeviceNotifications() override;
+    void LoadSettings() override;
+    void BuildHotkeyNames() override;
+    void RegisterSendHotkey() override;
+    void InstallHotkeyWindowProc() override;
+    void HideMainWindow() override;
+    void AddTrayIcon() override;
+    void MinimizeMainWindow() override;
+    void RefreshDeviceList() override;
+    void CloseScaleDevice() override;
+    void RestoreWindowProc() override;
+    void UnregisterSendHotkey() override;
+    void ReleaseDeviceNotifications() override;
+    void DeleteTrayIcon() override;
+    void SaveSettings() override;
+    void SetStartWithWindows(bool enable, const std::string& valueName, const std::string& command) override;
+    void EndProcess() override;
+
+    HINSTANCE _instance;
+    AppState _state;
+    ShellState _shell;
+    std::string _helpFile;
+    std::string _ddeTopic = "Scale";
+
+    int _dpi = 96;
+    bool _loaded = false;         // start-up has finished; size events act from then on
+    bool _unloading = false;      // shutdown runs once, whatever asked for it
+    bool _startMinimized = false; // start-up asked for the minimised state
+    bool _timerEnabled = false;
+    uint32_t _timerInterval = kInitialTimerInterval;
+    UINT _taskbarCreated = 0; // registered "TaskbarCreated": the shell restarted
+
+    unique_handle _instanceMarker;
+    unique_hicon _iconLarge;
+    unique_hicon _iconSmall;
+    std::vector<std::pair<std::string, unique_hfont>> _fonts;
+    NOTIFYICONDATAA _trayIconData{};
+};
+
+} // namespace app

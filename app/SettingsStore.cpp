@@ -1,0 +1,223 @@
+#include "app/SettingsStore.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace app {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Halves go to the even neighbour, as the conversion of stored numbers always did; a plain
+// round() would turn 888.5 into 889.
+double RoundHalfEven(double v) {
+    const double lower = std::floor(v);
+    const double diff = v - lower;
+    if (diff > 0.5) {
+        return lower + 1;
+    }
+    if (diff < 0.5) {
+        return lower;
+    }
+    return std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1;
+}
+
+// Collects the longest numeric prefix of `text` into a compact form that strtod reads: blanks
+// anywhere in it are dropped (" 1 2" is 12), an exponent counts only when digits follow it.
+std::string NumericPrefix(std::string_view text) {
+    std::string out;
+    size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < text.size() && IsBlank(text[i])) {
+            ++i;
+        }
+    };
+    skipBlanks();
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        out += text[i++];
+    }
+    bool mantissaDigits = false;
+    for (skipBlanks(); i < text.size() && IsDigit(text[i]); skipBlanks()) {
+        out += text[i++];
+        mantissaDigits = true;
+    }
+    if (i < text.size() && text[i] == '.') {
+        out += text[i++];
+        for (skipBlanks(); i < text.size() && IsDigit(text[i]); skipBlanks()) {
+            out += text[i++];
+            mantissaDigits = true;
+        }
+    }
+    if (!mantissaDigits) {
+        return {};
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+        std::string exponent = "e";
+        size_t j = i + 1;
+        while (j < text.size() && IsBlank(text[j])) {
+            ++j;
+        }
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
+            exponent += text[j++];
+        }
+        bool exponentDigits = false;
+        while (j < text.size() && (IsDigit(text[j]) || IsBlank(text[j]))) {
+            if (IsDigit(text[j])) {
+                exponent += text[j];
+                exponentDigits = true;
+            }
+            ++j;
+        }
+        if (exponentDigits) {
+            out += exponent;
+        }
+    }
+    return out;
+}
+
+struct NumberKey {
+    std::string_view key;
+    std::string_view fallback;
+    int32_t Settings::*field;
+};
+
+std::string ReadValue(IIniStore& store, std::string_view key, std::string_view fallback) {
+    std::string value = store.Read(kSettingsSection, key, fallback);
+    if (value.size() > kMaxValueLength) {
+        value.resize(kMaxValueLength);
+    }
+    return value;
+}
+
+void ReadNumber(IIniStore& store, Settings& s, const NumberKey& k) {
+    if (const auto n = ParseSettingNumber(ReadValue(store, k.key, k.fallback))) {
+        s.*k.field = *n;
+    }
+}
+
+void ReadBool(IIniStore& store, bool& field, std::string_view key, std::string_view fallback) {
+    field = ParseSettingBool(ReadValue(store, key, fallback));
+}
+
+} // namespace
+
+std::optional<int32_t> ParseSettingNumber(std::string_view text) {
+    const std::string prefix = NumericPrefix(text);
+    if (prefix.empty()) {
+        return 0;
+    }
+    const double value = RoundHalfEven(std::strtod(prefix.c_str(), nullptr));
+    if (!std::isfinite(value) || value < -2147483648.0 || value > 2147483647.0) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(value);
+}
+
+bool ParseSettingBool(std::string_view text) {
+    return text == "True";
+}
+
+std::string FormatSettingBool(bool value) {
+    return value ? "True" : "False";
+}
+
+std::string FormatTwips(double twips) {
+    char buf[64];
+    if (std::isfinite(twips) && std::fabs(twips) < 1e15 && twips == std::floor(twips)) {
+        std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(twips));
+    } else {
+        std::snprintf(buf, sizeof buf, "%.7g", twips);
+    }
+    return buf;
+}
+
+std::string_view StripMatchingQuotes(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+namespace {
+// "C:\" stands in for a folder the shell does not give; the separator is not doubled after it.
+std::string BaseFolder(std::string_view commonDataFolder) {
+    std::string base = commonDataFolder.empty() ? std::string("C:\\") : std::string(commonDataFolder);
+    if (base.back() == '\\') {
+        base.pop_back();
+    }
+    return base;
+}
+} // namespace
+
+std::string SettingsFileFullPath(std::string_view commonDataFolder, std::string_view exeName) {
+    std::string path = BaseFolder(commonDataFolder);
+    path += "\\Pesora\\";
+    path += exeName;
+    path += ".Ini";
+    return path;
+}
+
+// The folder is created only when the file is missing, and an existing file is never
+// truncated: a second start must find the first start's settings intact.
+std::string LocateSettingsFile(ISettingsFileSystem& fs, std::string_view exeName) {
+    const std::string folder = fs.CommonDataFolder();
+    const std::string fullPath = SettingsFileFullPath(folder, exeName);
+    std::string shortPath = fs.ShortPathOf(fullPath);
+    if (shortPath.empty()) {
+        fs.CreateFolder(BaseFolder(folder) + "\\Pesora");
+        fs.CreateEmptyFile(fullPath);
+        shortPath = fs.ShortPathOf(fullPath);
+    }
+    return shortPath;
+}
+
+void LoadSettings(IIniStore& store, Settings& s, const std::function<void(int32_t)>& onSampleRate) {
+    ReadNumber(store, s, {"HotKey", "120", &Settings::HotKey});
+    s.Hotkeystr = ReadValue(store, "Hotkeystr", "F9");
+    ReadBool(store, s.HotkeyEnabled, "HotkeyEnabled", "True");
+    s.WeightFormat = ReadValue(store, "WeightFormat", "");
+    ReadNumber(store, s, {"SelectedUnits", "0", &Settings::SelectedUnits});
+    ReadBool(store, s.IncludeUnits, "IncludeUnits", "True");
+    ReadBool(store, s.CommaSeparator, "CommaSeparator", "False");
+    ReadBool(store, s.LoadWithWindows, "LoadWithWindows", "False");
+    ReadBool(store, s.MinimizeAtStartup, "MinimizeAtStartup", "False");
+    s.SelectedScale = ReadValue(store, "SelectedScale", "");
+    s.Preamble = ReadValue(store, "Preamble", "");
+    s.Postamble = ReadValue(store, "Postamble", "");
+    s.TareCommand = ReadValue(store, "TareCommand", "2,2,0,0,0,0");
+    ReadNumber(store, s, {"SampleRate", "50", &Settings::SampleRate});
+    if (onSampleRate) {
+        onSampleRate(s.SampleRate);
+    }
+    ReadNumber(store, s, {"InterCharacterDelay", "1", &Settings::InterCharacterDelay});
+}
+
+void SaveSettings(IIniStore& store, const Settings& s, double windowLeftTwips, double windowTopTwips) {
+    auto write = [&](std::string_view key, const std::string& value) { store.Write(kSettingsSection, key, value); };
+    write("HotKey", std::to_string(s.HotKey));
+    write("HotkeyStr", s.Hotkeystr);
+    write("HotkeyEnabled", FormatSettingBool(s.HotkeyEnabled));
+    write("WeightFormat", s.WeightFormat);
+    write("SelectedUnits", std::to_string(s.SelectedUnits));
+    write("IncludeUnits", FormatSettingBool(s.IncludeUnits));
+    write("CommaSeparator", FormatSettingBool(s.CommaSeparator));
+    write("LoadWithWindows", FormatSettingBool(s.LoadWithWindows));
+    write("MinimizeAtStartup", FormatSettingBool(s.MinimizeAtStartup));
+    write("SelectedScale", s.SelectedScale);
+    write("Preamble", s.Preamble);
+    write("Postamble", s.Postamble);
+    write("WindowLeft", FormatTwips(windowLeftTwips));
+    write("WindowTop", FormatTwips(windowTopTwips));
+    write("SampleRate", std::to_string(s.SampleRate));
+    write("InterCharacterDelay", std::to_string(s.InterCharacterDelay));
+}
+
+} // namespace app

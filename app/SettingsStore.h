@@ -1,0 +1,69 @@
+#pragma once
+// The settings file: where it lives, how each value is converted, and the order in which the
+// keys are read at start-up and written at shutdown. The file itself is reached through the
+// small interfaces below, so the rules are tested without Windows.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/Settings.h"
+
+namespace app {
+
+inline constexpr std::string_view kSettingsSection = "Settings";
+// Values are read into a 255-character buffer, so at most 254 characters come back.
+inline constexpr size_t kMaxValueLength = 254;
+
+// One section-and-key store (an initialisation file). Keys are matched without regard to case.
+class IIniStore {
+  public:
+    virtual ~IIniStore() = default;
+    // The stored value (surrounding matching quotes removed), or `fallback` when there is none.
+    [[nodiscard]] virtual std::string Read(std::string_view section, std::string_view key,
+                                           std::string_view fallback) = 0;
+    virtual void Write(std::string_view section, std::string_view key, std::string_view value) = 0;
+};
+
+// What locating the file needs of the file system.
+class ISettingsFileSystem {
+  public:
+    virtual ~ISettingsFileSystem() = default;
+    // The all-users application-data folder without trailing separator; empty when unknown.
+    [[nodiscard]] virtual std::string CommonDataFolder() = 0;
+    // The short form of an existing path; empty when it does not exist.
+    [[nodiscard]] virtual std::string ShortPathOf(const std::string& path) = 0;
+    virtual void CreateFolder(const std::string& path) = 0;
+    // Creates the file when missing; never truncates an existing one.
+    virtual void CreateEmptyFile(const std::string& path) = 0;
+};
+
+// The number at the start of `text` as a signed 32-bit value: blanks ignored, optional sign,
+// fraction and exponent, halves rounded to the even neighbour, 0 when there is no number.
+// nullopt when the value does not fit in 32 bits.
+[[nodiscard]] std::optional<int32_t> ParseSettingNumber(std::string_view text);
+// True exactly for "True".
+[[nodiscard]] bool ParseSettingBool(std::string_view text);
+[[nodiscard]] std::string FormatSettingBool(bool value);
+// Window coordinates in twips: whole numbers without a decimal separator.
+[[nodiscard]] std::string FormatTwips(double twips);
+// A value that begins and ends with the same quotation mark loses the two marks.
+[[nodiscard]] std::string_view StripMatchingQuotes(std::string_view value);
+
+// The full path of the settings file: folder (or "C:\" when unknown) + "\Pesora\" + exeName + ".Ini".
+[[nodiscard]] std::string SettingsFileFullPath(std::string_view commonDataFolder, std::string_view exeName);
+
+// Finds the settings file, creating the folder and an empty file when needed. Returns its
+// short path, or empty when it cannot be located or created.
+[[nodiscard]] std::string LocateSettingsFile(ISettingsFileSystem& fs, std::string_view exeName);
+
+// Reads every setting in the file's order into `settings`. A number that does not fit in 32
+// bits leaves the field as it was. `onSampleRate` runs right after SampleRate has been read
+// (the read timer takes its interval there).
+void LoadSettings(IIniStore& store, Settings& settings, const std::function<void(int32_t)>& onSampleRate = {});
+
+// Writes the sixteen keys in the file's order; TareCommand is never written.
+void SaveSettings(IIniStore& store, const Settings& settings, double windowLeftTwips, double windowTopTwips);
+
+} // namespace app
