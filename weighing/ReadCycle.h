@@ -3,9 +3,14 @@
 // the device side (HID I/O, re-opening on a time-out) sits behind IScaleDevice, the window
 // behind app::IMainView, and the state is the main window's app::AppState.
 //
-// Wiring, in Form1: one ReadCycle for the life of the window, constructed over its AppState, its
-// IMainView and the device side; WM_TIMER of Timer1 calls ReadWeight(); the "Zero Scale" button
-// calls Command1_Click(). Call SetSeparators() again if the user's locale changes.
+// Wiring, in Form1 (one ReadCycle for the life of the window):
+//   weighing::ReadCycle readCycle(state, view, device, weighing::UserNumberSeparators());
+//   Timer1_Timer()   ->  readCycle.ReadWeight();
+//   Command1_Click() ->  weighing::Command1_Click(state, view, device);
+// Call SetSeparators() again if the user's locale changes (WM_SETTINGCHANGE). `device` adapts the
+// HID side; over devices::HidInterface, whose wait is its rate less 50 ms:
+//   ReadInputReport(buffer, waitMs): if (!hid.ReadReport(buffer, int32_t(waitMs) + 50)) List2_Click();
+//   SendZeroReport(): hid.SendZeroReport(state.deviceOpen, state.scaleTable[ListIndex()].devicePath);
 #include <cstdint>
 #include <span>
 #include <string>
