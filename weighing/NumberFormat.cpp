@@ -103,22 +103,22 @@ class FormatParser {
   public:
     FormatSpec Parse(std::string_view expression) {
         for (const char c : expression) {
-            if (_spec.sections.size() == kMaxSections) {
-                _spec.issue = FormatIssue::ExtraSections;
-                return std::move(_spec);
+            if (_parsed.sections.size() == kMaxSections) {
+                _parsed.issue = FormatIssue::ExtraSections;
+                return std::move(_parsed);
             }
             Step(c);
         }
         if (_state == State::Quoted) {
-            _spec.issue = FormatIssue::UnclosedQuote;
+            _parsed.issue = FormatIssue::UnclosedQuote;
         } else if (_state == State::Escaped) {
             AddLiteral('\\');
-            _spec.issue = FormatIssue::TrailingBackslash;
+            _parsed.issue = FormatIssue::TrailingBackslash;
         }
-        if (!expression.empty() && _spec.sections.size() < kMaxSections) {
+        if (!expression.empty() && _parsed.sections.size() < kMaxSections) {
             EndSection();
         }
-        return std::move(_spec);
+        return std::move(_parsed);
     }
 
   private:
@@ -249,14 +249,14 @@ class FormatParser {
         if (_leftmostIntegerZero >= 0) {
             _section.integerMinDigits = _section.integerPlaceholders - _leftmostIntegerZero;
         }
-        _spec.sections.push_back(std::move(_section));
+        _parsed.sections.push_back(std::move(_section));
         _section = FormatSection{};
         _commas.clear();
         _leftmostIntegerZero = -1;
         _state = State::Integer;
     }
 
-    FormatSpec _spec;
+    FormatSpec _parsed;
     FormatSection _section;
     std::vector<size_t> _commas;  // item indices of the integer part's commas
     int _leftmostIntegerZero = -1;
@@ -339,25 +339,25 @@ FormatSpec ParseFormat(std::string_view expression) {
 
 // Section choice follows the value before rounding: -0.04 with "0.0" uses the negative rule and
 // shows -0.0, and only an exact zero (either sign) takes the zero section.
-std::string FormatNumber(const FormatSpec& spec, double value, const NumberSeparators& separators) {
-    if (spec.sections.empty() || !std::isfinite(value)) {
+std::string FormatNumber(const FormatSpec& parsed, double value, const NumberSeparators& separators) {
+    if (parsed.sections.empty() || !std::isfinite(value)) {
         return DefaultNumberText(value, separators.decimal);
     }
-    const auto present = [&](size_t index) { return index < spec.sections.size() && !spec.sections[index].empty; };
-    const FormatSection* section = &spec.sections[0];
+    const auto present = [&](size_t index) { return index < parsed.sections.size() && !parsed.sections[index].empty; };
+    const FormatSection* section = &parsed.sections[0];
     bool minus = false;
     double magnitude = value;
     if (value < 0) {
         magnitude = -value;
         if (present(1)) {
-            section = &spec.sections[1];  // the section shows the sign its own way, if at all
+            section = &parsed.sections[1];  // the section shows the sign its own way, if at all
         } else {
             minus = true;
         }
     } else if (value == 0) {
         magnitude = 0.0;  // no sign for -0.0
         if (present(2)) {
-            section = &spec.sections[2];
+            section = &parsed.sections[2];
         }
     }
     std::string text = section->empty ? DefaultNumberText(magnitude, separators.decimal)

@@ -53,7 +53,7 @@ struct FormatSpec {
 
 // Formats `value` with a parsed expression. Values that are not finite, and values whose section
 // is empty or missing altogether, get the default conversion.
-[[nodiscard]] std::string FormatNumber(const FormatSpec& spec, double value, const NumberSeparators& separators);
+[[nodiscard]] std::string FormatNumber(const FormatSpec& parsed, double value, const NumberSeparators& separators);
 
 // The default conversion: at most 15 significant digits, shortest form ("0.5", "12.5", "3"),
 // exponent notation below 1E-04 and from 1E+15 on ("1E-05", "1.23456789012346E+17").

@@ -42,14 +42,14 @@ int main() {
         settings.SelectedUnits = 3;
         const double parse =
             NanosecondsPerCall(kCalls, [&](int) { sink += weighing::ParseFormat(expression).sections.size(); });
-        const weighing::FormatSpec spec = weighing::ParseFormat(expression);
+        const weighing::FormatSpec parsed = weighing::ParseFormat(expression);
         const double format = NanosecondsPerCall(
-            kCalls, [&](int i) { sink += weighing::FormatNumber(spec, 1234.5 + i * 0.01, {}).size(); });
+            kCalls, [&](int i) { sink += weighing::FormatNumber(parsed, 1234.5 + i * 0.01, {}).size(); });
         const double cycle = NanosecondsPerCall(kCalls, [&](int i) {
             const uint8_t low = static_cast<uint8_t>(i);
             const std::array<uint8_t, 8> report{3, static_cast<uint8_t>(i & 7), 2, 0xFE, low, 0x30, 0, 0};
             const weighing::WeightReading reading = weighing::DecodeReport(report);
-            sink += weighing::FormatWeight(reading, settings, spec, " g", {}).weightBox.size();
+            sink += weighing::FormatWeight(reading, settings, parsed, " g", {}).weightBox.size();
         });
         std::printf("%-28s %12.0f %12.0f %12.0f\n", (std::string("\"") + expression + "\"").c_str(), parse, format,
                     cycle);

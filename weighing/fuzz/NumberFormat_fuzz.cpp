@@ -17,13 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size -= sizeof value;
     }
     const std::string_view expression(reinterpret_cast<const char*>(data), size);
-    const weighing::FormatSpec spec = weighing::ParseFormat(expression);
-    if (spec.sections.size() > 3) {
+    const weighing::FormatSpec parsed = weighing::ParseFormat(expression);
+    if (parsed.sections.size() > 3) {
         std::abort();
     }
     static const weighing::NumberSeparators kSeparators[] = {{".", ","}, {",", "."}, {"", ""}, {"\xC2\xA0", "'"}};
     for (const auto& separators : kSeparators) {
-        const std::string text = weighing::FormatNumber(spec, value, separators);
+        const std::string text = weighing::FormatNumber(parsed, value, separators);
         // Each expression character yields at most one separator or character, plus the digits of
         // a double (at most 309 before the point), their group separators and a sign.
         if (text.size() > 2 * size + 2 * 309 + 16) {

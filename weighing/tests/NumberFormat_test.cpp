@@ -78,8 +78,8 @@ TEST(FormatNumber, PlaceholdersAndRounding) {
 TEST(FormatNumber, ExponentsAtTheLimitsStayInRange) {
     // Both ends of the double range with every number of decimals from 0 to 340: the rounding
     // works on digit positions far beyond the 15 digits kept.
-    const FormatSpec tinySpec = ParseFormat("0." + std::string(340, '0'));
-    const std::string tiny = FormatNumber(tinySpec, 4.9406564584124654e-324, {});
+    const FormatSpec tinyFormat = ParseFormat("0." + std::string(340, '0'));
+    const std::string tiny = FormatNumber(tinyFormat, 4.9406564584124654e-324, {});
     EXPECT_EQ(tiny, "0." + std::string(323, '0') + "494065645841247" + "00");
     const FormatSpec roundUp = ParseFormat("0." + std::string(324, '#'));
     EXPECT_EQ(FormatNumber(roundUp, 4.9406564584124654e-324, {}), "0." + std::string(323, '0') + "5");
@@ -161,10 +161,10 @@ TEST(FormatNumber, LocaleSeparatorsReplaceTheExpressionsOwn) {
 }
 
 TEST(FormatNumber, NonFiniteValuesGetTheDefaultText) {
-    const FormatSpec spec = ParseFormat("0.00");
-    EXPECT_EQ(FormatNumber(spec, std::numeric_limits<double>::infinity(), {}), "Infinity");
-    EXPECT_EQ(FormatNumber(spec, -std::numeric_limits<double>::infinity(), {}), "-Infinity");
-    EXPECT_EQ(FormatNumber(spec, std::nan(""), {}), "NaN");
+    const FormatSpec parsed = ParseFormat("0.00");
+    EXPECT_EQ(FormatNumber(parsed, std::numeric_limits<double>::infinity(), {}), "Infinity");
+    EXPECT_EQ(FormatNumber(parsed, -std::numeric_limits<double>::infinity(), {}), "-Infinity");
+    EXPECT_EQ(FormatNumber(parsed, std::nan(""), {}), "NaN");
 }
 
 TEST(ParseFormat, ReportsWhatIsUnusualAboutAnExpression) {
@@ -189,9 +189,9 @@ TEST(ParseFormat, ReportsWhatIsUnusualAboutAnExpression) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        const FormatSpec spec = ParseFormat(c.expression);
-        EXPECT_EQ(spec.sections.size(), c.sections);
-        EXPECT_EQ(spec.issue, c.issue);
+        const FormatSpec parsed = ParseFormat(c.expression);
+        EXPECT_EQ(parsed.sections.size(), c.sections);
+        EXPECT_EQ(parsed.issue, c.issue);
     }
 }
 
