@@ -31,7 +31,8 @@ typedef struct Child {
     ULONG reportsSent;
     PIRP pendingRead;
     ULONG pnpState;
-    BOOLEAN plugged;  /* reported in the bus relations */
+    BOOLEAN plugged;  /* to be reported in the bus relations */
+    BOOLEAN reported; /* Plug and Play has seen it: its removal comes as IRP_MN_REMOVE_DEVICE */
     BOOLEAN removed;  /* surprise-removed or removed: reads fail */
     KEVENT released;  /* VSCALE_FLAG_HOLD_START: set when the child may start */
 } Child;
@@ -267,6 +268,12 @@ static NTSTATUS ReadReport(Bus* bus, Child* child, PIRP irp) {
     }
     IoMarkIrpPending(irp);
     IoSetCancelRoutine(irp, CancelRead);
+    if (irp->Cancel && IoSetCancelRoutine(irp, NULL) != NULL) {
+        /* Cancelled before the routine was in place: nobody else will complete it. */
+        KeReleaseSpinLock(&bus->lock, irql);
+        Complete(irp, STATUS_CANCELLED, 0);
+        return STATUS_PENDING;
+    }
     child->pendingRead = irp;
     PIRP done = TakeDueRead(bus, child, NowMs(bus));
     KeReleaseSpinLock(&bus->lock, irql);
@@ -722,13 +729,20 @@ static NTSTATUS ControlIoctl(Bus* bus, PIRP irp) {
     NTSTATUS status = STATUS_SUCCESS;
     ULONG_PTR information = 0;
     BOOLEAN relationsChanged = FALSE;
+    PDEVICE_OBJECT neverSeen = NULL;
     KeAcquireSpinLock(&bus->lock, &irql);
     Child* child = FindChild(bus, serial);
     if (child == NULL) {
         status = STATUS_NOT_FOUND;
     } else if (code == IOCTL_VSCALE_UNPLUG) {
         child->plugged = FALSE;
-        relationsChanged = TRUE;
+        if (child->reported) {
+            relationsChanged = TRUE;
+        } else {
+            /* Unplugged before Plug and Play enumerated it: no removal request will come. */
+            RemoveEntryList(&child->link);
+            neverSeen = child->self;
+        }
     } else if (code == IOCTL_VSCALE_SET_REPORT) {
         VsPacerSet(&child->pacer, report.bytes, report.length);
     } else if (code == IOCTL_VSCALE_QUEUE_REPORT) {
@@ -759,6 +773,9 @@ static NTSTATUS ControlIoctl(Bus* bus, PIRP irp) {
         status = STATUS_INVALID_DEVICE_REQUEST;
     }
     KeReleaseSpinLock(&bus->lock, irql);
+    if (neverSeen != NULL) {
+        IoDeleteDevice(neverSeen);
+    }
     if (relationsChanged) {
         KeSetEvent(&bus->relationsDirty, IO_NO_INCREMENT, FALSE);
     }
@@ -792,6 +809,7 @@ static NTSTATUS ReportBusRelations(Bus* bus, PIRP irp) {
         if (child->plugged && relations->Count < room) {
             relations->Objects[relations->Count++] = child->self;
             ObReferenceObject(child->self);
+            child->reported = TRUE;
         }
     }
     KeReleaseSpinLock(&bus->lock, irql);
