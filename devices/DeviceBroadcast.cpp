@@ -54,32 +54,32 @@ std::string WideName(std::span<const uint8_t> area) {
     }
     return Utf16ToUtf8(name);
 }
-} // namespace
+}  // namespace
 
 DeviceBroadcast ParseDeviceBroadcast(std::span<const uint8_t> record) {
     DeviceBroadcast out;
     out.devType = ReadAt<uint32_t>(record, kDevTypeOffset);
     switch (out.devType) {
-    case kDbtDevTypVolume:
-        out.unitMask = ReadAt<uint32_t>(record, kUnitMaskOffset);
-        out.volumeFlags = ReadAt<uint16_t>(record, kVolumeFlagsOffset);
-        break;
-    case kDbtDevTypDeviceInterface: {
-        if (record.size() <= kInterfaceNameOffset) {
+        case kDbtDevTypVolume:
+            out.unitMask = ReadAt<uint32_t>(record, kUnitMaskOffset);
+            out.volumeFlags = ReadAt<uint16_t>(record, kVolumeFlagsOffset);
+            break;
+        case kDbtDevTypDeviceInterface: {
+            if (record.size() <= kInterfaceNameOffset) {
+                break;
+            }
+            const std::span<const uint8_t> area =
+                record.subspan(kInterfaceNameOffset, std::min(record.size() - kInterfaceNameOffset, kNameAreaBytes));
+            out.interfaceName = IsSingleByteName(area) ? SingleByteName(area) : WideName(area);
             break;
         }
-        const std::span<const uint8_t> area =
-            record.subspan(kInterfaceNameOffset, std::min(record.size() - kInterfaceNameOffset, kNameAreaBytes));
-        out.interfaceName = IsSingleByteName(area) ? SingleByteName(area) : WideName(area);
-        break;
-    }
-    case kDbtDevTypHandle:
-        out.notifyHandle = ReadAt<uintptr_t>(record, kNotifyHandleOffset);
-        break;
-    default:
-        break;
+        case kDbtDevTypHandle:
+            out.notifyHandle = ReadAt<uintptr_t>(record, kNotifyHandleOffset);
+            break;
+        default:
+            break;
     }
     return out;
 }
 
-} // namespace devices
+}  // namespace devices

@@ -23,10 +23,10 @@ inline constexpr size_t kMaxInterfaceNameChars = 512;
 
 struct DeviceBroadcast {
     uint32_t devType = 0;
-    uint32_t unitMask = 0;     // volume: bit 0 = drive A
-    uint16_t volumeFlags = 0;  // volume
-    std::string interfaceName; // device interface, UTF-8, up to the first zero character
-    uintptr_t notifyHandle = 0; // handle: the subscription the record answers
+    uint32_t unitMask = 0;       // volume: bit 0 = drive A
+    uint16_t volumeFlags = 0;    // volume
+    std::string interfaceName;   // device interface, UTF-8, up to the first zero character
+    uintptr_t notifyHandle = 0;  // handle: the subscription the record answers
 };
 
 // Parses one record in the layout of this process (pointer-sized handle fields). `record`
@@ -35,4 +35,4 @@ struct DeviceBroadcast {
 // single-byte form, whose bytes are kept as they are.
 [[nodiscard]] DeviceBroadcast ParseDeviceBroadcast(std::span<const uint8_t> record);
 
-} // namespace devices
+}  // namespace devices

@@ -12,24 +12,24 @@ std::string HexUpper(uint32_t value) {
     std::snprintf(buffer, sizeof buffer, "%X", static_cast<unsigned>(value));
     return buffer;
 }
-} // namespace
+}  // namespace
 
 std::string DescribeDeviceEvent(const CSysInfoDevice& sid, std::string_view eventName) {
     const uint32_t devType = sid.GetDeviceType();
     std::string text(eventName);
     text += ": " + std::to_string(devType) + " - ";
     switch (devType) {
-    case kDbtDevTypVolume:
-        text += "vol: " + sid.GetDeviceVolume() + ", flags: " + HexUpper(sid.GetDeviceFlags());
-        break;
-    case kDbtDevTypDeviceInterface:
-        text += sid.GetDeviceInterfaceName();
-        break;
-    case kDbtDevTypHandle:
-        text += "vol: " + sid.GetDeviceVolume();
-        break;
-    default:
-        break;
+        case kDbtDevTypVolume:
+            text += "vol: " + sid.GetDeviceVolume() + ", flags: " + HexUpper(sid.GetDeviceFlags());
+            break;
+        case kDbtDevTypDeviceInterface:
+            text += sid.GetDeviceInterfaceName();
+            break;
+        case kDbtDevTypHandle:
+            text += "vol: " + sid.GetDeviceVolume();
+            break;
+        default:
+            break;
     }
     return text;
 }
@@ -77,4 +77,4 @@ void DeviceChangeHandlers::sid_DeviceRemoveComplete(const CSysInfoDevice& sid, u
     RefreshIfHidEvent(DescribeDeviceEvent(sid, "DeviceRemoveComplete"), _commands);
 }
 
-} // namespace devices
+}  // namespace devices

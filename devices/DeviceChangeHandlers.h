@@ -40,4 +40,4 @@ class DeviceChangeHandlers final : public ISysInfoDeviceEvents {
     IScaleListCommands& _commands;
 };
 
-} // namespace devices
+}  // namespace devices

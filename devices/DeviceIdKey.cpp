@@ -35,7 +35,7 @@ bool FindTagValue(const std::vector<std::string_view>& tokens, std::string_view 
     return false;
 }
 
-} // namespace
+}  // namespace
 
 std::string ParseDeviceIdKey(std::string_view id, std::string_view pattern) {
     std::string upper = UpperAscii(id);
@@ -51,7 +51,7 @@ std::string ParseDeviceIdKey(std::string_view id, std::string_view pattern) {
         for (std::string_view tag : Split(alternative, ' ')) {
             std::string_view value;
             if (!FindTagValue(tokens, tag, value)) {
-                break; // a missing later tag keeps what the earlier ones gave
+                break;  // a missing later tag keeps what the earlier ones gave
             }
             key.append(value);
         }
@@ -75,4 +75,4 @@ std::string ParseDeviceIdKey(std::string_view id, std::string_view pattern) {
     return key;
 }
 
-} // namespace devices
+}  // namespace devices

@@ -14,4 +14,4 @@ inline constexpr std::string_view kDeviceIdPattern = "VID PID MI|VEN DEV";
 // its only one, or empty text.
 [[nodiscard]] std::string ParseDeviceIdKey(std::string_view id, std::string_view pattern = kDeviceIdPattern);
 
-} // namespace devices
+}  // namespace devices

@@ -35,7 +35,7 @@ bool HidInterface::ReadReport(std::span<uint8_t> dest, int32_t sampleRate) {
 
 void HidInterface::SendZeroReport(bool deviceOpen, std::string_view devicePath) {
     if (deviceOpen) {
-        CloseScaleDevice(); // the read handle goes before a second handle is opened
+        CloseScaleDevice();  // the read handle goes before a second handle is opened
     }
     _port.WriteOnce(devicePath, kZeroReport);
 }
@@ -44,4 +44,4 @@ void HidInterface::CloseScaleDevice() {
     _port.CloseRead();
 }
 
-} // namespace devices
+}  // namespace devices

@@ -61,4 +61,4 @@ class HidInterface {
     IHidPort& _port;
 };
 
-} // namespace devices
+}  // namespace devices

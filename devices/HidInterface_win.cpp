@@ -20,7 +20,7 @@ app::unique_hfile OpenDevice(std::string_view devicePath, SECURITY_ATTRIBUTES* s
 void FillSecurityAttributes(SECURITY_ATTRIBUTES& sa) {
     sa = {sizeof(SECURITY_ATTRIBUTES), /* lpSecurityDescriptor */ nullptr, /* bInheritHandle */ TRUE};
 }
-} // namespace
+}  // namespace
 
 HidPortWin::~HidPortWin() {
     CancelRead();
@@ -36,10 +36,10 @@ bool HidPortWin::OpenRead(std::string_view devicePath) {
         _state.completionEvent.reset(::CreateEventA(&_state.securityAttributes, /* bManualReset */ TRUE,
                                                     /* bInitialState */ TRUE, /* lpName */ nullptr));
         if (!_state.completionEvent) {
-            return false; // no way to wait for a report
+            return false;  // no way to wait for a report
         }
     }
-    CancelRead(); // the caller closed the old handle; make sure no read of it is still running
+    CancelRead();  // the caller closed the old handle; make sure no read of it is still running
     _state.readHandle = std::move(handle);
     _state.readRequest = {};
     _state.readRequest.hEvent = _state.completionEvent.get();
@@ -48,7 +48,7 @@ bool HidPortWin::OpenRead(std::string_view devicePath) {
 
 void HidPortWin::StartRead(size_t length) {
     if (!_state.readHandle || !_state.completionEvent) {
-        return; // the wait finds no report and the caller re-opens the scale
+        return;  // the wait finds no report and the caller re-opens the scale
     }
     DWORD bytesRead = 0;
     const DWORD toRead = static_cast<DWORD>(std::min(length, _state.stagingBuffer.size()));
@@ -70,7 +70,7 @@ std::optional<size_t> HidPortWin::WaitRead(uint32_t ms) {
     DWORD transferred = 0;
     if (!::GetOverlappedResult(_state.readHandle.get(), &_state.readRequest, &transferred, /* bWait */ FALSE)) {
         if (::GetLastError() == ERROR_IO_INCOMPLETE) {
-            return std::nullopt; // still running: cancelled by the caller
+            return std::nullopt;  // still running: cancelled by the caller
         }
         _state.readStarted = false;
         return std::nullopt;
@@ -104,11 +104,11 @@ void HidPortWin::WriteOnce(std::string_view devicePath, std::span<const uint8_t>
     FillSecurityAttributes(_state.securityAttributes);
     app::unique_hfile handle = OpenDevice(devicePath, &_state.securityAttributes, /* flags */ 0);
     if (!handle) {
-        return; // a failed zero command is silent; reading resumes all the same
+        return;  // a failed zero command is silent; reading resumes all the same
     }
     DWORD written = 0;
     (void)::WriteFile(handle.get(), report.data(), static_cast<DWORD>(report.size()), &written,
                       /* lpOverlapped */ nullptr);
 }
 
-} // namespace devices::win
+}  // namespace devices::win

@@ -13,11 +13,11 @@ namespace devices::win {
 // The one device state of the open scale (the deviceOpen flag lives in app::AppState).
 struct HidDeviceState {
     app::unique_hfile readHandle;
-    app::unique_handle completionEvent; // manual reset; created at the first open, then reused
+    app::unique_handle completionEvent;  // manual reset; created at the first open, then reused
     OVERLAPPED readRequest{};
     SECURITY_ATTRIBUTES securityAttributes{};
     std::array<uint8_t, kStagingBufferSize> stagingBuffer{};
-    bool readStarted = false; // a read on readHandle may still write to stagingBuffer
+    bool readStarted = false;  // a read on readHandle may still write to stagingBuffer
 };
 
 class HidPortWin final : public IHidPort {
@@ -39,4 +39,4 @@ class HidPortWin final : public IHidPort {
     HidDeviceState _state;
 };
 
-} // namespace devices::win
+}  // namespace devices::win

@@ -5,16 +5,16 @@
 namespace devices::win {
 
 namespace {
-LRESULT CALLBACK HookProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam, UINT_PTR subclassId,
-                          DWORD_PTR refData) noexcept {
+LRESULT CALLBACK
+HookProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam, UINT_PTR subclassId, DWORD_PTR refData) noexcept {
     auto* hook = reinterpret_cast<IHookXP*>(subclassId);
     const LRESULT result = hook->Message(hWnd, uiMsg, wParam, lParam, refData);
     if (uiMsg == WM_NCDESTROY) {
-        (void)UnsubclassWindow(hWnd, hook); // the window is going; nothing may call the hook later
+        (void)UnsubclassWindow(hWnd, hook);  // the window is going; nothing may call the hook later
     }
     return result;
 }
-} // namespace
+}  // namespace
 
 bool SubclassWindow(HWND hWnd, IHookXP* hook, DWORD_PTR refData) noexcept {
     return hWnd != nullptr && ::SetWindowSubclass(hWnd, &HookProc, reinterpret_cast<UINT_PTR>(hook), refData) != FALSE;
@@ -24,4 +24,4 @@ bool UnsubclassWindow(HWND hWnd, IHookXP* hook) noexcept {
     return hWnd != nullptr && ::RemoveWindowSubclass(hWnd, &HookProc, reinterpret_cast<UINT_PTR>(hook)) != FALSE;
 }
 
-} // namespace devices::win
+}  // namespace devices::win

@@ -8,7 +8,10 @@ namespace devices::win {
 class IHookXP {
   public:
     virtual ~IHookXP() = default;
-    virtual LRESULT Message(HWND /*hWnd*/, UINT /*uiMsg*/, WPARAM /*wParam*/, LPARAM /*lParam*/,
+    virtual LRESULT Message(HWND /*hWnd*/,
+                            UINT /*uiMsg*/,
+                            WPARAM /*wParam*/,
+                            LPARAM /*lParam*/,
                             DWORD_PTR /*dwRefData*/) noexcept {
         return 0;
     }
@@ -19,4 +22,4 @@ class IHookXP {
 bool SubclassWindow(HWND hWnd, IHookXP* hook, DWORD_PTR refData = 0) noexcept;
 bool UnsubclassWindow(HWND hWnd, IHookXP* hook) noexcept;
 
-} // namespace devices::win
+}  // namespace devices::win

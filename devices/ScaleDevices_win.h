@@ -45,4 +45,4 @@ class ScaleDevices {
     std::unique_ptr<SysInfoDeviceWindow> _sid;
 };
 
-} // namespace devices::win
+}  // namespace devices::win

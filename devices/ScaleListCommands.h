@@ -6,8 +6,8 @@ namespace devices {
 class IScaleListCommands {
   public:
     virtual ~IScaleListCommands() = default;
-    virtual void Command2_Click() = 0; // "Refresh Device List"
-    virtual void List2_Click() = 0;    // open the selected row's scale
+    virtual void Command2_Click() = 0;  // "Refresh Device List"
+    virtual void List2_Click() = 0;     // open the selected row's scale
 };
 
-} // namespace devices
+}  // namespace devices

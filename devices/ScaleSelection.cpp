@@ -46,7 +46,7 @@ void ScaleSelection::Command2_Click() {
     for (size_t i = 0; i < _state.scaleTable.size(); ++i) {
         _view.AddListRow(_state.scaleTable[i].displayName);
         if (_state.scaleTable[i].devicePath == _state.settings.SelectedScale) {
-            remembered = static_cast<int>(i); // the last match wins
+            remembered = static_cast<int>(i);  // the last match wins
         }
     }
     if (remembered >= 0) {
@@ -62,7 +62,7 @@ void ScaleSelection::List2_Click() {
 
     const int index = _view.ListIndex();
     if (_view.ListCount() == 0 || index < 0) {
-        return; // the next tick finds no open scale and says so
+        return;  // the next tick finds no open scale and says so
     }
     // The list and the table are rebuilt together; a row without a record is treated as no
     // selection rather than read out of bounds.
@@ -86,9 +86,9 @@ void ScaleSelection::ReadInputReport(std::span<uint8_t> dest) {
 void ScaleSelection::SendZeroReport() {
     const int index = _view.ListIndex();
     if (index < 0 || static_cast<size_t>(index) >= _state.scaleTable.size()) {
-        return; // no row, no device to zero
+        return;  // no row, no device to zero
     }
     _hid.SendZeroReport(_state.deviceOpen, _state.scaleTable[static_cast<size_t>(index)].devicePath);
 }
 
-} // namespace devices
+}  // namespace devices

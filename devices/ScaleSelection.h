@@ -67,4 +67,4 @@ class ScaleSelection final : public IScaleListCommands {
     HidInterface _hid;
 };
 
-} // namespace devices
+}  // namespace devices

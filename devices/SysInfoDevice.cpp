@@ -14,7 +14,7 @@ void RaiseIgnoringErrors(Fn&& fn) noexcept {
     } catch (...) {
     }
 }
-} // namespace
+}  // namespace
 
 CSysInfoDevice::~CSysInfoDevice() {
     for (uintptr_t& subscription : _hDriveNotify) {
@@ -38,26 +38,26 @@ std::string CSysInfoDevice::GetDeviceInterfaceName() const {
 
 std::string CSysInfoDevice::GetDeviceVolume() const {
     switch (GetDeviceType()) {
-    case kDbtDevTypVolume:
-        for (int i = 0; i < kDriveCount; ++i) {
-            if ((_currentBroadcast->unitMask >> i) & 1U) {
-                return std::string(1, static_cast<char>('A' + i));
+        case kDbtDevTypVolume:
+            for (int i = 0; i < kDriveCount; ++i) {
+                if ((_currentBroadcast->unitMask >> i) & 1U) {
+                    return std::string(1, static_cast<char>('A' + i));
+                }
             }
-        }
-        return {};
-    case kDbtDevTypHandle:
-        // A record without a subscription handle must not match the empty slots.
-        if (_currentBroadcast->notifyHandle == 0) {
             return {};
-        }
-        for (int i = 0; i < kDriveCount; ++i) {
-            if (_hDriveNotify[static_cast<size_t>(i)] == _currentBroadcast->notifyHandle) {
-                return std::string(1, static_cast<char>('A' + i));
+        case kDbtDevTypHandle:
+            // A record without a subscription handle must not match the empty slots.
+            if (_currentBroadcast->notifyHandle == 0) {
+                return {};
             }
-        }
-        return {};
-    default:
-        return {};
+            for (int i = 0; i < kDriveCount; ++i) {
+                if (_hDriveNotify[static_cast<size_t>(i)] == _currentBroadcast->notifyHandle) {
+                    return std::string(1, static_cast<char>('A' + i));
+                }
+            }
+            return {};
+        default:
+            return {};
     }
 }
 
@@ -102,37 +102,37 @@ uint32_t CSysInfoDevice::Dispatch(uint32_t event, const DeviceBroadcast* broadca
     const DeviceBroadcast* outer = std::exchange(_currentBroadcast, broadcast);
     uint32_t result = 0;
     switch (event) {
-    case kDbtDeviceArrival:
-        if (devType == kDbtDevTypVolume) {
-            (void)SetQueryHook(GetDeviceVolume(), true); // watch the new volume for query-remove
+        case kDbtDeviceArrival:
+            if (devType == kDbtDevTypVolume) {
+                (void)SetQueryHook(GetDeviceVolume(), true);  // watch the new volume for query-remove
+            }
+            RaiseIgnoringErrors([&] { _events.DeviceArrival(*this, devType); });
+            break;
+        case kDbtDeviceQueryRemove: {
+            bool cancel = false;
+            RaiseIgnoringErrors([&] { _events.DeviceQueryRemove(*this, devType, cancel); });
+            if (cancel) {
+                result = kBroadcastQueryDeny;
+            }
+            break;
         }
-        RaiseIgnoringErrors([&] { _events.DeviceArrival(*this, devType); });
-        break;
-    case kDbtDeviceQueryRemove: {
-        bool cancel = false;
-        RaiseIgnoringErrors([&] { _events.DeviceQueryRemove(*this, devType, cancel); });
-        if (cancel) {
-            result = kBroadcastQueryDeny;
-        }
-        break;
-    }
-    case kDbtDeviceQueryRemoveFailed:
-        RaiseIgnoringErrors([&] { _events.DeviceQueryRemoveFailed(*this, devType); });
-        break;
-    case kDbtDeviceRemovePending:
-        RaiseIgnoringErrors([&] { _events.DeviceRemovePending(*this, devType); });
-        if (devType == kDbtDevTypVolume) {
-            (void)SetQueryHook(GetDeviceVolume(), false);
-        }
-        break;
-    case kDbtDeviceRemoveComplete:
-        RaiseIgnoringErrors([&] { _events.DeviceRemoveComplete(*this, devType); });
-        break;
-    default:
-        break;
+        case kDbtDeviceQueryRemoveFailed:
+            RaiseIgnoringErrors([&] { _events.DeviceQueryRemoveFailed(*this, devType); });
+            break;
+        case kDbtDeviceRemovePending:
+            RaiseIgnoringErrors([&] { _events.DeviceRemovePending(*this, devType); });
+            if (devType == kDbtDevTypVolume) {
+                (void)SetQueryHook(GetDeviceVolume(), false);
+            }
+            break;
+        case kDbtDeviceRemoveComplete:
+            RaiseIgnoringErrors([&] { _events.DeviceRemoveComplete(*this, devType); });
+            break;
+        default:
+            break;
     }
     _currentBroadcast = outer;
     return result;
 }
 
-} // namespace devices
+}  // namespace devices

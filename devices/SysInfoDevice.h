@@ -44,7 +44,7 @@ class CSysInfoDevice {
         : _volumes(volumes), _events(events) {}
     CSysInfoDevice(const CSysInfoDevice&) = delete;
     CSysInfoDevice& operator=(const CSysInfoDevice&) = delete;
-    ~CSysInfoDevice(); // drops every volume subscription
+    ~CSysInfoDevice();  // drops every volume subscription
 
     // Queries about the broadcast being dispatched; 0 or empty text outside a dispatch.
     [[nodiscard]] uint32_t GetDeviceFlags() const;
@@ -72,4 +72,4 @@ class CSysInfoDevice {
     std::array<uintptr_t, kDriveCount> _hDriveNotify{};
 };
 
-} // namespace devices
+}  // namespace devices

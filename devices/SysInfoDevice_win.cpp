@@ -43,12 +43,12 @@ ATOM RegisterOnce(WNDPROC proc) {
     }();
     return atom;
 }
-} // namespace
+}  // namespace
 
 SysInfoDeviceWindow::SysInfoDeviceWindow(ISysInfoDeviceEvents& events) {
     _sid.emplace(static_cast<IVolumeNotifications&>(*this), events);
     if (RegisterOnce(&WndProc) == 0) {
-        return; // no window, no notifications; the list can still be refreshed by hand
+        return;  // no window, no notifications; the list can still be refreshed by hand
     }
     // Top-level and never shown: volume arrivals are broadcast to top-level windows only, so
     // a message-only window would miss them.
@@ -68,7 +68,7 @@ SysInfoDeviceWindow::SysInfoDeviceWindow(ISysInfoDeviceEvents& events) {
 }
 
 SysInfoDeviceWindow::~SysInfoDeviceWindow() {
-    _sid.reset(); // drops the volume subscriptions
+    _sid.reset();  // drops the volume subscriptions
     _hDriveNotify.clear();
     _hNotifyInterfaces.reset();
     if (_subclassed) {
@@ -86,7 +86,10 @@ LRESULT SysInfoDeviceWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPara
     return ::DefWindowProcW(_hwnd, msg, wParam, lParam);
 }
 
-LRESULT SysInfoDeviceWindow::Message(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam,
+LRESULT SysInfoDeviceWindow::Message(HWND hWnd,
+                                     UINT uiMsg,
+                                     WPARAM wParam,
+                                     LPARAM lParam,
                                      DWORD_PTR /*dwRefData*/) noexcept {
     try {
         if (uiMsg == WM_DEVICECHANGE && _sid) {
@@ -98,8 +101,7 @@ LRESULT SysInfoDeviceWindow::Message(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARA
                 const DWORD size = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam)->dbch_size;
                 broadcast = ParseDeviceBroadcast(std::span<const uint8_t>(record, std::min(size, kMaxRecordSize)));
             }
-            const uint32_t result =
-                _sid->IHookXP_Message(uiMsg, wParam, broadcast ? &*broadcast : nullptr);
+            const uint32_t result = _sid->IHookXP_Message(uiMsg, wParam, broadcast ? &*broadcast : nullptr);
             if (result != 0) {
                 return static_cast<LRESULT>(result);
             }
@@ -145,4 +147,4 @@ void SysInfoDeviceWindow::Unsubscribe(uintptr_t subscription) {
     _hDriveNotify.erase(subscription);
 }
 
-} // namespace devices::win
+}  // namespace devices::win

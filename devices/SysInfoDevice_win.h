@@ -41,8 +41,8 @@ class SysInfoDeviceWindow final : public app::BaseWindow<SysInfoDeviceWindow>,
     app::unique_hwnd _window;
     bool _subclassed = false;
     app::unique_hdevnotify _hNotifyInterfaces;
-    std::map<uintptr_t, app::unique_hdevnotify> _hDriveNotify; // owned here, named by value in _sid
+    std::map<uintptr_t, app::unique_hdevnotify> _hDriveNotify;  // owned here, named by value in _sid
     std::optional<CSysInfoDevice> _sid;
 };
 
-} // namespace devices::win
+}  // namespace devices::win

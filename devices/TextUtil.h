@@ -20,4 +20,4 @@ struct LessIgnoreCase {
 // valid UTF-8.
 [[nodiscard]] std::string Utf16ToUtf8(std::u16string_view text);
 
-} // namespace devices
+}  // namespace devices

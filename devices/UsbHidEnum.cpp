@@ -18,7 +18,7 @@ constexpr uint32_t kRegMultiSz = 7;
 constexpr uint32_t kDevPropTypeEmpty = 0;
 constexpr uint32_t kDevPropTypeString = 18;
 constexpr int kMaxDuplicateSuffix = 100;
-} // namespace
+}  // namespace
 
 bool SetupDeviceCollection::Add(SetupDeviceInfo info, std::string_view key) {
     if (!key.empty()) {
@@ -39,6 +39,15 @@ const SetupDeviceInfo* SetupDeviceCollection::TryGet(std::string_view key) const
     return it == _index.end() ? nullptr : &_items[it->second];
 }
 
+bool CollectionTryGet(const SetupDeviceCollection& collection, std::string_view key, SetupDeviceInfo& item) {
+    const SetupDeviceInfo* found = collection.TryGet(key);
+    if (found == nullptr) {
+        return false;
+    }
+    item = *found;
+    return true;
+}
+
 std::string ChooseSetupName(ISetupDeviceWalk& device, uint32_t osVersion) {
     std::string name = device.FriendlyName();
     if (name.empty()) {
@@ -55,7 +64,9 @@ std::string ChooseSetupName(ISetupDeviceWalk& device, uint32_t osVersion) {
     return name;
 }
 
-void pvEnumSetupDevices(IHidEnumPlatform& platform, std::string_view enumerator, const KeySet* wantedKeys,
+void pvEnumSetupDevices(IHidEnumPlatform& platform,
+                        std::string_view enumerator,
+                        const KeySet* wantedKeys,
                         SetupDeviceCollection& devices) {
     std::unique_ptr<ISetupDeviceWalk> walk = platform.OpenSetupDevices(enumerator);
     if (!walk) {
@@ -74,7 +85,7 @@ void pvEnumSetupDevices(IHidEnumPlatform& platform, std::string_view enumerator,
         }
         std::string key = info.key;
         if (key.empty() || devices.Contains(key)) {
-            key.clear(); // kept without a key: never found, so the first device with a key wins
+            key.clear();  // kept without a key: never found, so the first device with a key wins
         }
         (void)devices.Add(std::move(info), key);
     }
@@ -117,7 +128,7 @@ std::optional<std::vector<ScaleDeviceRecord>> EnumHidDevices(IHidEnumPlatform& p
     KeySet hidKeys;
     for (const RawInputEntry& entry : *entries) {
         if (entry.type != kRimTypeHid) {
-            continue; // keyboards and mice
+            continue;  // keyboards and mice
         }
         std::string name = platform.GetRawDeviceName(entry.handle);
         if (name.empty()) {
@@ -145,8 +156,9 @@ std::optional<std::vector<ScaleDeviceRecord>> EnumHidDevices(IHidEnumPlatform& p
     records.reserve(names.size());
     for (std::string& name : names) {
         ScaleDeviceRecord record;
-        const SetupDeviceInfo* info = setupDevices.TryGet(ParseDeviceIdKey(name));
-        record.displayName = info != nullptr ? MakeDisplayName(*info) : name;
+        SetupDeviceInfo info;
+        record.displayName =
+            CollectionTryGet(setupDevices, ParseDeviceIdKey(name), info) ? MakeDisplayName(info) : name;
         record.devicePath = std::move(name);
         records.push_back(std::move(record));
     }
@@ -156,26 +168,26 @@ std::optional<std::vector<ScaleDeviceRecord>> EnumHidDevices(IHidEnumPlatform& p
 
 std::string RegistryPropertyText(uint32_t regType, std::span<const uint8_t> data) {
     switch (regType) {
-    case kRegNone:
-        return {};
-    case kRegSz:
-    case kRegExpandSz:
-    case kRegBinary:
-    case kRegMultiSz: {
-        auto end = std::find(data.begin(), data.end(), uint8_t{0});
-        return std::string(data.begin(), end);
-    }
-    case kRegDword:
-    case kRegDwordBigEndian: {
-        if (data.size() < 4) {
+        case kRegNone:
             return {};
+        case kRegSz:
+        case kRegExpandSz:
+        case kRegBinary:
+        case kRegMultiSz: {
+            auto end = std::find(data.begin(), data.end(), uint8_t{0});
+            return std::string(data.begin(), end);
         }
-        uint32_t value = 0;
-        std::memcpy(&value, data.data(), sizeof value);
-        return std::to_string(value);
-    }
-    default:
-        return "Unknown reg prop type (" + std::to_string(regType) + ")";
+        case kRegDword:
+        case kRegDwordBigEndian: {
+            if (data.size() < 4) {
+                return {};
+            }
+            uint32_t value = 0;
+            std::memcpy(&value, data.data(), sizeof value);
+            return std::to_string(value);
+        }
+        default:
+            return "Unknown reg prop type (" + std::to_string(regType) + ")";
     }
 }
 
@@ -189,4 +201,4 @@ std::string DevicePropertyText(uint32_t propType, std::u16string_view data) {
     return Utf16ToUtf8(data.substr(0, data.find(u'\0')));
 }
 
-} // namespace devices
+}  // namespace devices

@@ -17,7 +17,7 @@
 
 namespace devices {
 
-inline constexpr uint32_t kRimTypeHid = 2; // RIM_TYPEHID
+inline constexpr uint32_t kRimTypeHid = 2;  // RIM_TYPEHID
 inline constexpr uint32_t kOsVersionXp = 501;
 
 struct SetupDeviceInfo {
@@ -34,7 +34,7 @@ class SetupDeviceCollection {
   public:
     // Adds `info` under `key` (empty = no key). Fails, adding nothing, when the key is present.
     bool Add(SetupDeviceInfo info, std::string_view key);
-    // The item stored under `key`, or nullptr. CollectionTryGet in the enumeration's terms.
+    // The item stored under `key`, or nullptr.
     [[nodiscard]] const SetupDeviceInfo* TryGet(std::string_view key) const;
     [[nodiscard]] bool Contains(std::string_view key) const { return TryGet(key) != nullptr; }
     [[nodiscard]] const std::vector<SetupDeviceInfo>& Items() const noexcept { return _items; }
@@ -43,6 +43,9 @@ class SetupDeviceCollection {
     std::vector<SetupDeviceInfo> _items;
     std::map<std::string, size_t, LessIgnoreCase> _index;
 };
+
+// True, with the item in `item`, when `key` is present.
+bool CollectionTryGet(const SetupDeviceCollection& collection, std::string_view key, SetupDeviceInfo& item);
 
 // One device of an open setup-API device set. Properties are read on demand, so that names
 // are looked up only for devices some HID device can match.
@@ -83,7 +86,9 @@ class IHidEnumPlatform {
 
 // One pass over the setup-API devices of `enumerator`, adding to `devices` (first key wins).
 // With `wantedKeys` null every device is named.
-void pvEnumSetupDevices(IHidEnumPlatform& platform, std::string_view enumerator, const KeySet* wantedKeys,
+void pvEnumSetupDevices(IHidEnumPlatform& platform,
+                        std::string_view enumerator,
+                        const KeySet* wantedKeys,
                         SetupDeviceCollection& devices);
 
 // The name of a device: friendly name, bus-reported description, location information (only
@@ -102,4 +107,4 @@ void MakeDisplayNamesUnique(std::vector<ScaleDeviceRecord>& records);
 // The same for a unified device property read in wide form (type 18 = string).
 [[nodiscard]] std::string DevicePropertyText(uint32_t propType, std::u16string_view data);
 
-} // namespace devices
+}  // namespace devices

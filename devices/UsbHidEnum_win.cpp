@@ -16,22 +16,23 @@ namespace {
 
 // DEVPKEY_Device_BusReportedDeviceDesc: the product string the device itself reports.
 constexpr DEVPROPKEY kBusReportedDeviceDesc = {
-    {0x540b947e, 0x8b40, 0x45bc, {0xa8, 0xa2, 0x6a, 0x0b, 0x89, 0x4c, 0xbd, 0xa2}}, 4};
+    {0x540b947e, 0x8b40, 0x45bc, {0xa8, 0xa2, 0x6a, 0x0b, 0x89, 0x4c, 0xbd, 0xa2}},
+    4};
 
 // A property larger than this is no name; refusing it keeps a broken driver from making us
 // allocate gigabytes.
 constexpr DWORD kMaxPropertyBytes = 1U << 20;
 
-using GetDevicePropertyWFn = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, const DEVPROPKEY*, DEVPROPTYPE*, PBYTE,
-                                           DWORD, PDWORD, DWORD);
+using GetDevicePropertyWFn =
+    BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, const DEVPROPKEY*, DEVPROPTYPE*, PBYTE, DWORD, PDWORD, DWORD);
 
 // Looked up at run time: systems before Vista lack the call, and the name then comes from
 // the other properties.
 GetDevicePropertyWFn DevicePropertyCall() {
     static const GetDevicePropertyWFn fn = [] {
         HMODULE setupapi = ::GetModuleHandleW(L"setupapi.dll");
-        return setupapi != nullptr ? reinterpret_cast<GetDevicePropertyWFn>(
-                                         reinterpret_cast<void*>(::GetProcAddress(setupapi, "SetupDiGetDevicePropertyW")))
+        return setupapi != nullptr ? reinterpret_cast<GetDevicePropertyWFn>(reinterpret_cast<void*>(
+                                         ::GetProcAddress(setupapi, "SetupDiGetDevicePropertyW")))
                                    : nullptr;
     }();
     return fn;
@@ -42,27 +43,27 @@ std::string GetRegistryPropertyText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD
     DWORD required = 0;
     if (!::SetupDiGetDeviceRegistryPropertyA(set, &device, property, &regType, nullptr, 0, &required) &&
         ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-        return {}; // the device has no such property
+        return {};  // the device has no such property
     }
     size_t bufferSize = 0;
     switch (regType) {
-    case REG_NONE:
-        return {};
-    case REG_SZ:
-    case REG_EXPAND_SZ:
-    case REG_BINARY:
-    case REG_MULTI_SZ:
-        if (required > kMaxPropertyBytes) {
+        case REG_NONE:
             return {};
-        }
-        bufferSize = (static_cast<size_t>(required) + 1) * 2;
-        break;
-    case REG_DWORD:
-    case REG_DWORD_BIG_ENDIAN:
-        bufferSize = 4;
-        break;
-    default:
-        return RegistryPropertyText(regType, {});
+        case REG_SZ:
+        case REG_EXPAND_SZ:
+        case REG_BINARY:
+        case REG_MULTI_SZ:
+            if (required > kMaxPropertyBytes) {
+                return {};
+            }
+            bufferSize = (static_cast<size_t>(required) + 1) * 2;
+            break;
+        case REG_DWORD:
+        case REG_DWORD_BIG_ENDIAN:
+            bufferSize = 4;
+            break;
+        default:
+            return RegistryPropertyText(regType, {});
     }
     std::vector<uint8_t> buffer(bufferSize, 0);
     if (!::SetupDiGetDeviceRegistryPropertyA(set, &device, property, &regType, buffer.data(),
@@ -94,8 +95,8 @@ std::string GetDevicePropertyText(HDEVINFO set, SP_DEVINFO_DATA& device, const D
               static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), nullptr, 0)) {
         return {};
     }
-    return DevicePropertyText(propType, std::u16string_view(reinterpret_cast<const char16_t*>(buffer.data()),
-                                                            buffer.size()));
+    return DevicePropertyText(propType,
+                              std::u16string_view(reinterpret_cast<const char16_t*>(buffer.data()), buffer.size()));
 }
 
 class SetupDeviceWalkWin final : public ISetupDeviceWalk {
@@ -124,14 +125,14 @@ class SetupDeviceWalkWin final : public ISetupDeviceWalk {
     DWORD _index = 0;
 };
 
-} // namespace
+}  // namespace
 
 uint32_t UsbHidEnumPlatformWin::GetOsVersionNumber() {
     if (_osVersion == 0) {
         OSVERSIONINFOA info{};
         info.dwOSVersionInfoSize = sizeof info;
         if (!::GetVersionExA(&info)) {
-            return 0; // asked again next time
+            return 0;  // asked again next time
         }
         _osVersion = info.dwMajorVersion * 100 + info.dwMinorVersion;
     }
@@ -149,7 +150,7 @@ std::optional<std::vector<RawInputEntry>> UsbHidEnumPlatformWin::RawInputDevices
     if (count != 0) {
         delivered = ::GetRawInputDeviceList(list.data(), &count, sizeof(RAWINPUTDEVICELIST));
         if (delivered == kFailed) {
-            return std::nullopt; // a device came between the two calls; the next refresh sees it
+            return std::nullopt;  // a device came between the two calls; the next refresh sees it
         }
     }
     std::vector<RawInputEntry> entries;
@@ -170,7 +171,7 @@ std::string UsbHidEnumPlatformWin::GetRawDeviceName(uintptr_t handle) {
     }
     std::vector<wchar_t> name(static_cast<size_t>(chars) + 1, L'\0');
     if (::GetRawInputDeviceInfoW(device, RIDI_DEVICENAME, name.data(), &chars) == kFailed) {
-        return {}; // gone since the list was taken
+        return {};  // gone since the list was taken
     }
     return WideToUtf8(std::wstring_view(name.data()));
 }
@@ -195,4 +196,4 @@ std::optional<std::vector<ScaleDeviceRecord>> UsbHidEnumerator::Enumerate() {
     }
 }
 
-} // namespace devices::win
+}  // namespace devices::win

@@ -14,7 +14,7 @@ class UsbHidEnumPlatformWin final : public IHidEnumPlatform {
     std::unique_ptr<ISetupDeviceWalk> OpenSetupDevices(std::string_view enumerator) override;
 
   private:
-    uint32_t _osVersion = 0; // kept after the first successful read
+    uint32_t _osVersion = 0;  // kept after the first successful read
 };
 
 // What ScaleSelection enumerates with in the program.
@@ -26,4 +26,4 @@ class UsbHidEnumerator final : public IScaleEnumerator {
     UsbHidEnumPlatformWin _platform;
 };
 
-} // namespace devices::win
+}  // namespace devices::win

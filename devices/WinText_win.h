@@ -36,8 +36,12 @@ inline std::string WideToCodePage(std::wstring_view text, UINT codePage) {
     return out;
 }
 
-inline std::string WideToUtf8(std::wstring_view text) { return WideToCodePage(text, CP_UTF8); }
-inline std::string Utf8ToAnsi(std::string_view text) { return WideToCodePage(Utf8ToWide(text), CP_ACP); }
+inline std::string WideToUtf8(std::wstring_view text) {
+    return WideToCodePage(text, CP_UTF8);
+}
+inline std::string Utf8ToAnsi(std::string_view text) {
+    return WideToCodePage(Utf8ToWide(text), CP_ACP);
+}
 
 inline std::string AnsiToUtf8(std::string_view text) {
     if (text.empty()) {
@@ -52,4 +56,4 @@ inline std::string AnsiToUtf8(std::string_view text) {
     return WideToUtf8(wide);
 }
 
-} // namespace devices::win
+}  // namespace devices::win

@@ -65,7 +65,7 @@ class FuzzPlatform final : public devices::IHidEnumPlatform {
     };
 };
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
@@ -86,29 +86,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         const std::string text = piece.substr(1);
         switch (static_cast<uint8_t>(piece[0]) % 4) {
-        case 0:
-            p.raw.push_back(text);
-            break;
-        case 1:
-            p.devices.push_back({text, "", "", ""});
-            break;
-        case 2:
-            if (!p.devices.empty()) {
-                p.devices.back().name = text;
-                p.devices.back().cls = text.substr(0, text.size() / 2);
-            }
-            break;
-        default:
-            if (!p.devices.empty()) {
-                p.devices.back().desc = text;
-            }
-            break;
+            case 0:
+                p.raw.push_back(text);
+                break;
+            case 1:
+                p.devices.push_back({text, "", "", ""});
+                break;
+            case 2:
+                if (!p.devices.empty()) {
+                    p.devices.back().name = text;
+                    p.devices.back().cls = text.substr(0, text.size() / 2);
+                }
+                break;
+            default:
+                if (!p.devices.empty()) {
+                    p.devices.back().desc = text;
+                }
+                break;
         }
     }
     auto records = devices::EnumHidDevices(p);
     if (records) {
-        if (records->size() != p.raw.size() - static_cast<size_t>(std::count(p.raw.begin(), p.raw.end(), std::string()))) {
-            __builtin_trap(); // every named HID device gets exactly one row
+        if (records->size() !=
+            p.raw.size() - static_cast<size_t>(std::count(p.raw.begin(), p.raw.end(), std::string()))) {
+            __builtin_trap();  // every named HID device gets exactly one row
         }
         (void)devices::FilterScaleCandidates(*records);
     }

@@ -126,13 +126,13 @@ void ReadSome(app::AppState& state, devices::ScaleSelection& selection, int coun
         selection.ReadInputReport(buffer);
         char took[32];
         std::snprintf(took, sizeof took, "%.1f", Ms() - t0);
-        Say("read " + std::to_string(i) + ": " + Hex(buffer) + "(" + took + " ms, deviceOpen=" +
-            (state.deviceOpen ? "true" : "false") + ")");
+        Say("read " + std::to_string(i) + ": " + Hex(buffer) + "(" + took +
+            " ms, deviceOpen=" + (state.deviceOpen ? "true" : "false") + ")");
         Pump(state.settings.SampleRate);
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     const std::string tool = argc > 1 ? argv[1] : "";
@@ -188,14 +188,14 @@ int main(int argc, char** argv) {
         // Wine keeps its raw-input device list for 2 s after a read: a scale plugged back
         // sooner is not yet in the list that the arrival's refresh reads.
         Pump(2500);
-        Say(std::string("sendSuppressed=") + (state.sendSuppressed ? "true" : "false") + " deviceOpen=" +
-            (state.deviceOpen ? "true" : "false") + " Timer1=" + (view.timer ? "on" : "off"));
+        Say(std::string("sendSuppressed=") + (state.sendSuppressed ? "true" : "false") +
+            " deviceOpen=" + (state.deviceOpen ? "true" : "false") + " Timer1=" + (view.timer ? "on" : "off"));
         Say("plug again");
         RunTool(tool, "plug --serial 0001 --name \"Probe Scale\"");
         RunTool(tool, "set --serial 0001 --weight 567");
         Pump(1500);
-        Say(std::string("sendSuppressed=") + (state.sendSuppressed ? "true" : "false") + " deviceOpen=" +
-            (state.deviceOpen ? "true" : "false") + " Timer1=" + (view.timer ? "on" : "off"));
+        Say(std::string("sendSuppressed=") + (state.sendSuppressed ? "true" : "false") +
+            " deviceOpen=" + (state.deviceOpen ? "true" : "false") + " Timer1=" + (view.timer ? "on" : "off"));
         state.settings.SampleRate = 200;
         ReadSome(state, selection, 3);
 

@@ -140,7 +140,7 @@ TEST_F(DevicesRim, ReadsReportsZeroesAndResumes) {
         std::array<uint8_t, 8> expected;
     };
     const Case cases[] = {
-        {__LINE__, 6, {3, 4, 2, 0xFF, 0xD2, 0x04, 0xEE, 0xEE}}, // a short report keeps the rest
+        {__LINE__, 6, {3, 4, 2, 0xFF, 0xD2, 0x04, 0xEE, 0xEE}},  // a short report keeps the rest
         {__LINE__, 8, {3, 4, 2, 0xFF, 0xD2, 0x04, 0, 0}},
     };
     int n = 0;
@@ -157,7 +157,7 @@ TEST_F(DevicesRim, ReadsReportsZeroesAndResumes) {
         ASSERT_TRUE(state.deviceOpen);
         EXPECT_EQ(state.settings.SelectedScale, e2e::HidPath(options));
 
-        state.settings.SampleRate = 300; // waits 250 ms: a report every 100 ms arrives in time
+        state.settings.SampleRate = 300;  // waits 250 ms: a report every 100 ms arrives in time
         std::array<uint8_t, 8> buffer{};
         buffer.fill(0xEE);
         devices.Selection().ReadInputReport(buffer);
@@ -189,7 +189,7 @@ TEST_F(DevicesRim, AScaleThatVanishesDuringReadingEndsClosed) {
     std::array<uint8_t, 8> buffer{};
     buffer.fill(0xEE);
     state.settings.SampleRate = 100;
-    devices.Selection().ReadInputReport(buffer); // a report queued before the unplug may still come
+    devices.Selection().ReadInputReport(buffer);  // a report queued before the unplug may still come
     devices.Selection().ReadInputReport(buffer);
     EXPECT_FALSE(state.deviceOpen);
 }
@@ -237,4 +237,4 @@ TEST_F(DevicesRim, AnotherScaleArrivingOnlyRefreshesTheList) {
     EXPECT_FALSE(state.sendSuppressed);
 }
 
-} // namespace
+}  // namespace

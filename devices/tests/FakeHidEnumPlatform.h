@@ -22,7 +22,7 @@ struct RecordedSetupDevice {
 
 struct RecordedRawDevice {
     uint32_t type = kRimTypeHid;
-    std::string name; // empty: the name cannot be read
+    std::string name;  // empty: the name cannot be read
 };
 
 class FakeHidEnumPlatform final : public IHidEnumPlatform {
@@ -30,9 +30,9 @@ class FakeHidEnumPlatform final : public IHidEnumPlatform {
     uint32_t osVersion = 601;
     bool rawListFails = false;
     std::vector<RecordedRawDevice> raw;
-    std::map<std::string, std::vector<RecordedSetupDevice>> passes; // "USB" and "" (all)
+    std::map<std::string, std::vector<RecordedSetupDevice>> passes;  // "USB" and "" (all)
     std::vector<std::string> openedPasses;
-    std::map<std::string, int> propertyReads; // by hardware ID, beyond the hardware ID itself
+    std::map<std::string, int> propertyReads;  // by hardware ID, beyond the hardware ID itself
 
     uint32_t GetOsVersionNumber() override { return osVersion; }
 
@@ -53,7 +53,7 @@ class FakeHidEnumPlatform final : public IHidEnumPlatform {
         openedPasses.emplace_back(enumerator);
         auto it = passes.find(std::string(enumerator));
         if (it == passes.end()) {
-            return nullptr; // the set cannot be opened
+            return nullptr;  // the set cannot be opened
         }
         return std::make_unique<Walk>(it->second, propertyReads);
     }
@@ -83,4 +83,4 @@ class FakeHidEnumPlatform final : public IHidEnumPlatform {
     };
 };
 
-} // namespace devices::testing
+}  // namespace devices::testing

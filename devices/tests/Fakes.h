@@ -68,7 +68,7 @@ class FakeHidPort final : public IHidPort {
     std::set<std::string> present;
     std::deque<std::optional<std::vector<uint8_t>>> reads;
     std::vector<std::vector<uint8_t>> written;
-    std::string openPath; // empty: no read handle
+    std::string openPath;  // empty: no read handle
     int openHandles = 0;
 
     bool OpenRead(std::string_view devicePath) override {
@@ -92,7 +92,7 @@ class FakeHidPort final : public IHidPort {
     std::optional<size_t> WaitRead(uint32_t ms) override {
         _log.push_back("wait " + std::to_string(ms));
         if (!_pending || _pending->size() > _started) {
-            return std::nullopt; // too long for the buffer: the read fails
+            return std::nullopt;  // too long for the buffer: the read fails
         }
         std::copy(_pending->begin(), _pending->end(), _staging.begin());
         return _pending->size();
@@ -143,4 +143,4 @@ class FakeCommands final : public IScaleListCommands {
     Log& _log;
 };
 
-} // namespace devices::testing
+}  // namespace devices::testing

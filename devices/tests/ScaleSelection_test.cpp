@@ -31,7 +31,7 @@ TEST(IsScaleCandidate, DropsKeyboardsTouchDevicesAndUnnamedPaths) {
         {__LINE__, "HID-compliant touch screen (HIDClass)", false},
         {__LINE__, "Touchpad", false},
         {__LINE__, R"(\\?\HID#VID_FFFF&PID_0001#6&77&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})", false},
-        {__LINE__, R"(\\?\hid#vid_ffff)", false}, // upper-cased before the search
+        {__LINE__, R"(\\?\hid#vid_ffff)", false},  // upper-cased before the search
         {__LINE__, R"(\\.\HID scale)", true},
         {__LINE__, "", true},
         {__LINE__, "KEYB OARD", true},
@@ -59,7 +59,7 @@ struct RefreshCase {
     std::vector<std::string> rows;
     std::string status;
     int selectedRow;
-    std::string selectedAfter; // SelectedScale afterwards
+    std::string selectedAfter;  // SelectedScale afterwards
     bool deviceOpen;
 };
 
@@ -69,17 +69,35 @@ TEST_F(ScaleSelectionTest, Command2ClickListsFiltersAndReselects) {
     const ScaleDeviceRecord keyboard{"PK", "Keyboard (Keyboard)"};
     const ScaleDeviceRecord unnamed{R"(\\?\HID#X)", R"(\\?\HID#X)"};
     const RefreshCase cases[] = {
-        {__LINE__, std::vector{scaleA, keyboard, scaleB}, "PB", {scaleA.displayName, scaleB.displayName}, "", 1, "PB",
+        {__LINE__,
+         std::vector{scaleA, keyboard, scaleB},
+         "PB",
+         {scaleA.displayName, scaleB.displayName},
+         "",
+         1,
+         "PB",
          true},
         {__LINE__, std::vector{scaleA, scaleB}, "", {scaleA.displayName, scaleB.displayName}, "", -1, "", false},
-        {__LINE__, std::vector{scaleA}, "pa", {scaleA.displayName}, "", -1, "pa", false}, // case matters
-        {__LINE__, std::vector{scaleA, ScaleDeviceRecord{"PA", "Same path"}}, "PA", {scaleA.displayName, "Same path"},
-         "", 1, "PA", true}, // the last match wins
+        {__LINE__, std::vector{scaleA}, "pa", {scaleA.displayName}, "", -1, "pa", false},  // case matters
+        {__LINE__,
+         std::vector{scaleA, ScaleDeviceRecord{"PA", "Same path"}},
+         "PA",
+         {scaleA.displayName, "Same path"},
+         "",
+         1,
+         "PA",
+         true},  // the last match wins
         {__LINE__, std::vector{keyboard, unnamed}, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
         {__LINE__, std::nullopt, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
         {__LINE__, std::vector<ScaleDeviceRecord>{}, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
-        {__LINE__, std::vector{ScaleDeviceRecord{"PGONE", "Gone (HIDClass)"}}, "PGONE", {"Gone (HIDClass)"}, "", 0,
-         "PGONE", false}, // listed, but vanished before the open
+        {__LINE__,
+         std::vector{ScaleDeviceRecord{"PGONE", "Gone (HIDClass)"}},
+         "PGONE",
+         {"Gone (HIDClass)"},
+         "",
+         0,
+         "PGONE",
+         false},  // listed, but vanished before the open
     };
     for (const RefreshCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -158,7 +176,7 @@ TEST_F(ScaleSelectionTest, List2ClickWithoutAnOpenableRowLeavesTheScaleClosed) {
         {__LINE__, {}, -1, false, {"weight=", "timer on"}},
         {__LINE__, {"A", "Gone"}, -1, false, {"weight=", "timer on"}},
         {__LINE__, {"A", "Gone"}, 1, false, {"weight=", "timer on", "open PGONE"}},
-        {__LINE__, {"A", "Gone", "Extra row"}, 2, false, {"weight=", "timer on"}}, // row without a record
+        {__LINE__, {"A", "Gone", "Extra row"}, 2, false, {"weight=", "timer on"}},  // row without a record
         {__LINE__, {"A", "Gone"}, 0, true, {"weight=", "timer on", "open PA"}},
     };
     for (const ClickCase& c : cases) {
@@ -194,7 +212,7 @@ struct WaitCase {
 
 TEST(ReadWaitMs, IsSampleRateLessFiftyAndNeverNegative) {
     const WaitCase cases[] = {
-        {__LINE__, 50, 0}, {__LINE__, 100, 50}, {__LINE__, 500, 450}, {__LINE__, 49, 0},
+        {__LINE__, 50, 0}, {__LINE__, 100, 50}, {__LINE__, 500, 450},     {__LINE__, 49, 0},
         {__LINE__, 0, 0},  {__LINE__, -7, 0},   {__LINE__, INT32_MIN, 0}, {__LINE__, INT32_MAX, INT32_MAX - 50U},
     };
     for (const WaitCase& c : cases) {
@@ -213,7 +231,7 @@ TEST_F(ScaleSelectionTest, ReadInputReportCopiesOnlyWhatArrived) {
     const std::array<uint8_t, 8> old{9, 9, 9, 9, 9, 9, 9, 9};
     const ReadCase cases[] = {
         {__LINE__, std::vector<uint8_t>{3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, {3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}},
-        {__LINE__, std::vector<uint8_t>{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}}, // a 6-byte report
+        {__LINE__, std::vector<uint8_t>{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}},  // a 6-byte report
         {__LINE__, std::vector<uint8_t>{}, old},
         {__LINE__, std::vector<uint8_t>(9, 1), old},  // longer than asked for: the read fails
         {__LINE__, std::nullopt, old},                // nothing within the wait
@@ -237,7 +255,7 @@ TEST_F(ScaleSelectionTest, ReadInputReportCopiesOnlyWhatArrived) {
         selection.ReadInputReport(buffer);
 
         EXPECT_EQ(buffer, c.expected);
-        EXPECT_TRUE(state.deviceOpen); // re-opened after a failed read
+        EXPECT_TRUE(state.deviceOpen);  // re-opened after a failed read
         EXPECT_EQ(port.openHandles, 1);
     }
 }
@@ -263,7 +281,7 @@ TEST_F(ScaleSelectionTest, ReadTimeoutOnAVanishedScaleLeavesItClosed) {
     view.rows = {"A"};
     view.index = 0;
     selection.List2_Click();
-    port.present.clear(); // pulled out
+    port.present.clear();  // pulled out
     std::array<uint8_t, 8> buffer{};
 
     selection.ReadInputReport(buffer);
@@ -271,7 +289,7 @@ TEST_F(ScaleSelectionTest, ReadTimeoutOnAVanishedScaleLeavesItClosed) {
     EXPECT_FALSE(state.deviceOpen);
     EXPECT_EQ(port.openHandles, 0);
     EXPECT_EQ(state.settings.SelectedScale, "PA");
-    EXPECT_TRUE(view.timer); // the read cycle stops it at its next tick
+    EXPECT_TRUE(view.timer);  // the read cycle stops it at its next tick
 }
 
 TEST_F(ScaleSelectionTest, ZeroReportReleasesTheReadHandleAndReadingResumes) {
@@ -323,5 +341,5 @@ TEST_F(ScaleSelectionTest, CloseScaleDeviceIsSafeToRepeat) {
     EXPECT_EQ(std::count(log.begin(), log.end(), "close"), 1);
 }
 
-} // namespace
-} // namespace devices
+}  // namespace
+}  // namespace devices

@@ -18,8 +18,7 @@ using testing::FakeCommands;
 using testing::FakeView;
 using testing::Log;
 
-constexpr const char* kScaleInterface =
-    R"(\\?\HID#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+constexpr const char* kScaleInterface = R"(\\?\HID#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030})";
 constexpr const char* kStickInterface =
     R"(\\?\USBSTOR#Disk&Ven_Generic&Prod_Flash_Disk&Rev_8.07#5&1&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b})";
 
@@ -90,11 +89,11 @@ TEST(ParseDeviceBroadcast, ReadsEachRecordKindWithinItsSize) {
         {__LINE__, SingleByteInterfaceRecord(std::string(2000, 'Q')), kDbtDevTypDeviceInterface, 0, 0,
          std::string(1024, 'Q'), 0},
         {__LINE__, HandleRecord(0xABCD), kDbtDevTypHandle, 0, 0, "", 0xABCD},
-        {__LINE__, Header(12, kDbtDevTypVolume), kDbtDevTypVolume, 0, 0, "", 0}, // cut short: no mask
+        {__LINE__, Header(12, kDbtDevTypVolume), kDbtDevTypVolume, 0, 0, "", 0},  // cut short: no mask
         {__LINE__, Header(12, kDbtDevTypHandle), kDbtDevTypHandle, 0, 0, "", 0},
-        {__LINE__, Header(6, kDbtDevTypVolume), 0, 0, 0, "", 0},                  // not even a type
+        {__LINE__, Header(6, kDbtDevTypVolume), 0, 0, 0, "", 0},  // not even a type
         {__LINE__, {}, 0, 0, 0, "", 0},
-        {__LINE__, Header(12, 3), 3, 0, 0, "", 0},                                // a port record
+        {__LINE__, Header(12, 3), 3, 0, 0, "", 0},  // a port record
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -116,7 +115,7 @@ TEST(ParseDeviceBroadcast, StopsTheNameAtItsFixedArea) {
 class FakeVolumes final : public IVolumeNotifications {
   public:
     explicit FakeVolumes(Log& log) : _log(log) {}
-    std::string failing; // letters that cannot be opened
+    std::string failing;  // letters that cannot be opened
     uintptr_t next = 0x100;
     std::map<uintptr_t, char> live;
 
@@ -163,7 +162,7 @@ struct DispatchCase {
     int line;
     uint32_t msg;
     uintptr_t wParam;
-    std::vector<uint8_t> record; // empty: no record
+    std::vector<uint8_t> record;  // empty: no record
     bool cancel;
     uint32_t result;
     Log log;
@@ -174,20 +173,30 @@ TEST(CSysInfoDevice, DispatchesTheFiveEventsAndVetoesOnRequest) {
     const DispatchCase cases[] = {
         {__LINE__, 0x0219, 0x8000, InterfaceRecord(Wide(kScaleInterface)), false, 0, {"arrival 5 " + hid}},
         {__LINE__, 0x0219, 0x8001, InterfaceRecord(Wide(kScaleInterface)), false, 0, {"query 5 " + hid}},
-        {__LINE__, 0x0219, 0x8001, InterfaceRecord(Wide(kScaleInterface)), true, kBroadcastQueryDeny,
+        {__LINE__,
+         0x0219,
+         0x8001,
+         InterfaceRecord(Wide(kScaleInterface)),
+         true,
+         kBroadcastQueryDeny,
          {"query 5 " + hid}},
         {__LINE__, 0x0219, 0x8002, InterfaceRecord(Wide(kScaleInterface)), true, 0, {"failed 5 " + hid}},
         {__LINE__, 0x0219, 0x8003, InterfaceRecord(Wide(kScaleInterface)), false, 0, {"pending 5 " + hid}},
         {__LINE__, 0x0219, 0x8004, InterfaceRecord(Wide(kScaleInterface)), false, 0, {"complete 5 " + hid}},
-        {__LINE__, 0x0219, 0x8000, VolumeRecord(0x14, 1), false, 0,
+        {__LINE__,
+         0x0219,
+         0x8000,
+         VolumeRecord(0x14, 1),
+         false,
+         0,
          {"subscribe C", "arrival 2 [E: 2 - vol: C, flags: 1]"}},
         {__LINE__, 0x0219, 0x8000, VolumeRecord(0, 0x1F), false, 0, {"arrival 2 [E: 2 - vol: , flags: 1F]"}},
         {__LINE__, 0x0219, 0x8000, {}, false, 0, {"arrival 0 [E: 0 - ]"}},
         {__LINE__, 0x0219, 0x8004, Header(12, 3), false, 0, {"complete 3 [E: 3 - ]"}},
-        {__LINE__, 0x0219, 0x0007, {}, false, 0, {}},   // DBT_DEVNODES_CHANGED: no event
+        {__LINE__, 0x0219, 0x0007, {}, false, 0, {}},  // DBT_DEVNODES_CHANGED: no event
         {__LINE__, 0x0219, 0x8005, {}, false, 0, {}},
         {__LINE__, 0x0219, 0x7FFF, {}, false, 0, {}},
-        {__LINE__, 0x0218, 0x8000, {}, false, 0, {}},   // another message
+        {__LINE__, 0x0218, 0x8000, {}, false, 0, {}},  // another message
     };
     for (const DispatchCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -199,7 +208,7 @@ TEST(CSysInfoDevice, DispatchesTheFiveEventsAndVetoesOnRequest) {
         DeviceBroadcast b = ParseDeviceBroadcast(c.record);
         EXPECT_EQ(sid.IHookXP_Message(c.msg, c.wParam, c.record.empty() ? nullptr : &b), c.result);
         EXPECT_EQ(log, c.log);
-        EXPECT_EQ(sid.GetDeviceType(), 0U); // nothing current after the dispatch
+        EXPECT_EQ(sid.GetDeviceType(), 0U);  // nothing current after the dispatch
         EXPECT_EQ(sid.GetDeviceInterfaceName(), "");
     }
 }
@@ -210,7 +219,7 @@ TEST(CSysInfoDevice, WatchesAVolumeFromArrivalToRemovePending) {
     RecordingEvents events{log};
     {
         CSysInfoDevice sid{volumes, events};
-        DeviceBroadcast arrival = ParseDeviceBroadcast(VolumeRecord(0x30, 0)); // E and F: E is the lowest
+        DeviceBroadcast arrival = ParseDeviceBroadcast(VolumeRecord(0x30, 0));  // E and F: E is the lowest
         sid.IHookXP_Message(kWmDeviceChange, kDbtDeviceArrival, &arrival);
         ASSERT_EQ(volumes.live.size(), 1U);
         const uintptr_t subscription = volumes.live.begin()->first;
@@ -225,7 +234,7 @@ TEST(CSysInfoDevice, WatchesAVolumeFromArrivalToRemovePending) {
         sid.IHookXP_Message(kWmDeviceChange, kDbtDeviceRemovePending, &pending);
         EXPECT_TRUE(volumes.live.empty());
 
-        sid.IHookXP_Message(kWmDeviceChange, kDbtDeviceArrival, &pending); // E again, kept at shutdown
+        sid.IHookXP_Message(kWmDeviceChange, kDbtDeviceArrival, &pending);  // E again, kept at shutdown
     }
     EXPECT_EQ(log, (Log{"subscribe E", "arrival 2 [E: 2 - vol: E, flags: 0]", "query 6 [E: 6 - vol: E]",
                         "query 6 [E: 6 - vol: ]", "failed 6 [E: 6 - vol: ]", "pending 2 [E: 2 - vol: E, flags: 0]",
@@ -254,8 +263,8 @@ TEST(CSysInfoDevice, SetQueryHookAcceptsIndicesAndLetters) {
         {__LINE__, true, 0, "", true, false, {}},
         {__LINE__, true, 0, "1", true, false, {}},
         {__LINE__, true, 0, "\xC3\xA4", true, false, {}},
-        {__LINE__, true, 0, "Q", true, false, {"subscribe Q"}}, // the volume cannot be opened
-        {__LINE__, true, 0, "C", false, true, {}},              // nothing to drop
+        {__LINE__, true, 0, "Q", true, false, {"subscribe Q"}},  // the volume cannot be opened
+        {__LINE__, true, 0, "C", false, true, {}},               // nothing to drop
     };
     for (const HookCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -311,19 +320,43 @@ struct HandlerCase {
 
 TEST_F(HandlersTest, StopAndResumeOnlyForTheSelectedScale) {
     const HandlerCase cases[] = {
-        {__LINE__, kScaleInterface, false, kDbtDeviceRemoveComplete, InterfaceRecord(Wide(kScaleInterface)), true,
+        {__LINE__,
+         kScaleInterface,
+         false,
+         kDbtDeviceRemoveComplete,
+         InterfaceRecord(Wide(kScaleInterface)),
+         true,
          {"timer off", "weight=", "Command2_Click"}},
-        {__LINE__, kScaleInterface, true, kDbtDeviceArrival, InterfaceRecord(Wide(kScaleInterface)), false,
+        {__LINE__,
+         kScaleInterface,
+         true,
+         kDbtDeviceArrival,
+         InterfaceRecord(Wide(kScaleInterface)),
+         false,
          {"Command2_Click", "select 1", "List2_Click"}},
         {__LINE__, "other", true, kDbtDeviceArrival, InterfaceRecord(Wide(kScaleInterface)), true, {"Command2_Click"}},
-        {__LINE__, "other", false, kDbtDeviceRemoveComplete, InterfaceRecord(Wide(kScaleInterface)), false,
+        {__LINE__,
+         "other",
+         false,
+         kDbtDeviceRemoveComplete,
+         InterfaceRecord(Wide(kScaleInterface)),
+         false,
          {"Command2_Click"}},
         // The path must match exactly, letter case included.
-        {__LINE__, kScaleInterface, false, kDbtDeviceRemoveComplete,
-         InterfaceRecord(Wide(R"(\\?\hid#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030})")), false,
+        {__LINE__,
+         kScaleInterface,
+         false,
+         kDbtDeviceRemoveComplete,
+         InterfaceRecord(Wide(R"(\\?\hid#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030})")),
+         false,
          {}},
         // Not a HID interface: no refresh.
-        {__LINE__, kStickInterface, false, kDbtDeviceRemoveComplete, InterfaceRecord(Wide(kStickInterface)), true,
+        {__LINE__,
+         kStickInterface,
+         false,
+         kDbtDeviceRemoveComplete,
+         InterfaceRecord(Wide(kStickInterface)),
+         true,
          {"timer off", "weight="}},
         // Volume and handle notifications carry no name: never the selected scale, even when
         // none has been selected yet.
@@ -396,5 +429,5 @@ TEST(DescribeDeviceEvent, NamesTheEventTypeAndDevice) {
     }
 }
 
-} // namespace
-} // namespace devices
+}  // namespace
+}  // namespace devices

@@ -20,8 +20,7 @@ constexpr const char* kReceiverPath =
     R"(\\?\HID#VID_046D&PID_C52B&MI_01&Col01#8&2b1f9c2a&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
 constexpr const char* kTouchPath =
     R"(\\?\HID#VID_04F3&PID_2234&Col01#5&3a4b&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
-constexpr const char* kUnknownPath =
-    R"(\\?\HID#VID_FFFF&PID_0001#6&77&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+constexpr const char* kUnknownPath = R"(\\?\HID#VID_FFFF&PID_0001#6&77&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
 
 // A desk with a scale, a composite wireless receiver, a touch screen, a device the setup API
 // does not know, a keyboard and a mouse, as recorded from the two setup-API passes.
@@ -54,10 +53,10 @@ TEST(EnumHidDevices, NamesEveryHidDeviceInRawInputOrder) {
     auto records = EnumHidDevices(p);
     ASSERT_TRUE(records.has_value());
     const std::vector<ScaleDeviceRecord> expected = {
-        {kScalePath, "USB Postal Scale (HIDClass)"},         // the USB node wins over the HID child
-        {kReceiverPath, "Wireless Receiver (HIDClass)"},     // the MI_01 interface, not the parent
-        {kTouchPath, "HID-compliant touch screen (HIDClass)"}, // found only in the second pass
-        {kUnknownPath, kUnknownPath},                         // no match: its path
+        {kScalePath, "USB Postal Scale (HIDClass)"},            // the USB node wins over the HID child
+        {kReceiverPath, "Wireless Receiver (HIDClass)"},        // the MI_01 interface, not the parent
+        {kTouchPath, "HID-compliant touch screen (HIDClass)"},  // found only in the second pass
+        {kUnknownPath, kUnknownPath},                           // no match: its path
     };
     EXPECT_EQ(*records, expected);
     EXPECT_EQ(p.openedPasses, (std::vector<std::string>{"USB", ""}));
@@ -81,12 +80,12 @@ struct AbsentCase {
 
 TEST(EnumHidDevices, GivesNoListWhenNothingCanBeEnumerated) {
     const AbsentCase cases[] = {
-        {__LINE__, 500, false, {{kRimTypeHid, kScalePath}}},  // older than 5.1
-        {__LINE__, 0, false, {{kRimTypeHid, kScalePath}}},    // version unreadable
-        {__LINE__, 601, true, {{kRimTypeHid, kScalePath}}},   // the list calls fail
-        {__LINE__, 601, false, {}},                           // no devices
-        {__LINE__, 601, false, {{0, "mouse"}, {1, "keyboard"}}}, // no HID-type device
-        {__LINE__, 601, false, {{kRimTypeHid, ""}}},          // a HID device without a name
+        {__LINE__, 500, false, {{kRimTypeHid, kScalePath}}},      // older than 5.1
+        {__LINE__, 0, false, {{kRimTypeHid, kScalePath}}},        // version unreadable
+        {__LINE__, 601, true, {{kRimTypeHid, kScalePath}}},       // the list calls fail
+        {__LINE__, 601, false, {}},                               // no devices
+        {__LINE__, 601, false, {{0, "mouse"}, {1, "keyboard"}}},  // no HID-type device
+        {__LINE__, 601, false, {{kRimTypeHid, ""}}},              // a HID device without a name
     };
     for (const AbsentCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -176,8 +175,8 @@ struct UniqueCase {
 TEST(MakeDisplayNamesUnique, NumbersRepeatedNamesFromTwo) {
     const UniqueCase cases[] = {
         {__LINE__, {"A", "B", "A", "A"}, {"A", "B", "A [2]", "A [3]"}},
-        {__LINE__, {"A", "a"}, {"A", "a [2]"}},                      // compared without regard to case
-        {__LINE__, {"A [2]", "A", "A"}, {"A [2]", "A", "A [3]"}},    // a taken suffix is skipped
+        {__LINE__, {"A", "a"}, {"A", "a [2]"}},                    // compared without regard to case
+        {__LINE__, {"A [2]", "A", "A"}, {"A [2]", "A", "A [3]"}},  // a taken suffix is skipped
         {__LINE__, {"", ""}, {"", " [2]"}},
         {__LINE__, {}, {}},
     };
@@ -227,12 +226,12 @@ struct RegCase {
 TEST(RegistryPropertyText, ReadsEachRegistryTypeOrNamesIt) {
     const RegCase cases[] = {
         {__LINE__, 1, {'U', 'S', 'B', 0, 'x', 0}, "USB"},
-        {__LINE__, 7, {'U', 'S', 'B', '\\', 'V', 0, 'U', 'S', 'B', 0, 0}, "USB\\V"}, // first of a multi-string
-        {__LINE__, 2, {'a', 'b'}, "ab"},                                           // no terminator: all of it
+        {__LINE__, 7, {'U', 'S', 'B', '\\', 'V', 0, 'U', 'S', 'B', 0, 0}, "USB\\V"},  // first of a multi-string
+        {__LINE__, 2, {'a', 'b'}, "ab"},                                              // no terminator: all of it
         {__LINE__, 3, {0, 'a'}, ""},
         {__LINE__, 4, {0x2A, 0, 0, 0}, "42"},
         {__LINE__, 5, {0xFF, 0xFF, 0xFF, 0xFF}, "4294967295"},
-        {__LINE__, 4, {0x2A, 0}, ""},                                              // too short to be a number
+        {__LINE__, 4, {0x2A, 0}, ""},  // too short to be a number
         {__LINE__, 0, {'a', 0}, ""},
         {__LINE__, 11, {1, 2, 3, 4, 5, 6, 7, 8}, "Unknown reg prop type (11)"},
         {__LINE__, 0xFFFFFFFF, {}, "Unknown reg prop type (4294967295)"},
@@ -257,7 +256,7 @@ TEST(DevicePropertyText, ReadsStringsAndNamesOtherTypes) {
         {__LINE__, 18, u"", ""},
         {__LINE__, 0, u"ignored", ""},
         {__LINE__, 7, u"x", "Unknown prop type (7)"},
-        {__LINE__, 0x2012, u"x", "Unknown prop type (8210)"}, // a string list
+        {__LINE__, 0x2012, u"x", "Unknown prop type (8210)"},  // a string list
     };
     for (const PropCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -279,5 +278,5 @@ TEST(EnumHidDevices, CopesWithHugeAndOddNames) {
     EXPECT_EQ((*records)[2].displayName, "#&\\");
 }
 
-} // namespace
-} // namespace devices
+}  // namespace
+}  // namespace devices
