@@ -5,6 +5,10 @@
 #include <windows.h>
 
 #include <dbt.h>
+// mingw-w64's hidsdi.h declares its functions without C linkage.
+extern "C" {
+#include <hidsdi.h>
+}
 #include <setupapi.h>
 
 #include <gtest/gtest.h>
@@ -506,6 +510,40 @@ TEST_F(VirtualScale, ZeroCommandWriteIsRecordedExactly) {
     }
     ASSERT_TRUE(e2e::ClearOutputs(scale.serial));
     EXPECT_TRUE(e2e::Outputs(scale.serial).empty());
+}
+
+TEST_F(VirtualScale, HidRequestsSeeTheScalesStringsAndRecordOutputReports) {
+    e2e::ScaleOptions given = Scale("1551");
+    given.product = "Parcel Scale 15";
+    e2e::ScaleOptions plain = Scale("1552");
+    Plugged plugged({given, plain});
+    using Getter = BOOLEAN(__stdcall*)(HANDLE, PVOID, ULONG);
+    struct Row {
+        int line;
+        e2e::ScaleOptions scale;
+        Getter get;
+        std::wstring expected;
+    } rows[] = {
+        {__LINE__, given, HidD_GetProductString, L"Parcel Scale 15"},
+        {__LINE__, plain, HidD_GetProductString, L"Virtual POS Scale"},
+        {__LINE__, given, HidD_GetManufacturerString, L"Pesora Virtual Devices"},
+        {__LINE__, plain, HidD_GetSerialNumberString, L"1552"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        app::unique_hfile handle = OpenScale(e2e::HidPath(row.scale), 0);
+        ASSERT_TRUE(handle) << GetLastError();
+        wchar_t text[127] = {};
+        ASSERT_TRUE(row.get(handle.get(), text, sizeof(text))) << GetLastError();
+        EXPECT_EQ(std::wstring(text), row.expected);
+    }
+    // The other way to send an output report; it is recorded like a write.
+    ASSERT_TRUE(e2e::ClearOutputs(plain.serial));
+    app::unique_hfile handle = OpenScale(e2e::HidPath(plain), 0);
+    ASSERT_TRUE(handle);
+    uint8_t zero[5] = {0x02, 0x02, 0x00, 0x00, 0x00};
+    EXPECT_TRUE(HidD_SetOutputReport(handle.get(), zero, sizeof(zero))) << GetLastError();
+    EXPECT_EQ(e2e::Outputs(plain.serial), std::vector<Bytes>({Bytes(zero, zero + 5)}));
 }
 
 TEST_F(VirtualScale, PlugAndUnplugAreAnnouncedWithTheInterfaceName) {
