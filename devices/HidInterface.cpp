@@ -18,10 +18,10 @@ bool HidInterface::OpenScaleDevice(std::string_view devicePath) {
     return _port.OpenRead(devicePath);
 }
 
-bool HidInterface::ReadReport(std::span<uint8_t> dest, int32_t sampleRate) {
+bool HidInterface::ReadReport(std::span<uint8_t> dest, uint32_t waitMs) {
     const size_t length = std::min(dest.size(), kStagingBufferSize);
     _port.StartRead(length);
-    std::optional<size_t> transferred = _port.WaitRead(ReadWaitMs(sampleRate));
+    std::optional<size_t> transferred = _port.WaitRead(waitMs);
     if (!transferred) {
         _port.CancelRead();
         CloseScaleDevice();

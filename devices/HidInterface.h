@@ -45,9 +45,9 @@ class HidInterface {
 
     // Reads one report into `dest` (report ID first; at most 257 bytes are asked for). True
     // when a report arrived: only the bytes transferred are copied, the rest of `dest` keeps
-    // its values. False when none came within the wait: the read is cancelled and the device
+    // its values. False when none came within `waitMs`: the read is cancelled and the device
     // closed, `dest` untouched; the caller re-selects the scale.
-    [[nodiscard]] bool ReadReport(std::span<uint8_t> dest, int32_t sampleRate);
+    [[nodiscard]] bool ReadReport(std::span<uint8_t> dest, uint32_t waitMs);
 
     // Releases the read handle when a scale is open, then sends the zero report to
     // `devicePath` through a handle of its own. Reading resumes through the next read's

@@ -78,7 +78,11 @@ void ScaleSelection::List2_Click() {
 }
 
 void ScaleSelection::ReadInputReport(std::span<uint8_t> dest) {
-    if (!_hid.ReadReport(dest, _state.settings.SampleRate)) {
+    ReadInputReport(dest, ReadWaitMs(_state.settings.SampleRate));
+}
+
+void ScaleSelection::ReadInputReport(std::span<uint8_t> dest, uint32_t waitMs) {
+    if (!_hid.ReadReport(dest, waitMs)) {
         List2_Click();
     }
 }

@@ -4,7 +4,9 @@
 // Form1 owns one ScaleSelection and calls:
 //   Command2_Click()   at start-up, on "Refresh Device List" and after a HID device change;
 //   List2_Click()      on LBN_SELCHANGE of List2;
-//   ReadInputReport()  once per Timer1 tick, only while state.deviceOpen (the read cycle);
+//   ReadInputReport()  once per Timer1 tick, only while state.deviceOpen (the read cycle's
+//                      weighing::IScaleDevice::ReadInputReport(buffer, waitMs) maps 1:1 onto
+//                      ReadInputReport(buffer, waitMs));
 //   SendZeroReport()   for the zero command, only while state.deviceOpen and a row is selected;
 //   CloseScaleDevice() at shutdown.
 #include <cstdint>
@@ -53,6 +55,8 @@ class ScaleSelection final : public IScaleListCommands {
     // nothing arrives the device is closed and the selected row opened again; `dest` then
     // keeps its previous report.
     void ReadInputReport(std::span<uint8_t> dest);
+    // The same with the wait given by the caller (the read cycle computes it from SampleRate).
+    void ReadInputReport(std::span<uint8_t> dest, uint32_t waitMs);
 
     // Sends 02 02 00 00 00 to the selected row's device. The read handle is released first;
     // the next ReadInputReport re-opens it through its time-out.

@@ -273,6 +273,10 @@ TEST_F(ScaleSelectionTest, ReadTimeoutCancelsClosesAndReopensTheSelectedRow) {
     selection.ReadInputReport(buffer);
 
     EXPECT_EQ(log, (Log{"read 8", "wait 250", "cancel", "close", "weight=", "timer on", "open PA"}));
+
+    log.clear();
+    selection.ReadInputReport(buffer, 120);  // the read cycle's own wait wins over SampleRate
+    EXPECT_EQ(log, (Log{"read 8", "wait 120", "cancel", "close", "weight=", "timer on", "open PA"}));
 }
 
 TEST_F(ScaleSelectionTest, ReadTimeoutOnAVanishedScaleLeavesItClosed) {
