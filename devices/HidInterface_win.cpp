@@ -86,10 +86,10 @@ void HidPortWin::CancelRead() {
     }
     (void)::CancelIo(_state.readHandle.get());
     // The request record and the buffer are reused by the next read: let the cancelled one
-    // finish first.
-    DWORD transferred = 0;
-    if (::WaitForSingleObject(_state.completionEvent.get(), kCancelSettleMs) == WAIT_OBJECT_0) {
-        (void)::GetOverlappedResult(_state.readHandle.get(), &_state.readRequest, &transferred, FALSE);
+    // finish first. WaitRead may have reset the event of a read that completed just after its
+    // wait timed out, so ask the record itself before waiting for the event.
+    if (!HasOverlappedIoCompleted(&_state.readRequest)) {
+        (void)::WaitForSingleObject(_state.completionEvent.get(), kCancelSettleMs);
     }
     (void)::ResetEvent(_state.completionEvent.get());
     _state.readStarted = false;
