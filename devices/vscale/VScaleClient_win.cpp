@@ -5,6 +5,7 @@
 #include <newdev.h>
 #include <setupapi.h>
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 

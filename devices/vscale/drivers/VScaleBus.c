@@ -976,6 +976,7 @@ static NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     return STATUS_SUCCESS;
 }
 
+/* Everything the driver owns belongs to the bus device, released by its removal request. */
 static VOID NTAPI Unload(PDRIVER_OBJECT driver) {
     (void)driver;
 }
