@@ -6,6 +6,8 @@
 #include "Harness.h"
 #include "app/resource.h"
 
+#include <shellapi.h>
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -19,6 +21,17 @@ int ScreenDpi() {
 
 int Px(int twips) {
     return static_cast<int>((static_cast<long long>(twips) * ScreenDpi() + 720) / 1440);
+}
+
+// Asks the shell about the window's icon: a call on an icon that does not exist fails.
+bool TrayIcon(HWND main, DWORD what) {
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = main;
+    nid.uID = 0;
+    nid.uFlags = NIF_TIP;
+    lstrcpynA(nid.szTip, "Pesora", sizeof nid.szTip);
+    return ::Shell_NotifyIconA(what, &nid) != FALSE;
 }
 
 class MainWindow : public ::testing::Test {
@@ -138,6 +151,14 @@ TEST_F(MainWindow, MinimisedItHidesAndTheIconBringsItBack) {
     // The icon's callback: the mouse-move message carrying the left-button-down event.
     e2e::Post(_main, WM_MOUSEMOVE, 0, WM_LBUTTONDOWN);
     EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Visible(_main) && !e2e::Minimized(_main); }, 5s));
+}
+
+TEST_F(MainWindow, IconComesBackWhenTheShellRestarts) {
+    ASSERT_TRUE(e2e::WaitUntil([&] { return TrayIcon(_main, NIM_MODIFY); }, 5s));
+    ASSERT_TRUE(TrayIcon(_main, NIM_DELETE)); // what a shell restart does to every icon
+    EXPECT_FALSE(TrayIcon(_main, NIM_MODIFY));
+    e2e::Post(_main, ::RegisterWindowMessageA("TaskbarCreated"));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return TrayIcon(_main, NIM_MODIFY); }, 5s));
 }
 
 TEST_F(MainWindow, WideningStretchesListAndWeightNarrowingLeavesThem) {
