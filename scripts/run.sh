@@ -21,6 +21,7 @@ cleanup() {
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "run: Pesora on your display $DISPLAY" >&2
@@ -38,9 +39,11 @@ fi
 
 if [ ! -d "$WINEPREFIX" ]; then
   echo "run: creating the Wine prefix $WINEPREFIX (once, about 15 s)" >&2
-  wineboot -i >"$log" 2>&1 </dev/null
+  # wineboot reports the 32-bit parts a 64-bit-only Wine lacks; the prefix works without them.
+  wineboot -i >"$log" 2>&1 </dev/null || true
+  wineserver -w || true
 fi
-wineserver -p >/dev/null 2>&1 </dev/null # keep the session (and devices) alive
+wineserver -p >/dev/null 2>&1 </dev/null || true # keep the session (and devices) alive
 
 if [ "${PESORA_VIRTUAL_SCALE:-0}" = 1 ] && [ -f "$win/vscale/vscale.exe" ]; then
   echo "run: installing the virtual scale" >&2
