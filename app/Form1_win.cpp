@@ -6,6 +6,10 @@
 #include "app/LaunchAtStartup_win.h"
 #include "app/SettingsStore_win.h"
 #include "app/resource.h"
+#include "dialogs/SettingsDialog_win.h"
+#include "keys/HotkeyNames.h"
+#include "weighing/DateTokens.h"
+#include "weighing/System_win.h"
 
 namespace app {
 
@@ -128,6 +132,12 @@ bool Form1::Create(std::string_view arguments) {
     ::SendMessageW(_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(_iconSmall.get()));
     _taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
     _dpi = WindowDpi(_hwnd);
+    _readCycle.SetSeparators(weighing::UserNumberSeparators());
+    _hotkeyHost = std::make_unique<keys::HotkeyHostWin>(_hwnd);
+    _sender = std::make_unique<keys::HotkeySender>(_state, *this, *_hotkeyHost, [](std::string_view text) {
+        return weighing::ExpandDateTimeTokens(text, &weighing::LocalDateTime);
+    });
+    _hotKeys = std::make_unique<keys::HotKeys>(_hwnd, _state.settings, [this](int32_t id) { KbdHook(id); });
 
     // The client area has a fixed size in twips; the frame and the menu bar come on top.
     RECT r{0, 0, TwipsToPixels(kClientWidthTwips, _dpi), TwipsToPixels(kClientHeightTwips, _dpi)};
@@ -169,6 +179,33 @@ HFONT Form1::FontFor(const FontSpec& spec) {
     return font;
 }
 
+// The weight box's mouse presses go to Weight_MouseDown; its own context menu never opens,
+// because the right button shows the Edit menu instead.
+LRESULT CALLBACK Form1::WeightBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                      DWORD_PTR refData) noexcept {
+    auto* self = reinterpret_cast<Form1*>(refData);
+    try {
+        switch (msg) {
+            case WM_RBUTTONDOWN: {
+                POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                (void)::ClientToScreen(hwnd, &pt);
+                self->Weight_MouseDown(2, pt);
+                return 0;
+            }
+            case WM_CONTEXTMENU:
+                return 0;
+            case WM_NCDESTROY:
+                (void)::RemoveWindowSubclass(hwnd, &Form1::WeightBoxProc, 0);
+                break;
+            default:
+                break;
+        }
+    } catch (...) {
+        // nothing reaches the user; the box goes on with its own handling
+    }
+    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
 void Form1::CreateControls() {
     HWND tooltip = nullptr;
     for (const ControlSpec& c : MainWindowControls()) {
@@ -182,6 +219,9 @@ void Form1::CreateControls() {
             continue; // a missing control shows less, the rest of the window still works
         }
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
+        if (c.id == IDC_WEIGHT) {
+            (void)::SetWindowSubclass(control, &Form1::WeightBoxProc, 0, reinterpret_cast<DWORD_PTR>(this));
+        }
         if (!c.tooltip.empty()) {
             if (tooltip == nullptr) {
                 tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
@@ -245,6 +285,10 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
             case WM_CLOSE:
                 Form_Unload();
                 return 0;
+            case WM_HELP:
+                Form_Help();
+                return TRUE;
+
             case WM_ENDSESSION:
                 if (wParam != FALSE) {
                     Form_Unload();
@@ -360,7 +404,7 @@ void Form1::Form_MouseMove(int x) {
             (void)::SetForegroundWindow(_hwnd);
             break;
         case WM_RBUTTONUP:
-            // Extension point: the about box, not modal (set SendSuppressed while it is shown).
+            _about.ShowModeless(_hwnd);
             break;
         default:
             break;
@@ -379,35 +423,73 @@ void Form1::mExit_Click() {
 }
 
 void Form1::EditCopy_Click() {
-    // Extension point: clipboard DDE link "Pesora|" + DdeTopic() + "!Weight" and the weight text.
+    CopyWeightToClipboard(_hwnd, _ddeTopic, WeightBox());
 }
 
+// The hotkey cannot fire while the dialog is open; afterwards it is registered from the
+// settings as the dialog left them, whether they were confirmed or not.
 void Form1::mSettings_Click() {
-    // Extension point: UnregisterSendHotkey, the settings dialog (modal), RegisterSendHotkey.
+    UnregisterSendHotkey();
+    if (dialogs::ShowSettingsDialog(_hwnd, _state.settings, &_help)) {
+        SetTimerInterval(_state.settings.SampleRate);
+    }
+    RegisterSendHotkey();
 }
 
 void Form1::mContents_Click() {
-    // Extension point: open HelpFile() at its default topic.
+    Form_Help();
+}
+
+// F1 in the main window and Help > Contents: the help file at its default topic.
+void Form1::Form_Help() {
+    (void)_help.Show(_hwnd, _helpFile);
 }
 
 void Form1::mAbout_Click() {
-    // Extension point: the about box, modal (SendSuppressed while it is shown).
+    _about.ShowModal(_hwnd);
+}
+
+// Only the right button: the weight box gets the focus and the Edit menu opens in place of
+// the box's own context menu.
+void Form1::Weight_MouseDown(int button, POINT screen) {
+    if (button != 2) {
+        return;
+    }
+    HWND weight = Control(IDC_WEIGHT);
+    (void)::EnableWindow(weight, FALSE);
+    (void)::EnableWindow(weight, TRUE);
+    (void)::SetFocus(weight);
+    HMENU bar = ::GetMenu(_hwnd);
+    HMENU edit = bar != nullptr ? ::GetSubMenu(bar, 1) : nullptr; // "Edit", second on the bar
+    if (edit != nullptr) {
+        (void)::SetForegroundWindow(_hwnd);
+        (void)::TrackPopupMenu(edit, TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, _hwnd, nullptr);
+    }
 }
 
 void Form1::Command1_Click() {
-    // Extension point: the zero command to the selected scale.
+    weighing::Command1_Click(_state, *this, _scaleDevice);
 }
 
 void Form1::Command2_Click() {
-    // Extension point: "Refresh Device List" (enumerate, fill List2, re-select SelectedScale).
+    _devices.Selection().Command2_Click();
 }
 
 void Form1::List2_Click() {
-    // Extension point: open the selected row's scale and start Timer1.
+    _devices.Selection().List2_Click();
 }
 
 void Form1::Timer1_Timer() {
-    // Extension point: one read cycle of the selected scale.
+    if (_unloading) {
+        return;
+    }
+    _readCycle.ReadWeight();
+}
+
+void Form1::KbdHook(int32_t hotkeyId) {
+    if (_sender) {
+        _sender->KbdHook(hotkeyId);
+    }
 }
 
 // ---- start-up and shutdown steps ------------------------------------------------------------
@@ -438,11 +520,11 @@ void Form1::SetHelpFile(const std::string& path) {
 
 void Form1::SetDdeTopic(const std::string& topic) {
     _ddeTopic = topic;
-    // Extension point: start the DDE link source with this topic.
+    (void)_dde.Start(topic, [this] { return WeightBox(); }); // without DDE the program works on
 }
 
 void Form1::CreateDeviceNotifications() {
-    // Extension point: create sid, the device-change notification source.
+    (void)_devices.CreateSid(); // without notifications the list can still be refreshed by hand
 }
 
 void Form1::LoadSettings() {
@@ -455,15 +537,19 @@ void Form1::LoadSettings() {
 }
 
 void Form1::BuildHotkeyNames() {
-    // Extension point: the hotkey key-name table.
+    keys::BuildHotkeyNames();
 }
 
 void Form1::RegisterSendHotkey() {
-    // Extension point: RegisterSendHotkey.
+    if (_hotKeys) {
+        _hotKeys->RegisterSendHotkey();
+    }
 }
 
 void Form1::InstallHotkeyWindowProc() {
-    // Extension point: put HotkeyWindowProc in place of this window's procedure, keeping the previous one.
+    if (_hotKeys) {
+        _hotKeys->InstallWindowProc();
+    }
 }
 
 void Form1::HideMainWindow() {
@@ -494,19 +580,24 @@ void Form1::RefreshDeviceList() {
 }
 
 void Form1::CloseScaleDevice() {
-    // Extension point: close the scale's reading handle.
+    _devices.Selection().CloseScaleDevice();
 }
 
 void Form1::RestoreWindowProc() {
-    // Extension point: put the previous window procedure back.
+    if (_hotKeys) {
+        _hotKeys->RemoveWindowProc();
+    }
 }
 
 void Form1::UnregisterSendHotkey() {
-    // Extension point: UnregisterSendHotkey.
+    if (_hotKeys) {
+        _hotKeys->UnregisterSendHotkey();
+    }
 }
 
 void Form1::ReleaseDeviceNotifications() {
-    // Extension point: release sid.
+    _devices.ReleaseSid();
+    _dde.Stop();
 }
 
 void Form1::DeleteTrayIcon() {
@@ -533,7 +624,12 @@ void Form1::EndProcess() {
 // ---- IMainView ----------------------------------------------------------------------------
 
 void Form1::SetWeightBox(std::string_view text) {
-    (void)::SetWindowTextA(Control(IDC_WEIGHT), std::string(text).c_str());
+    if (text == _lastWeightBox) {
+        return; // the read cycle writes every tick; unchanged text needs no repaint or advise
+    }
+    _lastWeightBox = text;
+    (void)::SetWindowTextA(Control(IDC_WEIGHT), _lastWeightBox.c_str());
+    _dde.WeightChanged();
 }
 
 std::string Form1::WeightBox() const {

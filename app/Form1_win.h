@@ -9,16 +9,25 @@
 
 #include <shellapi.h>
 
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/AppState.h"
+#include "app/DdeServer_win.h"
 #include "app/BaseWindow_win.h"
 #include "app/Handles_win.h"
 #include "app/Lifecycle.h"
 #include "app/MainView.h"
 #include "app/MainWindowLayout.h"
+#include "devices/ScaleDevices_win.h"
+#include "dialogs/About_win.h"
+#include "dialogs/Help_win.h"
+#include "keys/HotKeys_win.h"
+#include "keys/KbdHook.h"
+#include "weighing/ReadCycle.h"
 
 namespace app {
 
@@ -54,6 +63,12 @@ class Form1 final : public BaseWindow<Form1>, public IMainView, private IShellSt
     void SetListIndex(int index) override;
     void DoEvents() override;
 
+    // For the message loop: lets the modeless about box answer Tab, Enter and Esc.
+    bool TranslateDialogMessage(MSG& msg) const { return _about.TranslateDialogMessage(msg); }
+
+    // The hotkey's send (WM_HOTKEY reaches it through the replacement window procedure).
+    void KbdHook(int32_t hotkeyId);
+
   private:
     friend class BaseWindow<Form1>;
 
@@ -75,6 +90,10 @@ class Form1 final : public BaseWindow<Form1>, public IMainView, private IShellSt
     void Form_Resize(UINT sizeType);
     void Form_MouseMove(int x);
     void Form_TaskbarCreated();
+    void Form_Help();
+    void Weight_MouseDown(int button, POINT screen);
+    static LRESULT CALLBACK WeightBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                          DWORD_PTR refData) noexcept;
     void OnCommand(int id, int notification);
     void mExit_Click();
     void EditCopy_Click();
@@ -129,6 +148,30 @@ class Form1 final : public BaseWindow<Form1>, public IMainView, private IShellSt
     unique_hicon _iconSmall;
     std::vector<std::pair<std::string, unique_hfont>> _fonts;
     NOTIFYICONDATAA _trayIconData{};
+
+    // The read cycle reaches the scale through the device side's selection object.
+    class ScaleDeviceAdapter final : public weighing::IScaleDevice {
+      public:
+        explicit ScaleDeviceAdapter(devices::ScaleSelection& selection) : _selection(selection) {}
+        void ReadInputReport(std::span<uint8_t, 8> reportBuffer, uint32_t waitMs) override {
+            _selection.ReadInputReport(reportBuffer, waitMs);
+        }
+        void SendZeroReport() override { _selection.SendZeroReport(); }
+
+      private:
+        devices::ScaleSelection& _selection;
+    };
+
+    devices::win::ScaleDevices _devices{_state, *this};
+    ScaleDeviceAdapter _scaleDevice{_devices.Selection()};
+    weighing::ReadCycle _readCycle{_state, *this, _scaleDevice};
+    std::unique_ptr<keys::HotkeyHostWin> _hotkeyHost;
+    std::unique_ptr<keys::HotkeySender> _sender;
+    std::unique_ptr<keys::HotKeys> _hotKeys;
+    DdeServer _dde;
+    dialogs::HelpViewer _help;
+    dialogs::AboutBox _about{_state.sendSuppressed};
+    std::string _lastWeightBox; // advise links hear of a change only when the text changed
 };
 
 } // namespace app

@@ -45,6 +45,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         if (form.Create(app::ArgumentsOf(::GetCommandLineA()))) {
             MSG msg;
             while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                if (form.TranslateDialogMessage(msg)) {
+                    continue; // the modeless about box took it
+                }
                 if (!::IsDialogMessageW(form.Hwnd(), &msg)) { // Tab moves between the controls
                     ::TranslateMessage(&msg);
                     ::DispatchMessageW(&msg);
