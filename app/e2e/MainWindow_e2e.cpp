@@ -85,7 +85,8 @@ TEST_F(MainWindow, ControlsSitAtTheirPlacesWithTheirTexts) {
         {__LINE__, IDC_COMMAND1, "Button", "Zero Scale", 2040, 1680, 1215, 375, true},
         {__LINE__, IDC_LBLWEIGHT, "Static", "Weight:", 120, 1920, 675, 195, true},
         {__LINE__, IDC_WEIGHT, "Edit", "", 120, 2160, -1, 930, true},
-        {__LINE__, IDC_STATUS, "Static", "Status", 120, 3240, 6375, 375, true},
+        // Start-up ends with the list refresh, which rewrites the status line.
+        {__LINE__, IDC_STATUS, "Static", nullptr, 120, 3240, 6375, 375, true},
         {__LINE__, IDC_COMMAND2, "Button", "Refresh Device List", 720, 6960, 1575, 495, false},
         {__LINE__, IDC_LIST1, "ListBox", "", 2520, 6840, 2415, 645, false},
         {__LINE__, IDC_CHKCONTINUOUSREAD, "Button", "Continuous weight display", 720, 6240, 3975, 375, false},
@@ -103,7 +104,12 @@ TEST_F(MainWindow, ControlsSitAtTheirPlacesWithTheirTexts) {
         HWND c = e2e::Control(_main, r.id);
         ASSERT_NE(c, nullptr);
         EXPECT_STRCASEEQ(e2e::ClassName(c).c_str(), r.className);
-        EXPECT_EQ(e2e::Text(c), r.text);
+        if (r.text != nullptr) {
+            EXPECT_EQ(e2e::Text(c), r.text);
+        } else {
+            const std::string status = e2e::Text(c);
+            EXPECT_TRUE(status.empty() || status == "No USB HID Scales Found") << status;
+        }
         EXPECT_EQ(e2e::Visible(c), r.visible);
         const RECT rc = e2e::RectInParent(c);
         EXPECT_EQ(rc.left, Px(r.left));
