@@ -1,5 +1,7 @@
 #include "app/Form1_win.h"
 
+#include <algorithm>
+
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -18,6 +20,13 @@ namespace {
 constexpr wchar_t kClassName[] = L"Pesora.Form1";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
+
+// lblWeight: its left edge and design width, and where the zero button begins beside it.
+constexpr struct {
+    int left = 120;
+    int width = 675;
+    int maxRight = 2040 - 60;
+} kWeightCaptionTwips;
 
 // The window's real resolution: GetDpiForWindow where the system has it (Windows 10), the
 // screen's logical resolution otherwise.
@@ -483,7 +492,16 @@ void Form1::Timer1_Timer() {
     if (_unloading) {
         return;
     }
-    _readCycle.ReadWeight();
+    ++_tickDepth;
+    try {
+        _readCycle.ReadWeight();
+    } catch (...) {
+        --_tickDepth;
+        throw;
+    }
+    if (--_tickDepth == 0) {
+        ShowPendingWeightBox();
+    }
 }
 
 void Form1::KbdHook(int32_t hotkeyId) {
@@ -624,6 +642,14 @@ void Form1::EndProcess() {
 // ---- IMainView ----------------------------------------------------------------------------
 
 void Form1::SetWeightBox(std::string_view text) {
+    _pendingWeightBox = text;
+    if (_tickDepth == 0) {
+        ShowPendingWeightBox();
+    }
+}
+
+void Form1::ShowPendingWeightBox() {
+    const std::string& text = _pendingWeightBox;
     if (text == _lastWeightBox) {
         return; // the read cycle writes every tick; unchanged text needs no repaint or advise
     }
@@ -640,8 +666,31 @@ void Form1::SetStatus(std::string_view text) {
     (void)::SetWindowTextA(Control(IDC_STATUS), std::string(text).c_str());
 }
 
+// The caption carries the unit ("Weight (kg):"), which is wider than the label's design width
+// and would wrap out of sight: the label grows to fit its text, up to the zero button beside it,
+// and never below its design width.
 void Form1::SetWeightCaption(std::string_view text) {
-    (void)::SetWindowTextA(Control(IDC_LBLWEIGHT), std::string(text).c_str());
+    HWND label = Control(IDC_LBLWEIGHT);
+    const std::string caption(text);
+    (void)::SetWindowTextA(label, caption.c_str());
+    if (label == nullptr) {
+        return;
+    }
+    int width = TwipsToPixels(kWeightCaptionTwips.width, _dpi);
+    if (HDC dc = ::GetDC(label)) {
+        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        if (::GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &extent)) {
+            width = std::clamp(static_cast<int>(extent.cx) + 2, width,
+                               TwipsToPixels(kWeightCaptionTwips.maxRight - kWeightCaptionTwips.left, _dpi));
+        }
+        (void)::SelectObject(dc, old);
+        (void)::ReleaseDC(label, dc);
+    }
+    RECT rc{};
+    if (::GetWindowRect(label, &rc) && rc.right - rc.left != width) {
+        (void)::SetWindowPos(label, nullptr, 0, 0, width, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 // An enabled timer with interval 0 stays enabled but never ticks.

@@ -172,6 +172,12 @@ class Form1 final : public BaseWindow<Form1>, public IMainView, private IShellSt
     dialogs::HelpViewer _help;
     dialogs::AboutBox _about{_state.sendSuppressed};
     std::string _lastWeightBox; // advise links hear of a change only when the text changed
+    // A tick whose read finds nothing re-opens the scale, which clears the weight box, and then
+    // shows the last report again: texts set during a tick reach the box when the tick ends, so
+    // the box does not blink empty and advise links are not told of the blank in between.
+    int _tickDepth = 0;
+    std::string _pendingWeightBox;
+    void ShowPendingWeightBox();
 };
 
 } // namespace app
