@@ -1,0 +1,251 @@
+// The settings dialog opened from the running Pesora's menu: the hotkey captured from real key
+// events, changes confirmed with "OK" taking effect at once (weight units, the hotkey, the read
+// interval) and reaching the settings file at exit, and "Cancel" leaving everything as it was.
+#include <gtest/gtest.h>
+
+#include "AppE2e.h"
+#include "E2eUi.h"
+#include "VirtualScale.h"
+#include "dialogs/DialogIds.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+int Px(int twips) {
+    return (twips * appe2e::ScreenDpi() + 720) / 1440;
+}
+
+// A copy of Pesora under its own name with a fresh settings file.
+struct Copy {
+    std::string name;
+    std::string exe;
+    appe2e::Running running;
+
+    explicit Copy(std::string exeName) : name(std::move(exeName)) {
+        exe = e2e::InstallPesora(e2e::FreshFolder(name), name + ".exe");
+        e2e::DeleteFileAt(e2e::SettingsFileFor(name));
+    }
+    bool Start() {
+        running = appe2e::StartAndWait(exe);
+        return running.main != nullptr && e2e::WaitUntil([&] { return e2e::Visible(running.main); }, 10s);
+    }
+    HWND Main() const { return running.main; }
+    // Settings... on the menu bar; the dialog, or nullptr.
+    HWND OpenSettings() {
+        if (!e2e::ClickMenu(running.main, IDM_SETTINGS)) {
+            return nullptr;
+        }
+        HWND dialog = e2e::WaitForWindow(running.process.Pid(), "Pesora Settings", 10s);
+        if (dialog != nullptr) {
+            (void)e2e::WaitUntil([&] { return e2e::Visible(dialog); }, 5s);
+        }
+        return dialog;
+    }
+    std::vector<std::string> ExitAndReadSettings() {
+        EXPECT_TRUE(appe2e::ExitThroughMenu(running));
+        return e2e::IniSectionLines(e2e::SettingsFileFor(name), "Settings");
+    }
+    ~Copy() {
+        if (running.process.Running() && running.main != nullptr) {
+            e2e::ClickMenu(running.main, IDM_EXIT);
+        }
+        (void)running.process.WaitOrKill();
+        e2e::DeleteFileAt(e2e::SettingsFileFor(name));
+    }
+};
+
+bool Press(HWND dialog, int buttonId) {
+    e2e::Send(e2e::Control(dialog, buttonId), BM_CLICK);
+    return e2e::WaitUntil([&] { return !::IsWindow(dialog); }, 5s);
+}
+
+void Choose(HWND dialog, int comboId, int index) {
+    HWND combo = e2e::Control(dialog, comboId);
+    e2e::Send(combo, CB_SETCURSEL, static_cast<WPARAM>(index));
+    e2e::Send(dialog, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+int Selected(HWND dialog, int comboId) {
+    return static_cast<int>(e2e::Send(e2e::Control(dialog, comboId), CB_GETCURSEL));
+}
+
+bool Checked(HWND dialog, int id) {
+    return e2e::Send(e2e::Control(dialog, id), BM_GETCHECK) == BST_CHECKED;
+}
+
+// Real key presses into the hotkey box of the open dialog.
+TEST(SettingsDialog, HotkeyCapturedFromKeyPresses) {
+    struct Case {
+        int line;
+        std::vector<BYTE> keys;
+        std::string text;
+        std::string code;
+    } cases[] = {
+        {__LINE__, {VK_CONTROL, VK_F9}, "CTRL+F9", "632"},
+        {__LINE__, {VK_MENU, VK_CONTROL, VK_SHIFT, 'X'}, "SHIFT+CTRL+ALT+X", "1880"},
+        {__LINE__, {VK_BACK}, "BACKSPACE", "8"},
+        {__LINE__, {VK_DELETE}, "DELETE", "46"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Copy copy("DlgKeys");
+        ASSERT_TRUE(copy.Start());
+        HWND dialog = copy.OpenSettings();
+        ASSERT_NE(dialog, nullptr);
+        HWND box = e2e::Control(dialog, IDC_SET_HKKEY);
+        ASSERT_EQ(e2e::Text(box), "F9");
+        ASSERT_TRUE(uie2e::ClickInto(box));
+        // A letter becomes the hotkey rather than typed text; a modifier on its own changes nothing.
+        uie2e::Chord({'Q'});
+        EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(box) == "Q"; }, 3s)) << e2e::Text(box);
+        uie2e::Chord({VK_CONTROL});
+        e2e::Send(box, WM_NULL); // the presses have been handled
+        EXPECT_EQ(e2e::Text(box), "Q");
+        uie2e::Chord(c.keys);
+        EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(box) == c.text; }, 3s)) << e2e::Text(box);
+        ASSERT_TRUE(Press(dialog, IDOK));
+        const auto lines = copy.ExitAndReadSettings();
+        EXPECT_EQ(appe2e::ValueIn(lines, "HotKey"), c.code);
+        EXPECT_EQ(appe2e::ValueIn(lines, "Hotkeystr"), c.text);
+    }
+}
+
+// With a scale being read: units, hotkey and read interval changed in the dialog and confirmed.
+TEST(SettingsDialog, ConfirmedChangesTakeEffectAtOnceAndAreSaved) {
+    constexpr char kSerial[] = "5401";
+    e2e::ScaleOptions options;
+    options.serial = kSerial;
+    options.friendlyName = "Dialog Scale";
+    options.productId = 0x8541;
+    std::string error;
+    ASSERT_TRUE(e2e::Plug(options, &error)) << error;
+    struct Unplugger {
+        ~Unplugger() { (void)e2e::Unplug("5401"); }
+    } unplug;
+    ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125)); // 1.25 kg
+    // Wine refreshes a process's raw-input device list at most every 2 s: a Pesora started
+    // sooner could enumerate without the new scale.
+    ::Sleep(2500);
+
+    Copy copy("DlgApply");
+    ASSERT_TRUE(copy.Start());
+    HWND list = e2e::Control(copy.Main(), IDC_LIST2);
+    HWND weight = e2e::Control(copy.Main(), IDC_WEIGHT);
+    int row = -1;
+    ASSERT_TRUE(e2e::WaitUntil([&] {
+        const auto rows = uie2e::ListRowsW(list);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].find("Dialog Scale") != std::string::npos) {
+                row = static_cast<int>(i);
+            }
+        }
+        return row >= 0;
+    }, 10s));
+    e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(row));
+    e2e::Send(copy.Main(), WM_COMMAND, MAKEWPARAM(IDC_LIST2, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(weight) == "1.25 kg"; }, 10s)) << e2e::Text(weight);
+
+    HWND dialog = copy.OpenSettings();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(e2e::Enabled(copy.Main())); // modal
+    EXPECT_EQ(Selected(dialog, IDC_SET_CBOUNITS), 0);
+    EXPECT_EQ(Selected(dialog, IDC_SET_CBOSAMPLERATE), 0); // 50 ms
+    Choose(dialog, IDC_SET_CBOUNITS, 2);                    // Grams
+    Choose(dialog, IDC_SET_CBOSAMPLERATE, 5);               // 500 ms
+    ASSERT_TRUE(uie2e::ClickInto(e2e::Control(dialog, IDC_SET_HKKEY)));
+    uie2e::Chord({VK_CONTROL, VK_F9});
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(e2e::Control(dialog, IDC_SET_HKKEY)) == "CTRL+F9"; }, 3s));
+    ASSERT_TRUE(Press(dialog, IDOK));
+
+    // Units: the next read cycle shows grams.
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(weight) == "1250 g"; }, 5s)) << e2e::Text(weight);
+
+    // The hotkey: F9 no longer sends, Ctrl+F9 does.
+    {
+        uie2e::Target target;
+        ASSERT_TRUE(target.Start("DialogTarget"));
+        ASSERT_TRUE(target.Focus());
+        uie2e::Chord({VK_F9});
+        EXPECT_FALSE(e2e::WaitUntil([&] { return !target.Text().empty(); }, 2s)) << target.Text();
+        ASSERT_TRUE(target.Focus());
+        uie2e::Chord({VK_CONTROL, VK_F9});
+        EXPECT_TRUE(e2e::WaitUntil([&] { return target.Text() == "1250 g"; }, 5s)) << target.Text();
+    }
+
+    // The read interval: a figure, not a check; each tick now waits up to 450 ms for a report.
+    const DWORD t0 = ::GetTickCount();
+    ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 200));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(weight) == "2000 g"; }, 5s)) << e2e::Text(weight);
+    std::printf("[ figure ] weight change shown after %lu ms at a 500 ms read interval\n",
+                static_cast<unsigned long>(::GetTickCount() - t0));
+
+    const auto lines = copy.ExitAndReadSettings();
+    EXPECT_EQ(appe2e::ValueIn(lines, "SelectedUnits"), "2");
+    EXPECT_EQ(appe2e::ValueIn(lines, "SampleRate"), "500");
+    EXPECT_EQ(appe2e::ValueIn(lines, "HotKey"), "632");
+    EXPECT_EQ(appe2e::ValueIn(lines, "Hotkeystr"), "CTRL+F9");
+}
+
+// Everything changed, then "Cancel": the dialog shows the old values again and the file gets
+// what an untouched run writes. The dialog's two widths are photographed on the way.
+TEST(SettingsDialog, CancelLeavesEverythingUnchanged) {
+    std::vector<std::string> untouched;
+    {
+        Copy copy("DlgCancel");
+        ASSERT_TRUE(copy.Start());
+        untouched = copy.ExitAndReadSettings();
+        ASSERT_FALSE(untouched.empty());
+    }
+    Copy copy("DlgCancel");
+    ASSERT_TRUE(copy.Start());
+    HWND dialog = copy.OpenSettings();
+    ASSERT_NE(dialog, nullptr);
+    const int narrow = e2e::WindowRect(dialog).right - e2e::WindowRect(dialog).left;
+    EXPECT_EQ(narrow, Px(4725));
+    (void)uie2e::Screenshot(dialog, "settings-basic");
+    e2e::Send(e2e::Control(dialog, IDC_SET_COMMAND1), BM_CLICK); // Advanced...
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        const RECT r = e2e::WindowRect(dialog);
+        return r.right - r.left == Px(9120);
+    }, 3s));
+    e2e::Send(dialog, WM_NULL);
+    ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    (void)uie2e::Screenshot(dialog, "settings-advanced");
+
+    e2e::Send(e2e::Control(dialog, IDC_SET_TXTPREAMBLE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("pre"));
+    e2e::Send(e2e::Control(dialog, IDC_SET_CBOFORMAT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0.000"));
+    Choose(dialog, IDC_SET_CBOUNITS, 13);
+    Choose(dialog, IDC_SET_CBOSAMPLERATE, 3);
+    Choose(dialog, IDC_SET_CBOINTERCHARDELAY, 6);
+    for (int id : {IDC_SET_HKENABLED, IDC_SET_CHKINCLUDEUNITS, IDC_SET_CHKCOMMASEPARATOR,
+                   IDC_SET_CHKMINIMIZEATSTARTUP}) {
+        const bool before = Checked(dialog, id);
+        e2e::Send(e2e::Control(dialog, id), BM_CLICK);
+        EXPECT_NE(Checked(dialog, id), before) << id;
+    }
+    // Unchecked, the hotkey function greys out its box.
+    EXPECT_FALSE(e2e::Enabled(e2e::Control(dialog, IDC_SET_HKKEY)));
+    ASSERT_TRUE(Press(dialog, IDCANCEL));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Enabled(copy.Main()); }, 3s));
+
+    dialog = copy.OpenSettings();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(e2e::Text(e2e::Control(dialog, IDC_SET_TXTPREAMBLE)), "");
+    EXPECT_EQ(e2e::Text(e2e::Control(dialog, IDC_SET_HKKEY)), "F9");
+    EXPECT_EQ(Selected(dialog, IDC_SET_CBOUNITS), 0);
+    EXPECT_EQ(Selected(dialog, IDC_SET_CBOSAMPLERATE), 0);
+    EXPECT_TRUE(Checked(dialog, IDC_SET_HKENABLED));
+    EXPECT_TRUE(e2e::Enabled(e2e::Control(dialog, IDC_SET_HKKEY)));
+    ASSERT_TRUE(Press(dialog, IDCANCEL));
+
+    auto lines = copy.ExitAndReadSettings();
+    // Where the window stood is not a setting the dialog touches.
+    auto withoutPosition = [](std::vector<std::string> v) {
+        std::erase_if(v, [](const std::string& l) { return l.rfind("WindowLeft=", 0) == 0 || l.rfind("WindowTop=", 0) == 0; });
+        return v;
+    };
+    EXPECT_EQ(withoutPosition(lines), withoutPosition(untouched));
+}
+
+} // namespace
