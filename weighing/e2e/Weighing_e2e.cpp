@@ -1,0 +1,260 @@
+// Weighing through the real Pesora.exe: a virtual scale sends reports, Pesora reads the scale
+// named in its settings file, and the Weight box, its caption and the Status line must follow
+// what the scale says, in the unit, format and separator the settings ask for. Also the zero
+// command as the scale receives it, and what the window does when the scale goes away.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Harness.h"
+#include "VirtualScale.h"
+#include "app/resource.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Serials of this program only (all digits: Wine spells them the same in every name form).
+const std::string kReadSerial = "6201";
+const std::string kUnplugSerial = "6202";
+
+// Wine refreshes a process's raw-input device list at most every 2 s; a scale plugged less than
+// that before Pesora enumerates may be missing from its list, so plugging is followed by this.
+constexpr auto kRawInputCacheWait = 2500ms;
+
+e2e::ScaleOptions ScaleNamed(const std::string& serial, uint16_t productId) {
+    e2e::ScaleOptions options;
+    options.serial = serial;
+    options.productId = productId;
+    options.friendlyName = "Weighing Scale " + serial;
+    options.intervalMs = 50;
+    return options;
+}
+
+struct IniSettings {
+    std::string selectedUnits = "0";
+    std::string weightFormat;
+    std::string includeUnits = "True";
+    std::string commaSeparator = "False";
+    std::string sampleRate = "50";
+};
+
+// One copy of Pesora named Weigh.exe, with a settings file written before it starts.
+class Pesora {
+  public:
+    Pesora(const e2e::ScaleOptions& scale, const IniSettings& settings) {
+        _exe = e2e::InstallPesora(e2e::FreshFolder("weigh"), "Weigh.exe");
+        const std::string ini = e2e::SettingsFileFor("Weigh");
+        e2e::DeleteFileAt(ini);
+        e2e::MakeFolders(e2e::FolderOf(ini));
+        e2e::WriteIni(ini, "Settings", "SelectedScale", e2e::HidPath(scale));
+        e2e::WriteIni(ini, "Settings", "SelectedUnits", settings.selectedUnits);
+        e2e::WriteIni(ini, "Settings", "WeightFormat", settings.weightFormat);
+        e2e::WriteIni(ini, "Settings", "IncludeUnits", settings.includeUnits);
+        e2e::WriteIni(ini, "Settings", "CommaSeparator", settings.commaSeparator);
+        e2e::WriteIni(ini, "Settings", "SampleRate", settings.sampleRate);
+        _process = e2e::Start(_exe);
+        if (_process.Started()) {
+            main = e2e::WaitForMainWindow(_process);
+        }
+    }
+    Pesora(const Pesora&) = delete;
+    Pesora& operator=(const Pesora&) = delete;
+    ~Pesora() {
+        if (_process.Running() && main != nullptr) {
+            e2e::ClickMenu(main, IDM_EXIT);
+        }
+        EXPECT_TRUE(_process.WaitOrKill());
+        e2e::DeleteFileAt(e2e::SettingsFileFor("Weigh"));
+    }
+
+    [[nodiscard]] std::string Weight() const { return e2e::Text(e2e::Control(main, IDC_WEIGHT)); }
+    [[nodiscard]] std::string Caption() const { return e2e::Text(e2e::Control(main, IDC_LBLWEIGHT)); }
+    [[nodiscard]] std::string Status() const { return e2e::Text(e2e::Control(main, IDC_STATUS)); }
+    [[nodiscard]] std::vector<std::string> Rows() const { return e2e::ListRows(e2e::Control(main, IDC_LIST2)); }
+    [[nodiscard]] int Selection() const { return e2e::ListSelection(e2e::Control(main, IDC_LIST2)); }
+
+    // "Zero Scale" as a click delivers it; sent, so the handler has run when this returns.
+    void ClickZero() const {
+        HWND button = e2e::Control(main, IDC_COMMAND1);
+        e2e::Send(main, WM_COMMAND, MAKEWPARAM(IDC_COMMAND1, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    }
+
+    // Waits until the three texts read as expected; true when they do.
+    bool Shows(const std::string& weight, const std::string& caption, const std::string& status,
+               e2e::Millis timeout = 10s) const {
+        return e2e::WaitUntil([&] { return Weight() == weight && Caption() == caption && Status() == status; },
+                              timeout);
+    }
+
+    HWND main = nullptr;
+
+  private:
+    std::string _exe;
+    e2e::Process _process;
+};
+
+// Every reading test shares one scale; the reading cases set its report before Pesora starts.
+class Weighing : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::string error;
+        _plugged = e2e::Plug(ScaleNamed(kReadSerial, 0x6201), &error);
+        _plugError = error;
+        if (_plugged) {
+            std::this_thread::sleep_for(kRawInputCacheWait);
+        }
+    }
+    static void TearDownTestSuite() {
+        if (_plugged) {
+            (void)e2e::Unplug(kReadSerial);
+        }
+    }
+    void SetUp() override { ASSERT_TRUE(_plugged) << _plugError; }
+
+    static e2e::ScaleOptions Scale() { return ScaleNamed(kReadSerial, 0x6201); }
+
+    static inline bool _plugged = false;
+    static inline std::string _plugError;
+};
+
+TEST_F(Weighing, DisplayFollowsTheReportInTheChosenUnitAndFormat) {
+    struct Row {
+        int line;
+        IniSettings settings;
+        uint8_t status, unit;
+        int8_t exponent;
+        int16_t weight;
+        const char* weightBox;
+        const char* caption;
+        const char* statusText;
+    } rows[] = {
+        // 1234.6 g shown in kilograms with three decimals.
+        {__LINE__, {"3", "0.000", "True", "False"}, 4, 2, -1, 12346, "1.235 kg", "Weight (kg):", ""},
+        {__LINE__, {"3", "0.000", "True", "True"}, 4, 2, -1, 12346, "1,235 kg", "Weight (kg):", ""},
+        {__LINE__, {"3", "0.000", "False", "False"}, 4, 2, -1, 12346, "1.235", "Weight (kg):", ""},
+        // 35.5 oz in pounds and ounces: the box never carries " lb/oz", units included or not.
+        {__LINE__, {"13", "", "True", "False"}, 4, 11, -1, 355, " 002 LB 03.5 OZ", "Weight (lb/oz):", ""},
+        // Under zero: the sign comes from the status, in the scale's own unit.
+        {__LINE__, {"0", "", "True", "False"}, 5, 2, 0, 150, "-150 g", "Weight (g):", "Negative Weight"},
+        {__LINE__, {"0", "0.0#;(-0.0#)", "True", "False"}, 5, 2, -1, 15, "(-1.5) g", "Weight (g):", "Negative Weight"},
+        {__LINE__, {"0", "", "True", "False"}, 3, 2, 0, 250, "250 g", "Weight (g):", "Scale In Motion"},
+        {__LINE__, {"0", "", "True", "False"}, 6, 12, -2, 3050, "30.5 lb", "Weight (lb):", "Platform Overloaded"},
+        {__LINE__, {"12", "", "True", "True"}, 8, 12, -1, 25, "2,5 lb", "Weight (lb):", "Not Initialized"},
+        // The slowest rate: each read waits up to 450 ms for the report.
+        {__LINE__, {"2", "0.0", "True", "False", "500"}, 2, 3, -3, 42, "42.0 g", "Weight (g):", ""},
+        {__LINE__, {"1", "", "True", "False", "500"}, 4, 3, -3, 42, "42000 mg", "Weight (mg):", ""},
+        // A unit the scale does not name: shown as counted with no suffix at start, and as
+        // nothing when it has to be converted.
+        {__LINE__, {"0", "", "True", "False"}, 4, 0, 0, 123, "123", "Weight ():", ""},
+        {__LINE__, {"3", "", "True", "False"}, 4, 0, 0, 123, "0 kg", "Weight (kg):", ""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        ASSERT_TRUE(e2e::SetWeight(kReadSerial, r.status, r.unit, r.exponent, r.weight));
+        Pesora pesora(Scale(), r.settings);
+        ASSERT_NE(pesora.main, nullptr);
+        EXPECT_TRUE(pesora.Shows(r.weightBox, r.caption, r.statusText))
+            << "box '" << pesora.Weight() << "' caption '" << pesora.Caption() << "' status '" << pesora.Status()
+            << "' rows " << pesora.Rows().size() << " selected " << pesora.Selection();
+    }
+}
+
+// One copy follows a scale whose reports change while it reads.
+TEST_F(Weighing, DisplayFollowsChangingReports) {
+    ASSERT_TRUE(e2e::SetWeight(kReadSerial, 4, 2, 0, 100));
+    Pesora pesora(Scale(), {"0", "", "True", "False"});
+    ASSERT_NE(pesora.main, nullptr);
+    ASSERT_TRUE(pesora.Shows("100 g", "Weight (g):", ""));
+    struct Row {
+        int line;
+        uint8_t status, unit;
+        int8_t exponent;
+        int16_t weight;
+        const char* weightBox;
+        const char* caption;
+        const char* statusText;
+    } rows[] = {
+        {__LINE__, 3, 2, 0, 180, "180 g", "Weight (g):", "Scale In Motion"},
+        {__LINE__, 4, 2, 0, 200, "200 g", "Weight (g):", ""},
+        {__LINE__, 5, 2, 0, -40, "-40 g", "Weight (g):", "Negative Weight"},
+        {__LINE__, 4, 11, -1, 128, "12.8 oz", "Weight (oz):", ""},
+        // A unit code of 0 keeps the suffix the last good report left.
+        {__LINE__, 4, 0, 0, 77, "77 oz", "Weight (oz):", ""},
+        {__LINE__, 6, 2, 0, 32767, "32767 g", "Weight (g):", "Platform Overloaded"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        ASSERT_TRUE(e2e::SetWeight(kReadSerial, r.status, r.unit, r.exponent, r.weight));
+        EXPECT_TRUE(pesora.Shows(r.weightBox, r.caption, r.statusText))
+            << "box '" << pesora.Weight() << "' caption '" << pesora.Caption() << "' status '" << pesora.Status()
+            << "'";
+    }
+}
+
+TEST_F(Weighing, ZeroScaleWritesTheZeroReportAndReadingResumes) {
+    ASSERT_TRUE(e2e::SetWeight(kReadSerial, 4, 2, 0, 500));
+    Pesora pesora(Scale(), {"0", "", "True", "False"});
+    ASSERT_NE(pesora.main, nullptr);
+    ASSERT_TRUE(pesora.Shows("500 g", "Weight (g):", ""));
+    ASSERT_TRUE(e2e::ClearOutputs(kReadSerial));
+
+    pesora.ClickZero();
+    const std::vector<std::vector<uint8_t>> zero = {{0x02, 0x02, 0x00, 0x00, 0x00}};
+    EXPECT_EQ(e2e::Outputs(kReadSerial), zero);
+
+    // The scale now weighs from its new zero; Pesora reopens it and shows what it sends.
+    ASSERT_TRUE(e2e::SetWeight(kReadSerial, 2, 2, 0, 0));
+    EXPECT_TRUE(pesora.Shows("0 g", "Weight (g):", "")) << pesora.Weight() << " / " << pesora.Status();
+    ASSERT_TRUE(e2e::SetWeight(kReadSerial, 4, 2, 0, 321));
+    EXPECT_TRUE(pesora.Shows("321 g", "Weight (g):", "")) << pesora.Weight() << " / " << pesora.Status();
+    EXPECT_EQ(e2e::Outputs(kReadSerial), zero); // one click, one report
+}
+
+// With nothing selected there is no scale to zero: nothing reaches any scale.
+TEST_F(Weighing, ZeroScaleWithoutASelectedScaleSendsNothing) {
+    ASSERT_TRUE(e2e::SetWeight(kReadSerial, 4, 2, 0, 500));
+    e2e::ScaleOptions absent = ScaleNamed("6299", 0x6299); // never plugged
+    Pesora pesora(absent, {"0", "", "True", "False"});
+    ASSERT_NE(pesora.main, nullptr);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !pesora.Rows().empty(); }, 10s));
+    ASSERT_EQ(pesora.Selection(), -1);
+    ASSERT_TRUE(e2e::ClearOutputs(kReadSerial));
+    pesora.ClickZero();
+    EXPECT_TRUE(e2e::Outputs(kReadSerial).empty());
+}
+
+// A scale of its own, since it goes away for good.
+TEST_F(Weighing, UnpluggedScaleShowsScaleNotFoundAndReadingStops) {
+    const e2e::ScaleOptions scale = ScaleNamed(kUnplugSerial, 0x6202);
+    std::string error;
+    ASSERT_TRUE(e2e::Plug(scale, &error)) << error;
+    struct UnplugAtEnd {
+        ~UnplugAtEnd() { (void)e2e::Unplug(kUnplugSerial); }
+    } unplugAtEnd;
+    ASSERT_TRUE(e2e::SetWeight(kUnplugSerial, 4, 2, 0, 700));
+    std::this_thread::sleep_for(kRawInputCacheWait);
+
+    Pesora pesora(scale, {"0", "", "True", "False"});
+    ASSERT_NE(pesora.main, nullptr);
+    ASSERT_TRUE(pesora.Shows("700 g", "Weight (g):", ""));
+
+    // A running read cycle writes the status every tick: a text put there from outside is gone
+    // within a tick or two of 50 ms. That is how a stopped cycle is told apart below.
+    HWND status = e2e::Control(pesora.main, IDC_STATUS);
+    ASSERT_TRUE(::SetWindowTextA(status, "probe"));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return pesora.Status() == ""; }, 2s)) << pesora.Status();
+
+    ASSERT_TRUE(e2e::Unplug(kUnplugSerial));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return pesora.Status() == "Scale Not Found"; }, 5s))
+        << "status '" << pesora.Status() << "' box '" << pesora.Weight() << "'";
+
+    // With reading stopped the text put there stays.
+    ASSERT_TRUE(::SetWindowTextA(status, "probe"));
+    EXPECT_FALSE(e2e::WaitUntil([&] { return pesora.Status() != "probe"; }, 1500ms))
+        << "status rewritten to '" << pesora.Status() << "'";
+}
+
+} // namespace
