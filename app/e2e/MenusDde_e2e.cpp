@@ -7,6 +7,7 @@
 #include <ddeml.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "AppE2e.h"
@@ -281,6 +282,47 @@ TEST_F(Menus, AClientThatVanishesMidAdviseDoesNotHurt) {
     EXPECT_TRUE(pesora->process.Running());
     ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125));
     ASSERT_TRUE(e2e::WaitUntil([] { return WeightText().find("1.25") != std::string::npos; }, 10s));
+}
+
+// The scale repeats its report every 100 ms and the default read interval is 50 ms, so every
+// other tick finds nothing and re-opens the scale: neither the box nor an advise link may show
+// the blank that re-opening leaves for a moment.
+TEST_F(Menus, WeightNeverBlinksEmptyWhileReading) {
+    DdeClient client;
+    HCONV conv = client.Connect("Pesora", kExeName);
+    ASSERT_NE(conv, nullptr);
+    ASSERT_TRUE(client.AdviseStart(conv, "Weight"));
+    int samples = 0;
+    int blanks = 0;
+    std::vector<std::string> advised;
+    ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 150));
+    (void)uie2e::PumpUntil([&] {
+        ++samples;
+        blanks += WeightText().empty() ? 1 : 0;
+        if (DdeClient::advises > static_cast<int>(advised.size())) {
+            advised.push_back(DdeClient::lastAdvise);
+        }
+        return false; // samples for the whole period
+    }, 1500ms);
+    ::DdeDisconnect(conv);
+    EXPECT_GT(samples, 20);
+    EXPECT_EQ(blanks, 0) << "of " << samples << " samples";
+    EXPECT_EQ(std::count(advised.begin(), advised.end(), std::string()), 0)
+        << ::testing::PrintToString(advised);
+    EXPECT_EQ(DdeClient::lastAdvise, "1.5 kg");
+    ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125));
+    ASSERT_TRUE(e2e::WaitUntil([] { return WeightText().find("1.25") != std::string::npos; }, 10s));
+}
+
+// The caption carries the unit and must be seen whole, without running under the zero button.
+TEST_F(Menus, WeightCaptionShowsItsUnit) {
+    HWND caption = e2e::Control(main, IDC_LBLWEIGHT);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(caption) == "Weight (kg):"; }, 5s)) << e2e::Text(caption);
+    const RECT label = e2e::RectInParent(caption);
+    const RECT zero = e2e::RectInParent(e2e::Control(main, IDC_COMMAND1));
+    const int designWidth = (675 * appe2e::ScreenDpi() + 720) / 1440;
+    EXPECT_GT(label.right - label.left, designWidth);
+    EXPECT_LE(label.right, zero.left);
 }
 
 // ---- help and about ----------------------------------------------------------------------------
