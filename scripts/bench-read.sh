@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Read benchmark (not a test). Under Wine on a bench of its own, runs ReadBench.exe: the real
+# Pesora.exe reads a virtual scale; prints the delay from the scale changing its report to the
+# Weight box showing it (median, p90, worst over CHANGES changes), how often the box read empty,
+# and Pesora's CPU time per minute of reading beside MinimalWindow.exe idle (the floor).
+#   scripts/bench-read.sh                          (after scripts/build.sh)
+#   CHANGES=200 CPU_SECONDS=20 SCALE_INTERVAL=50 SAMPLE_RATE=50 PESORA_WIN_DIR=<dir> scripts/bench-read.sh
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+win=${PESORA_WIN_DIR:-$root/build/win}
+for f in "$win/Pesora.exe" "$win/e2e-bin/MinimalWindow.exe" "$win/e2e-bin/ReadBench.exe"; do
+  [ -f "$f" ] || { echo "missing $f: build first (scripts/build.sh)" >&2; exit 1; }
+done
+export PESORA_WIN_DIR=$win
+export BENCH_DIR=${BENCH_DIR:-$(mktemp -d /tmp/pesora-bench-read.XXXXXX)}
+bench=$root/e2e/bench.sh
+trap '"$bench" stop' EXIT
+"$bench" start
+"$bench" run ReadBench.exe "${CHANGES:-200}" "${CPU_SECONDS:-20}" "${SCALE_INTERVAL:-50}" "${SAMPLE_RATE:-50}"
