@@ -435,6 +435,39 @@ TEST_F(Menus, RightClickInTheWeightBoxPopsUpTheEditMenu) {
     }
 }
 
+// Wider than 3550 twips, List2 and Weight follow the window's outer width less 500 twips;
+// at 3550 or narrower they keep their last widths.
+TEST_F(Menus, ListAndWeightFollowTheWidthAbove3550Twips) {
+    const RECT original = e2e::WindowRect(main);
+    const int dpi = appe2e::ScreenDpi();
+    auto px = [&](int twips) { return (twips * dpi + 720) / 1440; };
+    struct Step {
+        int line;
+        int outerTwips;
+        int expectedTwips; // of List2 and Weight afterwards
+    } steps[] = {
+        {__LINE__, 6000, 5500},
+        {__LINE__, 3600, 3100},
+        {__LINE__, 3525, 3100}, // not wider than 3550: unchanged
+        {__LINE__, 3000, 3100},
+        {__LINE__, 7200, 6700},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.line);
+        ::SetWindowPos(main, nullptr, 0, 0, px(s.outerTwips), original.bottom - original.top,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        e2e::Send(main, WM_NULL); // the resize has been handled
+        const RECT outer = e2e::WindowRect(main);
+        ASSERT_EQ(outer.right - outer.left, px(s.outerTwips)) << "the window refused the width";
+        for (int id : {IDC_LIST2, IDC_WEIGHT}) {
+            const RECT rc = e2e::RectInParent(e2e::Control(main, id));
+            EXPECT_NEAR(rc.right - rc.left, px(s.expectedTwips), 1) << id;
+        }
+    }
+    ::SetWindowPos(main, nullptr, 0, 0, original.right - original.left, original.bottom - original.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // ---- width and screenshots -----------------------------------------------------------------------
 
 TEST_F(Menus, ScreenshotsInBothWidths) {

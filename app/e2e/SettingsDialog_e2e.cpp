@@ -156,6 +156,14 @@ TEST(SettingsDialog, ConfirmedChangesTakeEffectAtOnceAndAreSaved) {
     ASSERT_TRUE(uie2e::ClickInto(e2e::Control(dialog, IDC_SET_HKKEY)));
     uie2e::Chord({VK_CONTROL, VK_F9});
     ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(e2e::Control(dialog, IDC_SET_HKKEY)) == "CTRL+F9"; }, 3s));
+    // The hotkey is released while the dialog is open: F9 types nothing into another program.
+    {
+        uie2e::Target target;
+        ASSERT_TRUE(target.Start("DialogTarget"));
+        ASSERT_TRUE(target.Focus());
+        uie2e::Chord({VK_F9});
+        EXPECT_FALSE(e2e::WaitUntil([&] { return !target.Text().empty(); }, 2s)) << target.Text();
+    }
     ASSERT_TRUE(Press(dialog, IDOK));
 
     // Units: the next read cycle shows grams.
