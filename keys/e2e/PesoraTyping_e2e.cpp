@@ -325,6 +325,7 @@ TEST_F(PesoraTyping, HotkeyTypesTheWeightIntoTheForegroundProgram) {
         ClearTarget();
         ASSERT_TRUE(BringToFront(s_targetWindow));
         const SYSTEMTIME before = Today();
+        const int injectedBefore = g_foreignInjected.load();
         PressHotkey(c.hotKey);
         const ::testing::AssertionResult received = TargetReceives(WithDate(c.expected, before));
         const SYSTEMTIME after = Today();
@@ -334,10 +335,31 @@ TEST_F(PesoraTyping, HotkeyTypesTheWeightIntoTheForegroundProgram) {
             // Midnight passed during the send: the date is the new day's.
             EXPECT_TRUE(TargetReceives(WithDate(c.expected, after)));
         }
+        // The hook that checks the silent presses sees Pesora's events: a press and a release
+        // for every character at least.
+        EXPECT_GE(g_foreignInjected.load() - injectedBefore, 2 * static_cast<int>(WithDate(c.expected, before).size()) - 4);
         TearDown();
         _main = nullptr;
     }
     ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125));
+}
+
+// The send waits until every key of the hotkey is up: typed under a held Ctrl, the weight would
+// turn into shortcuts in the target.
+TEST_F(PesoraTyping, NothingIsTypedUntilTheHotkeysModifiersAreReleased) {
+    StartPesora({{"HotKey", "888"}}, "1.25 kg");
+    ASSERT_FALSE(HasFatalFailure());
+    ClearTarget();
+    ASSERT_TRUE(BringToFront(s_targetWindow));
+    const int before = g_foreignInjected.load();
+    Key(VK_SHIFT, true);
+    Key(VK_CONTROL, true);
+    TapKey(VK_F9);
+    const ::testing::AssertionResult quiet = NothingTyped(before);
+    Key(VK_CONTROL, false);
+    Key(VK_SHIFT, false);
+    EXPECT_TRUE(quiet) << "typed while Shift and Ctrl were still held";
+    EXPECT_TRUE(TargetReceives("1.25 kg"));
 }
 
 // With Caps Lock on, the letters still come out in the script's case, and Caps Lock is on
