@@ -21,12 +21,6 @@ constexpr wchar_t kClassName[] = L"Pesora.Form1";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 
-// lblWeight: its left edge and design width, and where the zero button begins beside it.
-constexpr struct {
-    int left = 120;
-    int width = 675;
-    int maxRight = 2040 - 60;
-} kWeightCaptionTwips;
 
 // The window's real resolution: GetDpiForWindow where the system has it (Windows 10), the
 // screen's logical resolution otherwise.
@@ -676,13 +670,13 @@ void Form1::SetWeightCaption(std::string_view text) {
     if (label == nullptr) {
         return;
     }
-    int width = TwipsToPixels(kWeightCaptionTwips.width, _dpi);
+    int width = TwipsToPixels(WeightCaptionWidth(0), _dpi);
     if (HDC dc = ::GetDC(label)) {
         HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
         SIZE extent{};
         if (::GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &extent)) {
-            width = std::clamp(static_cast<int>(extent.cx) + 2, width,
-                               TwipsToPixels(kWeightCaptionTwips.maxRight - kWeightCaptionTwips.left, _dpi));
+            // One pixel either side for rounding, so the last letter is never cut.
+            width = TwipsToPixels(WeightCaptionWidth(PixelsToTwips(static_cast<int>(extent.cx) + 2, _dpi)), _dpi);
         }
         (void)::SelectObject(dc, old);
         (void)::ReleaseDC(label, dc);

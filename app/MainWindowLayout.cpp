@@ -1,5 +1,6 @@
 #include "app/MainWindowLayout.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/resource.h"
@@ -68,6 +69,17 @@ int PixelsToTwips(int pixels, int dpi) {
 
 int FontHeightPixels(double points, int dpi) {
     return -static_cast<int>(std::lround(points * dpi / 72.0));
+}
+
+int WeightCaptionWidth(int textWidthTwips) {
+    const ControlSpec* caption = FindControl("lblWeight");
+    const ControlSpec* zero = FindControl("Command1");
+    if (caption == nullptr || zero == nullptr) {
+        return textWidthTwips;
+    }
+    constexpr int kGapTwips = 60; // keeps the caption clear of the button's edge
+    const int widest = std::max(caption->width, zero->left - kGapTwips - caption->left);
+    return std::clamp(textWidthTwips, caption->width, widest);
 }
 
 std::optional<int> StretchedControlWidth(int outerWidthTwips) {

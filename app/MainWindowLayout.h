@@ -44,4 +44,8 @@ struct ControlSpec {
 // they are (a narrow window does not shrink them).
 [[nodiscard]] std::optional<int> StretchedControlWidth(int outerWidthTwips);
 
+// The width lblWeight takes, in twips, for a caption `textWidthTwips` wide: its design width at
+// least, wide enough for the text, but never reaching under the zero button beside it.
+[[nodiscard]] int WeightCaptionWidth(int textWidthTwips);
+
 } // namespace app

@@ -33,6 +33,21 @@ TEST(Layout, FontHeightsInPixels) {
     EXPECT_EQ(app::FontHeightPixels(9, 144), -18);
 }
 
+// "Weight (kg):" is wider than the label's 675 twips; the label grows up to the zero button.
+TEST(Layout, WeightCaptionGrowsToItsTextUpToTheZeroButton) {
+    struct Row {
+        int line;
+        int text;
+        int width;
+    } rows[] = {
+        {__LINE__, 0, 675}, {__LINE__, 675, 675}, {__LINE__, 1100, 1100}, {__LINE__, 1860, 1860}, {__LINE__, 5000, 1860},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        EXPECT_EQ(app::WeightCaptionWidth(r.text), r.width);
+    }
+}
+
 TEST(Layout, ListAndWeightWidenOnlyAboveTheThreshold) {
     struct Row {
         int line;
