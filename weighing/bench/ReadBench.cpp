@@ -239,7 +239,13 @@ int main(int argc, char** argv) {
         floorCpu = CpuPerMinute(minimal.Handle(), "\\MinimalWindow.exe", cpuSeconds);
         minimal.Kill();
     }
-    std::printf("CPU per minute over %d s (ms): Pesora reading %.0f, MinimalWindow idle %.0f, ratio %.1f\n",
-                cpuSeconds, pesoraCpu, floorCpu, floorCpu > 0 ? pesoraCpu / floorCpu : 0.0);
+    // The floor can be below the 10 ms resolution of /proc: then there is no ratio to give.
+    std::printf("CPU per minute over %d s (ms): Pesora reading %.0f, MinimalWindow idle %.0f", cpuSeconds, pesoraCpu,
+                floorCpu);
+    if (floorCpu > 0) {
+        std::printf(", ratio %.1f\n", pesoraCpu / floorCpu);
+    } else {
+        std::printf(" (below the 10 ms resolution)\n");
+    }
     return 0;
 }
