@@ -213,6 +213,31 @@ TEST_F(Weighing, ZeroScaleWritesTheZeroReportAndReadingResumes) {
     EXPECT_EQ(e2e::Outputs(kReadSerial), zero); // one click, one report
 }
 
+// The box shows the scale's latest report, not one queued long ago. The system keeps a queue of
+// input reports for an open handle; a cycle that takes only the oldest of them, once per tick,
+// falls behind a scale that sends more often than Pesora ticks and then shows weights that are
+// the length of the queue old (measured under Wine: 3.5 s at SampleRate 500 with a scale sending
+// every 100 ms). Counted in reports the scale has sent, not in time.
+// Disabled until the read keeps the newest queued report: it fails today.
+TEST_F(Weighing, DISABLED_DisplayShowsTheLatestReportWhenTheScaleSendsFasterThanPesoraReads) {
+    ASSERT_TRUE(e2e::SetWeight(kReadSerial, 4, 2, 0, 610));
+    IniSettings slow;
+    slow.sampleRate = "500";
+    Pesora pesora(Scale(), slow);
+    ASSERT_NE(pesora.main, nullptr);
+    ASSERT_TRUE(pesora.Shows("610 g", "Weight (g):", ""));
+    auto sent = [] { return e2e::ReportsSent(kReadSerial).value_or(0); };
+    // Long enough at one report per 50 ms for a queue of the system's usual size to fill.
+    const uint32_t filled = sent() + 60;
+    ASSERT_TRUE(e2e::WaitUntil([&] { return sent() >= filled; }, 20s));
+
+    ASSERT_TRUE(e2e::SetWeight(kReadSerial, 4, 2, 0, 620));
+    const uint32_t changedAt = sent();
+    // Twenty reports later at least two read cycles have run since the change.
+    ASSERT_TRUE(e2e::WaitUntil([&] { return sent() >= changedAt + 20; }, 20s));
+    EXPECT_EQ(pesora.Weight(), "620 g");
+}
+
 // With nothing selected there is no scale to zero: nothing reaches any scale.
 TEST_F(Weighing, ZeroScaleWithoutASelectedScaleSendsNothing) {
     ASSERT_TRUE(e2e::SetWeight(kReadSerial, 4, 2, 0, 500));
