@@ -312,6 +312,9 @@ TEST_F(PesoraTyping, HotkeyTypesTheWeightIntoTheForegroundProgram) {
         {__LINE__, {{"WeightFormat", "0.0#;(-0.0#)"}, {"IncludeUnits", "False"}}, 5, 150, "(-1.5)", VK_F9, "-1.5"},
         // The letters keep the case the script gives them.
         {__LINE__, {{"Preamble", "Ab+c"}, {"IncludeUnits", "False"}}, 4, 125, "1.25", VK_F9, "AbC1.25"},
+        // The script presses the hotkey itself: that press must not start another send.
+        {__LINE__, {{"Postamble", "{F9}"}}, 4, 125, "1.25 kg", VK_F9, "1.25 kg"},
+        {__LINE__, {{"Postamble", "{F9}"}, {"InterCharacterDelay", "5"}}, 4, 125, "1.25 kg", VK_F9, "1.25 kg"},
         // Shift+Ctrl+F9, typed with a pause after every key event.
         {__LINE__, {{"HotKey", "888"}, {"InterCharacterDelay", "5"}}, 4, 125, "1.25 kg", 888, "1.25 kg"},
     };
@@ -344,13 +347,18 @@ TEST_F(PesoraTyping, HotkeyTypesTheWeightIntoTheForegroundProgram) {
     ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125));
 }
 
-// The send waits until every key of the hotkey is up: typed under a held Ctrl, the weight would
+// A hotkey with modifiers needs all of them, and the send waits until every key of it is up: typed under a held Ctrl, the weight would
 // turn into shortcuts in the target.
-TEST_F(PesoraTyping, NothingIsTypedUntilTheHotkeysModifiersAreReleased) {
+TEST_F(PesoraTyping, ModifierHotkeyNeedsItsModifiersAndTypesOnlyOnceTheyAreReleased) {
     StartPesora({{"HotKey", "888"}}, "1.25 kg");
     ASSERT_FALSE(HasFatalFailure());
     ClearTarget();
     ASSERT_TRUE(BringToFront(s_targetWindow));
+    // F9 alone is not the hotkey Shift+Ctrl+F9.
+    const int beforePlain = g_foreignInjected.load();
+    PressHotkey(VK_F9);
+    EXPECT_TRUE(NothingTyped(beforePlain)) << "F9 alone typed";
+
     const int before = g_foreignInjected.load();
     Key(VK_SHIFT, true);
     Key(VK_CONTROL, true);
