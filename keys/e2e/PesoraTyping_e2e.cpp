@@ -186,7 +186,9 @@ class PesoraTyping : public ::testing::Test {
 
     // Starts Pesora with these settings on top of a reading of the test scale; waits until
     // the Weight box shows `shownWeight` (empty: whatever it shows, for no reading).
-    void StartPesora(std::map<std::string, std::string> settings, const std::string& shownWeight) {
+    void StartPesora(std::map<std::string, std::string> settings,
+                     const std::string& shownWeight,
+                     const std::string& arguments = {}) {
         const std::string ini = e2e::SettingsFileFor(kExeName);
         (void)e2e::DeleteFileAt(ini);
         ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini))) << ini;  // a fresh prefix has no settings folder yet
@@ -195,7 +197,7 @@ class PesoraTyping : public ::testing::Test {
         for (const auto& [key, value] : settings) {
             ASSERT_TRUE(e2e::WriteIni(ini, "Settings", key, value)) << key;
         }
-        _pesora = e2e::Start(s_exe);
+        _pesora = e2e::Start(s_exe, arguments);
         ASSERT_TRUE(_pesora.Started()) << s_exe << ": error " << ::GetLastError();
         _main = e2e::WaitForMainWindow(_pesora);
         ASSERT_NE(_main, nullptr);
@@ -284,6 +286,7 @@ struct TypingCase {
     std::string shown;    // what the Weight box shows once the reading is in
     int hotKey;           // what the user presses
     std::string expected; // what the target keeps; <YY>, <MM>, <DD>: this test's own date
+    std::string arguments = {};
 };
 
 std::string WithDate(std::string text, const SYSTEMTIME& date) {
@@ -312,6 +315,9 @@ TEST_F(PesoraTyping, HotkeyTypesTheWeightIntoTheForegroundProgram) {
         {__LINE__, {{"WeightFormat", "0.0#;(-0.0#)"}, {"IncludeUnits", "False"}}, 5, 150, "(-1.5)", VK_F9, "-1.5"},
         // The letters keep the case the script gives them.
         {__LINE__, {{"Preamble", "Ab+c"}, {"IncludeUnits", "False"}}, 4, 125, "1.25", VK_F9, "AbC1.25"},
+        // Started at log-on without a window or icon, or minimised: the hotkey is all there is.
+        {__LINE__, {}, 4, 125, "1.25 kg", VK_F9, "1.25 kg", "-h"},
+        {__LINE__, {{"MinimizeAtStartup", "True"}}, 4, 125, "1.25 kg", VK_F9, "1.25 kg"},
         // The script presses the hotkey itself: that press must not start another send.
         {__LINE__, {{"Postamble", "{F9}"}}, 4, 125, "1.25 kg", VK_F9, "1.25 kg"},
         {__LINE__, {{"Postamble", "{F9}"}, {"InterCharacterDelay", "5"}}, 4, 125, "1.25 kg", VK_F9, "1.25 kg"},
@@ -321,7 +327,7 @@ TEST_F(PesoraTyping, HotkeyTypesTheWeightIntoTheForegroundProgram) {
     for (const TypingCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "case at line " << c.line);
         ASSERT_TRUE(e2e::SetWeight(kSerial, static_cast<uint8_t>(c.status), 3, -2, static_cast<int16_t>(c.weight)));
-        StartPesora(c.settings, c.shown);
+        StartPesora(c.settings, c.shown, c.arguments);
         if (HasFatalFailure()) {
             return;
         }
