@@ -59,12 +59,15 @@ inline HWND FocusOf(HWND window) {
     return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
 }
 
-// A click into a control of another process: the control takes the focus itself.
+// A click into a control of another process, in front: the control takes the focus itself.
 inline bool ClickInto(HWND control) {
     (void)::SetForegroundWindow(::GetAncestor(control, GA_ROOT));
     e2e::Post(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
     e2e::Post(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
-    return e2e::WaitUntil([&] { return FocusOf(control) == control; }, 3s);
+    // Key events go to the foreground window's thread, so both must hold before keys are pressed.
+    return e2e::WaitUntil([&] {
+        return FocusOf(control) == control && ::GetForegroundWindow() == ::GetAncestor(control, GA_ROOT);
+    }, 3s);
 }
 
 // The rows of another process's list box, read in UTF-16: Pesora's list box is a Unicode
