@@ -111,6 +111,36 @@ TEST(SettingsDialog, HotkeyCapturedFromKeyPresses) {
     }
 }
 
+// Keys that arrive as system keys (F10, anything with Alt) are captured like any other and do
+// not go on to the dialog's menu handling; characters never enter the box.
+TEST(SettingsDialog, SystemKeysAreCapturedLikeAnyOther) {
+    Copy copy("DlgSysKeys");
+    ASSERT_TRUE(copy.Start());
+    HWND dialog = copy.OpenSettings();
+    ASSERT_NE(dialog, nullptr);
+    HWND box = e2e::Control(dialog, IDC_SET_HKKEY);
+    ASSERT_TRUE(uie2e::ClickInto(box));
+    struct Step {
+        int line;
+        std::vector<BYTE> keys;
+        std::string text;
+    } steps[] = {
+        {__LINE__, {VK_F10}, "F10"},
+        {__LINE__, {VK_SHIFT, '7'}, "SHIFT+7"},
+        {__LINE__, {VK_MENU, 'A'}, "ALT+A"},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.line);
+        uie2e::Chord(s.keys);
+        EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(box) == s.text; }, 3s)) << e2e::Text(box);
+        EXPECT_EQ(uie2e::FocusOf(dialog), box); // still in the box, no menu mode
+    }
+    ASSERT_TRUE(Press(dialog, IDOK));
+    const auto lines = copy.ExitAndReadSettings();
+    EXPECT_EQ(appe2e::ValueIn(lines, "HotKey"), "1089"); // Alt (4) * 256 + 'A' (65)
+    EXPECT_EQ(appe2e::ValueIn(lines, "Hotkeystr"), "ALT+A");
+}
+
 // With a scale being read: units, hotkey and read interval changed in the dialog and confirmed.
 TEST(SettingsDialog, ConfirmedChangesTakeEffectAtOnceAndAreSaved) {
     constexpr char kSerial[] = "5401";
