@@ -112,7 +112,7 @@ TEST(SettingsDialog, HotkeyCapturedFromKeyPresses) {
 }
 
 // Keys that arrive as system keys (F10, anything with Alt) are captured like any other and do
-// not go on to the dialog's menu handling; characters never enter the box.
+// not go on to the dialog's menu handling. Then a token from the list into the postamble.
 TEST(SettingsDialog, SystemKeysAreCapturedLikeAnyOther) {
     Copy copy("DlgSysKeys");
     ASSERT_TRUE(copy.Start());
@@ -135,10 +135,25 @@ TEST(SettingsDialog, SystemKeysAreCapturedLikeAnyOther) {
         EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(box) == s.text; }, 3s)) << e2e::Text(box);
         EXPECT_EQ(uie2e::FocusOf(dialog), box); // still in the box, no menu mode
     }
+
+    // A token chosen from the list with the keyboard lands at the caret of the postamble.
+    HWND postamble = e2e::Control(dialog, IDC_SET_TXTPOSTAMBLE);
+    e2e::Send(postamble, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("AB"));
+    e2e::Send(postamble, EM_SETSEL, 1, 1);
+    HWND tokens = e2e::Control(dialog, IDC_SET_COMBO2);
+    ASSERT_TRUE(uie2e::ClickInto(tokens)); // a click opens the drop-down list
+    for (int i = 0; i < 8; ++i) {          // to the eighth item, "{YEAR}"
+        uie2e::Chord({VK_DOWN});
+    }
+    uie2e::Chord({VK_RETURN});
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(postamble) == "A{YEAR}B"; }, 3s)) << e2e::Text(postamble);
+    ASSERT_TRUE(::IsWindow(dialog)) << "Enter in the list closed the dialog";
+
     ASSERT_TRUE(Press(dialog, IDOK));
     const auto lines = copy.ExitAndReadSettings();
     EXPECT_EQ(appe2e::ValueIn(lines, "HotKey"), "1089"); // Alt (4) * 256 + 'A' (65)
     EXPECT_EQ(appe2e::ValueIn(lines, "Hotkeystr"), "ALT+A");
+    EXPECT_EQ(appe2e::ValueIn(lines, "Postamble"), "A{YEAR}B");
 }
 
 // With a scale being read: units, hotkey and read interval changed in the dialog and confirmed.
