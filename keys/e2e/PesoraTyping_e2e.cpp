@@ -182,6 +182,9 @@ class PesoraTyping : public ::testing::Test {
         if (_capsTurnedOn && CapsLockOn()) {
             TapKey(VK_CAPITAL);
         }
+        if (s_plugged) {
+            (void)e2e::SetWeight(kSerial, 4, 3, -2, 125);  // the reading the next test expects
+        }
     }
 
     // Starts Pesora with these settings on top of a reading of the test scale; waits until
@@ -351,6 +354,22 @@ TEST_F(PesoraTyping, HotkeyTypesTheWeightIntoTheForegroundProgram) {
         _main = nullptr;
     }
     ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125));
+}
+
+// Each press types the weight of the latest reading, not the one read when Pesora started.
+TEST_F(PesoraTyping, EachPressTypesTheLatestReading) {
+    StartPesora({{"Postamble", ";"}}, "1.25 kg");
+    ASSERT_FALSE(HasFatalFailure());
+    ClearTarget();
+    ASSERT_TRUE(BringToFront(s_targetWindow));
+    PressHotkey(VK_F9);
+    ASSERT_TRUE(TargetReceives("1.25 kg;"));
+
+    ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 250));
+    HWND weight = e2e::Control(_main, IDC_WEIGHT);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(weight) == "2.5 kg"; }, 5s)) << e2e::Text(weight);
+    PressHotkey(VK_F9);
+    EXPECT_TRUE(TargetReceives("1.25 kg;2.5 kg;"));
 }
 
 // A hotkey with modifiers needs all of them, and the send waits until every key of it is up: typed under a held Ctrl, the weight would
