@@ -43,9 +43,9 @@ class HidInterface {
 
     [[nodiscard]] bool OpenScaleDevice(std::string_view devicePath);
 
-    // Reads one report into `dest` (report ID first; at most 257 bytes are asked for). True
-    // when a report arrived: only the bytes transferred are copied, the rest of `dest` keeps
-    // its values. False when none came within `waitMs`: the read is cancelled and the device
+    // Reads the newest report into `dest` (report ID first; at most 257 bytes are asked for):
+    // one report within `waitMs`, then any already queued behind it. True when a report
+    // arrived: only the bytes transferred are copied, the rest of `dest` keeps its values. False when none came within `waitMs`: the read is cancelled and the device
     // closed, `dest` untouched; the caller re-selects the scale.
     [[nodiscard]] bool ReadReport(std::span<uint8_t> dest, uint32_t waitMs);
 
@@ -57,7 +57,12 @@ class HidInterface {
     // Safe to repeat.
     void CloseScaleDevice();
 
+    // Reports already queued beyond the first are read in the same cycle, up to this many;
+    // the system's default queue holds 32.
+    static constexpr int kMaxQueuedReports = 64;
+
   private:
+    void CopyStaging(size_t transferred, size_t length, std::span<uint8_t> dest) const;
     IHidPort& _port;
 };
 

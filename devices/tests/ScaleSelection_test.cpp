@@ -279,6 +279,46 @@ TEST_F(ScaleSelectionTest, ReadTimeoutCancelsClosesAndReopensTheSelectedRow) {
     EXPECT_EQ(log, (Log{"read 8", "wait 120", "cancel", "close", "weight=", "timer on", "open PA"}));
 }
 
+// A scale that sends faster than the read cycle fills the handle's queue: the cycle must show
+// the newest report, not the oldest, and keep the handle open once the queue is empty.
+TEST_F(ScaleSelectionTest, ReadTakesTheNewestOfTheQueuedReports) {
+    port.present = {"PA"};
+    state.scaleTable = {{"PA", "A"}};
+    view.rows = {"A"};
+    view.index = 0;
+    selection.List2_Click();
+    for (uint8_t w : {10, 20, 30}) {
+        port.reads.push_back(std::vector<uint8_t>{3, 4, 2, 0, w, 0});
+    }
+    log.clear();
+    std::array<uint8_t, 8> buffer{9, 9, 9, 9, 9, 9, 9, 9};
+
+    selection.ReadInputReport(buffer, 0);
+
+    EXPECT_EQ(buffer, (std::array<uint8_t, 8>{3, 4, 2, 0, 30, 0, 9, 9}));
+    EXPECT_EQ(log, (Log{"read 8", "wait 0", "read 8", "wait 0", "read 8", "wait 0", "read 8", "wait 0", "cancel"}));
+    EXPECT_TRUE(state.deviceOpen);
+    EXPECT_EQ(port.openPath, "PA");
+}
+
+// A device that never runs dry (or a driver that keeps answering) cannot hold the cycle.
+TEST_F(ScaleSelectionTest, ReadOfQueuedReportsIsBounded) {
+    port.present = {"PA"};
+    state.scaleTable = {{"PA", "A"}};
+    view.rows = {"A"};
+    view.index = 0;
+    selection.List2_Click();
+    for (int i = 0; i < 1000; ++i) {
+        port.reads.push_back(std::vector<uint8_t>{3, 4, 2, 0, static_cast<uint8_t>(i), 0});
+    }
+    std::array<uint8_t, 8> buffer{};
+
+    selection.ReadInputReport(buffer, 0);
+
+    EXPECT_EQ(port.reads.size(), 1000u - 1u - HidInterface::kMaxQueuedReports);
+    EXPECT_TRUE(state.deviceOpen);
+}
+
 TEST_F(ScaleSelectionTest, ReadTimeoutOnAVanishedScaleLeavesItClosed) {
     port.present = {"PA"};
     state.scaleTable = {{"PA", "A"}};

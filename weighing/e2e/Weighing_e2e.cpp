@@ -218,8 +218,7 @@ TEST_F(Weighing, ZeroScaleWritesTheZeroReportAndReadingResumes) {
 // falls behind a scale that sends more often than Pesora ticks and then shows weights that are
 // the length of the queue old (measured under Wine: 3.5 s at SampleRate 500 with a scale sending
 // every 100 ms). Counted in reports the scale has sent, not in time.
-// Disabled until the read keeps the newest queued report: it fails today.
-TEST_F(Weighing, DISABLED_DisplayShowsTheLatestReportWhenTheScaleSendsFasterThanPesoraReads) {
+TEST_F(Weighing, DisplayShowsTheLatestReportWhenTheScaleSendsFasterThanPesoraReads) {
     ASSERT_TRUE(e2e::SetWeight(kReadSerial, 4, 2, 0, 610));
     IniSettings slow;
     slow.sampleRate = "500";
