@@ -200,8 +200,27 @@ void LoadSettings(IIniStore& store, Settings& s, const std::function<void(int32_
     ReadNumber(store, s, {"InterCharacterDelay", "1", &Settings::InterCharacterDelay});
 }
 
+// Reading drops the blanks around a value and one pair of matching quotes, so a preamble that
+// starts with a blank, or a format that is itself quoted, would come back changed at the next
+// start. Such a value is written inside quotes, which reading removes again; every other value
+// is written as it stands.
+std::string ProtectForProfile(std::string_view value) {
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    const bool needsQuotes = !value.empty() && (isBlank(value.front()) || isBlank(value.back()) ||
+                                                StripMatchingQuotes(value).size() != value.size());
+    if (!needsQuotes || value.size() + 2 > kMaxValueLength) {
+        return std::string(value);
+    }
+    std::string quoted = "\"";
+    quoted += value;
+    quoted += '"';
+    return quoted;
+}
+
 void SaveSettings(IIniStore& store, const Settings& s, double windowLeftTwips, double windowTopTwips) {
-    auto write = [&](std::string_view key, const std::string& value) { store.Write(kSettingsSection, key, value); };
+    auto write = [&](std::string_view key, const std::string& value) {
+        store.Write(kSettingsSection, key, ProtectForProfile(value));
+    };
     write("HotKey", std::to_string(s.HotKey));
     write("HotkeyStr", s.Hotkeystr);
     write("HotkeyEnabled", FormatSettingBool(s.HotkeyEnabled));

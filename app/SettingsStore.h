@@ -50,6 +50,8 @@ class ISettingsFileSystem {
 [[nodiscard]] std::string FormatTwips(double twips);
 // A value that begins and ends with the same quotation mark loses the two marks.
 [[nodiscard]] std::string_view StripMatchingQuotes(std::string_view value);
+// The form a value is written in so that reading gives it back unchanged.
+[[nodiscard]] std::string ProtectForProfile(std::string_view value);
 
 // The full path of the settings file: folder (or "C:\" when unknown) + "\Pesora\" + exeName + ".Ini".
 [[nodiscard]] std::string SettingsFileFullPath(std::string_view commonDataFolder, std::string_view exeName);

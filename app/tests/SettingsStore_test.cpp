@@ -1,3 +1,4 @@
+#include "app/IniDocument.h"
 #include "app/SettingsStore.h"
 
 #include <gtest/gtest.h>
@@ -298,6 +299,49 @@ TEST(SettingsSave, WhatIsReadIsWrittenBackUnchanged) {
         SCOPED_TRACE(key);
         EXPECT_EQ(ini.values.at(key), value);
     }
+}
+
+// The settings file itself, held in memory with the same reading rules as on disk.
+class DocumentIni final : public app::IIniStore {
+  public:
+    app::IniDocument document;
+    std::string Read(std::string_view section, std::string_view key, std::string_view fallback) override {
+        const auto value = document.Get(section, key);
+        return value ? *value : std::string(fallback);
+    }
+    void Write(std::string_view section, std::string_view key, std::string_view value) override {
+        document.Set(section, key, value);
+    }
+};
+
+TEST(SettingsSave, TextsSurviveTheNextStartExactly) {
+    struct Row {
+        int line;
+        std::string value;
+    } rows[] = {
+        {__LINE__, " {DAY}"},       // blanks around a value are dropped on reading
+        {__LINE__, "{TAB} "},
+        {__LINE__, "\"ZERO\""},     // so is one pair of matching quotes
+        {__LINE__, "'x'"},
+        {__LINE__, "\"0.0\";x"},    // quotes that do not pair up stay as they are
+        {__LINE__, "{ENTER}"},
+        {__LINE__, ""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        DocumentIni ini;
+        app::Settings s;
+        s.Preamble = r.value;
+        s.Postamble = r.value;
+        s.WeightFormat = r.value;
+        app::SaveSettings(ini, s, 0, 0);
+        app::Settings back;
+        app::LoadSettings(ini, back);
+        EXPECT_EQ(back.Preamble, r.value);
+        EXPECT_EQ(back.Postamble, r.value);
+        EXPECT_EQ(back.WeightFormat, r.value);
+    }
+    EXPECT_EQ(app::ProtectForProfile("{ENTER}"), "{ENTER}"); // plain values are written as they stand
 }
 
 } // namespace
