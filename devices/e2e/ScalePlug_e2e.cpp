@@ -1,0 +1,176 @@
+// The real Pesora.exe while scales come and go: unplugging the scale being read stops it and
+// silences the hotkey, plugging it back resumes reading, another scale only joins the list, the
+// zero command reaches the scale, and a row that cannot be opened says "Scale Not Found".
+#include <atomic>
+#include <thread>
+
+#include "ScaleE2e.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+using scalee2e::PesoraWithScales;
+using scalee2e::Scale;
+
+// A stand-in for the application with the focus: an edit box on a thread of its own, so it
+// has its own input state, as another program would.
+class Target {
+  public:
+    Target() {
+        _thread = std::thread([this] { Run(); });
+        while (!_ready) {
+            ::Sleep(10);
+        }
+    }
+    Target(const Target&) = delete;
+    Target& operator=(const Target&) = delete;
+    ~Target() {
+        ::PostThreadMessageA(_threadId, WM_QUIT, 0, 0);
+        _thread.join();
+    }
+    void Focus() const { (void)::SetForegroundWindow(_window); }
+    std::string Text() const { return e2e::Text(_edit); }
+    void Clear() const { (void)::SetWindowTextA(_edit, ""); }
+
+  private:
+    void Run() {
+        _threadId = ::GetCurrentThreadId();
+        _window = ::CreateWindowExA(0, "STATIC", "Scale Target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 200,
+                                    nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        _edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN, 0, 0, 380, 150,
+                                  _window, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        (void)::SetForegroundWindow(_window);
+        (void)::SetFocus(_edit);
+        _ready = true;
+        MSG msg{};
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::DestroyWindow(_window);
+    }
+
+    std::thread _thread;
+    std::atomic<bool> _ready{false};
+    DWORD _threadId = 0;
+    HWND _window = nullptr;
+    HWND _edit = nullptr;
+};
+
+// F9, the default hotkey, pressed and released as a user does.
+void PressF9() {
+    ::keybd_event(VK_F9, 0, 0, 0);
+    ::Sleep(30);
+    ::keybd_event(VK_F9, 0, KEYEVENTF_KEYUP, 0);
+}
+
+class ScalePlug : public PesoraWithScales {};
+
+TEST_F(ScalePlug, UnplugStopsReadingAndSilencesTheHotkeyAndPlugBackResumes) {
+    const e2e::ScaleOptions scale = Scale("7201", "Coming Back", 0x8801);
+    Plug(scale);
+    SetGrams("7201", 2500);
+    scalee2e::WaitOutRawInputCache();
+    StartPesora("DevReplug", e2e::HidPath(scale));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return WeightShows("2500"); }, 10s)) << WeightBox();
+
+    Target target;
+    target.Focus();
+    PressF9();
+    ASSERT_TRUE(e2e::WaitUntil([&] { return target.Text().find("2500") != std::string::npos; }, 5s))
+        << "the hotkey did not type while the scale was read: " << target.Text();
+    target.Clear();
+
+    Unplug("7201");
+    EXPECT_TRUE(e2e::WaitUntil([&] { return WeightBox().empty(); }, 5s)) << WeightBox();
+    target.Focus();
+    PressF9();
+    // A press that types nothing has nothing to wait for: a sent send would have arrived well
+    // within this second, as the press above shows.
+    ::Sleep(1000);
+    EXPECT_EQ(target.Text(), "");
+    EXPECT_EQ(WeightBox(), "");
+
+    // The arrival's list refresh must see the scale again.
+    scalee2e::WaitOutRawInputCache();
+    Plug(scale);
+    SetGrams("7201", 2600);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return WeightShows("2600"); }, 10s)) << WeightBox();
+    EXPECT_EQ(e2e::ListSelection(_list), RowOf("Coming Back (HIDClass)"));
+    target.Focus();
+    PressF9();
+    EXPECT_TRUE(e2e::WaitUntil([&] { return target.Text().find("2600") != std::string::npos; }, 5s))
+        << "the hotkey stayed silent after the scale came back: " << target.Text();
+}
+
+TEST_F(ScalePlug, AnotherScalePluggedInOnlyJoinsTheList) {
+    const e2e::ScaleOptions first = Scale("7211", "Read On", 0x8811);
+    Plug(first);
+    SetGrams("7211", 300);
+    scalee2e::WaitOutRawInputCache();
+    StartPesora("DevSecond", e2e::HidPath(first));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return WeightShows("300"); }, 10s)) << WeightBox();
+
+    // The arrival's list refresh must not be served from the list read at start-up.
+    scalee2e::WaitOutRawInputCache();
+    Plug(Scale("7212", "Newcomer", 0x8812));
+    SetGrams("7212", 999);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return Listed("Newcomer (HIDClass)"); }, 10s)) << ::testing::PrintToString(Rows());
+    EXPECT_EQ(e2e::ListSelection(_list), RowOf("Read On (HIDClass)"));
+    SetGrams("7211", 301);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return WeightShows("301"); }, 10s)) << WeightBox();
+    EXPECT_FALSE(WeightShows("999"));
+}
+
+TEST_F(ScalePlug, ZeroScaleWritesTheZeroReportOnceAndReadingResumes) {
+    const e2e::ScaleOptions scale = Scale("7221", "Zeroed", 0x8821);
+    Plug(scale);
+    SetGrams("7221", 900);
+    scalee2e::WaitOutRawInputCache();
+    StartPesora("DevZero", e2e::HidPath(scale));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return WeightShows("900"); }, 10s)) << WeightBox();
+
+    ASSERT_TRUE(e2e::ClearOutputs("7221"));
+    ClickZero();
+    const std::vector<std::vector<uint8_t>> zero = {{0x02, 0x02, 0x00, 0x00, 0x00}};
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !e2e::Outputs("7221").empty(); }, 5s));
+    EXPECT_EQ(e2e::Outputs("7221"), zero);
+    SetGrams("7221", 901);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return WeightShows("901"); }, 10s)) << WeightBox();
+    EXPECT_EQ(e2e::Outputs("7221"), zero);
+}
+
+TEST_F(ScalePlug, ARowThatCannotBeOpenedSaysScaleNotFoundAndStopsReading) {
+    const e2e::ScaleOptions stays = Scale("7231", "Stays", 0x8831);
+    Plug(stays);
+    Plug(Scale("7232", "Goes", 0x8832));
+    SetGrams("7231", 640);
+    scalee2e::WaitOutRawInputCache();
+    StartPesora("DevGone", e2e::HidPath(stays));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return WeightShows("640") && Listed("Goes (HIDClass)"); }, 10s)) << WeightBox();
+
+    // A refresh just before the unplug: Wine serves the removal's refresh from the list it
+    // read then, so the unplugged scale keeps its row, whose device can no longer be opened.
+    e2e::Send(_main, WM_COMMAND, MAKEWPARAM(IDC_COMMAND2, BN_CLICKED),
+              reinterpret_cast<LPARAM>(e2e::Control(_main, IDC_COMMAND2)));
+    Unplug("7232");
+    const int gone = RowOf("Goes (HIDClass)");
+    if (gone < 0) {
+        GTEST_SKIP() << "the list already lost the unplugged scale";
+    }
+    ClickRow(gone);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return Status() == "Scale Not Found"; }, 5s)) << Status();
+    EXPECT_EQ(WeightBox(), "");
+    // A running read timer rewrites Status at every tick (50 ms): a text of ours that outlives
+    // twenty ticks shows the timer has stopped.
+    e2e::Send(_status, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("probe"));
+    ::Sleep(1000);
+    EXPECT_EQ(Status(), "probe");
+
+    // Choosing the scale that is still there reads again.
+    ClickRow(RowOf("Stays (HIDClass)"));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return WeightShows("640"); }, 10s)) << WeightBox();
+}
+
+} // namespace
