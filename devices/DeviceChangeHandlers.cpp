@@ -51,6 +51,10 @@ bool DeviceChangeHandlers::IsSelectedScale(const CSysInfoDevice& sid) const {
 }
 
 void DeviceChangeHandlers::sid_DeviceArrival(const CSysInfoDevice& sid, uint32_t /*devType*/) {
+    const std::string name = sid.GetDeviceInterfaceName();
+    if (name.find(kHidInterfacePrefix) != std::string::npos) {
+        _commands.DeviceArrived(name);
+    }
     // Refresh first, so the returning scale's row exists when it is looked up.
     RefreshIfHidEvent(DescribeDeviceEvent(sid, "DeviceArrival"), _commands);
     if (!IsSelectedScale(sid)) {
@@ -73,6 +77,10 @@ void DeviceChangeHandlers::sid_DeviceRemoveComplete(const CSysInfoDevice& sid, u
         _state.sendSuppressed = true;
         _view.SetTimerEnabled(false);
         _view.SetWeightBox("");
+    }
+    const std::string name = sid.GetDeviceInterfaceName();
+    if (name.find(kHidInterfacePrefix) != std::string::npos) {
+        _commands.DeviceRemoved(name);
     }
     RefreshIfHidEvent(DescribeDeviceEvent(sid, "DeviceRemoveComplete"), _commands);
 }

@@ -1,5 +1,6 @@
 #include "devices/ScaleSelection.h"
 
+#include <algorithm>
 #include <array>
 
 #include "devices/TextUtil.h"
@@ -30,8 +31,35 @@ std::vector<ScaleDeviceRecord> FilterScaleCandidates(const std::vector<ScaleDevi
     return kept;
 }
 
+void ScaleSelection::DeviceRemoved(std::string_view interfacePath) {
+    if (interfacePath.empty()) {
+        return;
+    }
+    for (const std::string& path : _removed) {
+        if (EqualsIgnoreCase(path, interfacePath)) {
+            return;
+        }
+    }
+    _removed.emplace_back(interfacePath);
+}
+
+void ScaleSelection::DeviceArrived(std::string_view interfacePath) {
+    std::erase_if(_removed, [&](const std::string& path) { return EqualsIgnoreCase(path, interfacePath); });
+}
+
 void ScaleSelection::Command2_Click() {
     std::optional<std::vector<ScaleDeviceRecord>> found = _enumerator.Enumerate();
+    if (found) {
+        // A removed path the system no longer lists needs no more hiding.
+        std::erase_if(_removed, [&](const std::string& path) {
+            return std::none_of(found->begin(), found->end(),
+                                [&](const ScaleDeviceRecord& r) { return EqualsIgnoreCase(r.devicePath, path); });
+        });
+        std::erase_if(*found, [&](const ScaleDeviceRecord& r) {
+            return std::any_of(_removed.begin(), _removed.end(),
+                               [&](const std::string& path) { return EqualsIgnoreCase(r.devicePath, path); });
+        });
+    }
     std::vector<ScaleDeviceRecord> kept = found ? FilterScaleCandidates(*found) : std::vector<ScaleDeviceRecord>{};
 
     _view.ClearList();

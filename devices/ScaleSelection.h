@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -64,11 +65,18 @@ class ScaleSelection final : public IScaleListCommands {
 
     void CloseScaleDevice() { _hid.CloseScaleDevice(); }
 
+    // Removed devices stay out of the list until they arrive again or the enumeration no
+    // longer reports them. Paths are compared without regard to case: the notification spells
+    // an interface path in another case than the raw-input list may.
+    void DeviceRemoved(std::string_view interfacePath) override;
+    void DeviceArrived(std::string_view interfacePath) override;
+
   private:
     app::AppState& _state;
     app::IMainView& _view;
     IScaleEnumerator& _enumerator;
     HidInterface _hid;
+    std::vector<std::string> _removed;
 };
 
 }  // namespace devices

@@ -138,6 +138,8 @@ class FakeCommands final : public IScaleListCommands {
     explicit FakeCommands(Log& log) : _log(log) {}
     void Command2_Click() override { _log.push_back("Command2_Click"); }
     void List2_Click() override { _log.push_back("List2_Click"); }
+    void DeviceRemoved(std::string_view path) override { _log.push_back("removed " + std::string(path)); }
+    void DeviceArrived(std::string_view path) override { _log.push_back("arrived " + std::string(path)); }
 
   private:
     Log& _log;

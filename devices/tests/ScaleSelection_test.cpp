@@ -128,6 +128,72 @@ TEST_F(ScaleSelectionTest, Command2ClickListsFiltersAndReselects) {
     }
 }
 
+struct RemovedCase {
+    int line;
+    std::vector<std::string> removed;  // reported removed, in order
+    std::vector<std::string> arrived;  // then reported arrived
+    std::vector<std::string> rows;
+    int selectedRow;
+};
+
+// A device reported removed may still be enumerated for a moment; it is neither listed nor
+// reopened until it arrives again.
+TEST_F(ScaleSelectionTest, RefreshLeavesOutDevicesReportedRemoved) {
+    const std::string pathA = R"(\\?\HID#VID_0922&PID_8003#A1#{4d1e55b2})";
+    const std::string pathB = R"(\\?\HID#VID_0922&PID_8003#B1#{4d1e55b2})";
+    const std::string lowerA = R"(\\?\HID#VID_0922&PID_8003#a1#{4d1e55b2})";
+    const RemovedCase cases[] = {
+        {__LINE__, {}, {}, {"A", "B"}, 0},
+        {__LINE__, {pathA}, {}, {"B"}, -1},
+        {__LINE__, {lowerA}, {}, {"B"}, -1},  // the notification's spelling of the same path
+        {__LINE__, {pathB}, {}, {"A"}, 0},
+        {__LINE__, {pathA}, {lowerA}, {"A", "B"}, 0},
+        {__LINE__, {pathA, pathA}, {pathA}, {"A", "B"}, 0},  // reported twice, back once
+        {__LINE__, {pathA, pathB}, {}, {}, -1},
+        {__LINE__, {""}, {}, {"A", "B"}, 0},
+    };
+    for (const RemovedCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        Log log;
+        app::AppState state;
+        FakeView view{log};
+        FakeEnumerator enumerator{log};
+        FakeHidPort port{log};
+        port.present = {pathB};  // A is gone: opening it fails
+        ScaleSelection selection{state, view, enumerator, port};
+        state.settings.SelectedScale = pathA;
+        enumerator.result = std::vector<ScaleDeviceRecord>{{pathA, "A"}, {pathB, "B"}};
+        for (const std::string& path : c.removed) {
+            selection.DeviceRemoved(path);
+        }
+        for (const std::string& path : c.arrived) {
+            selection.DeviceArrived(path);
+        }
+
+        selection.Command2_Click();
+
+        EXPECT_EQ(view.rows, c.rows);
+        EXPECT_EQ(view.index, c.selectedRow);
+        EXPECT_EQ(view.status, c.rows.empty() ? "No USB HID Scales Found" : "");
+    }
+}
+
+// Once the enumeration no longer reports a removed device, it is forgotten: when it is back
+// in the list later (a missed arrival), it is listed again.
+TEST_F(ScaleSelectionTest, RemovedDeviceIsForgottenOnceNoLongerEnumerated) {
+    port.present = {"PA"};
+    selection.DeviceRemoved("PA");
+    enumerator.result = std::vector<ScaleDeviceRecord>{{"PA", "A"}, {"PB", "B"}};
+    selection.Command2_Click();
+    EXPECT_EQ(view.rows, (std::vector<std::string>{"B"}));
+
+    enumerator.result = std::vector<ScaleDeviceRecord>{{"PB", "B"}};
+    selection.Command2_Click();
+    enumerator.result = std::vector<ScaleDeviceRecord>{{"PA", "A"}, {"PB", "B"}};
+    selection.Command2_Click();
+    EXPECT_EQ(view.rows, (std::vector<std::string>{"A", "B"}));
+}
+
 TEST_F(ScaleSelectionTest, RefreshWithoutScalesKeepsTheTableAndTheReading) {
     port.present = {"PA"};
     enumerator.result = std::vector<ScaleDeviceRecord>{{"PA", "Scale"}};

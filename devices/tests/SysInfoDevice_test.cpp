@@ -326,22 +326,28 @@ TEST_F(HandlersTest, StopAndResumeOnlyForTheSelectedScale) {
          kDbtDeviceRemoveComplete,
          InterfaceRecord(Wide(kScaleInterface)),
          true,
-         {"timer off", "weight=", "Command2_Click"}},
+         {"timer off", "weight=", std::string("removed ") + kScaleInterface, "Command2_Click"}},
         {__LINE__,
          kScaleInterface,
          true,
          kDbtDeviceArrival,
          InterfaceRecord(Wide(kScaleInterface)),
          false,
-         {"Command2_Click", "select 1", "List2_Click"}},
-        {__LINE__, "other", true, kDbtDeviceArrival, InterfaceRecord(Wide(kScaleInterface)), true, {"Command2_Click"}},
+         {std::string("arrived ") + kScaleInterface, "Command2_Click", "select 1", "List2_Click"}},
+        {__LINE__,
+         "other",
+         true,
+         kDbtDeviceArrival,
+         InterfaceRecord(Wide(kScaleInterface)),
+         true,
+         {std::string("arrived ") + kScaleInterface, "Command2_Click"}},
         {__LINE__,
          "other",
          false,
          kDbtDeviceRemoveComplete,
          InterfaceRecord(Wide(kScaleInterface)),
          false,
-         {"Command2_Click"}},
+         {std::string("removed ") + kScaleInterface, "Command2_Click"}},
         // The path must match exactly, letter case included.
         {__LINE__,
          kScaleInterface,
@@ -394,7 +400,7 @@ TEST_F(HandlersTest, ArrivalOfTheSelectedScaleNotInTheListSelectsNothing) {
     Send(kDbtDeviceArrival, InterfaceRecord(Wide(kScaleInterface)));
 
     EXPECT_FALSE(state.sendSuppressed);
-    EXPECT_EQ(log, (Log{"Command2_Click"}));
+    EXPECT_EQ(log, (Log{std::string("arrived ") + kScaleInterface, "Command2_Click"}));
 }
 
 struct DescribeCase {
