@@ -84,6 +84,8 @@ TEST_F(ScalePlug, UnplugStopsReadingAndSilencesTheHotkeyAndPlugBackResumes) {
 
     Unplug("7201");
     EXPECT_TRUE(e2e::WaitUntil([&] { return WeightBox().empty(); }, 5s)) << WeightBox();
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !Listed("Coming Back (HIDClass)"); }, 5s))
+        << ::testing::PrintToString(Rows());
     target.Focus();
     PressF9();
     // A press that types nothing has nothing to wait for: a sent send would have arrived well
