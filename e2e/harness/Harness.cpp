@@ -596,15 +596,29 @@ bool Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return ::PostMessageA(hwnd, msg, wParam, lParam) != FALSE;
 }
 
+// Read in UTF-16: Pesora's list box is a Unicode window, and under Wine an ANSI LB_GETTEXT from
+// another process comes back unconverted, twice as long as LB_GETTEXTLEN said, overrunning the
+// buffer. The wide buffer has room for either form.
 std::vector<std::string> ListRows(HWND listBox) {
     std::vector<std::string> rows;
-    const LRESULT count = Send(listBox, LB_GETCOUNT);
+    const LRESULT count = ::SendMessageW(listBox, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = Send(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(i));
-        std::string buf(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-        const LRESULT got = Send(listBox, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
-        buf.resize(got > 0 ? static_cast<size_t>(got) : 0);
-        rows.push_back(buf);
+        const LRESULT length = ::SendMessageW(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        std::wstring buf(static_cast<size_t>(length > 0 ? length : 0) * 2 + 2, L'\0');
+        const LRESULT got =
+            ::SendMessageW(listBox, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
+        buf.resize(got > 0 ? std::min(static_cast<size_t>(got), buf.size()) : 0);
+        std::string row;
+        if (!buf.empty()) {
+            const int n = ::WideCharToMultiByte(CP_ACP, 0, buf.data(), static_cast<int>(buf.size()), nullptr, 0,
+                                                nullptr, nullptr);
+            row.resize(static_cast<size_t>(n > 0 ? n : 0));
+            if (n > 0) {
+                (void)::WideCharToMultiByte(CP_ACP, 0, buf.data(), static_cast<int>(buf.size()), row.data(), n,
+                                            nullptr, nullptr);
+            }
+        }
+        rows.push_back(row);
     }
     return rows;
 }
