@@ -53,6 +53,12 @@ void ReadCycle::ReadWeight() {
     if (_state.deviceOpen) {
         _device.ReadInputReport(_state.reportBuffer, ReadWaitMs(_state.settings.SampleRate));
         _view.DoEvents();
+        if (!_view.TimerEnabled()) {
+            // The selected scale was pulled out while the messages ran: its removal stopped the
+            // timer and emptied the weight. Finishing the cycle would put the weight of a scale
+            // that is gone back on screen, and in what the hotkey types.
+            return;
+        }
     }
     // Asked again: the re-open after a silent read may have failed.
     if (!_state.deviceOpen) {

@@ -176,6 +176,22 @@ TEST(ReadWeight, DropsATickThatArrivesInsideACycle) {
     EXPECT_EQ(bench.state.weightText, "2");
 }
 
+TEST(ReadWeight, LeavesTheDisplayAsARemovalDuringTheCycleLeftIt) {
+    Bench bench;
+    bench.device.reports.push_back({3, 4, 3, 0x00, 0x07, 0x00, 0, 0}); // 7 kg
+    bench.cycle.ReadWeight();
+    bench.device.reports.push_back({3, 4, 3, 0x00, 0x08, 0x00, 0, 0});
+    bench.view.calls.clear();
+    bench.view.onDoEvents = [&] { // the removal notice of the selected scale
+        bench.view.SetTimerEnabled(false);
+        bench.view.SetWeightBox("");
+    };
+    bench.cycle.ReadWeight();
+    EXPECT_EQ(Joined(bench.view.calls), "Read wait=0 | DoEvents | Timer off | Weight=");
+    EXPECT_EQ(bench.state.weightText, "7"); // what the hotkey would type is not refreshed either
+    EXPECT_FALSE(bench.cycle.Running());
+}
+
 TEST(ReadWeight, UsesSettingsChangedWhileMessagesWereProcessed) {
     Bench bench;
     bench.device.reports.push_back({3, 4, 3, 0xFF, 0x0F, 0x00, 0, 0});  // 1.5 kg
