@@ -251,7 +251,7 @@ TEST_F(Weighing, ZeroScaleWithoutASelectedScaleSendsNothing) {
 }
 
 // A scale of its own, since it goes away for good.
-TEST_F(Weighing, UnpluggedScaleShowsScaleNotFoundAndReadingStops) {
+TEST_F(Weighing, WithoutAnOpenScaleTheNextTickShowsScaleNotFoundAndReadingStops) {
     const e2e::ScaleOptions scale = ScaleNamed(kUnplugSerial, 0x6202);
     std::string error;
     ASSERT_TRUE(e2e::Plug(scale, &error)) << error;
@@ -268,17 +268,36 @@ TEST_F(Weighing, UnpluggedScaleShowsScaleNotFoundAndReadingStops) {
     // A running read cycle writes the status every tick: a text put there from outside is gone
     // within a tick or two of 50 ms. That is how a stopped cycle is told apart below.
     HWND status = e2e::Control(pesora.main, IDC_STATUS);
-    ASSERT_TRUE(::SetWindowTextA(status, "probe"));
-    ASSERT_TRUE(e2e::WaitUntil([&] { return pesora.Status() == ""; }, 2s)) << pesora.Status();
+    const auto cycleRuns = [&] {
+        (void)::SetWindowTextA(status, "probe");
+        return e2e::WaitUntil([&] { return pesora.Status() != "probe"; }, 1500ms);
+    };
+    ASSERT_TRUE(cycleRuns());
 
+    // A selection without a row leaves no scale open while the timer runs: the next tick says
+    // so and stops reading.
+    HWND list = e2e::Control(pesora.main, IDC_LIST2);
+    const int row = pesora.Selection();
+    ASSERT_GE(row, 0);
+    e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(-1));
+    ASSERT_TRUE(e2e::Post(pesora.main, WM_COMMAND, MAKEWPARAM(IDC_LIST2, LBN_SELCHANGE),
+                          reinterpret_cast<LPARAM>(list)));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return pesora.Status() == "Scale Not Found"; }, 5s)) << pesora.Status();
+    EXPECT_FALSE(cycleRuns()) << "status rewritten to '" << pesora.Status() << "'";
+
+    // Picking the row again reads again.
+    e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(row));
+    ASSERT_TRUE(e2e::Post(pesora.main, WM_COMMAND, MAKEWPARAM(IDC_LIST2, LBN_SELCHANGE),
+                          reinterpret_cast<LPARAM>(list)));
+    ASSERT_TRUE(pesora.Shows("700 g", "Weight (g):", ""));
+    ASSERT_TRUE(cycleRuns());
+
+    // Pulling the scale out stops reading and empties the weight. Whether a read noticed the
+    // loss before the system's removal notice ("Scale Not Found") or not, the cycle is stopped.
     ASSERT_TRUE(e2e::Unplug(kUnplugSerial));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return pesora.Status() == "Scale Not Found"; }, 5s))
-        << "status '" << pesora.Status() << "' box '" << pesora.Weight() << "'";
-
-    // With reading stopped the text put there stays.
-    ASSERT_TRUE(::SetWindowTextA(status, "probe"));
-    EXPECT_FALSE(e2e::WaitUntil([&] { return pesora.Status() != "probe"; }, 1500ms))
-        << "status rewritten to '" << pesora.Status() << "'";
+    EXPECT_TRUE(e2e::WaitUntil([&] { return pesora.Weight().empty(); }, 5s)) << pesora.Weight();
+    EXPECT_FALSE(cycleRuns()) << "status rewritten to '" << pesora.Status() << "'";
+    EXPECT_TRUE(pesora.Weight().empty()) << pesora.Weight();
 }
 
 } // namespace
