@@ -7,6 +7,7 @@
 
 #include "app/LaunchAtStartup_win.h"
 #include "app/SettingsStore_win.h"
+#include "app/WindowDpi_win.h"
 #include "app/resource.h"
 #include "dialogs/SettingsDialog_win.h"
 #include "keys/HotkeyNames.h"
@@ -21,27 +22,6 @@ constexpr wchar_t kClassName[] = L"Pesora.Form1";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 
-
-// The window's real resolution: GetDpiForWindow where the system has it (Windows 10), the
-// screen's logical resolution otherwise.
-int WindowDpi(HWND hwnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    if (HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
-        auto fn = reinterpret_cast<GetDpiForWindowFn>(
-            reinterpret_cast<void*>(::GetProcAddress(user32, "GetDpiForWindow")));
-        if (fn != nullptr) {
-            if (const UINT dpi = fn(hwnd); dpi != 0) {
-                return static_cast<int>(dpi);
-            }
-        }
-    }
-    int dpi = 96;
-    if (HDC dc = ::GetDC(hwnd)) {
-        dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
-        (void)::ReleaseDC(hwnd, dc);
-    }
-    return dpi > 0 ? dpi : 96;
-}
 
 const wchar_t* ClassOf(ControlKind kind) {
     switch (kind) {

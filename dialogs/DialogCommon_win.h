@@ -2,6 +2,8 @@
 // Small Win32 helpers shared by the dialogs of this folder.
 #include <windows.h>
 
+#include "app/WindowDpi_win.h"
+
 #include <string>
 
 namespace dialogs::detail {
@@ -22,25 +24,7 @@ inline HICON OwnerIcon(HWND owner, bool small) noexcept {
     return icon;
 }
 
-// Dots per inch that the window is shown at. GetDpiForWindow exists from Windows 10 on; it
-// is looked up so the program still starts on older systems.
-inline int WindowDpi(HWND hwnd) noexcept {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    if (HMODULE user32 = ::GetModuleHandleA("user32.dll")) {
-        if (auto fn = reinterpret_cast<GetDpiForWindowFn>(
-                reinterpret_cast<void*>(::GetProcAddress(user32, "GetDpiForWindow")))) {
-            if (const UINT dpi = fn(hwnd); dpi != 0) {
-                return static_cast<int>(dpi);
-            }
-        }
-    }
-    int dpi = 96;
-    if (HDC dc = ::GetDC(hwnd)) {
-        dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
-        (void)::ReleaseDC(hwnd, dc);
-    }
-    return dpi > 0 ? dpi : 96;
-}
+using app::WindowDpi;
 
 inline std::string WindowText(HWND hwnd) {
     const int length = ::GetWindowTextLengthA(hwnd);
