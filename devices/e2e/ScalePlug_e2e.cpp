@@ -4,6 +4,7 @@
 #include <atomic>
 #include <thread>
 
+#include "InProcessTarget.h"
 #include "ScaleE2e.h"
 
 namespace {
@@ -13,50 +14,6 @@ using namespace std::chrono_literals;
 using scalee2e::PesoraWithScales;
 using scalee2e::Scale;
 
-// A stand-in for the application with the focus: an edit box on a thread of its own, so it
-// has its own input state, as another program would.
-class Target {
-  public:
-    Target() {
-        _thread = std::thread([this] { Run(); });
-        while (!_ready) {
-            ::Sleep(10);
-        }
-    }
-    Target(const Target&) = delete;
-    Target& operator=(const Target&) = delete;
-    ~Target() {
-        ::PostThreadMessageA(_threadId, WM_QUIT, 0, 0);
-        _thread.join();
-    }
-    void Focus() const { (void)::SetForegroundWindow(_window); }
-    std::string Text() const { return e2e::Text(_edit); }
-    void Clear() const { (void)::SetWindowTextA(_edit, ""); }
-
-  private:
-    void Run() {
-        _threadId = ::GetCurrentThreadId();
-        _window = ::CreateWindowExA(0, "STATIC", "Scale Target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 200,
-                                    nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
-        _edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN, 0, 0, 380, 150,
-                                  _window, nullptr, ::GetModuleHandleA(nullptr), nullptr);
-        (void)::SetForegroundWindow(_window);
-        (void)::SetFocus(_edit);
-        _ready = true;
-        MSG msg{};
-        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-        ::DestroyWindow(_window);
-    }
-
-    std::thread _thread;
-    std::atomic<bool> _ready{false};
-    DWORD _threadId = 0;
-    HWND _window = nullptr;
-    HWND _edit = nullptr;
-};
 
 // F9, the default hotkey, pressed and released as a user does.
 void PressF9() {
@@ -75,7 +32,7 @@ TEST_F(ScalePlug, UnplugStopsReadingAndSilencesTheHotkeyAndPlugBackResumes) {
     StartPesora("DevReplug", e2e::HidPath(scale));
     ASSERT_TRUE(e2e::WaitUntil([&] { return WeightShows("2500"); }, 10s)) << WeightBox();
 
-    Target target;
+    e2e::InProcessTarget target("Scale Target");
     target.Focus();
     PressF9();
     ASSERT_TRUE(e2e::WaitUntil([&] { return target.Text().find("2500") != std::string::npos; }, 5s))

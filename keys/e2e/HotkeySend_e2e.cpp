@@ -16,6 +16,8 @@
 #include "keys/KbdHook.h"
 #include "keys/KeyInjector_win.h"
 
+#include "InProcessTarget.h"
+
 namespace {
 
 class View : public app::IMainView {
@@ -56,52 +58,7 @@ class CountingHost : public keys::IHotkeyHost {
     keys::HotkeyHostWin _real;
 };
 
-// A top-level window with a multi-line edit box, run by a thread of its own.
-class Target {
-  public:
-    Target() {
-        _thread = std::thread([this] { Run(); });
-        while (!_ready) {
-            ::Sleep(10);
-        }
-    }
-    ~Target() {
-        ::PostThreadMessageA(_threadId, WM_QUIT, 0, 0);
-        _thread.join();
-    }
-    HWND window() const { return _window; }
-    std::string Text() const {
-        char buffer[512] = {};
-        (void)::GetWindowTextA(_edit, buffer, sizeof buffer);
-        return buffer;
-    }
-    void Clear() const { (void)::SetWindowTextA(_edit, ""); }
-
-  private:
-    void Run() {
-        _threadId = ::GetCurrentThreadId();
-        _window = ::CreateWindowExA(0, "STATIC", "Target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 200,
-                                    /* hWndParent */ nullptr, /* hMenu */ nullptr, ::GetModuleHandleA(nullptr),
-                                    /* lpParam */ nullptr);
-        _edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN, 0, 0, 380, 150,
-                                  _window, /* hMenu */ nullptr, ::GetModuleHandleA(nullptr), /* lpParam */ nullptr);
-        (void)::SetForegroundWindow(_window);
-        (void)::SetFocus(_edit);
-        _ready = true;
-        MSG msg{};
-        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-        ::DestroyWindow(_window);
-    }
-
-    std::thread _thread;
-    std::atomic<bool> _ready{false};
-    DWORD _threadId = 0;
-    HWND _window = nullptr;
-    HWND _edit = nullptr;
-};
+using Target = e2e::InProcessTarget;
 
 // The user presses the hotkey and lets go of it a little later, from another thread, so that
 // the send really waits for the release.
