@@ -11,11 +11,18 @@ if(NOT PESORA_MINGW_CXX OR NOT PESORA_WINE_EXE)
 endif()
 
 set(PESORA_WIN_DIR ${CMAKE_BINARY_DIR}/win)
+# A compiler launcher (ccache) chosen for this build serves the nested one too.
+set(_launchers)
+foreach(lang C CXX)
+  if(CMAKE_${lang}_COMPILER_LAUNCHER)
+    list(APPEND _launchers -DCMAKE_${lang}_COMPILER_LAUNCHER=${CMAKE_${lang}_COMPILER_LAUNCHER})
+  endif()
+endforeach()
 ExternalProject_Add(pesora_win
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${PESORA_WIN_DIR}
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64.cmake
-             -DCMAKE_BUILD_TYPE=Release -DPESORA_TESTS=OFF -DPESORA_SANITIZE=OFF
+             -DCMAKE_BUILD_TYPE=Release -DPESORA_TESTS=OFF -DPESORA_SANITIZE=OFF ${_launchers}
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""
   USES_TERMINAL_BUILD ON)
