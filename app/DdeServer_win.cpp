@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/DdeLink.h"
-#include "app/Handles_win.h"
+#include "base/win/Handles_win.h"
 
 namespace app {
 
@@ -116,7 +116,7 @@ namespace {
 
 // Hands a copy of `bytes` to the clipboard under `format`; the clipboard owns it on success.
 void OfferClipboardData(UINT format, const std::string& bytes) {
-    unique_hglobal memory{::GlobalAlloc(GMEM_MOVEABLE, bytes.size())};
+    base::unique_hglobal memory{::GlobalAlloc(GMEM_MOVEABLE, bytes.size())};
     if (!memory) {
         return;
     }

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/Handles_win.h"
+#include "base/win/Handles_win.h"
 #include "app/LaunchAtStartup.h"
 
 namespace app {
@@ -12,7 +12,7 @@ bool SetStartWithWindows(bool enable, const std::string& valueName, const std::s
     HKEY root = currentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     const std::string keyPath(StartupKeyPath(everyLogOn));
     if (enable) {
-        unique_hkey key;
+        base::unique_hkey key;
         if (::RegCreateKeyExA(root, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) !=
             ERROR_SUCCESS) {
             return false;
@@ -24,7 +24,7 @@ bool SetStartWithWindows(bool enable, const std::string& valueName, const std::s
                              static_cast<DWORD>(command.size() + 1));
         return set == ERROR_SUCCESS;
     }
-    unique_hkey key;
+    base::unique_hkey key;
     if (::RegOpenKeyA(root, keyPath.c_str(), key.put()) == ERROR_SUCCESS) {
         (void)::RegDeleteValueA(key.get(), valueName.c_str()); // a missing value is no error here
     }

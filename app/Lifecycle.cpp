@@ -82,7 +82,7 @@ std::array<char, 64> TrayTip(std::string_view caption) {
     return tip;
 }
 
-StartupOutcome RunStartup(IShellSteps& steps, const AppState& state, ShellState& shell, std::string_view arguments) {
+StartupOutcome RunStartup(IShellSteps& steps, const base::AppState& state, ShellState& shell, std::string_view arguments) {
     if (steps.AnotherInstanceRunning()) {
         steps.ShowRefusal(AlreadyRunningTitle(state.exeName), AlreadyRunningText(state.exeName));
         steps.EndProcess();
@@ -117,7 +117,7 @@ StartupOutcome RunStartup(IShellSteps& steps, const AppState& state, ShellState&
     return StartupOutcome::Running;
 }
 
-void RunShutdown(IShellSteps& steps, const AppState& state, const ShellState& shell) {
+void RunShutdown(IShellSteps& steps, const base::AppState& state, const ShellState& shell) {
     if (state.deviceOpen) {
         Try([&] { steps.CloseScaleDevice(); });
     }

@@ -1,13 +1,13 @@
 #pragma once
 // The program's start-up and shutdown: which steps run, in which order and under which
-// conditions. Form1 performs the steps; the unit tests record them.
+// conditions. MainWindow performs the steps; the unit tests record them.
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "app/AppState.h"
+#include "base/model/AppState.h"
 
 namespace app {
 
@@ -38,7 +38,7 @@ struct ProgramIdentity {
 // The notification-area icon's tip: the caption, one zero character, blanks up to 64.
 [[nodiscard]] std::array<char, 64> TrayTip(std::string_view caption);
 
-// State of the shell itself, beside AppState.
+// State of the shell itself, beside base::AppState.
 struct ShellState {
     bool trayIconShown = false; // whether the notification-area icon exists
     bool startHidden = false;   // "-H": no window, no icon
@@ -55,7 +55,7 @@ class IShellSteps {
     virtual void SetHelpFile(const std::string& path) = 0;
     virtual void SetDdeTopic(const std::string& topic) = 0;
     virtual void CreateDeviceNotifications() = 0;
-    virtual void LoadSettings() = 0; // gives Timer1 its interval right after SampleRate is read
+    virtual void LoadSettings() = 0; // gives ReadTimer its interval right after SampleRate is read
     virtual void BuildHotkeyNames() = 0;
     virtual void RegisterSendHotkey() = 0;
     virtual void InstallHotkeyWindowProc() = 0;
@@ -78,9 +78,9 @@ enum class StartupOutcome { Refused, Running };
 
 // Start-up. `arguments` is the command line after the program's own name. On Refused the
 // caller has nothing left to do: EndProcess has been asked for.
-StartupOutcome RunStartup(IShellSteps& steps, const AppState& state, ShellState& shell, std::string_view arguments);
+StartupOutcome RunStartup(IShellSteps& steps, const base::AppState& state, ShellState& shell, std::string_view arguments);
 
 // Shutdown, ending with EndProcess.
-void RunShutdown(IShellSteps& steps, const AppState& state, const ShellState& shell);
+void RunShutdown(IShellSteps& steps, const base::AppState& state, const ShellState& shell);
 
 } // namespace app

@@ -1,5 +1,5 @@
 #pragma once
-// The main window's controls as data: kind, text, place in twips, font and visibility. Form1
+// The main window's controls as data: kind, text, place in twips, font and visibility. MainWindow
 // creates them from this table at the window's real resolution.
 #include <optional>
 #include <span>
@@ -40,11 +40,11 @@ struct ControlSpec {
 // A font's cell height in pixels for CreateFont (negative: character height).
 [[nodiscard]] int FontHeightPixels(double points, int dpi);
 
-// The width List2 and Weight take for a window `outerWidthTwips` wide; nullopt leaves them as
+// The width the scale list and Weight take for a window `outerWidthTwips` wide; nullopt leaves them as
 // they are (a narrow window does not shrink them).
 [[nodiscard]] std::optional<int> StretchedControlWidth(int outerWidthTwips);
 
-// The width lblWeight takes, in twips, for a caption `textWidthTwips` wide: its design width at
+// The width the weight caption takes, in twips, for a caption `textWidthTwips` wide: its design width at
 // least, wide enough for the text, but never reaching under the zero button beside it.
 [[nodiscard]] int WeightCaptionWidth(int textWidthTwips);
 

@@ -86,7 +86,7 @@ std::string NumericPrefix(std::string_view text) {
 struct NumberKey {
     std::string_view key;
     std::string_view fallback;
-    int32_t Settings::*field;
+    int32_t base::Settings::*field;
 };
 
 std::string ReadValue(IIniStore& store, std::string_view key, std::string_view fallback) {
@@ -97,7 +97,7 @@ std::string ReadValue(IIniStore& store, std::string_view key, std::string_view f
     return value;
 }
 
-void ReadNumber(IIniStore& store, Settings& s, const NumberKey& k) {
+void ReadNumber(IIniStore& store, base::Settings& s, const NumberKey& k) {
     if (const auto n = ParseSettingNumber(ReadValue(store, k.key, k.fallback))) {
         s.*k.field = *n;
     }
@@ -179,12 +179,12 @@ std::string LocateSettingsFile(ISettingsFileSystem& fs, std::string_view exeName
     return shortPath;
 }
 
-void LoadSettings(IIniStore& store, Settings& s, const std::function<void(int32_t)>& onSampleRate) {
-    ReadNumber(store, s, {"HotKey", "120", &Settings::HotKey});
+void LoadSettings(IIniStore& store, base::Settings& s, const std::function<void(int32_t)>& onSampleRate) {
+    ReadNumber(store, s, {"HotKey", "120", &base::Settings::HotKey});
     s.Hotkeystr = ReadValue(store, "Hotkeystr", "F9");
     ReadBool(store, s.HotkeyEnabled, "HotkeyEnabled", "True");
     s.WeightFormat = ReadValue(store, "WeightFormat", "");
-    ReadNumber(store, s, {"SelectedUnits", "0", &Settings::SelectedUnits});
+    ReadNumber(store, s, {"SelectedUnits", "0", &base::Settings::SelectedUnits});
     ReadBool(store, s.IncludeUnits, "IncludeUnits", "True");
     ReadBool(store, s.CommaSeparator, "CommaSeparator", "False");
     ReadBool(store, s.LoadWithWindows, "LoadWithWindows", "False");
@@ -193,11 +193,11 @@ void LoadSettings(IIniStore& store, Settings& s, const std::function<void(int32_
     s.Preamble = ReadValue(store, "Preamble", "");
     s.Postamble = ReadValue(store, "Postamble", "");
     s.TareCommand = ReadValue(store, "TareCommand", "2,2,0,0,0,0");
-    ReadNumber(store, s, {"SampleRate", "50", &Settings::SampleRate});
+    ReadNumber(store, s, {"SampleRate", "50", &base::Settings::SampleRate});
     if (onSampleRate) {
         onSampleRate(s.SampleRate);
     }
-    ReadNumber(store, s, {"InterCharacterDelay", "1", &Settings::InterCharacterDelay});
+    ReadNumber(store, s, {"InterCharacterDelay", "1", &base::Settings::InterCharacterDelay});
 }
 
 // Reading drops the blanks around a value and one pair of matching quotes, so a preamble that
@@ -217,7 +217,7 @@ std::string ProtectForProfile(std::string_view value) {
     return quoted;
 }
 
-void SaveSettings(IIniStore& store, const Settings& s, double windowLeftTwips, double windowTopTwips) {
+void SaveSettings(IIniStore& store, const base::Settings& s, double windowLeftTwips, double windowTopTwips) {
     auto write = [&](std::string_view key, const std::string& value) {
         store.Write(kSettingsSection, key, ProtectForProfile(value));
     };

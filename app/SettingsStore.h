@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Settings.h"
+#include "base/model/Settings.h"
 
 namespace app {
 
@@ -63,9 +63,9 @@ class ISettingsFileSystem {
 // Reads every setting in the file's order into `settings`. A number that does not fit in 32
 // bits leaves the field as it was. `onSampleRate` runs right after SampleRate has been read
 // (the read timer takes its interval there).
-void LoadSettings(IIniStore& store, Settings& settings, const std::function<void(int32_t)>& onSampleRate = {});
+void LoadSettings(IIniStore& store, base::Settings& settings, const std::function<void(int32_t)>& onSampleRate = {});
 
 // Writes the sixteen keys in the file's order; TareCommand is never written.
-void SaveSettings(IIniStore& store, const Settings& settings, double windowLeftTwips, double windowTopTwips);
+void SaveSettings(IIniStore& store, const base::Settings& settings, double windowLeftTwips, double windowTopTwips);
 
 } // namespace app

@@ -7,26 +7,13 @@
 
 #include <algorithm>
 
-#include "app/Handles_win.h"
+#include "base/win/Handles_win.h"
 
 namespace app {
 
 namespace {
 
 constexpr int kCommonAppData = 35; // the shell's special folder number (CSIDL_COMMON_APPDATA)
-
-template <typename T>
-struct ComPtr {
-    T* p = nullptr;
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() {
-        if (p != nullptr) {
-            p->Release();
-        }
-    }
-};
 
 std::string Narrow(const wchar_t* text) {
     if (text == nullptr || *text == L'\0') {
@@ -44,34 +31,32 @@ std::string Narrow(const wchar_t* text) {
 
 // The shell's automation object, the way the folder has always been found.
 std::string FolderFromShellApplication() {
-    ComPtr<IShellDispatch> shell;
+    base::com_ptr<IShellDispatch> shell;
     if (FAILED(::CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER, IID_IShellDispatch,
-                                  reinterpret_cast<void**>(&shell.p)))) {
+                                  reinterpret_cast<void**>(shell.put())))) {
         return {};
     }
     VARIANT which;
     ::VariantInit(&which);
     which.vt = VT_I4;
     which.lVal = kCommonAppData;
-    ComPtr<Folder> folder;
-    if (FAILED(shell.p->NameSpace(which, &folder.p)) || folder.p == nullptr) {
+    base::com_ptr<Folder> folder;
+    if (FAILED(shell.get()->NameSpace(which, folder.put())) || !folder) {
         return {};
     }
-    ComPtr<Folder2> folder2; // Self lives on the second version of the folder object
-    if (FAILED(folder.p->QueryInterface(IID_Folder2, reinterpret_cast<void**>(&folder2.p))) || folder2.p == nullptr) {
+    base::com_ptr<Folder2> folder2; // Self lives on the second version of the folder object
+    if (FAILED(folder.get()->QueryInterface(IID_Folder2, reinterpret_cast<void**>(folder2.put()))) || !folder2) {
         return {};
     }
-    ComPtr<FolderItem> self;
-    if (FAILED(folder2.p->get_Self(&self.p)) || self.p == nullptr) {
+    base::com_ptr<FolderItem> self;
+    if (FAILED(folder2.get()->get_Self(self.put())) || !self) {
         return {};
     }
-    BSTR path = nullptr;
-    if (FAILED(self.p->get_Path(&path))) {
+    base::unique_bstr path;
+    if (FAILED(self.get()->get_Path(path.put()))) {
         return {};
     }
-    std::string result = Narrow(path);
-    ::SysFreeString(path);
-    return result;
+    return Narrow(path.get());
 }
 
 } // namespace
@@ -100,7 +85,7 @@ IniFileStore::IniFileStore(std::string path) : _path(std::move(path)) {
     if (_path.empty()) {
         return;
     }
-    unique_hfile file{::CreateFileA(_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    base::unique_hfile file{::CreateFileA(_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file) {
         // A file deleted since it was located is created again by Commit; anything else (a
@@ -145,7 +130,7 @@ bool IniFileStore::Commit() {
     if (!_usable || !_changed || _path.empty()) {
         return _usable || !_changed;
     }
-    unique_hfile file{::CreateFileA(_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    base::unique_hfile file{::CreateFileA(_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file) {
         return false; // read-only or locked: the file stays as it was
@@ -182,7 +167,7 @@ void SettingsFileSystem::CreateFolder(const std::string& path) {
 
 void SettingsFileSystem::CreateEmptyFile(const std::string& path) {
     // OPEN_ALWAYS: an existing file is opened as it is, never truncated.
-    unique_hfile file{::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    base::unique_hfile file{::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     (void)file;
 }

@@ -6,7 +6,9 @@
 #include <objbase.h>
 
 #include "app/CommandLine.h"
-#include "app/Form1_win.h"
+#include "app/MainWindow_win.h"
+#include "base/win/Handles_win.h"
+#include "base/win/MessagePump_win.h"
 
 namespace {
 
@@ -24,9 +26,8 @@ app::ProgramIdentity IdentifyRunningProgram() {
     }
     std::string onDisk;
     WIN32_FIND_DATAA found{};
-    if (HANDLE h = ::FindFirstFileA(path.c_str(), &found); h != INVALID_HANDLE_VALUE) {
+    if (const base::unique_hfind find{::FindFirstFileA(path.c_str(), &found)}; find) {
         onDisk = found.cFileName;
-        (void)::FindClose(h);
     }
     return app::IdentifyProgram(path, onDisk);
 }
@@ -41,19 +42,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     int exitCode = 0;
     {
-        app::Form1 form(instance, IdentifyRunningProgram());
+        app::MainWindow form(instance, IdentifyRunningProgram());
         if (form.Create(app::ArgumentsOf(::GetCommandLineA()))) {
-            MSG msg;
-            while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-                if (form.TranslateDialogMessage(msg)) {
-                    continue; // the modeless about box took it
-                }
-                if (!::IsDialogMessageW(form.Hwnd(), &msg)) { // Tab moves between the controls
-                    ::TranslateMessage(&msg);
-                    ::DispatchMessageW(&msg);
-                }
-            }
-            exitCode = static_cast<int>(msg.wParam);
+            exitCode = base::win::RunMessageLoop();
         }
     }
     if (SUCCEEDED(com)) {

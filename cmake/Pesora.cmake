@@ -14,15 +14,25 @@ function(pesora_sanitize target)
   target_link_options(${target} PUBLIC -fsanitize=address,undefined)
 endfunction()
 
-# ASLR with high-entropy addresses, DEP, and no runtime DLLs beyond the ones Windows ships.
-function(pesora_harden target)
+# pesora_windows_program(target [HARDEN] [TESTBENCH]): every Windows program of the tree links
+# the C and C++ runtimes statically, so it needs no DLL beyond the ones Windows ships. HARDEN
+# adds ASLR with high-entropy addresses and DEP (Pesora.exe and what it is compared with);
+# TESTBENCH puts the program beside the other end-to-end programs in e2e-bin.
+function(pesora_windows_program target)
+  cmake_parse_arguments(arg "HARDEN;TESTBENCH" "" "" ${ARGN})
   if(MINGW)
-    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
-                        -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat
-                        -Wl,--image-base,0x140000000)
-  elseif(MSVC)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    if(arg_HARDEN)
+      target_link_options(${target} PRIVATE -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat
+                          -Wl,--image-base,0x140000000)
+    endif()
+  elseif(MSVC AND arg_HARDEN)
     target_link_options(${target} PRIVATE /DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT)
   endif()
+  if(arg_TESTBENCH)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-bin)
+  endif()
+  pesora_warnings(${target})
 endfunction()
 
 # Portable sources: never include <windows.h>; built into the core on every platform.
@@ -34,23 +44,31 @@ function(pesora_core_sources)
   endif()
 endfunction()
 
-# Win32 rim: files named *_win.cpp and resource scripts, built into Pesora.exe only.
+# Win32 rim: files named *_win.cpp go into the rim library; resource scripts into Pesora.exe
+# itself (resources do not travel through a static library).
 function(pesora_win_sources)
-  if(TARGET Pesora)
+  if(TARGET pesora_rim)
     list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
-    target_sources(Pesora PRIVATE ${ARGN})
+    set(_rc ${ARGN})
+    list(FILTER _rc INCLUDE REGEX "[.]rc$")
+    set(_cpp ${ARGN})
+    list(FILTER _cpp EXCLUDE REGEX "[.]rc$")
+    target_sources(pesora_rim PRIVATE ${_cpp})
+    if(_rc)
+      target_sources(Pesora PRIVATE ${_rc})
+    endif()
   endif()
 endfunction()
 
 function(pesora_win_libraries)
-  if(TARGET Pesora)
-    target_link_libraries(Pesora PRIVATE ${ARGN})
+  if(TARGET pesora_rim)
+    target_link_libraries(pesora_rim PUBLIC ${ARGN})
   endif()
 endfunction()
 
 macro(pesora_find_gtest)
   find_package(GTest QUIET)
-  if(NOT GTest_FOUND AND EXISTS /usr/src/googletest/CMakeLists.txt)
+  if(NOT GTest_FOUND AND NOT TARGET gtest_main AND EXISTS /usr/src/googletest/CMakeLists.txt)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -102,13 +120,15 @@ endfunction()
 # compiled with mingw against the harness; in the Linux build it becomes a CTest entry that
 # runs the program under Wine on the bench (cmake/WineBench.cmake).
 function(pesora_add_e2e name)
+  if(NOT PESORA_TESTS)
+    return()
+  endif()
   if(WIN32 AND MINGW)
     list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
     add_executable(${name} ${ARGN})
     target_link_libraries(${name} PRIVATE pesora_e2e_harness)
-    pesora_warnings(${name})
-    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-bin)
-  elseif(NOT WIN32 AND PESORA_WINE AND PESORA_TESTS)
+    pesora_windows_program(${name} TESTBENCH)
+  elseif(NOT WIN32 AND PESORA_WINE)
     set_property(GLOBAL APPEND PROPERTY PESORA_E2E_TESTS ${name})
   endif()
 endfunction()

@@ -22,12 +22,12 @@ ExternalProject_Add(pesora_win
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${PESORA_WIN_DIR}
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64.cmake
-             -DCMAKE_BUILD_TYPE=Release -DPESORA_TESTS=OFF -DPESORA_SANITIZE=OFF ${_launchers}
+             -DCMAKE_BUILD_TYPE=Release -DPESORA_TESTS=ON -DPESORA_SANITIZE=OFF ${_launchers}
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""
   USES_TERMINAL_BUILD ON)
 
-set(_bench ${CMAKE_SOURCE_DIR}/e2e/bench.sh)
+set(_bench ${CMAKE_SOURCE_DIR}/testbench/bench.sh)
 set(_benchenv BENCH_DIR=${CMAKE_BINARY_DIR}/bench PESORA_WIN_DIR=${PESORA_WIN_DIR})
 
 add_test(NAME bench.start COMMAND ${_bench} start)
@@ -35,7 +35,7 @@ add_test(NAME bench.stop COMMAND ${_bench} stop)
 set_tests_properties(bench.start PROPERTIES FIXTURES_SETUP bench ENVIRONMENT "${_benchenv}" TIMEOUT 300)
 set_tests_properties(bench.stop PROPERTIES FIXTURES_CLEANUP bench ENVIRONMENT "${_benchenv}")
 
-add_test(NAME pe.hardening COMMAND ${CMAKE_SOURCE_DIR}/e2e/check-pe.sh ${PESORA_WIN_DIR}/Pesora.exe)
+add_test(NAME pe.hardening COMMAND ${CMAKE_SOURCE_DIR}/testbench/check-pe.sh ${PESORA_WIN_DIR}/Pesora.exe)
 
 get_property(_e2e GLOBAL PROPERTY PESORA_E2E_TESTS)
 foreach(t IN LISTS _e2e)

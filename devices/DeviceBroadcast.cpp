@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "devices/TextUtil.h"
+#include "base/TextUtil.h"
 
 namespace devices {
 
@@ -52,7 +52,7 @@ std::string WideName(std::span<const uint8_t> area) {
         }
         name.push_back(c);
     }
-    return Utf16ToUtf8(name);
+    return base::Utf16ToUtf8(name);
 }
 }  // namespace
 

@@ -14,19 +14,19 @@ std::string HexUpper(uint32_t value) {
 }
 }  // namespace
 
-std::string DescribeDeviceEvent(const CSysInfoDevice& sid, std::string_view eventName) {
-    const uint32_t devType = sid.GetDeviceType();
+std::string DescribeDeviceEvent(const DeviceNotifications& notifications, std::string_view eventName) {
+    const uint32_t devType = notifications.GetDeviceType();
     std::string text(eventName);
     text += ": " + std::to_string(devType) + " - ";
     switch (devType) {
         case kDbtDevTypVolume:
-            text += "vol: " + sid.GetDeviceVolume() + ", flags: " + HexUpper(sid.GetDeviceFlags());
+            text += "vol: " + notifications.GetDeviceVolume() + ", flags: " + HexUpper(notifications.GetDeviceFlags());
             break;
         case kDbtDevTypDeviceInterface:
-            text += sid.GetDeviceInterfaceName();
+            text += notifications.GetDeviceInterfaceName();
             break;
         case kDbtDevTypHandle:
-            text += "vol: " + sid.GetDeviceVolume();
+            text += "vol: " + notifications.GetDeviceVolume();
             break;
         default:
             break;
@@ -38,51 +38,51 @@ bool RefreshIfHidEvent(std::string_view text, IScaleListCommands& commands) {
     if (text.find(kHidInterfacePrefix) == std::string_view::npos) {
         return false;
     }
-    commands.Command2_Click();
+    commands.RefreshButton_Click();
     return true;
 }
 
 // Only a notification that names an interface can be about the selected scale. Without this
 // check a USB stick's volume notification (no name) would equal an empty SelectedScale and
 // stop reading or lift the suppression.
-bool DeviceChangeHandlers::IsSelectedScale(const CSysInfoDevice& sid) const {
-    const std::string name = sid.GetDeviceInterfaceName();
+bool DeviceChangeHandlers::IsSelectedScale(const DeviceNotifications& notifications) const {
+    const std::string name = notifications.GetDeviceInterfaceName();
     return !name.empty() && name == _state.settings.SelectedScale;
 }
 
-void DeviceChangeHandlers::sid_DeviceArrival(const CSysInfoDevice& sid, uint32_t /*devType*/) {
-    const std::string name = sid.GetDeviceInterfaceName();
+void DeviceChangeHandlers::OnDeviceArrival(const DeviceNotifications& notifications, uint32_t /*devType*/) {
+    const std::string name = notifications.GetDeviceInterfaceName();
     if (name.find(kHidInterfacePrefix) != std::string::npos) {
         _commands.DeviceArrived(name);
     }
     // Refresh first, so the returning scale's row exists when it is looked up.
-    RefreshIfHidEvent(DescribeDeviceEvent(sid, "DeviceArrival"), _commands);
-    if (!IsSelectedScale(sid)) {
+    RefreshIfHidEvent(DescribeDeviceEvent(notifications, "DeviceArrival"), _commands);
+    if (!IsSelectedScale(notifications)) {
         return;
     }
     _state.sendSuppressed = false;
-    const int rows = _view.ListCount();
+    const int rows = _list.ListCount();
     for (int i = 0; i < rows && static_cast<size_t>(i) < _state.scaleTable.size(); ++i) {
         if (_state.scaleTable[static_cast<size_t>(i)].devicePath == _state.settings.SelectedScale) {
-            _view.SetListIndex(i);
-            _commands.List2_Click();
+            _list.SetListIndex(i);
+            _commands.ScaleList_Click();
             return;
         }
     }
 }
 
-void DeviceChangeHandlers::sid_DeviceRemoveComplete(const CSysInfoDevice& sid, uint32_t /*devType*/) {
+void DeviceChangeHandlers::OnDeviceRemoveComplete(const DeviceNotifications& notifications, uint32_t /*devType*/) {
     // Stop first: the refresh below must not find the scale still being read.
-    if (IsSelectedScale(sid)) {
+    if (IsSelectedScale(notifications)) {
         _state.sendSuppressed = true;
-        _view.SetTimerEnabled(false);
-        _view.SetWeightBox("");
+        _timer.SetTimerEnabled(false);
+        _display.SetWeightBox("");
     }
-    const std::string name = sid.GetDeviceInterfaceName();
+    const std::string name = notifications.GetDeviceInterfaceName();
     if (name.find(kHidInterfacePrefix) != std::string::npos) {
         _commands.DeviceRemoved(name);
     }
-    RefreshIfHidEvent(DescribeDeviceEvent(sid, "DeviceRemoveComplete"), _commands);
+    RefreshIfHidEvent(DescribeDeviceEvent(notifications, "DeviceRemoveComplete"), _commands);
 }
 
 }  // namespace devices

@@ -6,37 +6,41 @@
 #include <string>
 #include <string_view>
 
-#include "app/AppState.h"
-#include "app/MainView.h"
+#include "base/model/AppState.h"
+#include "base/model/Views.h"
 #include "devices/ScaleListCommands.h"
-#include "devices/SysInfoDevice.h"
+#include "devices/ScaleListView.h"
+#include "devices/DeviceNotifications.h"
 
 namespace devices {
 
 // "<event>: <type> - <details>"; e.g. "DeviceArrival: 5 - \\?\HID#VID_0922&PID_8003#...".
-[[nodiscard]] std::string DescribeDeviceEvent(const CSysInfoDevice& sid, std::string_view eventName);
+[[nodiscard]] std::string DescribeDeviceEvent(const DeviceNotifications& notifications, std::string_view eventName);
 
 // Refreshes the list when `text` names a HID interface ("\\?\HID", exact case); true if so.
 bool RefreshIfHidEvent(std::string_view text, IScaleListCommands& commands);
 
-class DeviceChangeHandlers final : public ISysInfoDeviceEvents {
+class DeviceChangeHandlers final : public IDeviceEvents {
   public:
-    DeviceChangeHandlers(app::AppState& state, app::IMainView& view, IScaleListCommands& commands) noexcept
-        : _state(state), _view(view), _commands(commands) {}
+    DeviceChangeHandlers(base::AppState& state, IScaleListView& list, base::IReadingDisplay& display,
+                         base::IReadTimer& timer, IScaleListCommands& commands) noexcept
+        : _state(state), _list(list), _display(display), _timer(timer), _commands(commands) {}
 
-    void sid_DeviceArrival(const CSysInfoDevice& sid, uint32_t devType);
-    void sid_DeviceRemoveComplete(const CSysInfoDevice& sid, uint32_t devType);
+    void OnDeviceArrival(const DeviceNotifications& notifications, uint32_t devType);
+    void OnDeviceRemoveComplete(const DeviceNotifications& notifications, uint32_t devType);
 
-    void DeviceArrival(const CSysInfoDevice& sid, uint32_t devType) override { sid_DeviceArrival(sid, devType); }
-    void DeviceRemoveComplete(const CSysInfoDevice& sid, uint32_t devType) override {
-        sid_DeviceRemoveComplete(sid, devType);
+    void DeviceArrival(const DeviceNotifications& notifications, uint32_t devType) override { OnDeviceArrival(notifications, devType); }
+    void DeviceRemoveComplete(const DeviceNotifications& notifications, uint32_t devType) override {
+        OnDeviceRemoveComplete(notifications, devType);
     }
 
   private:
-    [[nodiscard]] bool IsSelectedScale(const CSysInfoDevice& sid) const;
+    [[nodiscard]] bool IsSelectedScale(const DeviceNotifications& notifications) const;
 
-    app::AppState& _state;
-    app::IMainView& _view;
+    base::AppState& _state;
+    IScaleListView& _list;
+    base::IReadingDisplay& _display;
+    base::IReadTimer& _timer;
     IScaleListCommands& _commands;
 };
 

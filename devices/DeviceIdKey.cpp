@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "devices/TextUtil.h"
+#include "base/TextUtil.h"
 
 namespace devices {
 
@@ -38,7 +38,7 @@ bool FindTagValue(const std::vector<std::string_view>& tokens, std::string_view 
 }  // namespace
 
 std::string ParseDeviceIdKey(std::string_view id, std::string_view pattern) {
-    std::string upper = UpperAscii(id);
+    std::string upper = base::UpperAscii(id);
     for (char& c : upper) {
         if (c == '\\' || c == '&' || c == '#') {
             c = ' ';

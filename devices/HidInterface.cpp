@@ -4,16 +4,6 @@
 
 namespace devices {
 
-namespace {
-constexpr int32_t kReadSlackMs = 50;
-}
-
-uint32_t ReadWaitMs(int32_t sampleRate) noexcept {
-    // A hand-edited settings file may hold anything; a negative wait would become a huge
-    // unsigned one.
-    return sampleRate <= kReadSlackMs ? 0U : static_cast<uint32_t>(sampleRate - kReadSlackMs);
-}
-
 bool HidInterface::OpenScaleDevice(std::string_view devicePath) {
     return _port.OpenRead(devicePath);
 }

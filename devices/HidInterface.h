@@ -34,9 +34,6 @@ class IHidPort {
     virtual void WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) = 0;
 };
 
-// The read waits SampleRate - 50 ms: a pure poll at the default of 50, 0 below it.
-[[nodiscard]] uint32_t ReadWaitMs(int32_t sampleRate) noexcept;
-
 class HidInterface {
   public:
     explicit HidInterface(IHidPort& port) noexcept : _port(port) {}

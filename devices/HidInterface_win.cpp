@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "devices/WinText_win.h"
+#include "base/win/WinText_win.h"
 
 namespace devices::win {
 
@@ -11,9 +11,9 @@ namespace {
 // class driver completes cancelled reads at once; the bound only guards a driver that never does.
 constexpr DWORD kCancelSettleMs = 1000;
 
-app::unique_hfile OpenDevice(std::string_view devicePath, SECURITY_ATTRIBUTES* sa, DWORD flags) {
-    const std::string ansiPath = Utf8ToAnsi(devicePath);
-    return app::unique_hfile(::CreateFileA(ansiPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+base::unique_hfile OpenDevice(std::string_view devicePath, SECURITY_ATTRIBUTES* sa, DWORD flags) {
+    const std::string ansiPath = base::win::Utf8ToAnsi(devicePath);
+    return base::unique_hfile(::CreateFileA(ansiPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, sa, OPEN_EXISTING, flags,
                                            /* hTemplateFile */ nullptr));
 }
@@ -28,7 +28,7 @@ HidPortWin::~HidPortWin() {
 
 bool HidPortWin::OpenRead(std::string_view devicePath) {
     FillSecurityAttributes(_state.securityAttributes);
-    app::unique_hfile handle = OpenDevice(devicePath, &_state.securityAttributes, FILE_FLAG_OVERLAPPED);
+    base::unique_hfile handle = OpenDevice(devicePath, &_state.securityAttributes, FILE_FLAG_OVERLAPPED);
     if (!handle) {
         return false;
     }
@@ -102,7 +102,7 @@ void HidPortWin::CloseRead() {
 
 void HidPortWin::WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) {
     FillSecurityAttributes(_state.securityAttributes);
-    app::unique_hfile handle = OpenDevice(devicePath, &_state.securityAttributes, /* flags */ 0);
+    base::unique_hfile handle = OpenDevice(devicePath, &_state.securityAttributes, /* flags */ 0);
     if (!handle) {
         return;  // a failed zero command is silent; reading resumes all the same
     }

@@ -5,15 +5,15 @@
 
 #include <array>
 
-#include "app/Handles_win.h"
+#include "base/win/Handles_win.h"
 #include "devices/HidInterface.h"
 
 namespace devices::win {
 
-// The one device state of the open scale (the deviceOpen flag lives in app::AppState).
+// The one device state of the open scale (the deviceOpen flag lives in base::AppState).
 struct HidDeviceState {
-    app::unique_hfile readHandle;
-    app::unique_handle completionEvent;  // manual reset; created at the first open, then reused
+    base::unique_hfile readHandle;
+    base::unique_handle completionEvent;  // manual reset; created at the first open, then reused
     OVERLAPPED readRequest{};
     SECURITY_ATTRIBUTES securityAttributes{};
     std::array<uint8_t, kStagingBufferSize> stagingBuffer{};

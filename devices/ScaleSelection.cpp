@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "devices/TextUtil.h"
+#include "base/TextUtil.h"
 
 namespace devices {
 
@@ -12,7 +12,7 @@ constexpr std::array<std::string_view, 3> kFilterWords{"KEYBOARD", "TOUCH", "\\\
 }
 
 bool IsScaleCandidate(std::string_view displayName) {
-    const std::string upper = UpperAscii(displayName);
+    const std::string upper = base::UpperAscii(displayName);
     for (std::string_view word : kFilterWords) {
         if (upper.find(word) != std::string::npos) {
             return false;
@@ -21,9 +21,9 @@ bool IsScaleCandidate(std::string_view displayName) {
     return true;
 }
 
-std::vector<ScaleDeviceRecord> FilterScaleCandidates(const std::vector<ScaleDeviceRecord>& records) {
-    std::vector<ScaleDeviceRecord> kept;
-    for (const ScaleDeviceRecord& record : records) {
+std::vector<base::ScaleDeviceRecord> FilterScaleCandidates(const std::vector<base::ScaleDeviceRecord>& records) {
+    std::vector<base::ScaleDeviceRecord> kept;
+    for (const base::ScaleDeviceRecord& record : records) {
         if (IsScaleCandidate(record.displayName)) {
             kept.push_back(record);
         }
@@ -36,7 +36,7 @@ void ScaleSelection::DeviceRemoved(std::string_view interfacePath) {
         return;
     }
     for (const std::string& path : _removed) {
-        if (EqualsIgnoreCase(path, interfacePath)) {
+        if (base::EqualsIgnoreCase(path, interfacePath)) {
             return;
         }
     }
@@ -44,52 +44,52 @@ void ScaleSelection::DeviceRemoved(std::string_view interfacePath) {
 }
 
 void ScaleSelection::DeviceArrived(std::string_view interfacePath) {
-    std::erase_if(_removed, [&](const std::string& path) { return EqualsIgnoreCase(path, interfacePath); });
+    std::erase_if(_removed, [&](const std::string& path) { return base::EqualsIgnoreCase(path, interfacePath); });
 }
 
-void ScaleSelection::Command2_Click() {
-    std::optional<std::vector<ScaleDeviceRecord>> found = _enumerator.Enumerate();
+void ScaleSelection::RefreshButton_Click() {
+    std::optional<std::vector<base::ScaleDeviceRecord>> found = _enumerator.Enumerate();
     if (found) {
         // A removed path the system no longer lists needs no more hiding.
         std::erase_if(_removed, [&](const std::string& path) {
             return std::none_of(found->begin(), found->end(),
-                                [&](const ScaleDeviceRecord& r) { return EqualsIgnoreCase(r.devicePath, path); });
+                                [&](const base::ScaleDeviceRecord& r) { return base::EqualsIgnoreCase(r.devicePath, path); });
         });
-        std::erase_if(*found, [&](const ScaleDeviceRecord& r) {
+        std::erase_if(*found, [&](const base::ScaleDeviceRecord& r) {
             return std::any_of(_removed.begin(), _removed.end(),
-                               [&](const std::string& path) { return EqualsIgnoreCase(r.devicePath, path); });
+                               [&](const std::string& path) { return base::EqualsIgnoreCase(r.devicePath, path); });
         });
     }
-    std::vector<ScaleDeviceRecord> kept = found ? FilterScaleCandidates(*found) : std::vector<ScaleDeviceRecord>{};
+    std::vector<base::ScaleDeviceRecord> kept = found ? FilterScaleCandidates(*found) : std::vector<base::ScaleDeviceRecord>{};
 
-    _view.ClearList();
+    _list.ClearList();
     if (kept.empty()) {
-        _view.SetStatus(kNoScalesFound);
+        _display.SetStatus(kNoScalesFound);
         return;
     }
-    _view.SetStatus("");
+    _display.SetStatus("");
     _state.scaleTable = std::move(kept);
 
     int remembered = -1;
     for (size_t i = 0; i < _state.scaleTable.size(); ++i) {
-        _view.AddListRow(_state.scaleTable[i].displayName);
+        _list.AddListRow(_state.scaleTable[i].displayName);
         if (_state.scaleTable[i].devicePath == _state.settings.SelectedScale) {
             remembered = static_cast<int>(i);  // the last match wins
         }
     }
     if (remembered >= 0) {
-        _view.SetListIndex(remembered);
-        List2_Click();
+        _list.SetListIndex(remembered);
+        ScaleList_Click();
     }
 }
 
-void ScaleSelection::List2_Click() {
-    _view.SetWeightBox("");
+void ScaleSelection::ScaleList_Click() {
+    _display.SetWeightBox("");
     _state.deviceOpen = false;
-    _view.SetTimerEnabled(true);
+    _timer.SetTimerEnabled(true);
 
-    const int index = _view.ListIndex();
-    if (_view.ListCount() == 0 || index < 0) {
+    const int index = _list.ListIndex();
+    if (_list.ListCount() == 0 || index < 0) {
         return;  // the next tick finds no open scale and says so
     }
     // The list and the table are rebuilt together; a row without a record is treated as no
@@ -106,17 +106,17 @@ void ScaleSelection::List2_Click() {
 }
 
 void ScaleSelection::ReadInputReport(std::span<uint8_t> dest) {
-    ReadInputReport(dest, ReadWaitMs(_state.settings.SampleRate));
+    ReadInputReport(dest, base::ReadWaitMs(_state.settings.SampleRate));
 }
 
 void ScaleSelection::ReadInputReport(std::span<uint8_t> dest, uint32_t waitMs) {
     if (!_hid.ReadReport(dest, waitMs)) {
-        List2_Click();
+        ScaleList_Click();
     }
 }
 
 void ScaleSelection::SendZeroReport() {
-    const int index = _view.ListIndex();
+    const int index = _list.ListIndex();
     if (index < 0 || static_cast<size_t>(index) >= _state.scaleTable.size()) {
         return;  // no row, no device to zero
     }

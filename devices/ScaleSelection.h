@@ -1,10 +1,10 @@
 #pragma once
 // The scale list and the choice of scale, over the main window's state and view.
 //
-// Form1 owns one ScaleSelection and calls:
-//   Command2_Click()   at start-up, on "Refresh Device List" and after a HID device change;
-//   List2_Click()      on LBN_SELCHANGE of List2;
-//   ReadInputReport()  once per Timer1 tick, only while state.deviceOpen (the read cycle's
+// MainWindow owns one ScaleSelection and calls:
+//   RefreshButton_Click()   at start-up, on "Refresh Device List" and after a HID device change;
+//   ScaleList_Click()      on LBN_SELCHANGE of the scale list;
+//   ReadInputReport()  once per ReadTimer tick, only while state.deviceOpen (the read cycle's
 //                      weighing::IScaleDevice::ReadInputReport(buffer, waitMs) maps 1:1 onto
 //                      ReadInputReport(buffer, waitMs));
 //   SendZeroReport()   for the zero command, only while state.deviceOpen and a row is selected;
@@ -16,11 +16,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/AppState.h"
-#include "app/MainView.h"
+#include "base/model/AppState.h"
+#include "base/model/Views.h"
 #include "devices/HidInterface.h"
-#include "devices/ScaleDeviceRecord.h"
+#include "base/model/ScaleDeviceRecord.h"
 #include "devices/ScaleListCommands.h"
+#include "devices/ScaleListView.h"
 
 namespace devices {
 
@@ -28,29 +29,30 @@ namespace devices {
 class IScaleEnumerator {
   public:
     virtual ~IScaleEnumerator() = default;
-    virtual std::optional<std::vector<ScaleDeviceRecord>> Enumerate() = 0;
+    virtual std::optional<std::vector<base::ScaleDeviceRecord>> Enumerate() = 0;
 };
 
 // True when the row text holds none of "KEYBOARD", "TOUCH" and "\\?\HID" after upper-casing
 // (the last drops devices without a Plug and Play name, listed under their raw path).
 [[nodiscard]] bool IsScaleCandidate(std::string_view displayName);
-[[nodiscard]] std::vector<ScaleDeviceRecord> FilterScaleCandidates(const std::vector<ScaleDeviceRecord>& records);
+[[nodiscard]] std::vector<base::ScaleDeviceRecord> FilterScaleCandidates(const std::vector<base::ScaleDeviceRecord>& records);
 
 inline constexpr std::string_view kNoScalesFound = "No USB HID Scales Found";
 
 class ScaleSelection final : public IScaleListCommands {
   public:
-    ScaleSelection(app::AppState& state, app::IMainView& view, IScaleEnumerator& enumerator, IHidPort& port) noexcept
-        : _state(state), _view(view), _enumerator(enumerator), _hid(port) {}
+    ScaleSelection(base::AppState& state, IScaleListView& list, base::IReadingDisplay& display,
+                   base::IReadTimer& timer, IScaleEnumerator& enumerator, IHidPort& port) noexcept
+        : _state(state), _list(list), _display(display), _timer(timer), _enumerator(enumerator), _hid(port) {}
 
-    // Re-enumerates, rebuilds List2 and scaleTable, and re-selects settings.SelectedScale
-    // (which runs List2_Click). A refresh that finds no scale leaves the table and any
+    // Re-enumerates, rebuilds the scale list and scaleTable, and re-selects settings.SelectedScale
+    // (which runs ScaleList_Click). A refresh that finds no scale leaves the table and any
     // reading under way alone.
-    void Command2_Click() override;
+    void RefreshButton_Click() override;
 
     // Opens the selected row's scale from a fresh handle; SelectedScale is remembered only
     // after a successful open. Never starts a read itself: it runs inside the read cycle.
-    void List2_Click() override;
+    void ScaleList_Click() override;
 
     // One report into `dest` (the 8-byte report buffer), waiting SampleRate - 50 ms. When
     // nothing arrives the device is closed and the selected row opened again; `dest` then
@@ -72,8 +74,10 @@ class ScaleSelection final : public IScaleListCommands {
     void DeviceArrived(std::string_view interfacePath) override;
 
   private:
-    app::AppState& _state;
-    app::IMainView& _view;
+    base::AppState& _state;
+    IScaleListView& _list;
+    base::IReadingDisplay& _display;
+    base::IReadTimer& _timer;
     IScaleEnumerator& _enumerator;
     HidInterface _hid;
     std::vector<std::string> _removed;

@@ -98,9 +98,9 @@ std::string MakeDisplayName(const SetupDeviceInfo& info) {
     return info.name + " (" + info.className + ")";
 }
 
-void MakeDisplayNamesUnique(std::vector<ScaleDeviceRecord>& records) {
-    std::set<std::string, LessIgnoreCase> used;
-    for (ScaleDeviceRecord& record : records) {
+void MakeDisplayNamesUnique(std::vector<base::ScaleDeviceRecord>& records) {
+    std::set<std::string, base::LessIgnoreCase> used;
+    for (base::ScaleDeviceRecord& record : records) {
         if (used.contains(record.displayName)) {
             for (int k = 2; k <= kMaxDuplicateSuffix; ++k) {
                 std::string candidate = record.displayName + " [" + std::to_string(k) + "]";
@@ -115,7 +115,7 @@ void MakeDisplayNamesUnique(std::vector<ScaleDeviceRecord>& records) {
     }
 }
 
-std::optional<std::vector<ScaleDeviceRecord>> EnumHidDevices(IHidEnumPlatform& platform) {
+std::optional<std::vector<base::ScaleDeviceRecord>> EnumHidDevices(IHidEnumPlatform& platform) {
     if (platform.GetOsVersionNumber() < kOsVersionXp) {
         return std::nullopt;
     }
@@ -152,10 +152,10 @@ std::optional<std::vector<ScaleDeviceRecord>> EnumHidDevices(IHidEnumPlatform& p
         pvEnumSetupDevices(platform, "", &hidKeys, setupDevices);
     }
 
-    std::vector<ScaleDeviceRecord> records;
+    std::vector<base::ScaleDeviceRecord> records;
     records.reserve(names.size());
     for (std::string& name : names) {
-        ScaleDeviceRecord record;
+        base::ScaleDeviceRecord record;
         SetupDeviceInfo info;
         record.displayName =
             CollectionTryGet(setupDevices, ParseDeviceIdKey(name), info) ? MakeDisplayName(info) : name;
@@ -198,7 +198,7 @@ std::string DevicePropertyText(uint32_t propType, std::u16string_view data) {
     if (propType != kDevPropTypeString) {
         return "Unknown prop type (" + std::to_string(propType) + ")";
     }
-    return Utf16ToUtf8(data.substr(0, data.find(u'\0')));
+    return base::Utf16ToUtf8(data.substr(0, data.find(u'\0')));
 }
 
 }  // namespace devices

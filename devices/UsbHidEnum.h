@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "devices/ScaleDeviceRecord.h"
-#include "devices/TextUtil.h"
+#include "base/model/ScaleDeviceRecord.h"
+#include "base/TextUtil.h"
 
 namespace devices {
 
@@ -27,7 +27,7 @@ struct SetupDeviceInfo {
     bool operator==(const SetupDeviceInfo&) const = default;
 };
 
-using KeySet = std::set<std::string, LessIgnoreCase>;
+using KeySet = std::set<std::string, base::LessIgnoreCase>;
 
 // Insertion-ordered collection with optional text keys compared without regard to case.
 class SetupDeviceCollection {
@@ -41,7 +41,7 @@ class SetupDeviceCollection {
 
   private:
     std::vector<SetupDeviceInfo> _items;
-    std::map<std::string, size_t, LessIgnoreCase> _index;
+    std::map<std::string, size_t, base::LessIgnoreCase> _index;
 };
 
 // True, with the item in `item`, when `key` is present.
@@ -82,7 +82,7 @@ class IHidEnumPlatform {
 
 // Every HID device in raw-input order with its row text, or nothing (no list at all) when the
 // OS is older than 5.1, the raw-input list cannot be read or no HID device has a name.
-[[nodiscard]] std::optional<std::vector<ScaleDeviceRecord>> EnumHidDevices(IHidEnumPlatform& platform);
+[[nodiscard]] std::optional<std::vector<base::ScaleDeviceRecord>> EnumHidDevices(IHidEnumPlatform& platform);
 
 // One pass over the setup-API devices of `enumerator`, adding to `devices` (first key wins).
 // With `wantedKeys` null every device is named.
@@ -99,7 +99,7 @@ void pvEnumSetupDevices(IHidEnumPlatform& platform,
 [[nodiscard]] std::string MakeDisplayName(const SetupDeviceInfo& info);
 
 // Appends " [2]" ... " [100]" to repeated row texts (compared without regard to case).
-void MakeDisplayNamesUnique(std::vector<ScaleDeviceRecord>& records);
+void MakeDisplayNamesUnique(std::vector<base::ScaleDeviceRecord>& records);
 
 // The text of a registry property as read with its type: strings up to the first zero byte
 // (a multi-string gives its first string), 32-bit numbers in decimal, other types a marker.

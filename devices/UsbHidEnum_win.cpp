@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "app/Handles_win.h"
-#include "devices/WinText_win.h"
+#include "base/win/Handles_win.h"
+#include "base/win/WinText_win.h"
 
 namespace devices::win {
 
@@ -70,7 +70,7 @@ std::string GetRegistryPropertyText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD
                                              static_cast<DWORD>(buffer.size()), nullptr)) {
         return {};
     }
-    return AnsiToUtf8(RegistryPropertyText(regType, buffer));
+    return base::win::AnsiToUtf8(RegistryPropertyText(regType, buffer));
 }
 
 std::string GetDevicePropertyText(HDEVINFO set, SP_DEVINFO_DATA& device, const DEVPROPKEY& key) {
@@ -101,7 +101,7 @@ std::string GetDevicePropertyText(HDEVINFO set, SP_DEVINFO_DATA& device, const D
 
 class SetupDeviceWalkWin final : public ISetupDeviceWalk {
   public:
-    explicit SetupDeviceWalkWin(app::unique_hdevinfo set) : _set(std::move(set)) {}
+    explicit SetupDeviceWalkWin(base::unique_hdevinfo set) : _set(std::move(set)) {}
 
     bool Next() override {
         _device = {};
@@ -120,7 +120,7 @@ class SetupDeviceWalkWin final : public ISetupDeviceWalk {
   private:
     std::string Registry(DWORD property) { return GetRegistryPropertyText(_set.get(), _device, property); }
 
-    app::unique_hdevinfo _set;
+    base::unique_hdevinfo _set;
     SP_DEVINFO_DATA _device{};
     DWORD _index = 0;
 };
@@ -173,12 +173,12 @@ std::string UsbHidEnumPlatformWin::GetRawDeviceName(uintptr_t handle) {
     if (::GetRawInputDeviceInfoW(device, RIDI_DEVICENAME, name.data(), &chars) == kFailed) {
         return {};  // gone since the list was taken
     }
-    return WideToUtf8(std::wstring_view(name.data()));
+    return base::win::WideToUtf8(std::wstring_view(name.data()));
 }
 
 std::unique_ptr<ISetupDeviceWalk> UsbHidEnumPlatformWin::OpenSetupDevices(std::string_view enumerator) {
-    const std::string ansi = Utf8ToAnsi(enumerator);
-    app::unique_hdevinfo set(::SetupDiGetClassDevsA(/* ClassGuid */ nullptr, ansi.empty() ? nullptr : ansi.c_str(),
+    const std::string ansi = base::win::Utf8ToAnsi(enumerator);
+    base::unique_hdevinfo set(::SetupDiGetClassDevsA(/* ClassGuid */ nullptr, ansi.empty() ? nullptr : ansi.c_str(),
                                                     /* hwndParent */ nullptr,
                                                     DIGCF_PRESENT | DIGCF_ALLCLASSES | DIGCF_PROFILE));
     if (!set) {
@@ -187,7 +187,7 @@ std::unique_ptr<ISetupDeviceWalk> UsbHidEnumPlatformWin::OpenSetupDevices(std::s
     return std::make_unique<SetupDeviceWalkWin>(std::move(set));
 }
 
-std::optional<std::vector<ScaleDeviceRecord>> UsbHidEnumerator::Enumerate() {
+std::optional<std::vector<base::ScaleDeviceRecord>> UsbHidEnumerator::Enumerate() {
     // An enumeration that fails half-way shows as "no list"; nothing is reported to the user.
     try {
         return EnumHidDevices(_platform);

@@ -20,7 +20,7 @@ class UsbHidEnumPlatformWin final : public IHidEnumPlatform {
 // What ScaleSelection enumerates with in the program.
 class UsbHidEnumerator final : public IScaleEnumerator {
   public:
-    std::optional<std::vector<ScaleDeviceRecord>> Enumerate() override;
+    std::optional<std::vector<base::ScaleDeviceRecord>> Enumerate() override;
 
   private:
     UsbHidEnumPlatformWin _platform;

@@ -1,6 +1,8 @@
 // The about box: the program's name and version from its own version resource.
 #include "dialogs/About_win.h"
 
+#include "base/win/MessagePump_win.h"
+
 #include <string>
 #include <vector>
 
@@ -70,10 +72,6 @@ void AboutBox::ShowModeless(HWND owner) {
     (void)::SetForegroundWindow(_hwnd);
 }
 
-bool AboutBox::TranslateDialogMessage(MSG& msg) const {
-    return _hwnd != nullptr && !_modal && ::IsDialogMessageA(_hwnd, &msg);
-}
-
 INT_PTR CALLBACK AboutBox::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     AboutBox* self = nullptr;
     if (msg == WM_INITDIALOG) {
@@ -99,6 +97,7 @@ INT_PTR CALLBACK AboutBox::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
                 // However the box goes (OK, Esc, close box, its owner destroyed), the hotkey
                 // works again.
                 self->_sendSuppressed = false;
+                base::win::RemoveDialogNavigation(hwnd);
                 self->_hwnd = nullptr;
                 ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
                 return FALSE;
@@ -113,6 +112,10 @@ INT_PTR CALLBACK AboutBox::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 void AboutBox::OnInitDialog(HWND hwnd) {
     _hwnd = hwnd;
     _sendSuppressed = true;
+    if (!_modal) {
+        // The modal box has a loop of its own; the modeless one is served by the program's pump.
+        base::win::AddDialogNavigation(hwnd);
+    }
     const HWND owner = ::GetWindow(hwnd, GW_OWNER);
     HICON big = detail::OwnerIcon(owner, false);
     if (big == nullptr) {

@@ -16,8 +16,6 @@ class AboutBox {
     void ShowModal(HWND owner);     // Help > About...: returns when the box is closed
     void ShowModeless(HWND owner);  // from the notification-area icon: returns at once
 
-    // For the program's message loop, so the modeless box answers Tab, Enter and Esc.
-    bool TranslateDialogMessage(MSG& msg) const;
     [[nodiscard]] HWND Hwnd() const noexcept { return _hwnd; }
 
   private:

@@ -2,7 +2,7 @@
 // Small Win32 helpers shared by the dialogs of this folder.
 #include <windows.h>
 
-#include "app/WindowDpi_win.h"
+#include "base/win/WindowDpi_win.h"
 
 #include <string>
 
@@ -24,7 +24,7 @@ inline HICON OwnerIcon(HWND owner, bool small) noexcept {
     return icon;
 }
 
-using app::WindowDpi;
+using base::WindowDpi;
 
 inline std::string WindowText(HWND hwnd) {
     const int length = ::GetWindowTextLengthA(hwnd);

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Handles_win.h"
+#include "base/win/Handles_win.h"
 
 namespace dialogs {
 
@@ -26,7 +26,7 @@ class HelpViewer {
     using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
     bool Load();
 
-    app::unique_hmodule _hhctrl;
+    base::unique_hmodule _hhctrl;
     HtmlHelpFn _htmlHelp = nullptr;
 };
 

@@ -1,4 +1,4 @@
-// The settings dialog (Form2): moves values between its controls and the portable
+// The settings dialog (SettingsDialog): moves values between its controls and the portable
 // DialogModel, and captures the hotkey from key presses in the hotkey box.
 #include "dialogs/SettingsDialog_win.h"
 
@@ -33,12 +33,12 @@ constexpr const char* kHotkeyTip =
 
 // The advanced column: hidden while the dialog is narrow, so Tab never lands on a control
 // the user cannot see.
-constexpr int kAdvancedControls[] = {IDC_SET_SEPARATOR, IDC_SET_LABEL5, IDC_SET_CBOSAMPLERATE,
-                                     IDC_SET_LABEL6,    IDC_SET_LABEL8, IDC_SET_CBOINTERCHARDELAY,
-                                     IDC_SET_LABEL9};
-// What HKEnabled switches on and off.
-constexpr int kHotkeyControls[] = {IDC_SET_LABEL1, IDC_SET_LABEL2,      IDC_SET_LABEL4,
-                                   IDC_SET_HKKEY,  IDC_SET_TXTPREAMBLE, IDC_SET_TXTPOSTAMBLE};
+constexpr int kAdvancedControls[] = {IDC_SET_SEPARATOR, IDC_SET_SAMPLE_RATE_LABEL, IDC_SET_SAMPLE_RATE,
+                                     IDC_SET_SAMPLE_RATE_HELP,    IDC_SET_KEY_DELAY_LABEL, IDC_SET_KEY_DELAY,
+                                     IDC_SET_KEY_DELAY_HELP};
+// What the hotkey check box switches on and off.
+constexpr int kHotkeyControls[] = {IDC_SET_PREAMBLE_LABEL, IDC_SET_POSTAMBLE_LABEL,      IDC_SET_HOTKEY_LABEL,
+                                   IDC_SET_HOTKEY,  IDC_SET_PREAMBLE, IDC_SET_POSTAMBLE};
 
 template <size_t N>
 void FillList(HWND combo, const std::array<std::string_view, N>& items) {
@@ -64,7 +64,7 @@ int ModifierMask() noexcept {
 
 class SettingsDialog {
   public:
-    SettingsDialog(app::Settings& settings, HelpViewer* help) : _settings(settings), _help(help) {}
+    SettingsDialog(base::Settings& settings, HelpViewer* help) : _settings(settings), _help(help) {}
 
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
     static LRESULT CALLBACK
@@ -76,10 +76,10 @@ class SettingsDialog {
 
     void Form_Load();
     void ComboToken_Click(int comboId, int textId);
-    void Command1_Click();
-    void Command3_Click();
-    void HKEnabled_Click();
-    void HKKey_KeyDown(int keyCode, int shiftMask);
+    void ZeroButton_Click();
+    void OkButton_Click();
+    void HotkeyEnabled_Click();
+    void HotkeyBox_KeyDown(int keyCode, int shiftMask);
 
     HWND Item(int id) const noexcept { return ::GetDlgItem(_hwnd, id); }
     bool Checked(int id) const noexcept { return ::IsDlgButtonChecked(_hwnd, id) == BST_CHECKED; }
@@ -93,7 +93,7 @@ class SettingsDialog {
     void AddTooltip(int id, const char* text) const noexcept;
     void SetWidth(int widthPx) const noexcept;
 
-    app::Settings& _settings;
+    base::Settings& _settings;
     HelpViewer* _help;
     HWND _hwnd = nullptr;
     HWND _tooltip = nullptr;  // owned by the dialog: destroyed with it
@@ -133,7 +133,7 @@ INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return TRUE;
         case WM_DESTROY:
-            (void)::RemoveWindowSubclass(Item(IDC_SET_HKKEY), &HotkeyBoxProc, kHotkeyBoxSubclassId);
+            (void)::RemoveWindowSubclass(Item(IDC_SET_HOTKEY), &HotkeyBoxProc, kHotkeyBoxSubclassId);
             return FALSE;
         default:
             (void)lParam;
@@ -143,28 +143,28 @@ INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR SettingsDialog::OnCommand(int id, int code) {
     switch (id) {
-        case IDC_SET_COMBO1:
+        case IDC_SET_PREAMBLE_TOKENS:
             if (code == CBN_SELENDOK) {
-                ComboToken_Click(IDC_SET_COMBO1, IDC_SET_TXTPREAMBLE);
+                ComboToken_Click(IDC_SET_PREAMBLE_TOKENS, IDC_SET_PREAMBLE);
             }
             return TRUE;
-        case IDC_SET_COMBO2:
+        case IDC_SET_POSTAMBLE_TOKENS:
             if (code == CBN_SELENDOK) {
-                ComboToken_Click(IDC_SET_COMBO2, IDC_SET_TXTPOSTAMBLE);
+                ComboToken_Click(IDC_SET_POSTAMBLE_TOKENS, IDC_SET_POSTAMBLE);
             }
             return TRUE;
-        case IDC_SET_COMMAND1:
+        case IDC_SET_ADVANCED:
             if (code == BN_CLICKED) {
-                Command1_Click();
+                ZeroButton_Click();
             }
             return TRUE;
-        case IDC_SET_HKENABLED:
+        case IDC_SET_HOTKEY_ENABLED:
             if (code == BN_CLICKED) {
-                HKEnabled_Click();
+                HotkeyEnabled_Click();
             }
             return TRUE;
         case IDOK:
-            Command3_Click();
+            OkButton_Click();
             return TRUE;
         case IDCANCEL:  // "Cancel", Esc and the close box: nothing is applied
             (void)::EndDialog(_hwnd, IDCANCEL);
@@ -179,35 +179,35 @@ void SettingsDialog::Form_Load() {
     (void)::SendMessageA(_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(detail::OwnerIcon(owner, false)));
     (void)::SendMessageA(_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(detail::OwnerIcon(owner, true)));
 
-    FillList(Item(IDC_SET_COMBO1), kTokenItems);
-    FillList(Item(IDC_SET_COMBO2), kTokenItems);
-    FillList(Item(IDC_SET_CBOFORMAT), kFormatItems);
-    FillList(Item(IDC_SET_CBOUNITS), kUnitItems);
-    FillList(Item(IDC_SET_CBOSAMPLERATE), kSampleRateItems);
-    FillList(Item(IDC_SET_CBOINTERCHARDELAY), kInterCharDelayItems);
+    FillList(Item(IDC_SET_PREAMBLE_TOKENS), kTokenItems);
+    FillList(Item(IDC_SET_POSTAMBLE_TOKENS), kTokenItems);
+    FillList(Item(IDC_SET_FORMAT), kFormatItems);
+    FillList(Item(IDC_SET_UNITS), kUnitItems);
+    FillList(Item(IDC_SET_SAMPLE_RATE), kSampleRateItems);
+    FillList(Item(IDC_SET_KEY_DELAY), kInterCharDelayItems);
 
     // What the settings file can keep; longer text would be cut on the next start.
-    (void)::SendDlgItemMessageA(_hwnd, IDC_SET_TXTPREAMBLE, EM_LIMITTEXT, kMaxSettingText, 0);
-    (void)::SendDlgItemMessageA(_hwnd, IDC_SET_TXTPOSTAMBLE, EM_LIMITTEXT, kMaxSettingText, 0);
-    (void)::SendDlgItemMessageA(_hwnd, IDC_SET_CBOFORMAT, CB_LIMITTEXT, kMaxSettingText, 0);
+    (void)::SendDlgItemMessageA(_hwnd, IDC_SET_PREAMBLE, EM_LIMITTEXT, kMaxSettingText, 0);
+    (void)::SendDlgItemMessageA(_hwnd, IDC_SET_POSTAMBLE, EM_LIMITTEXT, kMaxSettingText, 0);
+    (void)::SendDlgItemMessageA(_hwnd, IDC_SET_FORMAT, CB_LIMITTEXT, kMaxSettingText, 0);
 
     _model = LoadDialogModel(_settings);
-    (void)::SetDlgItemTextA(_hwnd, IDC_SET_TXTPREAMBLE, _model.preamble.c_str());
-    (void)::SetDlgItemTextA(_hwnd, IDC_SET_TXTPOSTAMBLE, _model.postamble.c_str());
-    (void)::SetDlgItemTextA(_hwnd, IDC_SET_CBOFORMAT, _model.weightFormat.c_str());
-    (void)::SetDlgItemTextA(_hwnd, IDC_SET_HKKEY, _model.hotkeyText.c_str());
-    Check(IDC_SET_HKENABLED, _model.hotkeyEnabled);
-    Check(IDC_SET_CHKINCLUDEUNITS, _model.includeUnits);
-    Check(IDC_SET_CHKCOMMASEPARATOR, _model.commaSeparator);
-    Check(IDC_SET_CHKLOADWITHWINDOWS, _model.loadWithWindows);
-    Check(IDC_SET_CHKMINIMIZEATSTARTUP, _model.minimizeAtStartup);
-    SetListIndex(IDC_SET_CBOUNITS, _model.unitsIndex);  // -1 clears the selection
-    SetListIndex(IDC_SET_CBOINTERCHARDELAY, _model.interCharDelayIndex);
-    SetListIndex(IDC_SET_CBOSAMPLERATE, _model.sampleRateIndex);
+    (void)::SetDlgItemTextA(_hwnd, IDC_SET_PREAMBLE, _model.preamble.c_str());
+    (void)::SetDlgItemTextA(_hwnd, IDC_SET_POSTAMBLE, _model.postamble.c_str());
+    (void)::SetDlgItemTextA(_hwnd, IDC_SET_FORMAT, _model.weightFormat.c_str());
+    (void)::SetDlgItemTextA(_hwnd, IDC_SET_HOTKEY, _model.hotkeyText.c_str());
+    Check(IDC_SET_HOTKEY_ENABLED, _model.hotkeyEnabled);
+    Check(IDC_SET_INCLUDE_UNITS, _model.includeUnits);
+    Check(IDC_SET_COMMA_SEPARATOR, _model.commaSeparator);
+    Check(IDC_SET_LOAD_WITH_WINDOWS, _model.loadWithWindows);
+    Check(IDC_SET_MINIMIZE_AT_STARTUP, _model.minimizeAtStartup);
+    SetListIndex(IDC_SET_UNITS, _model.unitsIndex);  // -1 clears the selection
+    SetListIndex(IDC_SET_KEY_DELAY, _model.interCharDelayIndex);
+    SetListIndex(IDC_SET_SAMPLE_RATE, _model.sampleRateIndex);
     // The greyed state must match the check box from the start, not only after a click.
-    HKEnabled_Click();
+    HotkeyEnabled_Click();
 
-    (void)::SetWindowSubclass(Item(IDC_SET_HKKEY), &HotkeyBoxProc, kHotkeyBoxSubclassId,
+    (void)::SetWindowSubclass(Item(IDC_SET_HOTKEY), &HotkeyBoxProc, kHotkeyBoxSubclassId,
                               reinterpret_cast<DWORD_PTR>(this));
 
     _tooltip = ::CreateWindowExA(/* dwExStyle */ WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
@@ -217,9 +217,9 @@ void SettingsDialog::Form_Load() {
         // Long tips wrap instead of running across the screen.
         (void)::SendMessageA(_tooltip, TTM_SETMAXTIPWIDTH, 0, ::MulDiv(320, detail::WindowDpi(_hwnd), 96));
         (void)::SendMessageA(_tooltip, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(20000, 0));
-        AddTooltip(IDC_SET_TXTPREAMBLE, kPreambleTip);
-        AddTooltip(IDC_SET_TXTPOSTAMBLE, kPostambleTip);
-        AddTooltip(IDC_SET_HKKEY, kHotkeyTip);
+        AddTooltip(IDC_SET_PREAMBLE, kPreambleTip);
+        AddTooltip(IDC_SET_POSTAMBLE, kPostambleTip);
+        AddTooltip(IDC_SET_HOTKEY, kHotkeyTip);
     }
 
     // Open narrow, showing the basic column only, centred over the owner.
@@ -297,42 +297,42 @@ void SettingsDialog::ComboToken_Click(int comboId, int textId) {
     (void)::SendMessageA(box, EM_SETSEL, edit->caret, static_cast<LPARAM>(edit->caret));
 }
 
-void SettingsDialog::Command1_Click() {
+void SettingsDialog::ZeroButton_Click() {
     RECT rect{};
     (void)::GetWindowRect(_hwnd, &rect);
     SetWidth(NextDialogWidthPx(rect.right - rect.left, detail::WindowDpi(_hwnd)));
 }
 
-void SettingsDialog::Command3_Click() {
+void SettingsDialog::OkButton_Click() {
     DialogModel model = _model;  // the working hotkey values
-    model.preamble = detail::WindowText(Item(IDC_SET_TXTPREAMBLE));
-    model.postamble = detail::WindowText(Item(IDC_SET_TXTPOSTAMBLE));
-    model.weightFormat = detail::WindowText(Item(IDC_SET_CBOFORMAT));
-    model.hotkeyEnabled = Checked(IDC_SET_HKENABLED);
-    model.includeUnits = Checked(IDC_SET_CHKINCLUDEUNITS);
-    model.commaSeparator = Checked(IDC_SET_CHKCOMMASEPARATOR);
-    model.loadWithWindows = Checked(IDC_SET_CHKLOADWITHWINDOWS);
-    model.minimizeAtStartup = Checked(IDC_SET_CHKMINIMIZEATSTARTUP);
-    model.unitsIndex = ListIndex(IDC_SET_CBOUNITS);
-    model.sampleRateIndex = ListIndex(IDC_SET_CBOSAMPLERATE);
-    model.interCharDelayIndex = ListIndex(IDC_SET_CBOINTERCHARDELAY);
+    model.preamble = detail::WindowText(Item(IDC_SET_PREAMBLE));
+    model.postamble = detail::WindowText(Item(IDC_SET_POSTAMBLE));
+    model.weightFormat = detail::WindowText(Item(IDC_SET_FORMAT));
+    model.hotkeyEnabled = Checked(IDC_SET_HOTKEY_ENABLED);
+    model.includeUnits = Checked(IDC_SET_INCLUDE_UNITS);
+    model.commaSeparator = Checked(IDC_SET_COMMA_SEPARATOR);
+    model.loadWithWindows = Checked(IDC_SET_LOAD_WITH_WINDOWS);
+    model.minimizeAtStartup = Checked(IDC_SET_MINIMIZE_AT_STARTUP);
+    model.unitsIndex = ListIndex(IDC_SET_UNITS);
+    model.sampleRateIndex = ListIndex(IDC_SET_SAMPLE_RATE);
+    model.interCharDelayIndex = ListIndex(IDC_SET_KEY_DELAY);
     ApplyDialogModel(model, _settings);
     (void)::EndDialog(_hwnd, IDOK);
 }
 
-void SettingsDialog::HKEnabled_Click() {
-    const BOOL enable = Checked(IDC_SET_HKENABLED) ? TRUE : FALSE;
+void SettingsDialog::HotkeyEnabled_Click() {
+    const BOOL enable = Checked(IDC_SET_HOTKEY_ENABLED) ? TRUE : FALSE;
     for (int id : kHotkeyControls) {
         (void)::EnableWindow(Item(id), enable);
     }
 }
 
-void SettingsDialog::HKKey_KeyDown(int keyCode, int shiftMask) {
+void SettingsDialog::HotkeyBox_KeyDown(int keyCode, int shiftMask) {
     if (const auto capture = keys::CaptureHotkey(keyCode, shiftMask)) {
         _model.hotkeyText = capture->text;
         _model.hotkeyCode = capture->code;
-        (void)::SetDlgItemTextA(_hwnd, IDC_SET_HKKEY, _model.hotkeyText.c_str());
-        (void)::SendDlgItemMessageA(_hwnd, IDC_SET_HKKEY, EM_SETSEL, 0, -1);
+        (void)::SetDlgItemTextA(_hwnd, IDC_SET_HOTKEY, _model.hotkeyText.c_str());
+        (void)::SendDlgItemMessageA(_hwnd, IDC_SET_HOTKEY, EM_SETSEL, 0, -1);
     }
 }
 
@@ -356,7 +356,7 @@ SettingsDialog::HotkeyBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
             }
             case WM_KEYDOWN:
             case WM_SYSKEYDOWN:
-                self->HKKey_KeyDown(static_cast<int>(wParam), ModifierMask());
+                self->HotkeyBox_KeyDown(static_cast<int>(wParam), ModifierMask());
                 return 0;
             case WM_KEYUP:
             case WM_SYSKEYUP:  // so a released Alt or F10 does not go on to the menu
@@ -392,7 +392,7 @@ SettingsDialog::HotkeyBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
 
 }  // namespace
 
-bool ShowSettingsDialog(HWND owner, app::Settings& inOut, HelpViewer* help) {
+bool ShowSettingsDialog(HWND owner, base::Settings& inOut, HelpViewer* help) {
     keys::BuildHotkeyNames();
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
     (void)::InitCommonControlsEx(&controls);

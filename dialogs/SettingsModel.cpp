@@ -45,7 +45,7 @@ int UnitsIndex(int32_t selectedUnits) {
     return InRange(kUnitItems, selectedUnits) ? selectedUnits : -1;
 }
 
-DialogModel LoadDialogModel(const app::Settings& settings) {
+DialogModel LoadDialogModel(const base::Settings& settings) {
     DialogModel model;
     model.preamble = settings.Preamble;
     model.postamble = settings.Postamble;
@@ -65,7 +65,7 @@ DialogModel LoadDialogModel(const app::Settings& settings) {
 
 // No validation: what the controls hold is what the user asked for. The format expression is
 // stored exactly as typed; the weight formatting decides what an odd expression means.
-void ApplyDialogModel(const DialogModel& model, app::Settings& settings) {
+void ApplyDialogModel(const DialogModel& model, base::Settings& settings) {
     settings.Preamble = model.preamble;
     settings.Postamble = model.postamble;
     settings.HotKey = model.hotkeyCode;

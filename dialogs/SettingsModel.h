@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Settings.h"
+#include "base/model/Settings.h"
 
 namespace dialogs {
 
@@ -64,11 +64,11 @@ struct DialogModel {
     bool operator==(const DialogModel&) const = default;
 };
 
-[[nodiscard]] DialogModel LoadDialogModel(const app::Settings& settings);
+[[nodiscard]] DialogModel LoadDialogModel(const base::Settings& settings);
 
-// "OK": copies the controls back into the record. The caller then gives Timer1 the new
+// "OK": copies the controls back into the record. The caller then gives ReadTimer the new
 // SampleRate.
-void ApplyDialogModel(const DialogModel& model, app::Settings& settings);
+void ApplyDialogModel(const DialogModel& model, base::Settings& settings);
 
 // A text box's text after a token replaced its selection [selStart, selEnd) (a caret when
 // equal), with the caret after the token. Nothing when the result would be longer than

@@ -12,7 +12,7 @@ namespace {
 constexpr char kHotKeysProperty[] = "Pesora.HotKeys";
 }  // namespace
 
-HotKeys::HotKeys(HWND mainWindow, const app::Settings& settings, KbdHookFn kbdHook)
+HotKeys::HotKeys(HWND mainWindow, const base::Settings& settings, KbdHookFn kbdHook)
     : _window(mainWindow), _settings(settings), _kbdHook(std::move(kbdHook)) {}
 
 HotKeys::~HotKeys() {

@@ -1,7 +1,7 @@
 #pragma once
 // The global send hotkey of the main window, and the Win32 side of the send it triggers.
 //
-// Form1 at start-up, after the settings are loaded:
+// MainWindow at start-up, after the settings are loaded:
 //     _hotKeys.RegisterSendHotkey();  _hotKeys.InstallWindowProc();
 // around the settings dialog:
 //     _hotKeys.UnregisterSendHotkey();  ...dialog...  _hotKeys.RegisterSendHotkey();
@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/Settings.h"
+#include "base/model/Settings.h"
 #include "keys/KbdHook.h"
 
 namespace keys {
@@ -26,7 +26,7 @@ class HotKeys {
     using KbdHookFn = std::function<void(int32_t hotkeyId)>;
 
     // `settings` is read at every registration, so a changed HotKey takes effect then.
-    HotKeys(HWND mainWindow, const app::Settings& settings, KbdHookFn kbdHook);
+    HotKeys(HWND mainWindow, const base::Settings& settings, KbdHookFn kbdHook);
     ~HotKeys();  // removes the window procedure and the hotkey if still in place
     HotKeys(const HotKeys&) = delete;
     HotKeys& operator=(const HotKeys&) = delete;
@@ -47,7 +47,7 @@ class HotKeys {
 
   private:
     HWND _window;
-    const app::Settings& _settings;
+    const base::Settings& _settings;
     KbdHookFn _kbdHook;
     int32_t _hotkeyRegistered = 0;
     WNDPROC _previousProc = nullptr;

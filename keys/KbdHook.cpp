@@ -32,9 +32,9 @@ std::optional<HotkeyRegistration> SendHotkeyRegistration(int32_t hotKey, bool ho
     return HotkeyRegistration{modifiers, vk};
 }
 
-std::string AssembleSendScript(const app::AppState& state, const TemplateExpander& expand) {
+std::string AssembleSendScript(const base::AppState& state, const TemplateExpander& expand) {
     std::string script;
-    const app::Settings& settings = state.settings;
+    const base::Settings& settings = state.settings;
     if (!settings.Preamble.empty()) {
         AppendPart(script, [&] { return expand(settings.Preamble); });
     }
@@ -46,8 +46,9 @@ std::string AssembleSendScript(const app::AppState& state, const TemplateExpande
     return script;
 }
 
-HotkeySender::HotkeySender(app::AppState& state, const app::IMainView& view, IHotkeyHost& host, TemplateExpander expand)
-    : _state(state), _view(view), _host(host), _expand(std::move(expand)) {}
+HotkeySender::HotkeySender(base::AppState& state, const base::IReadTimer& readTimer, IHotkeyHost& host,
+                           TemplateExpander expand)
+    : _state(state), _timer(readTimer), _host(host), _expand(std::move(expand)) {}
 
 bool HotkeySender::HotkeyHeld() const {
     return IsShiftDown(_host, 3) || IsCtrlDown(_host, 3) || IsAltDown(_host, 3) ||
@@ -65,7 +66,7 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
     if (_state.sendSuppressed) {
         return;
     }
-    if (!_view.TimerEnabled()) {
+    if (!_timer.TimerEnabled()) {
         _host.Beep();  // no scale is being read
         return;
     }

@@ -3,9 +3,9 @@
 // preamble, the weight and the postamble, waits until the user has let go of the hotkey and
 // hands the script to the player.
 //
-// Wiring in the main window (Form1):
+// Wiring in the main window (MainWindow):
 //   HotkeySender sender(state, view, host, expand);   // lives as long as the window
-//   Form1::KbdHook(id)  ->  sender.KbdHook(id);        // called for every WM_HOTKEY (0x312)
+//   MainWindow::KbdHook(id)  ->  sender.KbdHook(id);        // called for every WM_HOTKEY (0x312)
 // where `host` is keys::HotkeyHostWin (HotKeys_win.h) and `expand` the date and time token
 // expansion of the templates:
 //   [](std::string_view t) { return weighing::ExpandDateTimeTokens(t, weighing::LocalDateTime); }
@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/AppState.h"
-#include "app/MainView.h"
+#include "base/model/AppState.h"
+#include "base/model/Views.h"
 #include "keys/GetKeyStates.h"
 
 namespace keys {
@@ -51,11 +51,11 @@ using TemplateExpander = std::function<std::string(std::string_view)>;
 
 // The script typed for one press: expanded preamble (when not empty), the weight text, the
 // unit suffix when IncludeUnits is set, expanded postamble.
-std::string AssembleSendScript(const app::AppState& state, const TemplateExpander& expand);
+std::string AssembleSendScript(const base::AppState& state, const TemplateExpander& expand);
 
 class HotkeySender {
   public:
-    HotkeySender(app::AppState& state, const app::IMainView& view, IHotkeyHost& host, TemplateExpander expand);
+    HotkeySender(base::AppState& state, const base::IReadTimer& readTimer, IHotkeyHost& host, TemplateExpander expand);
     HotkeySender(const HotkeySender&) = delete;
     HotkeySender& operator=(const HotkeySender&) = delete;
 
@@ -74,8 +74,8 @@ class HotkeySender {
   private:
     bool HotkeyHeld() const;
 
-    app::AppState& _state;
-    const app::IMainView& _view;
+    base::AppState& _state;
+    const base::IReadTimer& _timer;
     IHotkeyHost& _host;
     TemplateExpander _expand;
     bool _injecting = false;

@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include "base/win/MessagePump_win.h"
+
 namespace keys {
 
 std::optional<int16_t> AnsiCharMapping(unsigned char c) {
@@ -21,29 +23,9 @@ int64_t QpcMicroseconds() {
     return counter.QuadPart / perSecond * 1'000'000 + counter.QuadPart % perSecond * 1'000'000 / perSecond;
 }
 
-namespace {
-
-// Returns false when WM_QUIT was met: it is posted again for the outer message loop, and
-// the caller stops dispatching (the quit message would otherwise be met again at once).
-bool DispatchPending() {
-    // The wide calls: the main window is a Unicode window, and characters typed into it while
-    // we wait must not pass through the ANSI code page.
-    MSG msg{};
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return false;
-        }
-        (void)::TranslateMessage(&msg);
-        (void)::DispatchMessageW(&msg);
-    }
-    return true;
-}
-
-}  // namespace
 
 void DispatchPendingMessages() {
-    (void)DispatchPending();
+    (void)base::win::DispatchPendingMessages();
 }
 
 // A message that arrives during the sleep ends it early, so once the deadline has passed
@@ -53,7 +35,7 @@ void PumpMessagesUntil(int64_t deadline) {
     bool dispatching = true;
     while (deadline - QpcMicroseconds() > 0) {
         if (dispatching) {
-            dispatching = DispatchPending();
+            dispatching = base::win::DispatchPendingMessages();
         }
         const int64_t remaining = deadline - QpcMicroseconds();
         if (remaining <= 0) {

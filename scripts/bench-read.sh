@@ -13,7 +13,7 @@ for f in "$win/Pesora.exe" "$win/e2e-bin/MinimalWindow.exe" "$win/e2e-bin/ReadBe
 done
 export PESORA_WIN_DIR=$win
 export BENCH_DIR=${BENCH_DIR:-$(mktemp -d /tmp/pesora-bench-read.XXXXXX)}
-bench=$root/e2e/bench.sh
+bench=$root/testbench/bench.sh
 trap '"$bench" stop' EXIT
 "$bench" start
 "$bench" run ReadBench.exe "${CHANGES:-200}" "${CPU_SECONDS:-20}" "${SCALE_INTERVAL:-50}" "${SAMPLE_RATE:-50}"

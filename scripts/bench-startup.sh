@@ -15,7 +15,7 @@ for f in "$win/Pesora.exe" "$win/e2e-bin/MinimalWindow.exe" "$win/e2e-bin/Startu
 done
 export PESORA_WIN_DIR=$win
 export BENCH_DIR=${BENCH_DIR:-$(mktemp -d /tmp/pesora-bench-startup.XXXXXX)}
-bench=$root/e2e/bench.sh
+bench=$root/testbench/bench.sh
 trap '"$bench" stop' EXIT
 "$bench" start
 eval "$("$bench" env)"

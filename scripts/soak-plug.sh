@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Soak of the scale's unplug and return: on a started bench (e2e/bench.sh start), unplugs and
+# Soak of the scale's unplug and return: on a started bench (testbench/bench.sh start), unplugs and
 # plugs the scale Pesora reads ITERATIONS times (default 200, about 2.7 s a round) and prints
 # whether reading resumed every time, and the Pesora process's open file descriptors (the
 # handles Wine backs with host files, since GetProcessHandleCount gives 0 under Wine), threads
@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export PESORA_SOAK_ITERATIONS=${1:-200}
 prog=$PESORA_WIN_DIR/e2e-bin/devices_soak_plug.exe
 [ -f "$prog" ] || { echo "soak: build the devices_soak_plug target first" >&2; exit 2; }
-eval "$("$root/e2e/bench.sh" env)"
+eval "$("$root/testbench/bench.sh" env)"
 
 out=$(mktemp "$BENCH_DIR/soak.XXXXXX")
 # Wine's first command of a session hands its stdout to its services: always a file.

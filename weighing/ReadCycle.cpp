@@ -22,16 +22,10 @@ class RunningScope {
 
 }  // namespace
 
-// Rates below 50 ms (only from a hand-edited file) would give a negative wait: they poll. The
-// upper bound is the longest wait the settings dialog offers, so that a huge rate typed into the
-// file cannot freeze the window for minutes while a scale is silent.
-uint32_t ReadWaitMs(int32_t sampleRate) {
-    const int64_t wait = static_cast<int64_t>(sampleRate) - kMinSampleRateMs;
-    return static_cast<uint32_t>(std::clamp<int64_t>(wait, 0, kMaxReadWaitMs));
-}
 
-ReadCycle::ReadCycle(app::AppState& state, app::IMainView& view, IScaleDevice& device, NumberSeparators separators)
-    : _state(state), _view(view), _device(device), _separators(std::move(separators)) {}
+ReadCycle::ReadCycle(base::AppState& state, IReadCycleView& view, base::IReadTimer& timer, IScaleDevice& device,
+                     NumberSeparators separators)
+    : _state(state), _view(view), _timer(timer), _device(device), _separators(std::move(separators)) {}
 
 const FormatSpec& ReadCycle::WeightFormat() {
     if (_state.settings.WeightFormat != _parsedFormat) {
@@ -42,7 +36,7 @@ const FormatSpec& ReadCycle::WeightFormat() {
 }
 
 // The read uses one request and one event for the whole program, and the message pass below can
-// deliver another Timer1 tick (or a click that ends in here): such a tick must not start a second
+// deliver another ReadTimer tick (or a click that ends in here): such a tick must not start a second
 // cycle inside this one, so it is dropped; the next regular tick reads again.
 void ReadCycle::ReadWeight() {
     if (_running) {
@@ -51,9 +45,9 @@ void ReadCycle::ReadWeight() {
     RunningScope running(_running);
 
     if (_state.deviceOpen) {
-        _device.ReadInputReport(_state.reportBuffer, ReadWaitMs(_state.settings.SampleRate));
+        _device.ReadInputReport(_state.reportBuffer, base::ReadWaitMs(_state.settings.SampleRate));
         _view.DoEvents();
-        if (!_view.TimerEnabled()) {
+        if (!_timer.TimerEnabled()) {
             // The selected scale was pulled out while the messages ran: its removal stopped the
             // timer and emptied the weight. Finishing the cycle would put the weight of a scale
             // that is gone back on screen, and in what the hotkey types.
@@ -62,7 +56,7 @@ void ReadCycle::ReadWeight() {
     }
     // Asked again: the re-open after a silent read may have failed.
     if (!_state.deviceOpen) {
-        _view.SetTimerEnabled(false);
+        _timer.SetTimerEnabled(false);
         _view.SetStatus(kScaleNotFound);
     } else {
         _view.SetStatus(StatusCaption(_state.reportBuffer[1]));
@@ -79,9 +73,8 @@ void ReadCycle::ReadWeight() {
 
 // The device side closes the reading handle to write; the next cycle's read then finds no
 // report, takes the time-out path and opens the scale again, which is how reading resumes.
-void Command1_Click(const app::AppState& state, const app::IMainView& view, IScaleDevice& device) {
-    const int row = view.ListIndex();
-    if (!state.deviceOpen || row < 0 || static_cast<size_t>(row) >= state.scaleTable.size()) {
+void ZeroButton_Click(const base::AppState& state, int selectedRow, IScaleDevice& device) {
+    if (!state.deviceOpen || selectedRow < 0 || static_cast<size_t>(selectedRow) >= state.scaleTable.size()) {
         return;
     }
     device.SendZeroReport();

@@ -1,24 +1,15 @@
 #pragma once
-// The read cycle that Timer1 drives, and the zero command. Both are the order of steps only:
-// the device side (HID I/O, re-opening on a time-out) sits behind IScaleDevice, the window
-// behind app::IMainView, and the state is the main window's app::AppState.
-//
-// Wiring, in Form1 (one ReadCycle for the life of the window):
-//   weighing::ReadCycle readCycle(state, view, device, weighing::UserNumberSeparators());
-//   Timer1_Timer()   ->  readCycle.ReadWeight();
-//   Command1_Click() ->  weighing::Command1_Click(state, view, device);
-// Call SetSeparators() again if the user's locale changes (WM_SETTINGCHANGE). `device` adapts the
-// HID side; over devices::HidInterface, whose wait is its rate less 50 ms:
-//   ReadInputReport(buffer, waitMs): if (!hid.ReadReport(buffer, int32_t(waitMs) + 50)) List2_Click();
-//   SendZeroReport(): hid.SendZeroReport(state.deviceOpen, state.scaleTable[ListIndex()].devicePath);
+// The read cycle that the read timer drives, and the zero command. Both are the order of steps
+// only: the device side (HID I/O, re-opening after a failure) sits behind IScaleDevice, the
+// window behind IReadCycleView and base::IReadTimer, and the state is the shared base::AppState.
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "app/AppState.h"
-#include "app/MainView.h"
+#include "base/model/AppState.h"
+#include "base/model/Views.h"
 #include "weighing/NumberFormat.h"
 
 namespace weighing {
@@ -29,27 +20,31 @@ class IScaleDevice {
     virtual ~IScaleDevice() = default;
     // Reads at most one input report (report id first) into `reportBuffer`, waiting at most
     // `waitMs`. When none comes it leaves the buffer as it was and takes the re-open path, which
-    // may clear AppState::deviceOpen.
+    // may clear base::AppState::deviceOpen.
     virtual void ReadInputReport(std::span<uint8_t, 8> reportBuffer, uint32_t waitMs) = 0;
     // Closes the reading handle and writes 02 02 00 00 00 to the selected row's device.
     virtual void SendZeroReport() = 0;
 };
 
-inline constexpr int32_t kMinSampleRateMs = 50;
-inline constexpr uint32_t kMaxReadWaitMs = 450;
+// What the read cycle needs of the window: the reading's lines, the weight caption, and one
+// pass over the queued messages while it waits for the scale.
+class IReadCycleView : public base::IReadingDisplay {
+  public:
+    virtual void SetWeightCaption(std::string_view text) = 0;
+    virtual void DoEvents() = 0;
+};
 
-// The time a read may wait in a cycle of `sampleRate` ms: the rate less 50 ms, within 0..450.
-[[nodiscard]] uint32_t ReadWaitMs(int32_t sampleRate);
 
 inline constexpr std::string_view kScaleNotFound = "Scale Not Found";
 
 class ReadCycle {
   public:
-    ReadCycle(app::AppState& state, app::IMainView& view, IScaleDevice& device, NumberSeparators separators = {});
+    ReadCycle(base::AppState& state, IReadCycleView& view, base::IReadTimer& timer, IScaleDevice& device,
+              NumberSeparators separators = {});
     ReadCycle(const ReadCycle&) = delete;
     ReadCycle& operator=(const ReadCycle&) = delete;
 
-    // One Timer1 tick. A tick that arrives while a cycle is still running (from the message
+    // One ReadTimer tick. A tick that arrives while a cycle is still running (from the message
     // pass inside it) is dropped. The message pass can also run the window's close: the owner
     // must not destroy this object while Running() is true.
     void ReadWeight();
@@ -60,8 +55,9 @@ class ReadCycle {
   private:
     const FormatSpec& WeightFormat();
 
-    app::AppState& _state;
-    app::IMainView& _view;
+    base::AppState& _state;
+    IReadCycleView& _view;
+    base::IReadTimer& _timer;
     IScaleDevice& _device;
     NumberSeparators _separators;
     bool _running = false;
@@ -69,8 +65,8 @@ class ReadCycle {
     FormatSpec _format;
 };
 
-// The "Zero Scale" button: sends the zero report when a scale is open and a row of List2 with a
-// device behind it is selected; does nothing otherwise.
-void Command1_Click(const app::AppState& state, const app::IMainView& view, IScaleDevice& device);
+// The "Zero Scale" button: sends the zero report when a scale is open and the selected row of the
+// scale list (-1 for none) has a device behind it; does nothing otherwise.
+void ZeroButton_Click(const base::AppState& state, int selectedRow, IScaleDevice& device);
 
 }  // namespace weighing

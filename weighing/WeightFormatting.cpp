@@ -41,7 +41,7 @@ std::string PoundsAndOuncesText(double milligrams, const NumberSeparators& separ
 }
 
 WeightDisplay FormatWeight(const WeightReading& reading,
-                           const app::Settings& settings,
+                           const base::Settings& settings,
                            const FormatSpec& weightFormat,
                            std::string_view previousSuffix,
                            const NumberSeparators& separators) {
@@ -93,7 +93,7 @@ WeightDisplay FormatWeight(const WeightReading& reading,
 }
 
 WeightDisplay FormatWeight(const WeightReading& reading,
-                           const app::Settings& settings,
+                           const base::Settings& settings,
                            std::string_view previousSuffix,
                            const NumberSeparators& separators) {
     return FormatWeight(reading, settings, ParseFormat(settings.WeightFormat), previousSuffix, separators);

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Settings.h"
+#include "base/model/Settings.h"
 #include "weighing/NumberFormat.h"
 #include "weighing/ScaleReport.h"
 
@@ -43,20 +43,20 @@ struct WeightDisplay {
     std::string weightText;     // WeightText: the number (or the pounds-and-ounces text), no unit
     std::string unitsSuffix;    // UnitsSuffix: " kg" and so on; the previous one for unknown units
     std::string weightBox;      // the Weight box
-    std::string weightCaption;  // the lblWeight caption, "Weight (kg):"
+    std::string weightCaption;  // the the weight caption caption, "Weight (kg):"
 };
 
 // `weightFormat` is settings.WeightFormat parsed (callers keep it between cycles); the other
 // settings used are SelectedUnits (outside 0 to 13 counts as 0), IncludeUnits, CommaSeparator.
 [[nodiscard]] WeightDisplay FormatWeight(const WeightReading& reading,
-                                         const app::Settings& settings,
+                                         const base::Settings& settings,
                                          const FormatSpec& weightFormat,
                                          std::string_view previousSuffix,
                                          const NumberSeparators& separators);
 
 // The same, parsing settings.WeightFormat on the way.
 [[nodiscard]] WeightDisplay FormatWeight(const WeightReading& reading,
-                                         const app::Settings& settings,
+                                         const base::Settings& settings,
                                          std::string_view previousSuffix,
                                          const NumberSeparators& separators);
 

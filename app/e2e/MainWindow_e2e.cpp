@@ -80,24 +80,24 @@ TEST_F(MainWindow, ControlsSitAtTheirPlacesWithTheirTexts) {
         int left, top, width, height;
         bool visible;
     } rows[] = {
-        {__LINE__, IDC_LABEL2, "Static", "Select Scale:", 120, 360, 1155, 195, true},
-        {__LINE__, IDC_LIST2, "ListBox", "", 120, 600, -1, 1035, true},
-        {__LINE__, IDC_COMMAND1, "Button", "Zero Scale", 2040, 1680, 1215, 375, true},
-        {__LINE__, IDC_LBLWEIGHT, "Static", "Weight:", 120, 1920, 675, 195, true},
+        {__LINE__, IDC_SELECT_SCALE_LABEL, "Static", "Select Scale:", 120, 360, 1155, 195, true},
+        {__LINE__, IDC_SCALE_LIST, "ListBox", "", 120, 600, -1, 1035, true},
+        {__LINE__, IDC_ZERO_BUTTON, "Button", "Zero Scale", 2040, 1680, 1215, 375, true},
+        {__LINE__, IDC_WEIGHT_CAPTION, "Static", "Weight:", 120, 1920, 675, 195, true},
         {__LINE__, IDC_WEIGHT, "Edit", "", 120, 2160, -1, 930, true},
         // Start-up ends with the list refresh, which rewrites the status line.
         {__LINE__, IDC_STATUS, "Static", nullptr, 120, 3240, 6375, 375, true},
-        {__LINE__, IDC_COMMAND2, "Button", "Refresh Device List", 720, 6960, 1575, 495, false},
-        {__LINE__, IDC_LIST1, "ListBox", "", 2520, 6840, 2415, 645, false},
-        {__LINE__, IDC_CHKCONTINUOUSREAD, "Button", "Continuous weight display", 720, 6240, 3975, 375, false},
-        {__LINE__, IDC_READ0, "Button", "Read Input", 600, 5520, 1452, 375, false},
-        {__LINE__, IDC_TIMEOUTCOUNT, "Static", "0", 5760, 4080, 1095, 375, false},
-        {__LINE__, IDC_LABEL1, "Static", "Connection:", 1440, 8280, 1335, 255, false},
-        {__LINE__, IDC_DEVICESTATUS, "Static", "USB Device Not Found", 1440, 8520, 3135, 375, false},
+        {__LINE__, IDC_REFRESH_BUTTON, "Button", "Refresh Device List", 720, 6960, 1575, 495, false},
+        {__LINE__, IDC_SPARE_LIST, "ListBox", "", 2520, 6840, 2415, 645, false},
+        {__LINE__, IDC_CONTINUOUS_READ, "Button", "Continuous weight display", 720, 6240, 3975, 375, false},
+        {__LINE__, IDC_READ_INPUT, "Button", "Read Input", 600, 5520, 1452, 375, false},
+        {__LINE__, IDC_TIMEOUT_COUNT, "Static", "0", 5760, 4080, 1095, 375, false},
+        {__LINE__, IDC_CONNECTION_LABEL, "Static", "Connection:", 1440, 8280, 1335, 255, false},
+        {__LINE__, IDC_DEVICE_STATUS, "Static", "USB Device Not Found", 1440, 8520, 3135, 375, false},
         {__LINE__, IDC_SERIAL, "Static", "", 720, 4800, 4095, 255, false},
-        {__LINE__, IDC_MANUFACT, "Static", "Manufact", 720, 4080, 4095, 255, false},
+        {__LINE__, IDC_MANUFACTURER, "Static", "Manufact", 720, 4080, 4095, 255, false},
         {__LINE__, IDC_DEVICE, "Static", "Device", 720, 4440, 2775, 255, false},
-        {__LINE__, IDC_DEVVERSION, "Static", "DevVersion", 3480, 4440, 1335, 255, false},
+        {__LINE__, IDC_DEVICE_VERSION, "Static", "DevVersion", 3480, 4440, 1335, 255, false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
@@ -114,7 +114,7 @@ TEST_F(MainWindow, ControlsSitAtTheirPlacesWithTheirTexts) {
         const RECT rc = e2e::RectInParent(c);
         EXPECT_EQ(rc.left, Px(r.left));
         EXPECT_EQ(rc.top, Px(r.top));
-        if (r.width >= 0) { // List2 and Weight follow the window's width
+        if (r.width >= 0) { // the scale list and Weight follow the window's width
             EXPECT_EQ(rc.right - rc.left, Px(r.width));
         }
         EXPECT_EQ(rc.bottom - rc.top, Px(r.height));
@@ -171,7 +171,7 @@ TEST_F(MainWindow, WideningStretchesListAndWeightNarrowingLeavesThem) {
     const RECT before = e2e::WindowRect(_main);
     const int height = before.bottom - before.top;
     ::SetWindowPos(_main, nullptr, 0, 0, Px(6000), height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (int id : {IDC_LIST2, IDC_WEIGHT}) {
+    for (int id : {IDC_SCALE_LIST, IDC_WEIGHT}) {
         SCOPED_TRACE(id);
         HWND c = e2e::Control(_main, id);
         EXPECT_TRUE(e2e::WaitUntil([&] {
@@ -181,7 +181,7 @@ TEST_F(MainWindow, WideningStretchesListAndWeightNarrowingLeavesThem) {
     }
     ::SetWindowPos(_main, nullptr, 0, 0, Px(3000), height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     e2e::Send(_main, WM_NULL); // let the resize be handled
-    for (int id : {IDC_LIST2, IDC_WEIGHT}) {
+    for (int id : {IDC_SCALE_LIST, IDC_WEIGHT}) {
         SCOPED_TRACE(id);
         const RECT rc = e2e::RectInParent(e2e::Control(_main, id));
         EXPECT_EQ(rc.right - rc.left, Px(5500));

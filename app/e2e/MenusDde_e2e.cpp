@@ -48,7 +48,7 @@ class Menus : public ::testing::Test {
         e2e::DeleteFileAt(e2e::SettingsFileFor(kExeName));
         pesora = new appe2e::Running(appe2e::StartAndWait(exe));
         ASSERT_NE(pesora->main, nullptr);
-        HWND list = e2e::Control(pesora->main, IDC_LIST2);
+        HWND list = e2e::Control(pesora->main, IDC_SCALE_LIST);
         int row = -1;
         ASSERT_TRUE(e2e::WaitUntil([&] {
             const auto rows = uie2e::ListRowsW(list);
@@ -61,7 +61,7 @@ class Menus : public ::testing::Test {
         }, 10s)) << ::testing::PrintToString(uie2e::ListRowsW(list)) << " / " << e2e::Text(e2e::Control(pesora->main, IDC_STATUS));
         // A click on the scale's row, as the user chooses it.
         e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(row));
-        e2e::Send(pesora->main, WM_COMMAND, MAKEWPARAM(IDC_LIST2, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        e2e::Send(pesora->main, WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
         ASSERT_TRUE(e2e::WaitUntil([] { return WeightText().find("1.25") != std::string::npos; }, 10s))
             << WeightText();
     }
@@ -317,10 +317,10 @@ TEST_F(Menus, WeightNeverBlinksEmptyWhileReading) {
 
 // The caption carries the unit and must be seen whole, without running under the zero button.
 TEST_F(Menus, WeightCaptionShowsItsUnit) {
-    HWND caption = e2e::Control(main, IDC_LBLWEIGHT);
+    HWND caption = e2e::Control(main, IDC_WEIGHT_CAPTION);
     ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(caption) == "Weight (kg):"; }, 5s)) << e2e::Text(caption);
     const RECT label = e2e::RectInParent(caption);
-    const RECT zero = e2e::RectInParent(e2e::Control(main, IDC_COMMAND1));
+    const RECT zero = e2e::RectInParent(e2e::Control(main, IDC_ZERO_BUTTON));
     const int designWidth = (675 * appe2e::ScreenDpi() + 720) / 1440;
     EXPECT_GT(label.right - label.left, designWidth);
     EXPECT_LE(label.right, zero.left);
@@ -452,7 +452,7 @@ TEST_F(Menus, RightClickInTheWeightBoxPopsUpTheEditMenu) {
     }
 }
 
-// Wider than 3550 twips, List2 and Weight follow the window's outer width less 500 twips;
+// Wider than 3550 twips, the scale list and Weight follow the window's outer width less 500 twips;
 // at 3550 or narrower they keep their last widths.
 TEST_F(Menus, ListAndWeightFollowTheWidthAbove3550Twips) {
     const RECT original = e2e::WindowRect(main);
@@ -461,7 +461,7 @@ TEST_F(Menus, ListAndWeightFollowTheWidthAbove3550Twips) {
     struct Step {
         int line;
         int outerTwips;
-        int expectedTwips; // of List2 and Weight afterwards
+        int expectedTwips; // of the scale list and Weight afterwards
     } steps[] = {
         {__LINE__, 6000, 5500},
         {__LINE__, 3600, 3100},
@@ -476,7 +476,7 @@ TEST_F(Menus, ListAndWeightFollowTheWidthAbove3550Twips) {
         e2e::Send(main, WM_NULL); // the resize has been handled
         const RECT outer = e2e::WindowRect(main);
         ASSERT_EQ(outer.right - outer.left, px(s.outerTwips)) << "the window refused the width";
-        for (int id : {IDC_LIST2, IDC_WEIGHT}) {
+        for (int id : {IDC_SCALE_LIST, IDC_WEIGHT}) {
             const RECT rc = e2e::RectInParent(e2e::Control(main, id));
             EXPECT_NEAR(rc.right - rc.left, px(s.expectedTwips), 1) << id;
         }

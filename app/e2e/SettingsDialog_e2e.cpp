@@ -93,7 +93,7 @@ TEST(SettingsDialog, HotkeyCapturedFromKeyPresses) {
         ASSERT_TRUE(copy.Start());
         HWND dialog = copy.OpenSettings();
         ASSERT_NE(dialog, nullptr);
-        HWND box = e2e::Control(dialog, IDC_SET_HKKEY);
+        HWND box = e2e::Control(dialog, IDC_SET_HOTKEY);
         ASSERT_EQ(e2e::Text(box), "F9");
         ASSERT_TRUE(uie2e::ClickInto(box));
         // A letter becomes the hotkey rather than typed text; a modifier on its own changes nothing.
@@ -118,7 +118,7 @@ TEST(SettingsDialog, SystemKeysAreCapturedLikeAnyOther) {
     ASSERT_TRUE(copy.Start());
     HWND dialog = copy.OpenSettings();
     ASSERT_NE(dialog, nullptr);
-    HWND box = e2e::Control(dialog, IDC_SET_HKKEY);
+    HWND box = e2e::Control(dialog, IDC_SET_HOTKEY);
     ASSERT_TRUE(uie2e::ClickInto(box));
     struct Step {
         int line;
@@ -137,10 +137,10 @@ TEST(SettingsDialog, SystemKeysAreCapturedLikeAnyOther) {
     }
 
     // A token chosen from the list with the keyboard lands at the caret of the postamble.
-    HWND postamble = e2e::Control(dialog, IDC_SET_TXTPOSTAMBLE);
+    HWND postamble = e2e::Control(dialog, IDC_SET_POSTAMBLE);
     e2e::Send(postamble, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("AB"));
     e2e::Send(postamble, EM_SETSEL, 1, 1);
-    HWND tokens = e2e::Control(dialog, IDC_SET_COMBO2);
+    HWND tokens = e2e::Control(dialog, IDC_SET_POSTAMBLE_TOKENS);
     ASSERT_TRUE(uie2e::ClickInto(tokens)); // a click opens the drop-down list
     for (int i = 0; i < 8; ++i) {          // to the eighth item, "{YEAR}"
         uie2e::Chord({VK_DOWN});
@@ -175,7 +175,7 @@ TEST(SettingsDialog, ConfirmedChangesTakeEffectAtOnceAndAreSaved) {
 
     Copy copy("DlgApply");
     ASSERT_TRUE(copy.Start());
-    HWND list = e2e::Control(copy.Main(), IDC_LIST2);
+    HWND list = e2e::Control(copy.Main(), IDC_SCALE_LIST);
     HWND weight = e2e::Control(copy.Main(), IDC_WEIGHT);
     int row = -1;
     ASSERT_TRUE(e2e::WaitUntil([&] {
@@ -188,19 +188,19 @@ TEST(SettingsDialog, ConfirmedChangesTakeEffectAtOnceAndAreSaved) {
         return row >= 0;
     }, 10s));
     e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(row));
-    e2e::Send(copy.Main(), WM_COMMAND, MAKEWPARAM(IDC_LIST2, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    e2e::Send(copy.Main(), WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(weight) == "1.25 kg"; }, 10s)) << e2e::Text(weight);
 
     HWND dialog = copy.OpenSettings();
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(e2e::Enabled(copy.Main())); // modal
-    EXPECT_EQ(Selected(dialog, IDC_SET_CBOUNITS), 0);
-    EXPECT_EQ(Selected(dialog, IDC_SET_CBOSAMPLERATE), 0); // 50 ms
-    Choose(dialog, IDC_SET_CBOUNITS, 2);                    // Grams
-    Choose(dialog, IDC_SET_CBOSAMPLERATE, 5);               // 500 ms
-    ASSERT_TRUE(uie2e::ClickInto(e2e::Control(dialog, IDC_SET_HKKEY)));
+    EXPECT_EQ(Selected(dialog, IDC_SET_UNITS), 0);
+    EXPECT_EQ(Selected(dialog, IDC_SET_SAMPLE_RATE), 0); // 50 ms
+    Choose(dialog, IDC_SET_UNITS, 2);                    // Grams
+    Choose(dialog, IDC_SET_SAMPLE_RATE, 5);               // 500 ms
+    ASSERT_TRUE(uie2e::ClickInto(e2e::Control(dialog, IDC_SET_HOTKEY)));
     uie2e::Chord({VK_CONTROL, VK_F9});
-    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(e2e::Control(dialog, IDC_SET_HKKEY)) == "CTRL+F9"; }, 3s));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(e2e::Control(dialog, IDC_SET_HOTKEY)) == "CTRL+F9"; }, 3s));
     // The hotkey is released while the dialog is open: F9 types nothing into another program.
     {
         uie2e::Target target;
@@ -257,7 +257,7 @@ TEST(SettingsDialog, CancelLeavesEverythingUnchanged) {
     const int narrow = e2e::WindowRect(dialog).right - e2e::WindowRect(dialog).left;
     EXPECT_EQ(narrow, Px(4725));
     (void)uie2e::Screenshot(dialog, "settings-basic");
-    e2e::Send(e2e::Control(dialog, IDC_SET_COMMAND1), BM_CLICK); // Advanced...
+    e2e::Send(e2e::Control(dialog, IDC_SET_ADVANCED), BM_CLICK); // Advanced...
     EXPECT_TRUE(e2e::WaitUntil([&] {
         const RECT r = e2e::WindowRect(dialog);
         return r.right - r.left == Px(9120);
@@ -266,30 +266,30 @@ TEST(SettingsDialog, CancelLeavesEverythingUnchanged) {
     ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     (void)uie2e::Screenshot(dialog, "settings-advanced");
 
-    e2e::Send(e2e::Control(dialog, IDC_SET_TXTPREAMBLE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("pre"));
-    e2e::Send(e2e::Control(dialog, IDC_SET_CBOFORMAT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0.000"));
-    Choose(dialog, IDC_SET_CBOUNITS, 13);
-    Choose(dialog, IDC_SET_CBOSAMPLERATE, 3);
-    Choose(dialog, IDC_SET_CBOINTERCHARDELAY, 6);
-    for (int id : {IDC_SET_HKENABLED, IDC_SET_CHKINCLUDEUNITS, IDC_SET_CHKCOMMASEPARATOR,
-                   IDC_SET_CHKMINIMIZEATSTARTUP}) {
+    e2e::Send(e2e::Control(dialog, IDC_SET_PREAMBLE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("pre"));
+    e2e::Send(e2e::Control(dialog, IDC_SET_FORMAT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0.000"));
+    Choose(dialog, IDC_SET_UNITS, 13);
+    Choose(dialog, IDC_SET_SAMPLE_RATE, 3);
+    Choose(dialog, IDC_SET_KEY_DELAY, 6);
+    for (int id : {IDC_SET_HOTKEY_ENABLED, IDC_SET_INCLUDE_UNITS, IDC_SET_COMMA_SEPARATOR,
+                   IDC_SET_MINIMIZE_AT_STARTUP}) {
         const bool before = Checked(dialog, id);
         e2e::Send(e2e::Control(dialog, id), BM_CLICK);
         EXPECT_NE(Checked(dialog, id), before) << id;
     }
     // Unchecked, the hotkey function greys out its box.
-    EXPECT_FALSE(e2e::Enabled(e2e::Control(dialog, IDC_SET_HKKEY)));
+    EXPECT_FALSE(e2e::Enabled(e2e::Control(dialog, IDC_SET_HOTKEY)));
     ASSERT_TRUE(Press(dialog, IDCANCEL));
     EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Enabled(copy.Main()); }, 3s));
 
     dialog = copy.OpenSettings();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(e2e::Text(e2e::Control(dialog, IDC_SET_TXTPREAMBLE)), "");
-    EXPECT_EQ(e2e::Text(e2e::Control(dialog, IDC_SET_HKKEY)), "F9");
-    EXPECT_EQ(Selected(dialog, IDC_SET_CBOUNITS), 0);
-    EXPECT_EQ(Selected(dialog, IDC_SET_CBOSAMPLERATE), 0);
-    EXPECT_TRUE(Checked(dialog, IDC_SET_HKENABLED));
-    EXPECT_TRUE(e2e::Enabled(e2e::Control(dialog, IDC_SET_HKKEY)));
+    EXPECT_EQ(e2e::Text(e2e::Control(dialog, IDC_SET_PREAMBLE)), "");
+    EXPECT_EQ(e2e::Text(e2e::Control(dialog, IDC_SET_HOTKEY)), "F9");
+    EXPECT_EQ(Selected(dialog, IDC_SET_UNITS), 0);
+    EXPECT_EQ(Selected(dialog, IDC_SET_SAMPLE_RATE), 0);
+    EXPECT_TRUE(Checked(dialog, IDC_SET_HOTKEY_ENABLED));
+    EXPECT_TRUE(e2e::Enabled(e2e::Control(dialog, IDC_SET_HOTKEY)));
     ASSERT_TRUE(Press(dialog, IDCANCEL));
 
     auto lines = copy.ExitAndReadSettings();

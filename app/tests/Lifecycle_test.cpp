@@ -51,8 +51,8 @@ class RecordingSteps final : public app::IShellSteps {
     void EndProcess() override { Record("EndProcess"); }
 };
 
-app::AppState StateFor(const char* exeName, const char* folder) {
-    app::AppState s;
+base::AppState StateFor(const char* exeName, const char* folder) {
+    base::AppState s;
     s.exeName = exeName;
     s.programFolder = folder;
     return s;
@@ -92,7 +92,7 @@ TEST(Startup, RunsStepsInOrderForEachSwitchAndSetting) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
         RecordingSteps steps;
-        app::AppState state = StateFor("Scale2", "C:\\Tools");
+        base::AppState state = StateFor("Scale2", "C:\\Tools");
         state.settings.MinimizeAtStartup = r.minimize;
         app::ShellState shell;
         EXPECT_EQ(app::RunStartup(steps, state, shell, r.arguments), app::StartupOutcome::Running);
@@ -157,7 +157,7 @@ TEST(Shutdown, RunsStepsInOrderUnderEachCondition) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
         RecordingSteps steps;
-        app::AppState state = StateFor("Scale2", r.folder);
+        base::AppState state = StateFor("Scale2", r.folder);
         state.deviceOpen = r.deviceOpen;
         state.settings.LoadWithWindows = r.loadWithWindows;
         app::ShellState shell;
@@ -172,7 +172,7 @@ TEST(Shutdown, SettingsAreSavedAndProcessEndsEvenWhenEarlierStepsFail) {
         SCOPED_TRACE(failing);
         RecordingSteps steps;
         steps.failing = failing;
-        app::AppState state = StateFor("Pesora", "C:\\P");
+        base::AppState state = StateFor("Pesora", "C:\\P");
         state.deviceOpen = true;
         app::ShellState shell;
         shell.trayIconShown = true;

@@ -200,7 +200,7 @@ TEST(SettingsFile, LocatingCreatesFolderAndFileOnlyWhenMissing) {
 
 TEST(SettingsLoad, ReadsEveryKeyInOrderWithItsDefault) {
     FakeIni ini;
-    app::Settings s;
+    base::Settings s;
     app::LoadSettings(ini, s);
     const std::vector<std::string> expected = {
         "HotKey=120",       "Hotkeystr=F9",         "HotkeyEnabled=True",      "WeightFormat=",
@@ -224,27 +224,27 @@ TEST(SettingsLoad, ConvertsHandEditedValues) {
         int line;
         const char* key;
         std::string value;
-        std::string (*field)(const app::Settings&);
+        std::string (*field)(const base::Settings&);
         std::string expected;
     } rows[] = {
-        {__LINE__, "hotkey", "abc", [](const app::Settings& s) { return std::to_string(s.HotKey); }, "0"},
-        {__LINE__, "HOTKEY", "888.5", [](const app::Settings& s) { return std::to_string(s.HotKey); }, "888"},
-        {__LINE__, "HotKey", "99999999999", [](const app::Settings& s) { return std::to_string(s.HotKey); }, "120"},
-        {__LINE__, "SampleRate", "-1e12", [](const app::Settings& s) { return std::to_string(s.SampleRate); }, "50"},
-        {__LINE__, "hotkeystr", "CTRL+F9", [](const app::Settings& s) { return s.Hotkeystr; }, "CTRL+F9"},
+        {__LINE__, "hotkey", "abc", [](const base::Settings& s) { return std::to_string(s.HotKey); }, "0"},
+        {__LINE__, "HOTKEY", "888.5", [](const base::Settings& s) { return std::to_string(s.HotKey); }, "888"},
+        {__LINE__, "HotKey", "99999999999", [](const base::Settings& s) { return std::to_string(s.HotKey); }, "120"},
+        {__LINE__, "SampleRate", "-1e12", [](const base::Settings& s) { return std::to_string(s.SampleRate); }, "50"},
+        {__LINE__, "hotkeystr", "CTRL+F9", [](const base::Settings& s) { return s.Hotkeystr; }, "CTRL+F9"},
         {__LINE__, "HotkeyEnabled", "true",
-         [](const app::Settings& s) { return std::string(s.HotkeyEnabled ? "T" : "F"); }, "F"},
+         [](const base::Settings& s) { return std::string(s.HotkeyEnabled ? "T" : "F"); }, "F"},
         {__LINE__, "MinimizeAtStartup", "True",
-         [](const app::Settings& s) { return std::string(s.MinimizeAtStartup ? "T" : "F"); }, "T"},
-        {__LINE__, "Preamble", std::string(300, 'p'), [](const app::Settings& s) { return s.Preamble; },
+         [](const base::Settings& s) { return std::string(s.MinimizeAtStartup ? "T" : "F"); }, "T"},
+        {__LINE__, "Preamble", std::string(300, 'p'), [](const base::Settings& s) { return s.Preamble; },
          std::string(254, 'p')},
-        {__LINE__, "TareCommand", "1,2", [](const app::Settings& s) { return s.TareCommand; }, "1,2"},
+        {__LINE__, "TareCommand", "1,2", [](const base::Settings& s) { return s.TareCommand; }, "1,2"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
         FakeIni ini;
         ini.Set(r.key, r.value);
-        app::Settings s;
+        base::Settings s;
         app::LoadSettings(ini, s);
         EXPECT_EQ(r.field(s), r.expected);
     }
@@ -253,7 +253,7 @@ TEST(SettingsLoad, ConvertsHandEditedValues) {
 TEST(SettingsLoad, TimerGetsSampleRateBeforeTheNextKeyIsRead) {
     FakeIni ini;
     ini.Set("SampleRate", "0");
-    app::Settings s;
+    base::Settings s;
     std::vector<std::string> seen;
     app::LoadSettings(ini, s, [&](int32_t rate) { seen.push_back("rate " + std::to_string(rate) + " after " + ini.reads.back()); });
     ASSERT_EQ(seen.size(), 1u);
@@ -263,7 +263,7 @@ TEST(SettingsLoad, TimerGetsSampleRateBeforeTheNextKeyIsRead) {
 
 TEST(SettingsSave, WritesSixteenKeysInOrderAndNeverTareCommand) {
     FakeIni ini;
-    app::Settings s;
+    base::Settings s;
     s.HotKey = -5;
     s.Hotkeystr = "CTRL+F9";
     s.HotkeyEnabled = false;
@@ -292,7 +292,7 @@ TEST(SettingsSave, WhatIsReadIsWrittenBackUnchanged) {
     ini.Set("SampleRate", "200");
     ini.Set("InterCharacterDelay", "5");
     const auto before = ini.values;
-    app::Settings s;
+    base::Settings s;
     app::LoadSettings(ini, s);
     app::SaveSettings(ini, s, 0, 0);
     for (const auto& [key, value] : before) {
@@ -330,12 +330,12 @@ TEST(SettingsSave, TextsSurviveTheNextStartExactly) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
         DocumentIni ini;
-        app::Settings s;
+        base::Settings s;
         s.Preamble = r.value;
         s.Postamble = r.value;
         s.WeightFormat = r.value;
         app::SaveSettings(ini, s, 0, 0);
-        app::Settings back;
+        base::Settings back;
         app::LoadSettings(ini, back);
         EXPECT_EQ(back.Preamble, r.value);
         EXPECT_EQ(back.Postamble, r.value);

@@ -78,7 +78,7 @@ class PesoraWithScales : public ::testing::Test {
         ASSERT_TRUE(_process.Started());
         _main = e2e::WaitForMainWindow(_process);
         ASSERT_NE(_main, nullptr);
-        _list = e2e::Control(_main, IDC_LIST2);
+        _list = e2e::Control(_main, IDC_SCALE_LIST);
         _weight = e2e::Control(_main, IDC_WEIGHT);
         _status = e2e::Control(_main, IDC_STATUS);
         ASSERT_NE(_list, nullptr);
@@ -94,7 +94,7 @@ class PesoraWithScales : public ::testing::Test {
         EXPECT_EQ(*code, 0u);
     }
 
-    // The rows of List2, asked for in UTF-16: List2 is a Unicode window, and Wine hands its row
+    // The rows of the scale list, asked for in UTF-16: the scale list is a Unicode window, and Wine hands its row
     // texts to an ANSI asker from another process unconverted, twice as long as the length it
     // reported. The buffer is also far larger than any row, so a list rebuilt between the
     // length query and the text query cannot overrun it.
@@ -133,16 +133,16 @@ class PesoraWithScales : public ::testing::Test {
     void ClickRow(int row) {
         ASSERT_GE(row, 0);
         e2e::Send(_list, LB_SETCURSEL, static_cast<WPARAM>(row));
-        e2e::Post(_main, WM_COMMAND, MAKEWPARAM(IDC_LIST2, LBN_SELCHANGE), reinterpret_cast<LPARAM>(_list));
+        e2e::Post(_main, WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(_list));
     }
     // "Refresh Device List": the button is hidden, its command is not.
     void ClickRefresh() {
-        e2e::Post(_main, WM_COMMAND, MAKEWPARAM(IDC_COMMAND2, BN_CLICKED),
-                  reinterpret_cast<LPARAM>(e2e::Control(_main, IDC_COMMAND2)));
+        e2e::Post(_main, WM_COMMAND, MAKEWPARAM(IDC_REFRESH_BUTTON, BN_CLICKED),
+                  reinterpret_cast<LPARAM>(e2e::Control(_main, IDC_REFRESH_BUTTON)));
     }
     void ClickZero() {
-        e2e::Post(_main, WM_COMMAND, MAKEWPARAM(IDC_COMMAND1, BN_CLICKED),
-                  reinterpret_cast<LPARAM>(e2e::Control(_main, IDC_COMMAND1)));
+        e2e::Post(_main, WM_COMMAND, MAKEWPARAM(IDC_ZERO_BUTTON, BN_CLICKED),
+                  reinterpret_cast<LPARAM>(e2e::Control(_main, IDC_ZERO_BUTTON)));
     }
 
     [[nodiscard]] LRESULT SendW(UINT msg, WPARAM wParam, LPARAM lParam) const {

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MainView.h"
+#include "base/model/Views.h"
+#include "devices/ScaleListView.h"
 #include "devices/HidInterface.h"
 #include "devices/ScaleListCommands.h"
 #include "devices/ScaleSelection.h"
@@ -17,7 +18,7 @@ namespace devices::testing {
 
 using Log = std::vector<std::string>;
 
-class FakeView final : public app::IMainView {
+class FakeView final : public IScaleListView, public base::IReadingDisplay, public base::IReadTimer {
   public:
     explicit FakeView(Log& log) : _log(log) {}
     std::string weight = "1.23";
@@ -30,12 +31,10 @@ class FakeView final : public app::IMainView {
         weight = text;
         _log.push_back("weight=" + weight);
     }
-    std::string WeightBox() const override { return weight; }
     void SetStatus(std::string_view text) override {
         status = text;
         _log.push_back("status=" + status);
     }
-    void SetWeightCaption(std::string_view) override {}
     void SetTimerEnabled(bool enabled) override {
         timer = enabled;
         _log.push_back(enabled ? "timer on" : "timer off");
@@ -54,7 +53,6 @@ class FakeView final : public app::IMainView {
         index = i;
         _log.push_back("select " + std::to_string(i));
     }
-    void DoEvents() override {}
 
   private:
     Log& _log;
@@ -123,8 +121,8 @@ class FakeHidPort final : public IHidPort {
 class FakeEnumerator final : public IScaleEnumerator {
   public:
     explicit FakeEnumerator(Log& log) : _log(log) {}
-    std::optional<std::vector<ScaleDeviceRecord>> result;
-    std::optional<std::vector<ScaleDeviceRecord>> Enumerate() override {
+    std::optional<std::vector<base::ScaleDeviceRecord>> result;
+    std::optional<std::vector<base::ScaleDeviceRecord>> Enumerate() override {
         _log.push_back("enumerate");
         return result;
     }
@@ -136,8 +134,8 @@ class FakeEnumerator final : public IScaleEnumerator {
 class FakeCommands final : public IScaleListCommands {
   public:
     explicit FakeCommands(Log& log) : _log(log) {}
-    void Command2_Click() override { _log.push_back("Command2_Click"); }
-    void List2_Click() override { _log.push_back("List2_Click"); }
+    void RefreshButton_Click() override { _log.push_back("RefreshButton_Click"); }
+    void ScaleList_Click() override { _log.push_back("ScaleList_Click"); }
     void DeviceRemoved(std::string_view path) override { _log.push_back("removed " + std::string(path)); }
     void DeviceArrived(std::string_view path) override { _log.push_back("arrived " + std::string(path)); }
 

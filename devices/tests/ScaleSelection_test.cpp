@@ -45,16 +45,16 @@ TEST(IsScaleCandidate, DropsKeyboardsTouchDevicesAndUnnamedPaths) {
 class ScaleSelectionTest : public ::testing::Test {
   protected:
     Log log;
-    app::AppState state;
+    base::AppState state;
     FakeView view{log};
     FakeEnumerator enumerator{log};
     FakeHidPort port{log};
-    ScaleSelection selection{state, view, enumerator, port};
+    ScaleSelection selection{state, view, view, view, enumerator, port};
 };
 
 struct RefreshCase {
     int line;
-    std::optional<std::vector<ScaleDeviceRecord>> found;
+    std::optional<std::vector<base::ScaleDeviceRecord>> found;
     std::string selectedScale;
     std::vector<std::string> rows;
     std::string status;
@@ -63,11 +63,11 @@ struct RefreshCase {
     bool deviceOpen;
 };
 
-TEST_F(ScaleSelectionTest, Command2ClickListsFiltersAndReselects) {
-    const ScaleDeviceRecord scaleA{"PA", "Scale (HIDClass)"};
-    const ScaleDeviceRecord scaleB{"PB", "Scale (HIDClass) [2]"};
-    const ScaleDeviceRecord keyboard{"PK", "Keyboard (Keyboard)"};
-    const ScaleDeviceRecord unnamed{R"(\\?\HID#X)", R"(\\?\HID#X)"};
+TEST_F(ScaleSelectionTest, RefreshButtonClickListsFiltersAndReselects) {
+    const base::ScaleDeviceRecord scaleA{"PA", "Scale (HIDClass)"};
+    const base::ScaleDeviceRecord scaleB{"PB", "Scale (HIDClass) [2]"};
+    const base::ScaleDeviceRecord keyboard{"PK", "Keyboard (Keyboard)"};
+    const base::ScaleDeviceRecord unnamed{R"(\\?\HID#X)", R"(\\?\HID#X)"};
     const RefreshCase cases[] = {
         {__LINE__,
          std::vector{scaleA, keyboard, scaleB},
@@ -80,7 +80,7 @@ TEST_F(ScaleSelectionTest, Command2ClickListsFiltersAndReselects) {
         {__LINE__, std::vector{scaleA, scaleB}, "", {scaleA.displayName, scaleB.displayName}, "", -1, "", false},
         {__LINE__, std::vector{scaleA}, "pa", {scaleA.displayName}, "", -1, "pa", false},  // case matters
         {__LINE__,
-         std::vector{scaleA, ScaleDeviceRecord{"PA", "Same path"}},
+         std::vector{scaleA, base::ScaleDeviceRecord{"PA", "Same path"}},
          "PA",
          {scaleA.displayName, "Same path"},
          "",
@@ -89,9 +89,9 @@ TEST_F(ScaleSelectionTest, Command2ClickListsFiltersAndReselects) {
          true},  // the last match wins
         {__LINE__, std::vector{keyboard, unnamed}, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
         {__LINE__, std::nullopt, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
-        {__LINE__, std::vector<ScaleDeviceRecord>{}, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
+        {__LINE__, std::vector<base::ScaleDeviceRecord>{}, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
         {__LINE__,
-         std::vector{ScaleDeviceRecord{"PGONE", "Gone (HIDClass)"}},
+         std::vector{base::ScaleDeviceRecord{"PGONE", "Gone (HIDClass)"}},
          "PGONE",
          {"Gone (HIDClass)"},
          "",
@@ -102,16 +102,16 @@ TEST_F(ScaleSelectionTest, Command2ClickListsFiltersAndReselects) {
     for (const RefreshCase& c : cases) {
         SCOPED_TRACE(c.line);
         Log log;
-        app::AppState state;
+        base::AppState state;
         FakeView view{log};
         FakeEnumerator enumerator{log};
         FakeHidPort port{log};
         port.present = {"PA", "PB"};
-        ScaleSelection selection{state, view, enumerator, port};
+        ScaleSelection selection{state, view, view, view, enumerator, port};
         state.settings.SelectedScale = c.selectedScale;
         enumerator.result = c.found;
 
-        selection.Command2_Click();
+        selection.RefreshButton_Click();
 
         EXPECT_EQ(view.rows, c.rows);
         EXPECT_EQ(view.status, c.status);
@@ -155,14 +155,14 @@ TEST_F(ScaleSelectionTest, RefreshLeavesOutDevicesReportedRemoved) {
     for (const RemovedCase& c : cases) {
         SCOPED_TRACE(c.line);
         Log log;
-        app::AppState state;
+        base::AppState state;
         FakeView view{log};
         FakeEnumerator enumerator{log};
         FakeHidPort port{log};
         port.present = {pathB};  // A is gone: opening it fails
-        ScaleSelection selection{state, view, enumerator, port};
+        ScaleSelection selection{state, view, view, view, enumerator, port};
         state.settings.SelectedScale = pathA;
-        enumerator.result = std::vector<ScaleDeviceRecord>{{pathA, "A"}, {pathB, "B"}};
+        enumerator.result = std::vector<base::ScaleDeviceRecord>{{pathA, "A"}, {pathB, "B"}};
         for (const std::string& path : c.removed) {
             selection.DeviceRemoved(path);
         }
@@ -170,7 +170,7 @@ TEST_F(ScaleSelectionTest, RefreshLeavesOutDevicesReportedRemoved) {
             selection.DeviceArrived(path);
         }
 
-        selection.Command2_Click();
+        selection.RefreshButton_Click();
 
         EXPECT_EQ(view.rows, c.rows);
         EXPECT_EQ(view.index, c.selectedRow);
@@ -183,45 +183,45 @@ TEST_F(ScaleSelectionTest, RefreshLeavesOutDevicesReportedRemoved) {
 TEST_F(ScaleSelectionTest, RemovedDeviceIsForgottenOnceNoLongerEnumerated) {
     port.present = {"PA"};
     selection.DeviceRemoved("PA");
-    enumerator.result = std::vector<ScaleDeviceRecord>{{"PA", "A"}, {"PB", "B"}};
-    selection.Command2_Click();
+    enumerator.result = std::vector<base::ScaleDeviceRecord>{{"PA", "A"}, {"PB", "B"}};
+    selection.RefreshButton_Click();
     EXPECT_EQ(view.rows, (std::vector<std::string>{"B"}));
 
-    enumerator.result = std::vector<ScaleDeviceRecord>{{"PB", "B"}};
-    selection.Command2_Click();
-    enumerator.result = std::vector<ScaleDeviceRecord>{{"PA", "A"}, {"PB", "B"}};
-    selection.Command2_Click();
+    enumerator.result = std::vector<base::ScaleDeviceRecord>{{"PB", "B"}};
+    selection.RefreshButton_Click();
+    enumerator.result = std::vector<base::ScaleDeviceRecord>{{"PA", "A"}, {"PB", "B"}};
+    selection.RefreshButton_Click();
     EXPECT_EQ(view.rows, (std::vector<std::string>{"A", "B"}));
 }
 
 TEST_F(ScaleSelectionTest, RefreshWithoutScalesKeepsTheTableAndTheReading) {
     port.present = {"PA"};
-    enumerator.result = std::vector<ScaleDeviceRecord>{{"PA", "Scale"}};
+    enumerator.result = std::vector<base::ScaleDeviceRecord>{{"PA", "Scale"}};
     state.settings.SelectedScale = "PA";
-    selection.Command2_Click();
+    selection.RefreshButton_Click();
     ASSERT_TRUE(state.deviceOpen);
     log.clear();
 
     enumerator.result = std::nullopt;
-    selection.Command2_Click();
+    selection.RefreshButton_Click();
 
     EXPECT_EQ(log, (Log{"enumerate", "clear list", "status=No USB HID Scales Found"}));
-    EXPECT_EQ(state.scaleTable, (std::vector<ScaleDeviceRecord>{{"PA", "Scale"}}));
+    EXPECT_EQ(state.scaleTable, (std::vector<base::ScaleDeviceRecord>{{"PA", "Scale"}}));
     EXPECT_TRUE(state.deviceOpen);
     EXPECT_EQ(port.openPath, "PA");
 }
 
-TEST_F(ScaleSelectionTest, List2ClickClearsOpensAndRemembersInOrder) {
+TEST_F(ScaleSelectionTest, ScaleListClickClearsOpensAndRemembersInOrder) {
     port.present = {"PA", "PB"};
     state.scaleTable = {{"PA", "A"}, {"PB", "B"}};
     view.rows = {"A", "B"};
     view.index = 0;
-    selection.List2_Click();
+    selection.ScaleList_Click();
     ASSERT_EQ(state.settings.SelectedScale, "PA");
     log.clear();
 
     view.index = 1;
-    selection.List2_Click();
+    selection.ScaleList_Click();
 
     EXPECT_EQ(log, (Log{"weight=", "timer on", "close", "open PB"}));
     EXPECT_EQ(state.settings.SelectedScale, "PB");
@@ -237,7 +237,7 @@ struct ClickCase {
     Log expectedLog;
 };
 
-TEST_F(ScaleSelectionTest, List2ClickWithoutAnOpenableRowLeavesTheScaleClosed) {
+TEST_F(ScaleSelectionTest, ScaleListClickWithoutAnOpenableRowLeavesTheScaleClosed) {
     const ClickCase cases[] = {
         {__LINE__, {}, -1, false, {"weight=", "timer on"}},
         {__LINE__, {"A", "Gone"}, -1, false, {"weight=", "timer on"}},
@@ -248,42 +248,25 @@ TEST_F(ScaleSelectionTest, List2ClickWithoutAnOpenableRowLeavesTheScaleClosed) {
     for (const ClickCase& c : cases) {
         SCOPED_TRACE(c.line);
         Log log;
-        app::AppState state;
+        base::AppState state;
         FakeView view{log};
         FakeEnumerator enumerator{log};
         FakeHidPort port{log};
         port.present = {"PA"};
-        ScaleSelection selection{state, view, enumerator, port};
+        ScaleSelection selection{state, view, view, view, enumerator, port};
         state.scaleTable = {{"PA", "A"}, {"PGONE", "Gone"}};
         state.settings.SelectedScale = "previous";
         state.deviceOpen = true;
         view.rows = c.rows;
         view.index = c.index;
 
-        selection.List2_Click();
+        selection.ScaleList_Click();
 
         EXPECT_EQ(log, c.expectedLog);
         EXPECT_EQ(state.deviceOpen, c.opened);
         EXPECT_EQ(state.settings.SelectedScale, c.opened ? "PA" : "previous");
         EXPECT_TRUE(view.timer);
         EXPECT_EQ(view.weight, "");
-    }
-}
-
-struct WaitCase {
-    int line;
-    int32_t sampleRate;
-    uint32_t waitMs;
-};
-
-TEST(ReadWaitMs, IsSampleRateLessFiftyAndNeverNegative) {
-    const WaitCase cases[] = {
-        {__LINE__, 50, 0}, {__LINE__, 100, 50}, {__LINE__, 500, 450},     {__LINE__, 49, 0},
-        {__LINE__, 0, 0},  {__LINE__, -7, 0},   {__LINE__, INT32_MIN, 0}, {__LINE__, INT32_MAX, INT32_MAX - 50U},
-    };
-    for (const WaitCase& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(ReadWaitMs(c.sampleRate), c.waitMs);
     }
 }
 
@@ -305,16 +288,16 @@ TEST_F(ScaleSelectionTest, ReadInputReportCopiesOnlyWhatArrived) {
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.line);
         Log log;
-        app::AppState state;
+        base::AppState state;
         FakeView view{log};
         FakeEnumerator enumerator{log};
         FakeHidPort port{log};
         port.present = {"PA"};
-        ScaleSelection selection{state, view, enumerator, port};
+        ScaleSelection selection{state, view, view, view, enumerator, port};
         state.scaleTable = {{"PA", "A"}};
         view.rows = {"A"};
         view.index = 0;
-        selection.List2_Click();
+        selection.ScaleList_Click();
         port.reads.push_back(c.report);
         std::array<uint8_t, 8> buffer = old;
 
@@ -332,7 +315,7 @@ TEST_F(ScaleSelectionTest, ReadTimeoutCancelsClosesAndReopensTheSelectedRow) {
     view.rows = {"A"};
     view.index = 0;
     state.settings.SampleRate = 300;
-    selection.List2_Click();
+    selection.ScaleList_Click();
     log.clear();
     std::array<uint8_t, 8> buffer{};
 
@@ -352,7 +335,7 @@ TEST_F(ScaleSelectionTest, ReadTakesTheNewestOfTheQueuedReports) {
     state.scaleTable = {{"PA", "A"}};
     view.rows = {"A"};
     view.index = 0;
-    selection.List2_Click();
+    selection.ScaleList_Click();
     for (uint8_t w : {10, 20, 30}) {
         port.reads.push_back(std::vector<uint8_t>{3, 4, 2, 0, w, 0});
     }
@@ -373,7 +356,7 @@ TEST_F(ScaleSelectionTest, ReadOfQueuedReportsIsBounded) {
     state.scaleTable = {{"PA", "A"}};
     view.rows = {"A"};
     view.index = 0;
-    selection.List2_Click();
+    selection.ScaleList_Click();
     for (int i = 0; i < 1000; ++i) {
         port.reads.push_back(std::vector<uint8_t>{3, 4, 2, 0, static_cast<uint8_t>(i), 0});
     }
@@ -390,7 +373,7 @@ TEST_F(ScaleSelectionTest, ReadTimeoutOnAVanishedScaleLeavesItClosed) {
     state.scaleTable = {{"PA", "A"}};
     view.rows = {"A"};
     view.index = 0;
-    selection.List2_Click();
+    selection.ScaleList_Click();
     port.present.clear();  // pulled out
     std::array<uint8_t, 8> buffer{};
 
@@ -407,7 +390,7 @@ TEST_F(ScaleSelectionTest, ZeroReportReleasesTheReadHandleAndReadingResumes) {
     state.scaleTable = {{"PA", "A"}};
     view.rows = {"A"};
     view.index = 0;
-    selection.List2_Click();
+    selection.ScaleList_Click();
     log.clear();
 
     selection.SendZeroReport();
@@ -444,7 +427,7 @@ TEST_F(ScaleSelectionTest, CloseScaleDeviceIsSafeToRepeat) {
     state.scaleTable = {{"PA", "A"}};
     view.rows = {"A"};
     view.index = 0;
-    selection.List2_Click();
+    selection.ScaleList_Click();
     selection.CloseScaleDevice();
     selection.CloseScaleDevice();
     EXPECT_EQ(port.openHandles, 0);

@@ -52,7 +52,7 @@ TEST(EnumHidDevices, NamesEveryHidDeviceInRawInputOrder) {
     FakeHidEnumPlatform p = RecordedDesk();
     auto records = EnumHidDevices(p);
     ASSERT_TRUE(records.has_value());
-    const std::vector<ScaleDeviceRecord> expected = {
+    const std::vector<base::ScaleDeviceRecord> expected = {
         {kScalePath, "USB Postal Scale (HIDClass)"},            // the USB node wins over the HID child
         {kReceiverPath, "Wireless Receiver (HIDClass)"},        // the MI_01 interface, not the parent
         {kTouchPath, "HID-compliant touch screen (HIDClass)"},  // found only in the second pass
@@ -114,7 +114,7 @@ TEST(EnumHidDevices, GivesIdenticalScalesNumberedRows) {
     auto records = EnumHidDevices(p);
     ASSERT_TRUE(records.has_value());
     ASSERT_EQ(records->size(), 6U);
-    EXPECT_EQ((*records)[4], (ScaleDeviceRecord{second, "USB Postal Scale (HIDClass) [2]"}));
+    EXPECT_EQ((*records)[4], (base::ScaleDeviceRecord{second, "USB Postal Scale (HIDClass) [2]"}));
     EXPECT_EQ((*records)[5].displayName, "USB Postal Scale (HIDClass) [3]");
 }
 
@@ -182,7 +182,7 @@ TEST(MakeDisplayNamesUnique, NumbersRepeatedNamesFromTwo) {
     };
     for (const UniqueCase& c : cases) {
         SCOPED_TRACE(c.line);
-        std::vector<ScaleDeviceRecord> records;
+        std::vector<base::ScaleDeviceRecord> records;
         for (const std::string& n : c.names) {
             records.push_back({"path", n});
         }
@@ -196,7 +196,7 @@ TEST(MakeDisplayNamesUnique, NumbersRepeatedNamesFromTwo) {
 }
 
 TEST(MakeDisplayNamesUnique, KeepsTheNameWhenEverySuffixIsTaken) {
-    std::vector<ScaleDeviceRecord> records(102, ScaleDeviceRecord{"p", "Scale"});
+    std::vector<base::ScaleDeviceRecord> records(102, base::ScaleDeviceRecord{"p", "Scale"});
     MakeDisplayNamesUnique(records);
     EXPECT_EQ(records[1].displayName, "Scale [2]");
     EXPECT_EQ(records[99].displayName, "Scale [100]");

@@ -34,7 +34,7 @@ TEST(SettingsModel, ListIndexesFollowTheValueTables) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
-        app::Settings settings;
+        base::Settings settings;
         settings.SampleRate = r.sampleRate;
         settings.InterCharacterDelay = r.delay;
         const DialogModel model = dialogs::LoadDialogModel(settings);
@@ -57,7 +57,7 @@ TEST(SettingsModel, UnitsAndEmptyListsMapLikeTheDialog) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
-        app::Settings settings;
+        base::Settings settings;
         settings.SelectedUnits = r.selectedUnits;
         const DialogModel model = dialogs::LoadDialogModel(settings);
         EXPECT_EQ(model.unitsIndex, r.unitsIndex);
@@ -70,7 +70,7 @@ TEST(SettingsModel, UnitsAndEmptyListsMapLikeTheDialog) {
     EXPECT_EQ(dialogs::kUnitItems[13], "Pounds and Ounces");
 
     // Lists without a selection: the sample rate stays, the delay becomes 1.
-    app::Settings settings;
+    base::Settings settings;
     settings.SampleRate = 300;
     settings.InterCharacterDelay = 50;
     DialogModel model = dialogs::LoadDialogModel(settings);
@@ -84,7 +84,7 @@ TEST(SettingsModel, UnitsAndEmptyListsMapLikeTheDialog) {
 // Every control round-trips: loading and confirming without a change alters nothing, and
 // each changed control lands in its own field and no other.
 TEST(SettingsModel, OkCopiesEveryControlIntoItsOwnField) {
-    app::Settings original;
+    base::Settings original;
     original.HotKey = 632;
     original.Hotkeystr = "CTRL+F9";
     original.HotkeyEnabled = false;
@@ -101,7 +101,7 @@ TEST(SettingsModel, OkCopiesEveryControlIntoItsOwnField) {
     original.SampleRate = 200;
     original.InterCharacterDelay = 20;
 
-    app::Settings same = original;
+    base::Settings same = original;
     dialogs::ApplyDialogModel(dialogs::LoadDialogModel(original), same);
     EXPECT_EQ(same.HotKey, original.HotKey);
     EXPECT_EQ(same.Hotkeystr, original.Hotkeystr);
@@ -131,7 +131,7 @@ TEST(SettingsModel, OkCopiesEveryControlIntoItsOwnField) {
     changed.unitsIndex = 13;
     changed.sampleRateIndex = 5;
     changed.interCharDelayIndex = 0;
-    app::Settings result = original;
+    base::Settings result = original;
     dialogs::ApplyDialogModel(changed, result);
     EXPECT_EQ(result.Preamble, "a");
     EXPECT_EQ(result.Postamble, "b");

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/AppState.h"
-#include "app/MainView.h"
+#include "base/model/AppState.h"
+#include "base/model/Views.h"
 #include "keys/HotKeys_win.h"
 #include "keys/KbdHook.h"
 #include "keys/KeyInjector_win.h"
@@ -20,21 +20,11 @@
 
 namespace {
 
-class View : public app::IMainView {
+class ReadTimer : public base::IReadTimer {
   public:
-    void SetWeightBox(std::string_view) override {}
-    std::string WeightBox() const override { return {}; }
-    void SetStatus(std::string_view) override {}
-    void SetWeightCaption(std::string_view) override {}
     void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
     bool TimerEnabled() const override { return timerEnabled; }
     void SetTimerInterval(int32_t) override {}
-    void ClearList() override {}
-    void AddListRow(std::string_view) override {}
-    int ListCount() const override { return 0; }
-    int ListIndex() const override { return -1; }
-    void SetListIndex(int) override {}
-    void DoEvents() override { keys::DispatchPendingMessages(); }
     bool timerEnabled = true;
 };
 
@@ -118,8 +108,8 @@ class HotkeySend : public ::testing::Test {
     }
 
     HWND _main = nullptr;
-    app::AppState state;
-    View view;
+    base::AppState state;
+    ReadTimer view;
     std::unique_ptr<CountingHost> host;
     std::unique_ptr<keys::HotkeySender> sender;
     std::unique_ptr<keys::HotKeys> hotKeys;
@@ -218,7 +208,7 @@ TEST(HotkeyWindowProc, RoutesHotkeysAndRestoresTheProcedure) {
                                 : ::CreateWindowExA(0, "STATIC", "Pesora", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                                     nullptr, ::GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(window, nullptr);
-        app::Settings settings;
+        base::Settings settings;
         std::vector<int32_t> hooked;
         {
             keys::HotKeys hotKeys(window, settings, [&](int32_t id) { hooked.push_back(id); });

@@ -13,21 +13,11 @@
 namespace keys {
 namespace {
 
-class FakeView : public app::IMainView {
+class FakeReadTimer : public base::IReadTimer {
   public:
-    void SetWeightBox(std::string_view) override {}
-    std::string WeightBox() const override { return {}; }
-    void SetStatus(std::string_view) override {}
-    void SetWeightCaption(std::string_view) override {}
     void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
     bool TimerEnabled() const override { return timerEnabled; }
     void SetTimerInterval(int32_t) override {}
-    void ClearList() override {}
-    void AddListRow(std::string_view) override {}
-    int ListCount() const override { return 0; }
-    int ListIndex() const override { return -1; }
-    void SetListIndex(int) override {}
-    void DoEvents() override {}
 
     bool timerEnabled = true;
 };
@@ -88,8 +78,8 @@ struct Fixture {
         state.unitsSuffix = " kg";
         host.sender = &sender;
     }
-    app::AppState state;
-    FakeView view;
+    base::AppState state;
+    FakeReadTimer view;
     FakeHost host;
     std::vector<std::string> expanded;
     HotkeySender sender{state, view, host, [this](std::string_view text) {

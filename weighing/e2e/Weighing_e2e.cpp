@@ -71,15 +71,15 @@ class Pesora {
     }
 
     [[nodiscard]] std::string Weight() const { return e2e::Text(e2e::Control(main, IDC_WEIGHT)); }
-    [[nodiscard]] std::string Caption() const { return e2e::Text(e2e::Control(main, IDC_LBLWEIGHT)); }
+    [[nodiscard]] std::string Caption() const { return e2e::Text(e2e::Control(main, IDC_WEIGHT_CAPTION)); }
     [[nodiscard]] std::string Status() const { return e2e::Text(e2e::Control(main, IDC_STATUS)); }
-    [[nodiscard]] std::vector<std::string> Rows() const { return e2e::ListRows(e2e::Control(main, IDC_LIST2)); }
-    [[nodiscard]] int Selection() const { return e2e::ListSelection(e2e::Control(main, IDC_LIST2)); }
+    [[nodiscard]] std::vector<std::string> Rows() const { return e2e::ListRows(e2e::Control(main, IDC_SCALE_LIST)); }
+    [[nodiscard]] int Selection() const { return e2e::ListSelection(e2e::Control(main, IDC_SCALE_LIST)); }
 
     // "Zero Scale" as a click delivers it; sent, so the handler has run when this returns.
     void ClickZero() const {
-        HWND button = e2e::Control(main, IDC_COMMAND1);
-        e2e::Send(main, WM_COMMAND, MAKEWPARAM(IDC_COMMAND1, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        HWND button = e2e::Control(main, IDC_ZERO_BUTTON);
+        e2e::Send(main, WM_COMMAND, MAKEWPARAM(IDC_ZERO_BUTTON, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     }
 
     // Waits until the three texts read as expected; true when they do.
@@ -276,18 +276,18 @@ TEST_F(Weighing, WithoutAnOpenScaleTheNextTickShowsScaleNotFoundAndReadingStops)
 
     // A selection without a row leaves no scale open while the timer runs: the next tick says
     // so and stops reading.
-    HWND list = e2e::Control(pesora.main, IDC_LIST2);
+    HWND list = e2e::Control(pesora.main, IDC_SCALE_LIST);
     const int row = pesora.Selection();
     ASSERT_GE(row, 0);
     e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(-1));
-    ASSERT_TRUE(e2e::Post(pesora.main, WM_COMMAND, MAKEWPARAM(IDC_LIST2, LBN_SELCHANGE),
+    ASSERT_TRUE(e2e::Post(pesora.main, WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE),
                           reinterpret_cast<LPARAM>(list)));
     EXPECT_TRUE(e2e::WaitUntil([&] { return pesora.Status() == "Scale Not Found"; }, 5s)) << pesora.Status();
     EXPECT_FALSE(cycleRuns()) << "status rewritten to '" << pesora.Status() << "'";
 
     // Picking the row again reads again.
     e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(row));
-    ASSERT_TRUE(e2e::Post(pesora.main, WM_COMMAND, MAKEWPARAM(IDC_LIST2, LBN_SELCHANGE),
+    ASSERT_TRUE(e2e::Post(pesora.main, WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE),
                           reinterpret_cast<LPARAM>(list)));
     ASSERT_TRUE(pesora.Shows("700 g", "Weight (g):", ""));
     ASSERT_TRUE(cycleRuns());

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::array<uint8_t, 8> report{};
     std::memcpy(report.data(), data, report.size());
-    app::Settings settings;
+    base::Settings settings;
     std::memcpy(&settings.SelectedUnits, data + 8, sizeof settings.SelectedUnits);
     const uint8_t flags = data[12];
     settings.IncludeUnits = (flags & 1) != 0;

@@ -14,7 +14,7 @@ namespace {
 using Report = std::array<uint8_t, 8>;
 
 // Records what the cycle does to the window, in order, as one line of text per call.
-class RecordingView : public app::IMainView {
+class RecordingView : public IReadCycleView, public base::IReadTimer {
   public:
     std::vector<std::string> calls;
     std::function<void()> onDoEvents;
@@ -22,7 +22,6 @@ class RecordingView : public app::IMainView {
     bool timerEnabled = true;
 
     void SetWeightBox(std::string_view text) override { calls.push_back("Weight=" + std::string(text)); }
-    std::string WeightBox() const override { return {}; }
     void SetStatus(std::string_view text) override { calls.push_back("Status=" + std::string(text)); }
     void SetWeightCaption(std::string_view text) override { calls.push_back("Caption=" + std::string(text)); }
     void SetTimerEnabled(bool enabled) override {
@@ -31,11 +30,6 @@ class RecordingView : public app::IMainView {
     }
     bool TimerEnabled() const override { return timerEnabled; }
     void SetTimerInterval(int32_t) override {}
-    void ClearList() override {}
-    void AddListRow(std::string_view) override {}
-    int ListCount() const override { return 1; }
-    int ListIndex() const override { return listIndex; }
-    void SetListIndex(int index) override { listIndex = index; }
     void DoEvents() override {
         calls.push_back("DoEvents");
         if (onDoEvents) {
@@ -48,7 +42,7 @@ class RecordingView : public app::IMainView {
 // whose re-open succeeds or fails as told.
 class FakeDevice : public IScaleDevice {
   public:
-    explicit FakeDevice(app::AppState& state, std::vector<std::string>& calls) : _state(state), _calls(calls) {}
+    explicit FakeDevice(base::AppState& state, std::vector<std::string>& calls) : _state(state), _calls(calls) {}
     std::vector<Report> reports;
     bool reopenSucceeds = true;
     int zeroReports = 0;
@@ -65,15 +59,15 @@ class FakeDevice : public IScaleDevice {
     void SendZeroReport() override { ++zeroReports; }
 
   private:
-    app::AppState& _state;
+    base::AppState& _state;
     std::vector<std::string>& _calls;
 };
 
 struct Bench {
-    app::AppState state;
+    base::AppState state;
     RecordingView view;
     FakeDevice device{state, view.calls};
-    ReadCycle cycle{state, view, device};
+    ReadCycle cycle{state, view, view, device};
     Bench() {
         state.deviceOpen = true;
         state.scaleTable.push_back({"\\\\?\\HID#VID_0922&PID_8003#1", "Scale"});
@@ -164,7 +158,7 @@ TEST(ReadWeight, DropsATickThatArrivesInsideACycle) {
     int nested = 0;
     bench.view.onDoEvents = [&] {
         ++nested;
-        bench.cycle.ReadWeight();  // Timer1 fires while messages are processed
+        bench.cycle.ReadWeight();  // ReadTimer fires while messages are processed
         EXPECT_TRUE(bench.cycle.Running());
     };
     bench.cycle.ReadWeight();
@@ -215,7 +209,7 @@ TEST(ReadWeight, RecoversTheFlagWhenACycleThrows) {
     EXPECT_FALSE(bench.cycle.Running());
 }
 
-TEST(Command1_Click, SendsTheZeroReportOnlyForAnOpenSelectedScale) {
+TEST(ZeroButton_Click, SendsTheZeroReportOnlyForAnOpenSelectedScale) {
     struct Case {
         int line;
         bool deviceOpen;
@@ -234,7 +228,7 @@ TEST(Command1_Click, SendsTheZeroReportOnlyForAnOpenSelectedScale) {
         bench.state.deviceOpen = c.deviceOpen;
         bench.state.scaleTable.resize(c.rows);
         bench.view.listIndex = c.listIndex;
-        Command1_Click(bench.state, bench.view, bench.device);
+        ZeroButton_Click(bench.state, bench.view.listIndex, bench.device);
         EXPECT_EQ(bench.device.zeroReports, c.zeroReports);
     }
 }

@@ -15,8 +15,8 @@ WeightReading Reading(uint8_t unitCode, double weight, uint8_t status = 4) {
     return reading;
 }
 
-app::Settings Options(int32_t selectedUnits, std::string format = "", bool includeUnits = true, bool comma = false) {
-    app::Settings settings;
+base::Settings Options(int32_t selectedUnits, std::string format = "", bool includeUnits = true, bool comma = false) {
+    base::Settings settings;
     settings.SelectedUnits = selectedUnits;
     settings.WeightFormat = std::move(format);
     settings.IncludeUnits = includeUnits;
@@ -27,7 +27,7 @@ app::Settings Options(int32_t selectedUnits, std::string format = "", bool inclu
 struct Case {
     int line;
     WeightReading reading;
-    app::Settings settings;
+    base::Settings settings;
     const char* previousSuffix;
     const char* weightText;
     const char* unitsSuffix;

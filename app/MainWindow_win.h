@@ -1,0 +1,183 @@
+#pragma once
+// MainWindow, the main window: the scale list, the zero button, the weight, the status line, the
+// menu bar and the notification-area icon. It owns the program's state (base::AppState) and the read
+// timer ReadTimer, runs start-up when it is created and shutdown when it is closed.
+//
+// Handlers carry the names of the events they serve (FileExit_Click, Form_Resize, ReadTimer_Tick...);
+// HandleMessage only unpacks a message and calls one of them.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/model/AppState.h"
+#include "app/DdeServer_win.h"
+#include "base/win/BaseWindow_win.h"
+#include "base/win/Handles_win.h"
+#include "app/Lifecycle.h"
+#include "app/MainWindowLayout.h"
+#include "devices/ScaleDevices_win.h"
+#include "dialogs/About_win.h"
+#include "dialogs/Help_win.h"
+#include "keys/HotKeys_win.h"
+#include "keys/KbdHook.h"
+#include "weighing/ReadCycle.h"
+
+namespace app {
+
+class MainWindow final : public base::BaseWindow<MainWindow>,
+                         public devices::IScaleListView,
+                         public weighing::IReadCycleView,
+                         public base::IReadTimer,
+                         private IShellSteps {
+  public:
+    MainWindow(HINSTANCE instance, ProgramIdentity identity);
+    ~MainWindow() override;
+
+    // Creates the window and its controls, runs start-up and shows the window as start-up left
+    // it. False when this copy was refused (the process is ending).
+    bool Create(std::string_view arguments);
+
+    [[nodiscard]] base::AppState& State() noexcept { return _state; }
+    [[nodiscard]] const ShellState& Shell() const noexcept { return _shell; }
+    [[nodiscard]] HWND Control(int id) const noexcept;
+    [[nodiscard]] const std::string& HelpFile() const noexcept { return _helpFile; }
+    [[nodiscard]] const std::string& DdeTopic() const noexcept { return _ddeTopic; }
+    [[nodiscard]] int Dpi() const noexcept { return _dpi; }
+
+    // The views the subsystems see: the reading's lines, the read timer, the scale list.
+    void SetWeightBox(std::string_view text) override;
+    [[nodiscard]] std::string WeightBox() const;
+    void SetStatus(std::string_view text) override;
+    void SetWeightCaption(std::string_view text) override;
+    void SetTimerEnabled(bool enabled) override;
+    [[nodiscard]] bool TimerEnabled() const override { return _timerEnabled; }
+    void SetTimerInterval(int32_t ms) override;
+    [[nodiscard]] int32_t TimerInterval() const { return static_cast<int32_t>(_timerInterval); }
+    void ClearList() override;
+    void AddListRow(std::string_view text) override;
+    [[nodiscard]] int ListCount() const override;
+    [[nodiscard]] int ListIndex() const override;
+    void SetListIndex(int index) override;
+    void DoEvents() override;
+
+    // The hotkey's send (WM_HOTKEY reaches it through the replacement window procedure).
+    void KbdHook(int32_t hotkeyId);
+
+  private:
+    friend class base::BaseWindow<MainWindow>;
+
+    enum UserMessages : UINT {
+        WM_APP_FIRST = WM_APP, // private messages start here
+    };
+    static constexpr UINT_PTR kReadTimerId = 1;
+
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    bool RegisterWindowClass();
+    void CreateControls();
+    HFONT FontFor(const FontSpec& spec);
+    void ApplyTimer();
+    void ShowAsStartupLeftIt();
+
+    // Events of the window and its controls.
+    void Form_Load(std::string_view arguments);
+    void Form_Unload();
+    void Form_Resize(UINT sizeType);
+    void Form_MouseMove(int x);
+    void Form_TaskbarCreated();
+    void Form_Help();
+    void Weight_MouseDown(int button, POINT screen);
+    static LRESULT CALLBACK WeightBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                          DWORD_PTR refData) noexcept;
+    void OnCommand(int id, int notification);
+    void FileExit_Click();
+    void EditCopy_Click();
+    void FileSettings_Click();
+    void HelpContents_Click();
+    void HelpAbout_Click();
+    void ZeroButton_Click();
+    void RefreshButton_Click();
+    void ScaleList_Click();
+    void ReadTimer_Tick();
+
+    // IShellSteps: the start-up and shutdown steps.
+    bool AnotherInstanceRunning() override;
+    void ShowRefusal(const std::string& title, const std::string& text) override;
+    void LocateSettingsFile() override;
+    void SetHelpFile(const std::string& path) override;
+    void SetDdeTopic(const std::string& topic) override;
+    void CreateDeviceNotifications() override;
+    void LoadSettings() override;
+    void BuildHotkeyNames() override;
+    void RegisterSendHotkey() override;
+    void InstallHotkeyWindowProc() override;
+    void HideMainWindow() override;
+    void AddTrayIcon() override;
+    void MinimizeMainWindow() override;
+    void RefreshDeviceList() override;
+    void CloseScaleDevice() override;
+    void RestoreWindowProc() override;
+    void UnregisterSendHotkey() override;
+    void ReleaseDeviceNotifications() override;
+    void DeleteTrayIcon() override;
+    void SaveSettings() override;
+    void SetStartWithWindows(bool enable, const std::string& valueName, const std::string& command) override;
+    void EndProcess() override;
+
+    HINSTANCE _instance;
+    base::AppState _state;
+    ShellState _shell;
+    std::string _helpFile;
+    std::string _ddeTopic = "Scale";
+
+    int _dpi = 96;
+    bool _loaded = false;         // start-up has finished; size events act from then on
+    bool _unloading = false;      // shutdown runs once, whatever asked for it
+    bool _startMinimized = false; // start-up asked for the minimised state
+    bool _timerEnabled = false;
+    uint32_t _timerInterval = kInitialTimerInterval;
+    UINT _taskbarCreated = 0; // registered "TaskbarCreated": the shell restarted
+
+    base::unique_handle _instanceMarker;
+    base::unique_hicon _iconLarge;
+    base::unique_hicon _iconSmall;
+    std::vector<std::pair<std::string, base::unique_hfont>> _fonts;
+    NOTIFYICONDATAA _trayIconData{};
+
+    // The read cycle reaches the scale through the device side's selection object.
+    class ScaleDeviceAdapter final : public weighing::IScaleDevice {
+      public:
+        explicit ScaleDeviceAdapter(devices::ScaleSelection& selection) : _selection(selection) {}
+        void ReadInputReport(std::span<uint8_t, 8> reportBuffer, uint32_t waitMs) override {
+            _selection.ReadInputReport(reportBuffer, waitMs);
+        }
+        void SendZeroReport() override { _selection.SendZeroReport(); }
+
+      private:
+        devices::ScaleSelection& _selection;
+    };
+
+    devices::win::ScaleDevices _devices{_state, *this, *this, *this};
+    ScaleDeviceAdapter _scaleDevice{_devices.Selection()};
+    weighing::ReadCycle _readCycle{_state, *this, *this, _scaleDevice};
+    std::unique_ptr<keys::HotkeyHostWin> _hotkeyHost;
+    std::unique_ptr<keys::HotkeySender> _sender;
+    std::unique_ptr<keys::HotKeys> _hotKeys;
+    DdeServer _dde;
+    dialogs::HelpViewer _help;
+    dialogs::AboutBox _about{_state.sendSuppressed};
+    std::string _lastWeightBox; // advise links hear of a change only when the text changed
+    // A tick whose read finds nothing re-opens the scale, which clears the weight box, and then
+    // shows the last report again: texts set during a tick reach the box when the tick ends, so
+    // the box does not blink empty and advise links are not told of the blank in between.
+    int _tickDepth = 0;
+    std::string _pendingWeightBox;
+    void ShowPendingWeightBox();
+};
+
+} // namespace app

@@ -1,0 +1,30 @@
+#pragma once
+// The state the main window owns for the whole run. The portable handlers of every subsystem
+// work on it; MainWindow holds the one instance.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/model/Settings.h"
+#include "base/model/ScaleDeviceRecord.h"
+
+namespace base {
+
+struct AppState {
+    Settings settings;
+    std::string exeName;          // executable's file name without extension, case as on disk
+    std::string programFolder;    // its folder, no trailing "\" unless a drive root
+    std::string settingsFilePath; // short form; empty when the file could not be located
+
+    std::vector<base::ScaleDeviceRecord> scaleTable; // one per the scale list row
+    bool deviceOpen = false;                            // a scale is open and is to be read
+
+    std::array<uint8_t, 8> reportBuffer{}; // the last scale data report received
+    std::string weightText;                // current weight text, no unit
+    std::string unitsSuffix;               // current unit suffix with its leading blank
+
+    bool sendSuppressed = false; // while set, hotkey presses do nothing
+};
+
+} // namespace base

@@ -1,0 +1,40 @@
+#pragma once
+// The one in-memory settings record. Field names are the keys of the settings file; the
+// defaults are the texts a missing key yields.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+namespace base {
+
+struct Settings {
+    int32_t HotKey = 120; // modifier mask * 256 + key code (mask 1 Shift, 2 Ctrl, 4 Alt)
+    std::string Hotkeystr = "F9";
+    bool HotkeyEnabled = true;
+    std::string WeightFormat;
+    int32_t SelectedUnits = 0;
+    bool IncludeUnits = true;
+    bool CommaSeparator = false;
+    bool LoadWithWindows = false;
+    bool MinimizeAtStartup = false;
+    std::string SelectedScale;
+    std::string Preamble;
+    std::string Postamble;
+    std::string TareCommand = "2,2,0,0,0,0"; // read, kept, never written back
+    int32_t SampleRate = 50;
+    int32_t InterCharacterDelay = 1;
+};
+
+inline constexpr int32_t kMinSampleRateMs = 50;
+inline constexpr uint32_t kMaxReadWaitMs = 450;
+
+// The time a read may wait for the scale in a cycle of `sampleRate` ms: the rate less 50 ms.
+// Rates below 50 ms (only from a hand-edited file) would give a negative wait: they poll. The
+// upper bound is the longest wait the settings dialog offers, so that a huge rate typed into
+// the file cannot freeze the window for minutes while a scale is silent.
+[[nodiscard]] constexpr uint32_t ReadWaitMs(int32_t sampleRate) noexcept {
+    const int64_t wait = static_cast<int64_t>(sampleRate) - kMinSampleRateMs;
+    return static_cast<uint32_t>(std::clamp<int64_t>(wait, 0, kMaxReadWaitMs));
+}
+
+} // namespace base

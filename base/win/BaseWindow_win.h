@@ -1,0 +1,52 @@
+#pragma once
+// The one window base class: a static thunk finds the C++ object through GWLP_USERDATA and
+// forwards to its noexcept HandleMessage. Derived classes unpack each message and call one
+// named On* function; no exception may reach user32.
+#include <windows.h>
+
+namespace base {
+
+template <typename Derived>
+class BaseWindow {
+  public:
+    BaseWindow() = default;
+    BaseWindow(const BaseWindow&) = delete;
+    BaseWindow& operator=(const BaseWindow&) = delete;
+    virtual ~BaseWindow() = default;
+
+    [[nodiscard]] HWND Hwnd() const noexcept { return _hwnd; }
+
+  protected:
+    // Registers the class on first use (Unicode or ANSI as asked) and creates the window with
+    // `this` as the creation parameter.
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+        Derived* self = nullptr;
+        if (msg == WM_NCCREATE) {
+            auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+            self = static_cast<Derived*>(cs->lpCreateParams);
+            self->_hwnd = hwnd;
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        } else {
+            self = reinterpret_cast<Derived*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        }
+        if (self == nullptr) {
+            return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+        }
+        LRESULT result = 0;
+        try {
+            result = self->HandleMessage(msg, wParam, lParam);
+        } catch (...) {
+            // Failures are not raised to the user; the message gets default processing.
+            result = ::DefWindowProcW(hwnd, msg, wParam, lParam);
+        }
+        if (msg == WM_NCDESTROY) {
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            self->_hwnd = nullptr;
+        }
+        return result;
+    }
+
+    HWND _hwnd = nullptr;
+};
+
+} // namespace base
