@@ -13,10 +13,4 @@ inline constexpr std::string_view kDdeItem = "Weight";
 // zero byte, and one more zero byte at the end.
 [[nodiscard]] std::string BuildLinkFormat(std::string_view topic);
 
-// How a spreadsheet writes the same link in a cell: Pesora|topic!Weight.
-[[nodiscard]] std::string LinkNotation(std::string_view topic);
-
-// DDE names compare without regard to case, as the system's string handles do.
-[[nodiscard]] bool DdeNameEquals(std::string_view a, std::string_view b);
-
 } // namespace app

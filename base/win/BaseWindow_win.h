@@ -17,8 +17,8 @@ class BaseWindow {
     [[nodiscard]] HWND Hwnd() const noexcept { return _hwnd; }
 
   protected:
-    // Registers the class on first use (Unicode or ANSI as asked) and creates the window with
-    // `this` as the creation parameter.
+    // The class's window procedure: the derived class creates its window with `this` as the
+    // creation parameter, and from WM_NCCREATE on every message reaches its HandleMessage.
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
         Derived* self = nullptr;
         if (msg == WM_NCCREATE) {

@@ -10,7 +10,7 @@
 
 #include "Harness.h"
 #include "VirtualScale.h"
-#include "app/resource.h"
+#include "PesoraIds.h"
 
 namespace scalee2e {
 

@@ -18,7 +18,7 @@
 
 #include "Harness.h"
 #include "VirtualScale.h"
-#include "app/resource.h"
+#include "PesoraIds.h"
 
 namespace {
 
