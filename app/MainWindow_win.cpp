@@ -335,7 +335,9 @@ void MainWindow::OnCommand(int id, int notification) {
 // ---- events -------------------------------------------------------------------------------
 
 void MainWindow::Form_Load(std::string_view arguments) {
-    (void)RunStartup(*this, _state, _shell, arguments);
+    if (RunStartup(*this, _state, _shell, arguments) == StartupOutcome::Running) {
+        ApplyWebSettings();
+    }
 }
 
 // Every way out (File > Exit, the close box, the end of the log-on) comes here, once.
@@ -344,6 +346,7 @@ void MainWindow::Form_Unload() {
         return;
     }
     _unloading = true;
+    _web.Stop();
     RunShutdown(*this, _state, _shell);
 }
 
@@ -417,6 +420,7 @@ void MainWindow::FileSettings_Click() {
     UnregisterSendHotkey();
     if (dialogs::ShowSettingsDialog(_hwnd, _state.settings, &_help)) {
         SetTimerInterval(_state.settings.SampleRate);
+        ApplyWebSettings();
     }
     RegisterSendHotkey();
 }
@@ -477,6 +481,7 @@ void MainWindow::ReadTimer_Tick() {
     }
     if (--_tickDepth == 0) {
         ShowPendingWeightBox();
+        PublishWebReading();
     }
 }
 
@@ -632,6 +637,7 @@ void MainWindow::ShowPendingWeightBox() {
     _lastWeightBox = text;
     (void)::SetWindowTextA(Control(IDC_WEIGHT), _lastWeightBox.c_str());
     _dde.WeightChanged();
+    PublishWebReading();
 }
 
 std::string MainWindow::WeightBox() const {
@@ -639,7 +645,8 @@ std::string MainWindow::WeightBox() const {
 }
 
 void MainWindow::SetStatus(std::string_view text) {
-    (void)::SetWindowTextA(Control(IDC_STATUS), std::string(text).c_str());
+    _statusCaption = text;
+    (void)::SetWindowTextA(Control(IDC_STATUS), web::StatusLineText(_statusCaption, _webNotice).c_str());
 }
 
 // The caption carries the unit ("Weight (kg):"), which is wider than the label's design width

@@ -27,6 +27,7 @@
 #include "keys/HotKeys_win.h"
 #include "keys/KbdHook.h"
 #include "weighing/ReadCycle.h"
+#include "web/WebHost_win.h"
 
 namespace app {
 
@@ -178,6 +179,14 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     int _tickDepth = 0;
     std::string _pendingWeightBox;
     void ShowPendingWeightBox();
+
+    // The local web endpoint (MainWindowWeb_win.cpp): a zero request runs the button's command.
+    web::WebHost _web{[this] { ZeroButton_Click(); }, [this](const std::string& notice) { SetWebNotice(notice); }};
+    std::string _statusCaption; // what the scale side last put in the status line
+    std::string _webNotice;     // the endpoint's port, or why it has none
+    void SetWebNotice(const std::string& notice);
+    void ApplyWebSettings();
+    void PublishWebReading();
 };
 
 } // namespace app

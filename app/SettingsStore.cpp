@@ -198,6 +198,8 @@ void LoadSettings(IIniStore& store, base::Settings& s, const std::function<void(
         onSampleRate(s.SampleRate);
     }
     ReadNumber(store, s, {"InterCharacterDelay", "1", &base::Settings::InterCharacterDelay});
+    ReadNumber(store, s, {"WebPort", "0", &base::Settings::WebPort});
+    s.WebOrigins = ReadValue(store, "WebOrigins", "");
 }
 
 // Reading drops the blanks around a value and one pair of matching quotes, so a preamble that
@@ -237,6 +239,8 @@ void SaveSettings(IIniStore& store, const base::Settings& s, double windowLeftTw
     write("WindowTop", FormatTwips(windowTopTwips));
     write("SampleRate", std::to_string(s.SampleRate));
     write("InterCharacterDelay", std::to_string(s.InterCharacterDelay));
+    write("WebPort", std::to_string(s.WebPort));
+    write("WebOrigins", s.WebOrigins);
 }
 
 } // namespace app

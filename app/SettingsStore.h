@@ -65,7 +65,7 @@ class ISettingsFileSystem {
 // (the read timer takes its interval there).
 void LoadSettings(IIniStore& store, base::Settings& settings, const std::function<void(int32_t)>& onSampleRate = {});
 
-// Writes the sixteen keys in the file's order; TareCommand is never written.
+// Writes the sixteen keys in the file's order, then the web endpoint's two; TareCommand is never written.
 void SaveSettings(IIniStore& store, const base::Settings& settings, double windowLeftTwips, double windowTopTwips);
 
 } // namespace app

@@ -75,10 +75,15 @@ WeightDisplay FormatWeight(const WeightReading& reading,
         // the user's format and separator choice.
         out.weightText = PoundsAndOuncesText(milligrams, separators);
         out.weightBox = out.weightText;
+        out.value = milligrams / kMilligramsPerPound;
+        if (reading.status == kStatusUnderZero && out.value >= 0) {
+            out.value = -out.value;
+        }
     } else {
         if (reading.status == kStatusUnderZero && value >= 0) {
             value = -value;
         }
+        out.value = value;
         out.weightText = FormatNumber(weightFormat, value, separators);
         // Textual, as documented for the setting: thousands separators are swapped as well.
         if (settings.CommaSeparator) {

@@ -44,6 +44,7 @@ struct WeightDisplay {
     std::string unitsSuffix;    // UnitsSuffix: " kg" and so on; the previous one for unknown units
     std::string weightBox;      // the Weight box
     std::string weightCaption;  // the the weight caption caption, "Weight (kg):"
+    double value = 0.0;         // the number in the chosen unit, signed when under zero (pounds for lb/oz)
 };
 
 // `weightFormat` is settings.WeightFormat parsed (callers keep it between cycles); the other

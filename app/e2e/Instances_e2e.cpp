@@ -70,10 +70,10 @@ TEST(Instances, RenamedCopyRunsBesideWithItsOwnSettingsFile) {
     EXPECT_TRUE(e2e::FileExists(e2e::SettingsFileFor("Scale2")));
     ASSERT_TRUE(ExitThroughMenu(b));
     EXPECT_TRUE(a.process.Running());
-    EXPECT_EQ(e2e::IniSectionLines(e2e::SettingsFileFor("Scale2"), "Settings").size(), 16u);
+    EXPECT_EQ(e2e::IniSectionLines(e2e::SettingsFileFor("Scale2"), "Settings").size(), 18u);
     EXPECT_EQ(e2e::IniSectionLines(e2e::SettingsFileFor("PairA"), "Settings").size(), 0u);
     ASSERT_TRUE(ExitThroughMenu(a));
-    EXPECT_EQ(e2e::IniSectionLines(e2e::SettingsFileFor("PairA"), "Settings").size(), 16u);
+    EXPECT_EQ(e2e::IniSectionLines(e2e::SettingsFileFor("PairA"), "Settings").size(), 18u);
 }
 
 } // namespace

@@ -38,6 +38,8 @@ TEST(SettingsFile, FirstStartCreatesFolderAndEmptyFileAndExitWritesEveryKey) {
         "WindowTop=" + std::to_string(rect.top * twipsPerPixel),
         "SampleRate=50",
         "InterCharacterDelay=1",
+        "WebPort=0",
+        "WebOrigins=",
     };
     EXPECT_EQ(e2e::IniSectionLines(ini, "Settings"), expected);
 }

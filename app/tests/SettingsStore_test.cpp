@@ -206,7 +206,7 @@ TEST(SettingsLoad, ReadsEveryKeyInOrderWithItsDefault) {
         "HotKey=120",       "Hotkeystr=F9",         "HotkeyEnabled=True",      "WeightFormat=",
         "SelectedUnits=0",  "IncludeUnits=True",    "CommaSeparator=False",    "LoadWithWindows=False",
         "MinimizeAtStartup=False", "SelectedScale=", "Preamble=",             "Postamble=",
-        "TareCommand=2,2,0,0,0,0", "SampleRate=50", "InterCharacterDelay=1",
+        "TareCommand=2,2,0,0,0,0", "SampleRate=50", "InterCharacterDelay=1", "WebPort=0", "WebOrigins=",
     };
     EXPECT_EQ(ini.reads, expected);
     EXPECT_EQ(s.HotKey, 120);
@@ -258,7 +258,7 @@ TEST(SettingsLoad, TimerGetsSampleRateBeforeTheNextKeyIsRead) {
     app::LoadSettings(ini, s, [&](int32_t rate) { seen.push_back("rate " + std::to_string(rate) + " after " + ini.reads.back()); });
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0], "rate 0 after SampleRate=50");
-    EXPECT_EQ(ini.reads.back(), "InterCharacterDelay=1");
+    EXPECT_EQ(ini.reads.back(), "WebOrigins=");
 }
 
 TEST(SettingsSave, WritesSixteenKeysInOrderAndNeverTareCommand) {
@@ -276,6 +276,7 @@ TEST(SettingsSave, WritesSixteenKeysInOrderAndNeverTareCommand) {
         "SelectedUnits=0",     "IncludeUnits=True",     "CommaSeparator=False",    "LoadWithWindows=True",
         "MinimizeAtStartup=False", "SelectedScale=",    "Preamble={TAB}",          "Postamble=",
         "WindowLeft=1500",     "WindowTop=-480000",     "SampleRate=50",           "InterCharacterDelay=1",
+        "WebPort=0",           "WebOrigins=",
     };
     EXPECT_EQ(ini.writes, expected);
 }
@@ -291,6 +292,8 @@ TEST(SettingsSave, WhatIsReadIsWrittenBackUnchanged) {
     ini.Set("Postamble", "{ENTER}");
     ini.Set("SampleRate", "200");
     ini.Set("InterCharacterDelay", "5");
+    ini.Set("WebPort", "8080");
+    ini.Set("WebOrigins", "https://ship.example http://localhost:3000");
     const auto before = ini.values;
     base::Settings s;
     app::LoadSettings(ini, s);

@@ -23,6 +23,8 @@ struct Settings {
     std::string TareCommand = "2,2,0,0,0,0"; // read, kept, never written back
     int32_t SampleRate = 50;
     int32_t InterCharacterDelay = 1;
+    int32_t WebPort = 0;    // the local web endpoint's port; 0 keeps it off
+    std::string WebOrigins; // web origins allowed to use it, separated by blanks
 };
 
 inline constexpr int32_t kMinSampleRateMs = 50;

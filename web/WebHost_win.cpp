@@ -1,0 +1,91 @@
+#include "web/WebHost_win.h"
+
+namespace web {
+
+namespace {
+constexpr wchar_t kRelayClass[] = L"Pesora.WebRelay";
+}
+
+WebHost::WebHost(std::function<void()> onZero, std::function<void(const std::string&)> onStatus)
+    : _onZero(std::move(onZero)), _onStatus(std::move(onStatus)) {}
+
+// Silent: the owner that would show a notice may be half destroyed by now.
+WebHost::~WebHost() {
+    _server.Stop();
+}
+
+// The zero command must run where the button's click runs: on the window's thread, between
+// read cycles. The server's thread only posts; a burst of requests queues behind each other.
+LRESULT CALLBACK WebHost::RelayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        if (msg == WM_APP_WEB_ZERO) {
+            auto* self = reinterpret_cast<WebHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            if (self != nullptr && self->_onZero) {
+                self->_onZero();
+            }
+            return 0;
+        }
+    } catch (...) {
+        // a failed zero is not reported, as with the button
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+bool WebHost::EnsureRelayWindow() {
+    if (_relay) {
+        return true;
+    }
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &WebHost::RelayProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = kRelayClass;
+    (void)::RegisterClassExW(&wc);  // already registered by an earlier host: fine
+    _relay.reset(::CreateWindowExW(/* dwExStyle */ 0, kRelayClass, L"", /* dwStyle */ 0, 0, 0, 0, 0, HWND_MESSAGE,
+                               /* hMenu */ nullptr, wc.hInstance, /* lpParam */ nullptr));
+    if (!_relay) {
+        return false;
+    }
+    ::SetWindowLongPtrW(_relay.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    return true;
+}
+
+void WebHost::Apply(const WebConfig& config) {
+    if (config == _config && (_server.Running() || config.port == 0)) {
+        return;
+    }
+    Stop();
+    if (config.port == 0) {
+        _onStatus({});
+        return;
+    }
+    if (!EnsureRelayWindow()) {
+        _onStatus(StartFailedText(config.port));
+        return;
+    }
+    HWND relay = _relay.get();
+    const StartResult result = _server.Start(config, [relay] { (void)::PostMessageW(relay, WM_APP_WEB_ZERO, 0, 0); });
+    switch (result) {
+        case StartResult::Listening:
+            _config = config;
+            _onStatus(ListeningText(config.port));
+            break;
+        case StartResult::PortTaken:
+            _onStatus(PortTakenText(config.port));
+            break;
+        case StartResult::Failed:
+            _onStatus(StartFailedText(config.port));
+            break;
+    }
+}
+
+void WebHost::Stop() {
+    const bool wasOn = _server.Running();
+    _server.Stop();
+    _config = WebConfig{};
+    if (wasOn) {
+        _onStatus({});  // nothing to announce any more
+    }
+}
+
+}  // namespace web
