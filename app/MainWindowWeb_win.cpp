@@ -4,29 +4,9 @@
 #include <chrono>
 
 #include "app/WebReading.h"
+#include "base/win/WinText_win.h"
 
 namespace app {
-
-namespace {
-
-// The window's texts are in the ANSI code page; the web speaks UTF-8.
-std::string base::win::AnsiToUtf8(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int wide = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (wide <= 0) {
-        return {};
-    }
-    std::wstring w(static_cast<size_t>(wide), L'\0');
-    (void)::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), w.data(), wide);
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    (void)::WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-}  // namespace
 
 // The status line keeps the scale's words; the notice fills it while they are empty.
 void MainWindow::SetWebNotice(const std::string& notice) {
@@ -45,6 +25,7 @@ void MainWindow::ApplyWebSettings() {
 // Runs after every read cycle and every change of the Weight box; the server hears of it
 // without the window waiting for any client.
 void MainWindow::PublishWebReading() {
+    // The window's texts are in the ANSI code page; the web speaks UTF-8.
     const int row = ListIndex();
     std::optional<std::string> scale;
     if (row >= 0 && static_cast<size_t>(row) < _state.scaleTable.size()) {
