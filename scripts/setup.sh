@@ -3,7 +3,8 @@
 # only, and only what is missing. Run as root, or with sudo available.
 set -euo pipefail
 packages=(cmake make g++ libgtest-dev g++-mingw-w64-x86-64 wine wine64 xvfb x11-utils
-          imagemagick fp-utils clang clang-format libboost-dev chromium curl python3 iproute2)
+          imagemagick fp-utils clang clang-format libboost-dev chromium curl python3 iproute2
+          wixl msitools zip unzip gdb)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
