@@ -4,6 +4,7 @@
 
 #include "app/DdeLink.h"
 #include "base/win/Handles_win.h"
+#include "base/win/WinText_win.h"
 
 namespace app {
 
@@ -67,7 +68,8 @@ HDDEDATA DdeServer::WeightData(UINT format) {
     if (format != CF_TEXT || !_source) {
         return nullptr;
     }
-    const std::string text = _source();
+    // DDE clients read CF_TEXT in the system's ANSI code page; the weight is UTF-8 inside.
+    const std::string text = base::win::Utf8ToAnsi(_source());
     return ::DdeCreateDataHandle(_instance, reinterpret_cast<LPBYTE>(const_cast<char*>(text.c_str())),
                                  static_cast<DWORD>(text.size() + 1), 0, _item, CF_TEXT, 0);
 }
@@ -142,7 +144,12 @@ void CopyWeightToClipboard(HWND owner, const std::string& topic, const std::stri
     if (linkFormat != 0) {
         OfferClipboardData(linkFormat, BuildLinkFormat(topic));
     }
-    OfferClipboardData(CF_TEXT, weightText + '\0');
+    // Both forms: CF_TEXT for the programs that read only it, in the ANSI code page, and
+    // CF_UNICODETEXT so that a separator the code page lacks (U+202F) is pasted as it is.
+    OfferClipboardData(CF_TEXT, base::win::Utf8ToAnsi(weightText) + '\0');
+    const std::wstring wide = base::win::ToWide(weightText);
+    OfferClipboardData(CF_UNICODETEXT, std::string(reinterpret_cast<const char*>(wide.c_str()),
+                                                   (wide.size() + 1) * sizeof(wchar_t)));
     (void)::CloseClipboard();
 }
 

@@ -4,7 +4,6 @@
 #include <chrono>
 
 #include "app/WebReading.h"
-#include "base/win/WinText_win.h"
 
 namespace app {
 
@@ -25,16 +24,15 @@ void MainWindow::ApplyWebSettings() {
 // Runs after every read cycle and every change of the Weight box; the server hears of it
 // without the window waiting for any client.
 void MainWindow::PublishWebReading() {
-    // The window's texts are in the ANSI code page; the web speaks UTF-8.
     const int row = ListIndex();
     std::optional<std::string> scale;
     if (row >= 0 && static_cast<size_t>(row) < _state.scaleTable.size()) {
-        scale = base::win::AnsiToUtf8(_state.scaleTable[static_cast<size_t>(row)].displayName);
+        scale = _state.scaleTable[static_cast<size_t>(row)].displayName;
     }
     const auto now =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
-    _web.Publish(MakeWebReading(_state, base::win::AnsiToUtf8(_lastWeightBox), std::move(scale), now));
+    _web.Publish(MakeWebReading(_state, _lastWeightBox, std::move(scale), now));
 }
 
 }  // namespace app

@@ -9,6 +9,7 @@
 
 #include "app/LaunchAtStartup_win.h"
 #include "app/SettingsStore_win.h"
+#include "base/win/WinText_win.h"
 #include "base/win/WindowDpi_win.h"
 #include "app/resource.h"
 #include "dialogs/SettingsDialog_win.h"
@@ -61,11 +62,7 @@ DWORD ExStyleOf(ControlKind kind) {
 }
 
 std::string GetText(HWND hwnd) {
-    const int n = ::GetWindowTextLengthA(hwnd);
-    std::string text(static_cast<size_t>(n > 0 ? n : 0) + 1, '\0');
-    const int got = ::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<size_t>(got > 0 ? got : 0));
-    return text;
+    return base::win::WindowTextUtf8(hwnd);
 }
 
 } // namespace
@@ -635,7 +632,7 @@ void MainWindow::ShowPendingWeightBox() {
         return; // the read cycle writes every tick; unchanged text needs no repaint or advise
     }
     _lastWeightBox = text;
-    (void)::SetWindowTextA(Control(IDC_WEIGHT), _lastWeightBox.c_str());
+    (void)base::win::SetWindowTextUtf8(Control(IDC_WEIGHT), _lastWeightBox);
     _dde.WeightChanged();
     PublishWebReading();
 }
@@ -646,7 +643,7 @@ std::string MainWindow::WeightBox() const {
 
 void MainWindow::SetStatus(std::string_view text) {
     _statusCaption = text;
-    (void)::SetWindowTextA(Control(IDC_STATUS), web::StatusLineText(_statusCaption, _webNotice).c_str());
+    (void)base::win::SetWindowTextUtf8(Control(IDC_STATUS), web::StatusLineText(_statusCaption, _webNotice));
 }
 
 // The caption carries the unit ("Weight (kg):"), which is wider than the label's design width
@@ -655,7 +652,7 @@ void MainWindow::SetStatus(std::string_view text) {
 void MainWindow::SetWeightCaption(std::string_view text) {
     HWND label = Control(IDC_WEIGHT_CAPTION);
     const std::string caption(text);
-    (void)::SetWindowTextA(label, caption.c_str());
+    (void)base::win::SetWindowTextUtf8(label, caption);
     if (label == nullptr) {
         return;
     }
@@ -663,7 +660,8 @@ void MainWindow::SetWeightCaption(std::string_view text) {
     if (HDC dc = ::GetDC(label)) {
         HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
         SIZE extent{};
-        if (::GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &extent)) {
+        const std::wstring wideCaption = base::win::ToWide(caption);
+        if (::GetTextExtentPoint32W(dc, wideCaption.c_str(), static_cast<int>(wideCaption.size()), &extent)) {
             // One pixel either side for rounding, so the last letter is never cut.
             width = TwipsToPixels(WeightCaptionWidth(PixelsToTwips(static_cast<int>(extent.cx) + 2, _dpi)), _dpi);
         }
@@ -706,7 +704,7 @@ void MainWindow::ClearList() {
 }
 
 void MainWindow::AddListRow(std::string_view text) {
-    ::SendMessageA(Control(IDC_SCALE_LIST), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(text).c_str()));
+    ::SendMessageW(Control(IDC_SCALE_LIST), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(base::win::ToWide(text).c_str()));
 }
 
 int MainWindow::ListCount() const {

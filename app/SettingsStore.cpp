@@ -89,10 +89,17 @@ struct NumberKey {
     int32_t base::Settings::*field;
 };
 
+// The limit counts characters, not bytes: the value is UTF-8, and a cut inside a character
+// would leave text that is no UTF-8 at all (a preamble that then types nothing).
 std::string ReadValue(IIniStore& store, std::string_view key, std::string_view fallback) {
     std::string value = store.Read(kSettingsSection, key, fallback);
-    if (value.size() > kMaxValueLength) {
-        value.resize(kMaxValueLength);
+    size_t characters = 0;
+    for (size_t i = 0; i < value.size(); ++i) {
+        const bool startsCharacter = (static_cast<unsigned char>(value[i]) & 0xC0) != 0x80;
+        if (startsCharacter && ++characters > kMaxValueLength) {
+            value.resize(i);
+            break;
+        }
     }
     return value;
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "base/win/Handles_win.h"
+#include "app/AnsiCodePage_win.h"
 
 namespace app {
 
@@ -81,7 +82,10 @@ namespace {
 constexpr LONGLONG kMaxFileBytes = 64LL * 1024 * 1024;
 } // namespace
 
-IniFileStore::IniFileStore(std::string path) : _path(std::move(path)) {
+IniFileStore::IniFileStore(std::string path)
+    : _path(std::move(path)),
+      _codePage(std::make_unique<AnsiCodePageWin>()),
+      _document(std::make_unique<SettingsFileText>(std::string(), *_codePage)) {
     if (_path.empty()) {
         return;
     }
@@ -110,19 +114,19 @@ IniFileStore::IniFileStore(std::string path) : _path(std::move(path)) {
     if (done != bytes.size()) {
         return; // a file read only in part must not be written back shortened
     }
-    _document = IniDocument(std::move(bytes));
+    _document = std::make_unique<SettingsFileText>(std::move(bytes), *_codePage);
     _usable = true;
 }
 
 std::string IniFileStore::Read(std::string_view section, std::string_view key, std::string_view fallback) {
-    if (auto value = _document.Get(section, key)) {
+    if (auto value = _document->Get(section, key)) {
         return std::move(*value);
     }
     return std::string(fallback);
 }
 
 void IniFileStore::Write(std::string_view section, std::string_view key, std::string_view value) {
-    _document.Set(section, key, value);
+    _document->Set(section, key, value);
     _changed = true;
 }
 
@@ -135,7 +139,7 @@ bool IniFileStore::Commit() {
     if (!file) {
         return false; // read-only or locked: the file stays as it was
     }
-    const std::string& bytes = _document.Bytes();
+    const std::string bytes = _document->Bytes();
     size_t done = 0;
     while (done < bytes.size()) {
         DWORD wrote = 0;

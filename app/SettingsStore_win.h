@@ -2,7 +2,9 @@
 // The settings file through the system's initialisation-file calls, and the folder lookup.
 #include <string>
 
-#include "app/IniDocument.h"
+#include <memory>
+
+#include "app/SettingsFileText.h"
 #include "app/SettingsStore.h"
 
 namespace app {
@@ -11,7 +13,8 @@ namespace app {
 // in memory line by line (IniDocument), so lines, bytes and sections that are not the
 // program's own survive untouched; the system's profile calls rewrite the whole file from what
 // they understood of it, which loses such content, and take minutes on a file of megabytes.
-// With an empty path every read gives its fallback and nothing is written.
+// With an empty path every read gives its fallback and nothing is written. Values are UTF-8;
+// the file keeps its encoding on disk (SettingsFileText).
 class IniFileStore final : public IIniStore {
   public:
     explicit IniFileStore(std::string path);
@@ -22,7 +25,8 @@ class IniFileStore final : public IIniStore {
 
   private:
     std::string _path;
-    IniDocument _document;
+    std::unique_ptr<IAnsiCodePage> _codePage;
+    std::unique_ptr<SettingsFileText> _document;
     bool _usable = false; // read (or absent) and so safe to write back
     bool _changed = false;
 };

@@ -5,6 +5,7 @@
 #include <devpropdef.h>
 #include <setupapi.h>
 
+#include <cstring>
 #include <vector>
 
 #include "base/win/Handles_win.h"
@@ -38,25 +39,30 @@ GetDevicePropertyWFn DevicePropertyCall() {
     return fn;
 }
 
+// The wide call: names are UTF-8 inside, and the ANSI form turns every character the code page
+// lacks (a Chinese or Greek device name on a Western system) into "?".
 std::string GetRegistryPropertyText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
     DWORD regType = REG_NONE;
     DWORD required = 0;
-    if (!::SetupDiGetDeviceRegistryPropertyA(set, &device, property, &regType, nullptr, 0, &required) &&
+    if (!::SetupDiGetDeviceRegistryPropertyW(set, &device, property, &regType, nullptr, 0, &required) &&
         ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
         return {};  // the device has no such property
     }
     size_t bufferSize = 0;
+    bool wideText = false;
     switch (regType) {
         case REG_NONE:
             return {};
         case REG_SZ:
         case REG_EXPAND_SZ:
-        case REG_BINARY:
         case REG_MULTI_SZ:
+            wideText = true;
+            [[fallthrough]];
+        case REG_BINARY:
             if (required > kMaxPropertyBytes) {
                 return {};
             }
-            bufferSize = (static_cast<size_t>(required) + 1) * 2;
+            bufferSize = static_cast<size_t>(required) + 2;
             break;
         case REG_DWORD:
         case REG_DWORD_BIG_ENDIAN:
@@ -66,11 +72,16 @@ std::string GetRegistryPropertyText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD
             return RegistryPropertyText(regType, {});
     }
     std::vector<uint8_t> buffer(bufferSize, 0);
-    if (!::SetupDiGetDeviceRegistryPropertyA(set, &device, property, &regType, buffer.data(),
+    if (!::SetupDiGetDeviceRegistryPropertyW(set, &device, property, &regType, buffer.data(),
                                              static_cast<DWORD>(buffer.size()), nullptr)) {
         return {};
     }
-    return base::win::AnsiToUtf8(RegistryPropertyText(regType, buffer));
+    if (wideText) {
+        std::u16string text(buffer.size() / 2, u'\0');
+        std::memcpy(text.data(), buffer.data(), text.size() * 2);
+        return DevicePropertyText(18 /* DEVPROP_TYPE_STRING */, text);
+    }
+    return RegistryPropertyText(regType, buffer);
 }
 
 std::string GetDevicePropertyText(HDEVINFO set, SP_DEVINFO_DATA& device, const DEVPROPKEY& key) {

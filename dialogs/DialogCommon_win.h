@@ -2,6 +2,7 @@
 // Small Win32 helpers shared by the dialogs of this folder.
 #include <windows.h>
 
+#include "base/win/WinText_win.h"
 #include "base/win/WindowDpi_win.h"
 
 #include <string>
@@ -26,15 +27,9 @@ inline HICON OwnerIcon(HWND owner, bool small) noexcept {
 
 using base::WindowDpi;
 
+// UTF-8, as the program holds text.
 inline std::string WindowText(HWND hwnd) {
-    const int length = ::GetWindowTextLengthA(hwnd);
-    if (length <= 0) {
-        return {};
-    }
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    const int copied = ::GetWindowTextA(hwnd, text.data(), length + 1);
-    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return text;
+    return base::win::WindowTextUtf8(hwnd);
 }
 
 }  // namespace dialogs::detail

@@ -192,9 +192,9 @@ void SettingsDialog::Form_Load() {
     (void)::SendDlgItemMessageA(_hwnd, IDC_SET_FORMAT, CB_LIMITTEXT, kMaxSettingText, 0);
 
     _model = LoadDialogModel(_settings);
-    (void)::SetDlgItemTextA(_hwnd, IDC_SET_PREAMBLE, _model.preamble.c_str());
-    (void)::SetDlgItemTextA(_hwnd, IDC_SET_POSTAMBLE, _model.postamble.c_str());
-    (void)::SetDlgItemTextA(_hwnd, IDC_SET_FORMAT, _model.weightFormat.c_str());
+    (void)base::win::SetWindowTextUtf8(Item(IDC_SET_PREAMBLE), _model.preamble);
+    (void)base::win::SetWindowTextUtf8(Item(IDC_SET_POSTAMBLE), _model.postamble);
+    (void)base::win::SetWindowTextUtf8(Item(IDC_SET_FORMAT), _model.weightFormat);
     (void)::SetDlgItemTextA(_hwnd, IDC_SET_HOTKEY, _model.hotkeyText.c_str());
     Check(IDC_SET_HOTKEY_ENABLED, _model.hotkeyEnabled);
     Check(IDC_SET_INCLUDE_UNITS, _model.includeUnits);
@@ -287,14 +287,21 @@ void SettingsDialog::ComboToken_Click(int comboId, int textId) {
     const HWND box = Item(textId);
     DWORD selStart = 0;
     DWORD selEnd = 0;
-    (void)::SendMessageA(box, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
-    const auto edit = InsertToken(detail::WindowText(box), selStart, selEnd, kTokenItems[static_cast<size_t>(index)]);
+    (void)::SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    // The box counts UTF-16 units; the text is edited in UTF-8.
+    const std::wstring wide = base::win::ToWide(detail::WindowText(box));
+    const auto byteOffset = [&wide](DWORD units) {
+        return static_cast<DWORD>(base::win::FromWide(std::wstring_view(wide).substr(0, units)).size());
+    };
+    const auto edit = InsertToken(base::win::FromWide(wide), byteOffset(selStart), byteOffset(selEnd),
+                                  kTokenItems[static_cast<size_t>(index)]);
     if (!edit) {
         ::MessageBeep(MB_OK);  // it would not fit; half a token is worse than none
         return;
     }
-    (void)::SetWindowTextA(box, edit->text.c_str());
-    (void)::SendMessageA(box, EM_SETSEL, edit->caret, static_cast<LPARAM>(edit->caret));
+    (void)base::win::SetWindowTextUtf8(box, edit->text);
+    const auto caret = static_cast<WPARAM>(base::win::ToWide(std::string_view(edit->text).substr(0, edit->caret)).size());
+    (void)::SendMessageW(box, EM_SETSEL, caret, static_cast<LPARAM>(caret));
 }
 
 void SettingsDialog::ZeroButton_Click() {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "keys/KeyInjector_win.h"
+#include "keys/KeyboardLayout_win.h"
 #include "keys/KeyPlayer.h"
 
 namespace keys {
@@ -119,8 +120,12 @@ void HotkeyHostWin::DoEvents() {
 }
 
 int16_t HotkeyHostWin::SendKeyScript(std::string_view script, int32_t interCharacterDelayMs) {
-    KeyInjectorWin injector;
-    return keys::SendKeyScript(script, AnsiCharMapping, injector, interCharacterDelayMs);
+    // Each character is looked up on the layout of the window that will receive it.
+    const HKL layoutHandle = ForegroundKeyboardLayout();
+    const KeyboardLayoutWin layout(layoutHandle);
+    KeyInjectorWin injector(layoutHandle);
+    return keys::SendKeyScript(
+        script, [&layout](char32_t c) { return MapCharacter(c, layout); }, injector, interCharacterDelayMs);
 }
 
 }  // namespace keys

@@ -4,14 +4,10 @@
 
 #include "base/win/MessagePump_win.h"
 
-namespace keys {
+static_assert(keys::kKeyEventExtended == KEYEVENTF_EXTENDEDKEY && keys::kKeyEventKeyUp == KEYEVENTF_KEYUP &&
+              keys::kKeyEventUnicode == KEYEVENTF_UNICODE);
 
-std::optional<int16_t> AnsiCharMapping(unsigned char c) {
-    if (::IsDBCSLeadByte(c)) {
-        return std::nullopt;
-    }
-    return static_cast<int16_t>(::VkKeyScanA(static_cast<CHAR>(c)));
-}
+namespace keys {
 
 int64_t QpcMicroseconds() {
     // Both calls always succeed on XP and later.
@@ -56,7 +52,7 @@ void PumpMessagesUntil(int64_t deadline) {
     }
 }
 
-KeyInjectorWin::KeyInjectorWin() : _periodSet(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
+KeyInjectorWin::KeyInjectorWin(HKL layout) : _layout(layout), _periodSet(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
 
 KeyInjectorWin::~KeyInjectorWin() {
     if (_periodSet) {
@@ -64,12 +60,20 @@ KeyInjectorWin::~KeyInjectorWin() {
     }
 }
 
-void KeyInjectorWin::Inject(uint8_t vk, uint8_t scan, uint32_t flags) {
-    ::keybd_event(vk, scan, flags, 0);
+// SendInput rather than keybd_event: only SendInput carries Unicode character events.
+void KeyInjectorWin::Inject(const KeyEvent& event) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = event.vk;
+    input.ki.wScan = event.scan;
+    input.ki.dwFlags = event.flags;  // our flag values are the KEYEVENTF_ ones
+    // A blocked injection (another desktop, a higher-integrity window in front) loses the event
+    // as keybd_event always did; the send goes on with the next one.
+    (void)::SendInput(1, &input, sizeof input);
 }
 
 uint32_t KeyInjectorWin::MapVirtualKey(uint32_t vk) {
-    return ::MapVirtualKeyA(vk, 0 /* MAPVK_VK_TO_VSC */);
+    return ::MapVirtualKeyExW(vk, 0 /* MAPVK_VK_TO_VSC */, _layout);
 }
 
 KeyboardState KeyInjectorWin::GetKeyboardState() {

@@ -1,6 +1,6 @@
 #pragma once
-// The player's way into the system: keybd_event, the layout's scan codes and character
-// mapping, the thread's key state, and waits that keep the window thread's messages flowing.
+// The player's way into the system: SendInput, the layout's scan codes, the thread's key
+// state, and waits that keep the window thread's messages flowing.
 #include <windows.h>
 
 #include <cstdint>
@@ -9,10 +9,6 @@
 #include "keys/KeyPlayer.h"
 
 namespace keys {
-
-// VkKeyScanA on the thread's keyboard layout; std::nullopt for the first byte of a
-// double-byte character, which has no key of its own.
-std::optional<int16_t> AnsiCharMapping(unsigned char c);
 
 // QueryPerformanceCounter in microseconds.
 int64_t QpcMicroseconds();
@@ -28,12 +24,13 @@ void PumpMessagesUntil(int64_t deadline);
 // end on time instead of on the next 15.6 ms tick.
 class KeyInjectorWin final : public IKeyInjector {
   public:
-    KeyInjectorWin();
+    // `layout`: the keyboard layout whose scan codes are sent (the receiving window's).
+    explicit KeyInjectorWin(HKL layout);
     ~KeyInjectorWin() override;
     KeyInjectorWin(const KeyInjectorWin&) = delete;
     KeyInjectorWin& operator=(const KeyInjectorWin&) = delete;
 
-    void Inject(uint8_t vk, uint8_t scan, uint32_t flags) override;
+    void Inject(const KeyEvent& event) override;
     uint32_t MapVirtualKey(uint32_t vk) override;
     KeyboardState GetKeyboardState() override;
     void SetKeyboardState(const KeyboardState& state) override;
@@ -41,6 +38,7 @@ class KeyInjectorWin final : public IKeyInjector {
     void WaitUntil(int64_t deadline) override;
 
   private:
+    HKL _layout;
     bool _periodSet = false;
 };
 

@@ -2,9 +2,11 @@
 
 #include <memory>
 
+#include "keys/KeyLayout.h"
+
 namespace keys {
 
-bool NextKeyEvent(KeyReader& reader, int16_t& key, bool& down) {
+bool NextKeyEvent(KeyReader& reader, int32_t& key, bool& down) {
     if (key == -1) {
         reader.lastKey = 0;
         reader.releasePending = false;
@@ -22,7 +24,7 @@ bool NextKeyEvent(KeyReader& reader, int16_t& key, bool& down) {
     if (reader.queue.readPosition >= reader.queue.count) {
         return false;
     }
-    const int16_t entry = reader.queue.entries[static_cast<size_t>(reader.queue.readPosition++)];
+    const int32_t entry = reader.queue.entries[static_cast<size_t>(reader.queue.readPosition++)];
     reader.lastKey = entry;
     key = entry;
     switch (entry) {
@@ -45,12 +47,81 @@ bool NextKeyEvent(KeyReader& reader, int16_t& key, bool& down) {
 
 namespace {
 
-// Caps Lock is toggled with the event pair the program has always used (scan code 69, the
-// extended flag); the key code decides what the system does with it.
+// Caps Lock with its own scan code and no extended flag: 0x45 extended, which the program once
+// sent, is Num Lock's, and programs that read scan codes toggled Num Lock instead.
 void ToggleCapsLock(IKeyInjector& injector) {
-    injector.Inject(kVkCapital, 69, kKeyEventExtended);
-    injector.Inject(kVkCapital, 69, kKeyEventExtended | kKeyEventKeyUp);
+    const FixedScanCode caps = *FixedScanCodeOf(kVkCapital);
+    injector.Inject({kVkCapital, caps.scan, 0});
+    injector.Inject({kVkCapital, caps.scan, kKeyEventKeyUp});
 }
+
+// Sends the events of one queue event, followed by the configured pause.
+class EventSender {
+  public:
+    EventSender(IKeyInjector& injector, int32_t interCharacterDelayMs)
+        : _injector(injector), _delayMs(interCharacterDelayMs) {}
+
+    void Send(const KeyReader& reader, int32_t entry, bool down) {
+        const uint32_t up = down ? 0 : kKeyEventKeyUp;
+        if (IsUnicodeEntry(entry)) {
+            char16_t units[2];
+            const size_t count = ToUtf16(static_cast<char32_t>(entry & ~kUnicodeEntry), units);
+            for (size_t i = 0; i < count; ++i) {
+                _injector.Inject({0, units[i], kKeyEventUnicode | up});
+            }
+            Pause();
+            return;
+        }
+        const auto vk = static_cast<uint8_t>(entry & 0xFF);
+        // A key that needs AltGr: Ctrl and Alt held around it alone, unless the script already
+        // holds them. The Alt released here follows another key, so it opens no menu and needs
+        // no pause.
+        const bool ctrl = (entry & kCtrlFlag) != 0 && !reader.ctrlDown;
+        const bool alt = (entry & kAltFlag) != 0 && !reader.altDown;
+        if (down) {
+            if (ctrl) {
+                SendKey(kVkControl, 0);
+            }
+            if (alt) {
+                SendKey(kVkMenu, 0);
+            }
+        }
+        SendKey(vk, up);
+        if (!down) {
+            if (alt) {
+                SendKey(kVkMenu, kKeyEventKeyUp);
+            }
+            if (ctrl) {
+                SendKey(kVkControl, kKeyEventKeyUp);
+            }
+        }
+        if (!down && entry == kVkMenu) {
+            // Measured on the monotonic clock: a wall-clock deadline would stretch the pause by
+            // an hour when daylight saving time ends, or whenever the clock is set back.
+            _injector.WaitUntil(_injector.NowMicroseconds() + kAltPauseMicroseconds);
+        }
+        Pause();
+    }
+
+  private:
+    // A key's own events: the layout's scan code, or the fixed one with its extended flag.
+    void SendKey(uint8_t vk, uint32_t up) {
+        const std::optional<FixedScanCode> fixed = FixedScanCodeOf(vk);
+        if (fixed) {
+            _injector.Inject({vk, fixed->scan, up | (fixed->extended ? kKeyEventExtended : 0)});
+        } else {
+            _injector.Inject({vk, static_cast<uint16_t>(_injector.MapVirtualKey(vk) & 0xFF), up});
+        }
+    }
+    void Pause() {
+        if (_delayMs > 0) {
+            _injector.WaitUntil(_injector.NowMicroseconds() + int64_t{_delayMs} * 1000);
+        }
+    }
+
+    IKeyInjector& _injector;
+    int32_t _delayMs;
+};
 
 }  // namespace
 
@@ -58,14 +129,14 @@ int16_t SendKeyScript(std::string_view script,
                       const CharMapping& mapping,
                       IKeyInjector& injector,
                       int32_t interCharacterDelayMs) {
-    // 8 KB: kept off the stack, which the message handlers run nested inside the waits share.
+    // 16 KB: kept off the stack, which the message handlers run nested inside the waits share.
     auto queue = std::make_unique<KeyQueue>();
     const int16_t parsed = ParseKeys(script, mapping, *queue);
     if (parsed != kParseOk) {
         return parsed;
     }
     KeyReader reader(*queue);
-    int16_t key = -1;
+    int32_t key = -1;
     bool down = false;
     (void)NextKeyEvent(reader, key, down);
 
@@ -78,20 +149,10 @@ int16_t SendKeyScript(std::string_view script,
         ToggleCapsLock(injector);
     }
 
+    EventSender sender(injector, interCharacterDelayMs);
     key = 0;
     while (NextKeyEvent(reader, key, down)) {
-        const auto vk = static_cast<uint8_t>(key);
-        const auto scan = static_cast<uint8_t>(injector.MapVirtualKey(vk));
-        // Never the extended flag, whatever the key: the program has always sent them so.
-        injector.Inject(vk, scan, down ? 0 : kKeyEventKeyUp);
-        if (!down && key == kVkMenu) {
-            // Measured on the monotonic clock: a wall-clock deadline would stretch the pause by
-            // an hour when daylight saving time ends, or whenever the clock is set back.
-            injector.WaitUntil(injector.NowMicroseconds() + kAltPauseMicroseconds);
-        }
-        if (interCharacterDelayMs > 0) {
-            injector.WaitUntil(injector.NowMicroseconds() + int64_t{interCharacterDelayMs} * 1000);
-        }
+        sender.Send(reader, key, down);
     }
 
     injector.SetKeyboardState(saved);

@@ -10,19 +10,26 @@
 
 namespace keys {
 
-// Flags of one injected event, as keybd_event takes them.
+// Flags of one injected event, as SendInput takes them.
 inline constexpr uint32_t kKeyEventExtended = 0x1;
 inline constexpr uint32_t kKeyEventKeyUp = 0x2;
+inline constexpr uint32_t kKeyEventUnicode = 0x4;  // `scan` is a UTF-16 code unit, `vk` is 0
 inline constexpr uint8_t kVkCapital = 20;
+
+struct KeyEvent {
+    uint16_t vk;
+    uint16_t scan;
+    uint32_t flags;
+};
 
 using KeyboardState = std::array<uint8_t, 256>;
 
 class IKeyInjector {
   public:
     virtual ~IKeyInjector() = default;
-    // Injects one key event into the system's input stream (keybd_event).
-    virtual void Inject(uint8_t vk, uint8_t scan, uint32_t flags) = 0;
-    // The layout's scan code of a key code (MapVirtualKeyA, map type 0).
+    // Injects one key event into the system's input stream (SendInput).
+    virtual void Inject(const KeyEvent& event) = 0;
+    // The layout's scan code of a key code (MapVirtualKeyEx, map type 0).
     virtual uint32_t MapVirtualKey(uint32_t vk) = 0;
     // The calling thread's key state table.
     virtual KeyboardState GetKeyboardState() = 0;
@@ -38,7 +45,7 @@ class IKeyInjector {
 struct KeyReader {
     explicit KeyReader(KeyQueue& q) : queue(q) {}
     KeyQueue& queue;
-    int16_t lastKey = 0;
+    int32_t lastKey = 0;
     bool releasePending = false;
     bool shiftDown = false;
     bool ctrlDown = false;
@@ -48,7 +55,7 @@ struct KeyReader {
 // With key == -1: resets the reader and returns true without an event. Otherwise hands out the
 // next event (key code, down true for a press) and returns true, or false when the queue is
 // exhausted. Ordinary keys are released before the next entry is read; 16, 17 and 18 toggle.
-bool NextKeyEvent(KeyReader& reader, int16_t& key, bool& down);
+bool NextKeyEvent(KeyReader& reader, int32_t& key, bool& down);
 
 // The pause after an Alt release, so that the target has handled the menu activation the
 // Alt press may have caused before the next keys arrive.

@@ -15,7 +15,57 @@ const std::array<KeyName, 41> KeyNames = {{
     {123, "F12"},     {124, "F13"},     {125, "F14"},       {126, "F15"},   {127, "F16"},
 }};
 
-std::optional<int16_t> LookupKeyName(std::string_view name, const CharMapping& mapping) {
+std::optional<DecodedChar> DecodeUtf8(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    const auto lead = static_cast<unsigned char>(text[0]);
+    if (lead < 0x80) {
+        return DecodedChar{lead, 1};
+    }
+    size_t length = 0;
+    char32_t code = 0;
+    char32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1F;
+        minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0F;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07;
+        minimum = 0x10000;
+    } else {
+        return std::nullopt;  // a continuation byte, or a lead byte no character starts with
+    }
+    if (text.size() < length) {
+        return std::nullopt;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0) != 0x80) {
+            return std::nullopt;
+        }
+        code = (code << 6) | (next & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return std::nullopt;
+    }
+    return DecodedChar{code, length};
+}
+
+std::optional<int32_t> LookupKeyName(std::string_view name, const CharMapping& mapping) {
+    if (!name.empty() && static_cast<unsigned char>(name[0]) >= 0x80) {
+        // Key names are ASCII: anything else must be exactly one character.
+        const std::optional<DecodedChar> c = DecodeUtf8(name);
+        if (!c) {
+            return std::nullopt;
+        }
+        return c->length == name.size() ? mapping(c->codePoint) : 0;
+    }
     if (name.size() == 1) {
         return mapping(static_cast<unsigned char>(name[0]));
     }
@@ -107,8 +157,9 @@ class Parser {
     static constexpr int16_t kGroup = 0;
 
     bool PastEnd() const { return _pos > _script.size(); }
-    int16_t Append(int16_t code);
-    int16_t AppendMapped(unsigned char c);
+    int16_t Append(int32_t code);
+    // Appends the character that starts at _pos - 1 and moves _pos past its last byte.
+    int16_t AppendCharacter();
     int16_t ParseBraced();
 
     std::string_view _script;
@@ -119,7 +170,7 @@ class Parser {
     std::vector<int16_t> _open;
 };
 
-int16_t Parser::Append(int16_t code) {
+int16_t Parser::Append(int32_t code) {
     if (_queue.count >= KeyQueue::kCapacity) {
         return kParseQueueFull;
     }
@@ -127,33 +178,40 @@ int16_t Parser::Append(int16_t code) {
     return kParseOk;
 }
 
-int16_t Parser::AppendMapped(unsigned char c) {
-    const std::optional<int16_t> mapped = _mapping(c);
-    if (!mapped) {
-        return kParseUnmappableChar;
-    }
-    const bool shift = (*mapped & kShiftFlag) != 0;
-    int16_t result = shift ? Append(kVkShift) : int16_t{kParseOk};
-    if (result == kParseOk) {
-        result = Append(static_cast<int16_t>(*mapped & 0xFF));
+// Shift is wrapped around the key as entries of its own (so that "+" prefixes and Shift-needing
+// characters toggle the one Shift the way they always have); Ctrl and Alt stay on the entry,
+// for the player to hold around that key alone.
+int16_t AppendWrapped(const std::function<int16_t(int32_t)>& append, int32_t mapped, int64_t count) {
+    const bool shift = !IsUnicodeEntry(mapped) && (mapped & kShiftFlag) != 0;
+    const int32_t entry = shift ? mapped & ~int32_t{kShiftFlag} : mapped;
+    int16_t result = shift ? append(kVkShift) : int16_t{kParseOk};
+    // The queue fills after at most kCapacity appends, so a huge count ends quickly.
+    for (int64_t n = 0; n < count && result == kParseOk; ++n) {
+        result = append(entry);
     }
     if (result == kParseOk && shift) {
-        result = Append(kVkShift);
+        result = append(kVkShift);
     }
     return result;
+}
+
+int16_t Parser::AppendCharacter() {
+    const std::optional<DecodedChar> c = DecodeUtf8(_script.substr(_pos - 1));
+    if (!c) {
+        return kParseUnmappableChar;
+    }
+    _pos += c->length - 1;
+    return AppendWrapped([this](int32_t code) { return Append(code); }, _mapping(c->codePoint), 1);
 }
 
 // "{" has just been consumed at _pos.
 int16_t Parser::ParseBraced() {
     const size_t open = _pos - 1;  // 0-based index of the "{"
     size_t start = open;
-    std::optional<int16_t> key;
+    std::optional<int32_t> key;
     if (open + 1 < _script.size() && _script[open + 1] == '}') {
         // "{}}" types a closing brace: the first "}" is the key, not the end of the name.
         key = _mapping('}');
-        if (!key) {
-            return kParseUnmappableChar;
-        }
         start = open + 1;
     }
     size_t stop = start + 1;
@@ -182,15 +240,7 @@ int16_t Parser::ParseBraced() {
             return kParseQueueFull;  // a negative count can never be played
         }
     }
-    const bool shift = (*key & kShiftFlag) != 0;
-    int16_t result = shift ? Append(kVkShift) : int16_t{kParseOk};
-    // The queue fills after at most kCapacity appends, so a huge count ends quickly.
-    for (int64_t n = 0; n < count && result == kParseOk; ++n) {
-        result = Append(static_cast<int16_t>(*key & 0xFF));
-    }
-    if (result == kParseOk && shift) {
-        result = Append(kVkShift);
-    }
+    const int16_t result = AppendWrapped([this](int32_t code) { return Append(code); }, *key, count);
     if (result != kParseOk) {
         return result;
     }
@@ -239,7 +289,7 @@ int16_t Parser::Run() {
                         break;
                     }
                     default:  // ")" and "}" included: outside their constructs they type themselves
-                        result = AppendMapped(static_cast<unsigned char>(c));
+                        result = AppendCharacter();
                         break;
                 }
                 break;

@@ -10,6 +10,14 @@
 
 namespace {
 
+std::string Repeat(std::string_view part, size_t times) {
+    std::string out;
+    for (size_t i = 0; i < times; ++i) {
+        out += part;
+    }
+    return out;
+}
+
 std::string Lower(std::string_view s) {
     std::string out(s);
     std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -238,6 +246,11 @@ TEST(SettingsLoad, ConvertsHandEditedValues) {
          [](const base::Settings& s) { return std::string(s.MinimizeAtStartup ? "T" : "F"); }, "T"},
         {__LINE__, "Preamble", std::string(300, 'p'), [](const base::Settings& s) { return s.Preamble; },
          std::string(254, 'p')},
+        // The limit counts characters: a value of two-byte characters is not cut inside one.
+        {__LINE__, "Preamble", "x" + Repeat("\u00E4", 300), [](const base::Settings& s) { return s.Preamble; },
+         "x" + Repeat("\u00E4", 253)},
+        {__LINE__, "Postamble", Repeat("\u4E2D", 254), [](const base::Settings& s) { return s.Postamble; },
+         Repeat("\u4E2D", 254)},
         {__LINE__, "TareCommand", "1,2", [](const base::Settings& s) { return s.TareCommand; }, "1,2"},
     };
     for (const Row& r : rows) {

@@ -1,59 +1,82 @@
 #pragma once
-// Text conversions at the Win32 rim: the portable code holds UTF-8; the platform gives UTF-16
-// and, through the ANSI calls, the ANSI code page.
+// Text at the Win32 rim: the program holds UTF-8; windows take UTF-16 (the wide calls), and
+// the ANSI code page is only for what must stay in it (the settings file on disk, DDE and
+// CF_TEXT for the programs that read them so).
 #include <windows.h>
 
-#include <algorithm>
 #include <climits>
 #include <string>
 #include <string_view>
 
 namespace base::win {
 
-inline std::wstring Utf8ToWide(std::string_view text) {
-    if (text.empty()) {
+inline std::wstring ToWide(std::string_view text, UINT codePage = CP_UTF8) {
+    if (text.empty() || text.size() > INT_MAX) {
         return {};
     }
-    const int size = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
-    const int chars = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    const int size = static_cast<int>(text.size());
+    const int chars = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     std::wstring out(static_cast<size_t>(chars > 0 ? chars : 0), L'\0');
     if (chars > 0) {
-        (void)::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), chars);
+        (void)::MultiByteToWideChar(codePage, 0, text.data(), size, out.data(), chars);
     }
     return out;
 }
 
-inline std::string WideToCodePage(std::wstring_view text, UINT codePage) {
-    if (text.empty()) {
+// `lossless`, when given, is cleared when a character has no form in `codePage` (it was
+// written as the code page's default character).
+inline std::string FromWide(std::wstring_view text, UINT codePage = CP_UTF8, bool* lossless = nullptr) {
+    if (lossless != nullptr) {
+        *lossless = true;
+    }
+    if (text.empty() || text.size() > INT_MAX) {
         return {};
     }
-    const int size = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
-    const int bytes = ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    const int size = static_cast<int>(text.size());
+    BOOL usedDefault = FALSE;
+    // CP_UTF8 takes no default-character argument.
+    BOOL* const used = codePage == CP_UTF8 || lossless == nullptr ? nullptr : &usedDefault;
+    const int bytes = ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, used);
     std::string out(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
     if (bytes > 0) {
-        (void)::WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), bytes, nullptr, nullptr);
+        (void)::WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), bytes, nullptr, used);
+    }
+    if (lossless != nullptr && usedDefault) {
+        *lossless = false;
     }
     return out;
+}
+
+inline std::wstring Utf8ToWide(std::string_view text) {
+    return ToWide(text);
 }
 
 inline std::string WideToUtf8(std::wstring_view text) {
-    return WideToCodePage(text, CP_UTF8);
-}
-inline std::string Utf8ToAnsi(std::string_view text) {
-    return WideToCodePage(Utf8ToWide(text), CP_ACP);
+    return FromWide(text);
 }
 
-inline std::string AnsiToUtf8(std::string_view text) {
-    if (text.empty()) {
+inline std::string AnsiToUtf8(std::string_view ansi) {
+    return FromWide(ToWide(ansi, CP_ACP));
+}
+
+inline std::string Utf8ToAnsi(std::string_view utf8) {
+    return FromWide(ToWide(utf8), CP_ACP);
+}
+
+// The text of a window (a wide window, whatever the class) in UTF-8.
+inline std::string WindowTextUtf8(HWND hwnd) {
+    const int length = ::GetWindowTextLengthW(hwnd);
+    if (length <= 0) {
         return {};
     }
-    const int size = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
-    const int chars = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(chars > 0 ? chars : 0), L'\0');
-    if (chars > 0) {
-        (void)::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), chars);
-    }
-    return WideToUtf8(wide);
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    const int got = ::GetWindowTextW(hwnd, buffer.data(), length + 1);
+    buffer.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return FromWide(buffer);
 }
 
-}  // namespace base::win
+inline BOOL SetWindowTextUtf8(HWND hwnd, std::string_view text) {
+    return ::SetWindowTextW(hwnd, ToWide(text).c_str());
+}
+
+} // namespace base::win

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "keys/KeyPlayer.h"
-#include "keys/tests/UsLayout.h"
+#include "keys/tests/FakeLayouts.h"
 
 namespace {
 
@@ -16,11 +16,9 @@ void Check(bool condition) {
     }
 }
 
-std::optional<int16_t> DoubleByteLayout(unsigned char c) {
-    if (c >= 0x81 && c <= 0x9F) {
-        return std::nullopt;
-    }
-    return keys::testing::UsLayout(c);
+const keys::testing::TableLayout& German() {
+    static const keys::testing::TableLayout layout = keys::testing::GermanLayoutTable();
+    return layout;
 }
 
 }  // namespace
@@ -28,7 +26,7 @@ std::optional<int16_t> DoubleByteLayout(unsigned char c) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view script(reinterpret_cast<const char*>(data), size);
     const keys::CharMapping mapping =
-        size > 0 && (data[0] & 1) ? keys::CharMapping(DoubleByteLayout) : keys::CharMapping(keys::testing::UsLayout);
+        size > 0 && (data[0] & 1) ? keys::testing::MappingOn(German()) : keys::CharMapping(keys::testing::UsLayout);
     keys::KeyQueue queue;
     const int16_t code = keys::ParseKeys(script, mapping, queue);
     Check(code >= keys::kParseOk && code <= keys::kParseUnmappableChar);
@@ -38,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Every ordinary key is released right after its press; modifiers toggle.
     keys::KeyReader reader(queue);
-    int16_t key = -1;
+    int32_t key = -1;
     bool down = false;
     Check(keys::NextKeyEvent(reader, key, down));
     key = 0;
     int events = 0;
-    int16_t pressed = 0;
+    int32_t pressed = 0;
     while (keys::NextKeyEvent(reader, key, down)) {
         ++events;
         const bool modifier = key == keys::kVkShift || key == keys::kVkControl || key == keys::kVkMenu;

@@ -1,7 +1,9 @@
 #pragma once
 // A recording injector: every event and every wait lands in one log, on a fake clock.
+#include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "keys/KeyPlayer.h"
 
@@ -12,16 +14,27 @@ class FakeInjector : public IKeyInjector {
     // What the layout gives as scan code: anything the player could not have made up.
     static uint32_t ScanOf(uint32_t vk) { return (vk ^ 0x55) & 0xFF; }
 
-    void Inject(uint8_t vk, uint8_t scan, uint32_t flags) override {
+    void Inject(const KeyEvent& e) override {
+        events.push_back(e);
+        const uint32_t flags = e.flags;
         Add((flags & kKeyEventKeyUp) ? "-" : "+");
-        log += std::to_string(vk);
-        if (flags & kKeyEventExtended) {
-            log += 'x';
+        if (flags & kKeyEventUnicode) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "U%04X", static_cast<unsigned>(e.scan));
+            log += hex;
+            if (e.vk != 0) {
+                log += "?vk";
+            }
+        } else {
+            log += std::to_string(e.vk);
+            if (flags & kKeyEventExtended) {
+                log += 'x';
+            }
+            if (e.scan != ScanOf(e.vk)) {
+                log += '/' + std::to_string(e.scan);
+            }
         }
-        if (scan != ScanOf(vk)) {
-            log += '/' + std::to_string(scan);
-        }
-        if (flags & ~(kKeyEventKeyUp | kKeyEventExtended)) {
+        if (flags & ~(kKeyEventKeyUp | kKeyEventExtended | kKeyEventUnicode)) {
             log += "?flags";
         }
         if (state != KeyboardState{}) {
@@ -29,7 +42,7 @@ class FakeInjector : public IKeyInjector {
         }
         now += injectCostMicroseconds;
         if (onInject) {
-            onInject(vk, (flags & kKeyEventKeyUp) == 0);
+            onInject(e.vk, (flags & kKeyEventKeyUp) == 0);
         }
     }
     uint32_t MapVirtualKey(uint32_t vk) override { return ScanOf(vk); }
@@ -53,6 +66,7 @@ class FakeInjector : public IKeyInjector {
     }
 
     std::string log;
+    std::vector<KeyEvent> events;
     KeyboardState state{};
     int stateReads = 0;
     int stateWrites = 0;
@@ -60,7 +74,7 @@ class FakeInjector : public IKeyInjector {
     int64_t now = 1'000'000;
     int64_t injectCostMicroseconds = 0;
     int64_t oversleepMicroseconds = 0;
-    std::function<void(uint8_t vk, bool down)> onInject;
+    std::function<void(uint16_t vk, bool down)> onInject;
     std::function<void()> onWait;
 
   private:

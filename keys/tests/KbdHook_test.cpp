@@ -8,7 +8,7 @@
 
 #include "keys/KeyPlayer.h"
 #include "keys/tests/FakeInjector.h"
-#include "keys/tests/UsLayout.h"
+#include "keys/tests/FakeLayouts.h"
 
 namespace keys {
 namespace {

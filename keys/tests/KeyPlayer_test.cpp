@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "keys/tests/FakeInjector.h"
-#include "keys/tests/UsLayout.h"
+#include "keys/tests/FakeLayouts.h"
 
 namespace keys {
 namespace {
@@ -16,7 +16,8 @@ struct PlayCase {
     int32_t delayMs;
     bool capsOn;
     int16_t code;
-    std::string log;  // +vk press, -vk release, x extended, /scan when not the layout's, wN pause
+    std::string log;  // +vk press, -vk release, x extended, /scan when not the layout's, Uxxxx a
+                      // Unicode character event, wN pause
 };
 
 TEST(SendKeyScript, InjectsEventsInOrderWithTheirPauses) {
@@ -27,13 +28,13 @@ TEST(SendKeyScript, InjectsEventsInOrderWithTheirPauses) {
         {__LINE__, "{a 2}", 1, false, 0, "+65 w1ms -65 w1ms +65 w1ms -65 w1ms"},
         {__LINE__, "%f", 0, false, 0, "+18 +70 -70 -18 w2000ms"},
         {__LINE__, "%f", 20, false, 0, "+18 w20ms +70 w20ms -70 w20ms -18 w2000ms w20ms"},
-        {__LINE__, "^+{END}", 0, false, 0, "+17 +16 +35 -35 -16 -17"},
+        {__LINE__, "^+{END}", 0, false, 0, "+17 +16 +35x/79 -35x/79 -16 -17"},
         {__LINE__, "+A", 0, false, 0, "+16 -16 +65 -65 +16 -16"},  // the two Shifts cancel out
         {__LINE__, "{F9}~", 0, false, 0, "+120 -120 +13 -13"},
         // Caps Lock goes off before the first event and on again after the last.
-        {__LINE__, "A", 0, true, 0, "+20x/69 -20x/69 +16 +65 -65 -16 +20x/69 -20x/69"},
-        {__LINE__, "a", 3, true, 0, "+20x/69 -20x/69 +65 w3ms -65 w3ms +20x/69 -20x/69"},
-        {__LINE__, "", 5, true, 0, "+20x/69 -20x/69 +20x/69 -20x/69"},
+        {__LINE__, "A", 0, true, 0, "+20/58 -20/58 +16 +65 -65 -16 +20/58 -20/58"},
+        {__LINE__, "a", 3, true, 0, "+20/58 -20/58 +65 w3ms -65 w3ms +20/58 -20/58"},
+        {__LINE__, "", 5, true, 0, "+20/58 -20/58 +20/58 -20/58"},
         {__LINE__, "", 5, false, 0, ""},
         // A failed parse touches nothing, not even Caps Lock.
         {__LINE__, "ab{BOGUS}", 5, true, kParseUnknownKeyName, ""},
@@ -80,7 +81,7 @@ TEST(SendKeyScript, EachGapIsMeasuredFromItsOwnEvent) {
         injector.injectCostMicroseconds = c.injectCost;
         injector.oversleepMicroseconds = c.oversleep;
         std::vector<int64_t> injectTimes;
-        injector.onInject = [&](uint8_t, bool) { injectTimes.push_back(injector.now); };
+        injector.onInject = [&](uint16_t, bool) { injectTimes.push_back(injector.now); };
         ASSERT_EQ(SendKeyScript("abc", testing::UsLayout, injector, c.delayMs), kParseOk);
         ASSERT_EQ(injectTimes.size(), 6u);
         for (size_t i = 1; i < injectTimes.size(); ++i) {
@@ -102,7 +103,7 @@ TEST(NextKeyEvent, ResetStartsOverWithNothingHeld) {
     KeyQueue queue;
     ASSERT_EQ(ParseKeys("+ab", testing::UsLayout, queue), kParseOk);
     KeyReader reader(queue);
-    int16_t key = -1;
+    int32_t key = -1;
     bool down = false;
     ASSERT_TRUE(NextKeyEvent(reader, key, down));
     std::string log;

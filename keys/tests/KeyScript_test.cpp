@@ -2,28 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
-#include "keys/tests/UsLayout.h"
+#include "keys/tests/FakeLayouts.h"
 
 namespace keys {
 namespace {
 
-// A US layout in a double-byte code page: 0x81 to 0x9F only start two-byte characters.
-std::optional<int16_t> DoubleByteLayout(unsigned char c) {
-    if (c >= 0x81 && c <= 0x9F) {
-        return std::nullopt;
-    }
-    return testing::UsLayout(c);
-}
-
+// Key codes in decimal; AltGr keys as "G" + code, Unicode character events as "U+" + hex.
 std::string Render(const KeyQueue& queue) {
     std::string out;
     for (int16_t i = 0; i < queue.count; ++i) {
         if (!out.empty()) {
             out += ' ';
         }
-        out += std::to_string(queue.entries[static_cast<size_t>(i)]);
+        const int32_t entry = queue.entries[static_cast<size_t>(i)];
+        if (IsUnicodeEntry(entry)) {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(entry & ~kUnicodeEntry));
+            out += hex;
+        } else if ((entry & (kCtrlFlag | kAltFlag)) == (kCtrlFlag | kAltFlag)) {
+            out += "G" + std::to_string(entry & 0xFF);
+        } else {
+            out += std::to_string(entry);
+        }
     }
     return out;
 }
@@ -84,9 +87,13 @@ TEST(ParseKeys, ScriptsGiveTheirQueueOrCode) {
         {__LINE__, "1.25 kg{ENTER}", kParseOk, "49 190 50 53 32 75 71 13"},
         {__LINE__, "(-1.5)", kParseOk, "189 49 190 53"},
         {__LINE__, "03/05/2026{TAB}", kParseOk, "48 51 191 48 53 191 50 48 50 54 9"},
-        // A character the layout cannot produce becomes key 255 with Shift, which types nothing.
-        {__LINE__, "\xE9", kParseOk, "16 255 16"},
-        {__LINE__, "{\xE9 2}", kParseOk, "16 255 255 16"},
+        // A character no key of the layout types goes as itself, also in braces and repeated.
+        {__LINE__, "\u00E9", kParseOk, "U+00E9"},
+        {__LINE__, "{\u00E9 2}", kParseOk, "U+00E9 U+00E9"},
+        {__LINE__, "+\u20AC", kParseOk, "16 U+20AC 16"},
+        {__LINE__, "a\u4E2D\U0001F600b", kParseOk, "65 U+4E2D U+1F600 66"},
+        {__LINE__, "{\u4E2D}", kParseOk, "U+4E2D"},
+        {__LINE__, "{\u4E2Dx}", kParseUnknownKeyName, ""},  // two characters are no key name
         // Failures keep what was written before them.
         {__LINE__, "{TAB 0}", kParseBadRepeatCount, ""},
         {__LINE__, "{TAB x}", kParseBadRepeatCount, ""},
@@ -121,17 +128,24 @@ TEST(ParseKeys, ScriptsGiveTheirQueueOrCode) {
     }
 }
 
-TEST(ParseKeys, DoubleByteCharacterAbandonsTheParse) {
+// The script is UTF-8; bytes that are not (a settings file read without conversion, a cut
+// character) abandon the parse rather than type something else.
+TEST(ParseKeys, BytesThatAreNotUtf8AbandonTheParse) {
     const ParseCase cases[] = {
-        {__LINE__, "ab\x81\x40", kParseUnmappableChar, "65 66"},
-        {__LINE__, "{\x81}", kParseUnmappableChar, ""},
+        {__LINE__, "ab\xE4", kParseUnmappableChar, "65 66"},           // ANSI "ä"
+        {__LINE__, "ab\xC3", kParseUnmappableChar, "65 66"},           // cut after the lead byte
+        {__LINE__, "\xC3\xA4\xA4", kParseUnmappableChar, "U+00E4"},  // a stray continuation byte
+        {__LINE__, "{\xE4}", kParseUnmappableChar, ""},
         {__LINE__, "+(\x81)", kParseUnmappableChar, "16"},
-        {__LINE__, "\x80", kParseOk, "16 255 16"},  // a single-byte character the layout lacks
+        {__LINE__, "\xC0\xAF", kParseUnmappableChar, ""},       // overlong "/"
+        {__LINE__, "\xED\xA0\x80", kParseUnmappableChar, ""},  // a surrogate
+        {__LINE__, "\xF4\x90\x80\x80", kParseUnmappableChar, ""},  // beyond U+10FFFF
+        {__LINE__, "\xF4\x8F\xBF\xBF", kParseOk, "U+10FFFF"},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.line);
         KeyQueue queue;
-        EXPECT_EQ(ParseKeys(c.script, DoubleByteLayout, queue), c.code);
+        EXPECT_EQ(ParseKeys(c.script, testing::UsLayout, queue), c.code);
         EXPECT_EQ(Render(queue), c.queue);
     }
 }
@@ -187,16 +201,17 @@ TEST(LookupKeyName, TrimsAndIgnoresCase) {
     struct Case {
         int line;
         std::string name;
-        int16_t code;
+        int32_t code;
     };
     const Case cases[] = {
         {__LINE__, "ENTER", 13}, {__LINE__, " pgdn ", 34}, {__LINE__, "Del", 46}, {__LINE__, "F10", 121},
         {__LINE__, "a", 65},     {__LINE__, "A", 0x141},   {__LINE__, " ", 0x20}, {__LINE__, "", 0},
-        {__LINE__, "   ", 0},    {__LINE__, "ENTERX", 0},  {__LINE__, "F0", 0},   {__LINE__, "\xE9", -1},
+        {__LINE__, "   ", 0},    {__LINE__, "ENTERX", 0},  {__LINE__, "F0", 0},
+        {__LINE__, "\u00E9", kUnicodeEntry | 0xE9},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        EXPECT_EQ(LookupKeyName(c.name, testing::UsLayout), c.code);
+        EXPECT_EQ(LookupKeyName(c.name, testing::UsLayout), std::optional<int32_t>(c.code));
     }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "keys/KeyInjector_win.h"
+#include "keys/KeyboardLayout_win.h"
 #include "keys/KeyPlayer.h"
 
 namespace {
@@ -40,8 +41,8 @@ LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 // The real injector, with the moment each event left.
 class TimedInjector final : public keys::IKeyInjector {
   public:
-    void Inject(uint8_t vk, uint8_t scan, uint32_t flags) override {
-        _real.Inject(vk, scan, flags);
+    void Inject(const keys::KeyEvent& event) override {
+        _real.Inject(event);
         injected.push_back(keys::QpcMicroseconds());
     }
     uint32_t MapVirtualKey(uint32_t vk) override { return _real.MapVirtualKey(vk); }
@@ -53,7 +54,7 @@ class TimedInjector final : public keys::IKeyInjector {
     std::vector<int64_t> injected;
 
   private:
-    keys::KeyInjectorWin _real;
+    keys::KeyInjectorWin _real{::GetKeyboardLayout(0)};
 };
 
 // The sending thread's processor time: the target window's thread stands in for another
@@ -132,7 +133,7 @@ int main() {
 
     // The floor under every pause: how late a 1 ms sleep wakes on this machine right now.
     {
-        keys::KeyInjectorWin timerResolution;
+        keys::KeyInjectorWin timerResolution(::GetKeyboardLayout(0));
         std::vector<int64_t> wakes;
         for (int i = 0; i < 200; ++i) {
             const int64_t start = keys::QpcMicroseconds();
@@ -161,7 +162,9 @@ int main() {
         TimedInjector injector;
         const int64_t cpu0 = ThreadCpuMicroseconds();
         const int64_t wall0 = keys::QpcMicroseconds();
-        const int16_t result = keys::SendKeyScript(script, keys::AnsiCharMapping, injector, run.delayMs);
+        const keys::KeyboardLayoutWin layout(::GetKeyboardLayout(0));
+        const int16_t result = keys::SendKeyScript(
+            script, [&layout](char32_t c) { return keys::MapCharacter(c, layout); }, injector, run.delayMs);
         const int64_t wall = keys::QpcMicroseconds() - wall0;
         const int64_t cpu = ThreadCpuMicroseconds() - cpu0;
         // The target works through its queue at its own pace: wait for every message (ten

@@ -21,8 +21,13 @@ using std::chrono::milliseconds;
 // {4d36e97d-e325-11ce-bfc1-08002be10318}: the System setup class of the bus device.
 constexpr GUID kSystemClass = {0x4d36e97d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
+// Identifiers are ASCII; names given by tests are UTF-8.
 std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());  // our identifiers are ASCII
+    std::wstring out(text.size(), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                                      static_cast<int>(out.size()));
+    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return out;
 }
 
 std::string ErrorText(DWORD error) {

@@ -47,7 +47,7 @@
 
 typedef struct VSCALE_CONFIG {
     char serial[VSCALE_MAX_SERIAL];
-    char product[VSCALE_MAX_PRODUCT]; /* product string; empty: a default */
+    char product[VSCALE_MAX_PRODUCT]; /* product string in UTF-8; empty: a default */
     uint16_t vendorId;
     uint16_t productId;
     uint16_t revision; /* bcdDevice, as in REV_xxxx */

@@ -489,6 +489,41 @@ static NTSTATUS CopyOut(PIRP irp, const void* data, ULONG length) {
     return Complete(irp, STATUS_SUCCESS, length);
 }
 
+/* The strings are UTF-8, so that tests can give a scale any name; a device reports UTF-16.
+ * Writes at most room - 1 code units (no terminator); a byte that is not UTF-8 becomes U+FFFD. */
+static ULONG Utf8ToUtf16(const char* text, WCHAR* out, ULONG room) {
+    ULONG n = 0;
+    const UCHAR* p = (const UCHAR*)text;
+    while (*p && n + 1 < room) {
+        ULONG c = *p;
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (c >= 0x80 && extra == 0) {
+            c = 0xFFFD;
+            ++p;
+        } else {
+            c = extra == 0 ? c : c & (0x3F >> extra);
+            ++p;
+            for (int k = 0; k < extra; ++k) {
+                if ((*p & 0xC0) != 0x80) {
+                    c = 0xFFFD;
+                    break;
+                }
+                c = (c << 6) | (*p++ & 0x3F);
+            }
+        }
+        if (c >= 0x10000) {
+            if (n + 2 >= room) {
+                break;
+            }
+            out[n++] = (WCHAR)(0xD800 + ((c - 0x10000) >> 10));
+            out[n++] = (WCHAR)(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out[n++] = (WCHAR)c;
+        }
+    }
+    return n;
+}
+
 static NTSTATUS GetString(Child* child, PIRP irp) {
     IO_STACK_LOCATION* stack = IoGetCurrentIrpStackLocation(irp);
     ULONG id = (ULONG)(ULONG_PTR)stack->Parameters.DeviceIoControl.Type3InputBuffer & 0xFFFF;
@@ -503,11 +538,7 @@ static NTSTATUS GetString(Child* child, PIRP irp) {
         return Complete(irp, STATUS_INVALID_PARAMETER, 0);
     }
     WCHAR buffer[VSCALE_MAX_PRODUCT];
-    ULONG chars = 0;
-    while (text[chars] && chars + 1 < VSCALE_MAX_PRODUCT) {
-        buffer[chars] = (WCHAR)(UCHAR)text[chars];
-        ++chars;
-    }
+    ULONG chars = Utf8ToUtf16(text, buffer, VSCALE_MAX_PRODUCT);
     buffer[chars++] = 0;
     ULONG bytes = chars * sizeof(WCHAR);
     ULONG room = stack->Parameters.DeviceIoControl.OutputBufferLength;
