@@ -2,16 +2,21 @@
 
 namespace app {
 
-// The system runs the entry as it stands, so no quotes are added even for a folder with
-// blanks; the extension is written in capitals as the entry has always been.
+// The system runs the entry as a command line: unquoted, C:\Program Files\Pesora\Pesora.EXE
+// would first be tried as C:\Program.exe, which anyone able to write there could plant. A path
+// with a blank is therefore quoted; one without stays as entries have always been written. The
+// extension is written in capitals as the entry has always been.
 std::string RunOnceCommand(std::string_view programFolder, std::string_view exeName) {
-    std::string command(programFolder);
-    if (command.empty() || command.back() != '\\') {
-        command += '\\';
+    std::string path(programFolder);
+    if (path.empty() || path.back() != '\\') {
+        path += '\\';
     }
-    command += exeName;
-    command += ".EXE";
-    return command;
+    path += exeName;
+    path += ".EXE";
+    if (path.find_first_of(" \t") == std::string::npos) {
+        return path;
+    }
+    return "\"" + path + "\"";
 }
 
 std::string_view StartupKeyPath(bool everyLogOn) {

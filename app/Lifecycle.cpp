@@ -56,10 +56,11 @@ std::string AlreadyRunningText(std::string_view exeName) {
     return text;
 }
 
-// "Local\" keeps the check within the user's log-on session: another user on the same machine
-// may run the same program with a scale of their own.
+// "Global\" makes the check machine-wide: the settings file is shared by every log-on session,
+// so a copy of the same name in another session (fast user switching, Remote Desktop) would
+// overwrite its settings or fail to write them.
 std::string InstanceObjectName(std::string_view upperExeName) {
-    return "Local\\Pesora.Instance." + std::string(upperExeName);
+    return "Global\\Pesora.Instance." + std::string(upperExeName);
 }
 
 std::optional<uint32_t> TimerIntervalFromSampleRate(int32_t sampleRate) {
@@ -84,6 +85,10 @@ std::array<char, 64> TrayTip(std::string_view caption) {
 
 StartupOutcome RunStartup(IShellSteps& steps, const base::AppState& state, ShellState& shell, std::string_view arguments) {
     if (steps.AnotherInstanceRunning()) {
+        // The window exists while the refusal box runs its message loop, so the end of the
+        // log-on can reach the shutdown from inside it: marked first, the shutdown then ends the
+        // process without touching the other copy's settings file or run-once entry.
+        shell.refused = true;
         steps.ShowRefusal(AlreadyRunningTitle(state.exeName), AlreadyRunningText(state.exeName));
         steps.EndProcess();
         return StartupOutcome::Refused;
@@ -118,6 +123,10 @@ StartupOutcome RunStartup(IShellSteps& steps, const base::AppState& state, Shell
 }
 
 void RunShutdown(IShellSteps& steps, const base::AppState& state, const ShellState& shell) {
+    if (shell.refused) {
+        steps.EndProcess();
+        return;
+    }
     if (state.deviceOpen) {
         Try([&] { steps.CloseScaleDevice(); });
     }

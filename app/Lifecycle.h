@@ -42,6 +42,7 @@ struct ProgramIdentity {
 struct ShellState {
     bool trayIconShown = false; // whether the notification-area icon exists
     bool startHidden = false;   // "-H": no window, no icon
+    bool refused = false;       // another copy of the name runs: this one only ends
 };
 
 // The steps, performed by the main window. A step that throws is abandoned; the next one runs.

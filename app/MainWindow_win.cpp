@@ -10,10 +10,12 @@
 #include "app/LaunchAtStartup_win.h"
 #include "app/SettingsStore_win.h"
 #include "base/win/WinText_win.h"
+#include "app/TrayIconMessage.h"
 #include "base/win/WindowDpi_win.h"
 #include "app/resource.h"
 #include "dialogs/SettingsDialog_win.h"
 #include "keys/HotkeyNames.h"
+#include "keys/KeyPlayer.h"
 #include "weighing/DateTokens.h"
 #include "weighing/System_win.h"
 
@@ -245,6 +247,7 @@ HWND MainWindow::Control(int id) const noexcept {
 
 LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     try {
+        _cycleMessages.Observe(msg);
         switch (msg) {
             case WM_COMMAND:
                 OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -252,10 +255,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexce
             case WM_SIZE:
                 Form_Resize(static_cast<UINT>(wParam));
                 return 0;
-            case WM_MOUSEMOVE:
-                // The notification-area icon calls back with the mouse-move message, the mouse
-                // event it saw in place of the x coordinate.
-                Form_MouseMove(GET_X_LPARAM(lParam));
+            case kTrayIconMessage:
+                Form_MouseMove(static_cast<int>(lParam)); // the mouse event the icon saw
                 return 0;
             case WM_TIMER:
                 if (wParam == kReadTimerId) {
@@ -473,12 +474,15 @@ void MainWindow::ReadTimer_Tick() {
     try {
         _readCycle.ReadWeight();
     } catch (...) {
-        --_tickDepth;
+        if (--_tickDepth == 0) {
+            _cycleMessages.Release();
+        }
         throw;
     }
     if (--_tickDepth == 0) {
         ShowPendingWeightBox();
         PublishWebReading();
+        _cycleMessages.Release();
     }
 }
 
@@ -498,7 +502,9 @@ bool MainWindow::AnotherInstanceRunning() {
         (void)::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
     }
     _instanceMarker.reset(::CreateMutexA(nullptr, FALSE, InstanceObjectName(upper).c_str()));
-    return _instanceMarker && ::GetLastError() == ERROR_ALREADY_EXISTS;
+    // Another user's copy owns the object and its default security keeps us out: it runs.
+    const DWORD error = ::GetLastError();
+    return _instanceMarker ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
 }
 
 void MainWindow::ShowRefusal(const std::string& title, const std::string& text) {
@@ -559,7 +565,7 @@ void MainWindow::AddTrayIcon() {
     _trayIconData.hWnd = _hwnd;
     _trayIconData.uID = 0;
     _trayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    _trayIconData.uCallbackMessage = WM_MOUSEMOVE;
+    _trayIconData.uCallbackMessage = kTrayIconMessage;
     _trayIconData.hIcon = _iconSmall ? _iconSmall.get() : _iconLarge.get();
     const auto tip = TrayTip(kCaption);
     static_assert(sizeof tip <= sizeof _trayIconData.szTip);
@@ -613,7 +619,10 @@ void MainWindow::SetStartWithWindows(bool enable, const std::string& valueName, 
 }
 
 // Nothing runs after shutdown: open dialogs are not given the chance to run their own closing.
+// A send cut short here (File > Exit or the end of the log-on handled in one of its pauses)
+// must not leave a modifier down system-wide or Caps Lock off.
 void MainWindow::EndProcess() {
+    keys::EndActiveSend();
     ::ExitProcess(0);
 }
 
@@ -626,19 +635,28 @@ void MainWindow::SetWeightBox(std::string_view text) {
     }
 }
 
+// The box is editable, so what it holds may be what the user typed or pasted: it is compared
+// with the weight every tick and shown again where it differs. Unchanged text needs no repaint,
+// and only a changed weight is advised.
 void MainWindow::ShowPendingWeightBox() {
     const std::string& text = _pendingWeightBox;
-    if (text == _lastWeightBox) {
-        return; // the read cycle writes every tick; unchanged text needs no repaint or advise
+    HWND box = Control(IDC_WEIGHT);
+    const bool changed = text != _lastWeightBox;
+    if (!changed && GetText(box) == text) {
+        return;
     }
     _lastWeightBox = text;
-    (void)base::win::SetWindowTextUtf8(Control(IDC_WEIGHT), _lastWeightBox);
-    _dde.WeightChanged();
-    PublishWebReading();
+    (void)base::win::SetWindowTextUtf8(box, _lastWeightBox);
+    if (changed) {
+        _dde.WeightChanged();
+        PublishWebReading();
+    }
 }
 
+// The weight as the program last showed it, never text the user typed into the box: Edit > Copy
+// and DDE hand it to other programs.
 std::string MainWindow::WeightBox() const {
-    return GetText(Control(IDC_WEIGHT));
+    return _lastWeightBox;
 }
 
 void MainWindow::SetStatus(std::string_view text) {
@@ -724,7 +742,15 @@ void MainWindow::SetListIndex(int index) {
 // handler that keeps posting cannot hold the caller here; a quit request is put back for the
 // main loop.
 void MainWindow::DoEvents() {
-    (void)base::win::DispatchPendingMessages();
+    if (_tickDepth > 0 && _cycleMessages.ModalLoopOpen(_hwnd)) {
+        return; // the open menu's or dialog's own loop handles the messages when the tick returns
+    }
+    if (_tickDepth == 0) {
+        (void)base::win::DispatchPendingMessages();
+        return;
+    }
+    // A menu or dialog opened inside the read cycle would freeze the weight: such messages wait.
+    (void)base::win::DispatchPendingMessages(1000, [this](MSG& msg) { return _cycleMessages.Hold(msg, _hwnd); });
 }
 
 } // namespace app

@@ -21,6 +21,7 @@
 #include "base/win/Handles_win.h"
 #include "app/Lifecycle.h"
 #include "app/MainWindowLayout.h"
+#include "app/ReadCycleMessages_win.h"
 #include "devices/ScaleDevices_win.h"
 #include "dialogs/About_win.h"
 #include "dialogs/Help_win.h"
@@ -178,6 +179,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     // the box does not blink empty and advise links are not told of the blank in between.
     int _tickDepth = 0;
     std::string _pendingWeightBox;
+    ReadCycleMessages _cycleMessages; // what a tick's message pass may run
     void ShowPendingWeightBox();
 
     // The local web endpoint (MainWindowWeb_win.cpp): a zero request runs the button's command.

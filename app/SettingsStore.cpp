@@ -212,12 +212,14 @@ void LoadSettings(IIniStore& store, base::Settings& s, const std::function<void(
 // Reading drops the blanks around a value and one pair of matching quotes, so a preamble that
 // starts with a blank, or a format that is itself quoted, would come back changed at the next
 // start. Such a value is written inside quotes, which reading removes again; every other value
-// is written as it stands.
+// is written as it stands. The quotes go on even when they take the line past the 254 characters
+// that are read back: they are removed before the value is cut to that length, so a 254-character
+// preamble with a leading blank comes back whole.
 std::string ProtectForProfile(std::string_view value) {
     const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
     const bool needsQuotes = !value.empty() && (isBlank(value.front()) || isBlank(value.back()) ||
                                                 StripMatchingQuotes(value).size() != value.size());
-    if (!needsQuotes || value.size() + 2 > kMaxValueLength) {
+    if (!needsQuotes) {
         return std::string(value);
     }
     std::string quoted = "\"";

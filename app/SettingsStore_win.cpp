@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "app/FileReplace.h"
 #include "base/win/Handles_win.h"
 #include "app/AnsiCodePage_win.h"
 
@@ -130,26 +131,78 @@ void IniFileStore::Write(std::string_view section, std::string_view key, std::st
     _changed = true;
 }
 
+namespace {
+
+// The settings file's folder on disk. The path it is given is the short form; the rename that
+// puts the new file in place uses the long form, so that the file keeps its own name.
+class DiskReplaceFileSystem final : public IReplaceFileSystem {
+  public:
+    std::optional<std::string> CreateTempBeside(const std::string& path) override {
+        const size_t slash = path.find_last_of('\\');
+        const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+        char temp[MAX_PATH + 16] = {};
+        if (::GetTempFileNameA(folder.c_str(), "pes", 0, temp) == 0) {
+            return std::nullopt;
+        }
+        return std::string(temp);
+    }
+
+    bool WriteAll(const std::string& file, std::string_view bytes) override {
+        base::unique_hfile handle{::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (!handle) {
+            return false;
+        }
+        size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD wrote = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+            if (!::WriteFile(handle.get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
+                return false;
+            }
+            done += wrote;
+        }
+        // The new file must be on disk before it replaces the old one.
+        return ::FlushFileBuffers(handle.get()) != FALSE;
+    }
+
+    bool ReplaceWith(const std::string& path, const std::string& temp) override {
+        std::string target = path;
+        char longPath[1024] = {};
+        const DWORD n = ::GetLongPathNameA(path.c_str(), longPath, sizeof longPath);
+        if (n != 0 && n < sizeof longPath) {
+            target.assign(longPath, n);
+        }
+        // Keep what the user set on the old file (hidden, archive); the read-only case never
+        // gets here.
+        const DWORD attributes = ::GetFileAttributesA(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            (void)::SetFileAttributesA(temp.c_str(), attributes); // cosmetic: a failure keeps the default
+        }
+        return ::MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+               FALSE;
+    }
+
+    void Remove(const std::string& file) override {
+        (void)::DeleteFileA(file.c_str()); // nothing more can be done about a leftover
+    }
+};
+
+} // namespace
+
+// The file is never written in place: a write that fails part way (a full disk, a lost network
+// share) would leave the new beginning with the old tail. A read-only file stays as it is, as it
+// did when it was opened for writing.
 bool IniFileStore::Commit() {
     if (!_usable || !_changed || _path.empty()) {
         return _usable || !_changed;
     }
-    base::unique_hfile file{::CreateFileA(_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file) {
-        return false; // read-only or locked: the file stays as it was
+    const DWORD attributes = ::GetFileAttributesA(_path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        return false;
     }
-    const std::string bytes = _document->Bytes();
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD wrote = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        if (!::WriteFile(file.get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
-            return false;
-        }
-        done += wrote;
-    }
-    return ::SetEndOfFile(file.get()) != FALSE;
+    DiskReplaceFileSystem disk;
+    return WriteFileReplacing(disk, _path, _document->Bytes());
 }
 
 std::string SettingsFileSystem::CommonDataFolder() {

@@ -76,6 +76,7 @@ class SettingsDialog {
 
     void Form_Load();
     void ComboToken_Click(int comboId, int textId);
+    void TokenList_Notify(bool& listOpen, int code, int comboId, int textId);
     void ZeroButton_Click();
     void OkButton_Click();
     void HotkeyEnabled_Click();
@@ -98,6 +99,8 @@ class SettingsDialog {
     HWND _hwnd = nullptr;
     HWND _tooltip = nullptr;  // owned by the dialog: destroyed with it
     DialogModel _model;       // holds the working hotkey values while the dialog is open
+    bool _tokenList1Open = false;  // the preamble token list's list is dropped down
+    bool _tokenList2Open = false;
 };
 
 INT_PTR CALLBACK SettingsDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
@@ -144,14 +147,10 @@ INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 INT_PTR SettingsDialog::OnCommand(int id, int code) {
     switch (id) {
         case IDC_SET_PREAMBLE_TOKENS:
-            if (code == CBN_SELENDOK) {
-                ComboToken_Click(IDC_SET_PREAMBLE_TOKENS, IDC_SET_PREAMBLE);
-            }
+            TokenList_Notify(_tokenList1Open, code, IDC_SET_PREAMBLE_TOKENS, IDC_SET_PREAMBLE);
             return TRUE;
         case IDC_SET_POSTAMBLE_TOKENS:
-            if (code == CBN_SELENDOK) {
-                ComboToken_Click(IDC_SET_POSTAMBLE_TOKENS, IDC_SET_POSTAMBLE);
-            }
+            TokenList_Notify(_tokenList2Open, code, IDC_SET_POSTAMBLE_TOKENS, IDC_SET_POSTAMBLE);
             return TRUE;
         case IDC_SET_ADVANCED:
             if (code == BN_CLICKED) {
@@ -275,6 +274,28 @@ void SettingsDialog::SetWidth(int widthPx) const noexcept {
     const int show = widthPx > narrow ? SW_SHOWNA : SW_HIDE;
     for (int id : kAdvancedControls) {
         (void)::ShowWindow(Item(id), show);
+    }
+}
+
+// A token goes in when a choice is committed from the open list (a click on an item, or Enter),
+// once. With the list closed, the arrow keys and the mouse wheel step through the items and each
+// step is committed too (CBN_SELENDOK): those steps insert nothing.
+void SettingsDialog::TokenList_Notify(bool& listOpen, int code, int comboId, int textId) {
+    switch (code) {
+        case CBN_DROPDOWN:
+            listOpen = true;
+            break;
+        case CBN_CLOSEUP:
+            listOpen = false;
+            break;
+        case CBN_SELENDOK:
+            if (listOpen) {
+                listOpen = false;  // the close-up follows; a second commit before it is no choice
+                ComboToken_Click(comboId, textId);
+            }
+            break;
+        default:
+            break;
     }
 }
 

@@ -11,6 +11,7 @@ namespace keys {
 namespace {
 // The window property through which HotkeyWindowProc finds its HotKeys.
 constexpr char kHotKeysProperty[] = "Pesora.HotKeys";
+constexpr UINT kModNoRepeat = 0x4000;  // MOD_NOREPEAT
 }  // namespace
 
 HotKeys::HotKeys(HWND mainWindow, const base::Settings& settings, KbdHookFn kbdHook)
@@ -28,8 +29,14 @@ void HotKeys::RegisterSendHotkey() {
     }
     // A registration left from before would make this one fail.
     UnregisterSendHotkey();
-    // Failure is normal (another program owns the combination): the hotkey then does nothing.
-    _hotkeyRegistered = ::RegisterHotKey(_window, kSendHotkeyId, registration->modifiers, registration->vk);
+    // Without the no-repeat flag a held hotkey raises a message at every key repeat. Systems
+    // before Windows 7 refuse the flag; the sender drops repeats that still arrive.
+    _hotkeyRegistered =
+        ::RegisterHotKey(_window, kSendHotkeyId, registration->modifiers | kModNoRepeat, registration->vk);
+    if (_hotkeyRegistered == 0) {
+        // Failure is normal (another program owns the combination): the hotkey then does nothing.
+        _hotkeyRegistered = ::RegisterHotKey(_window, kSendHotkeyId, registration->modifiers, registration->vk);
+    }
 }
 
 void HotKeys::UnregisterSendHotkey() {

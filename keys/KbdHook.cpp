@@ -70,21 +70,33 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
         _host.Beep();  // no scale is being read
         return;
     }
+    // A hotkey held down raises a message at every key repeat, about thirty a second. One
+    // that arrives while a send waits for the release, with the hotkey's key not let go since
+    // the press that send answers, is such a repeat: one press, one send. A key released and
+    // pressed again (Ctrl held on, F9 pressed twice) is a new press and sends again.
+    if (_waiting > 0 && !_releasedSincePress) {
+        return;
+    }
     if (_waiting >= kMaxWaitingSends) {
         return;
     }
     std::string script = AssembleSendScript(_state, _expand);
 
+    _releasedSincePress = false;
     ++_waiting;
     try {
         // The user's fingers are still on the hotkey: typing now would combine its modifiers
         // with the keys we inject.
         while (HotkeyHeld()) {
+            if (!IsKeyDown(_host, _state.settings.HotKey)) {
+                _releasedSincePress = true;
+            }
             _host.WaitForMessages(kReleasePollMs);
         }
     } catch (...) {
         // Deliberately swallowed: the send goes on once the wait is abandoned.
     }
+    _releasedSincePress = true;
     --_waiting;
 
     // Typing into our own window would only change its controls.

@@ -38,7 +38,8 @@ class IHotkeyHost : public IKeyStateSource {
 };
 
 // What RegisterHotKey is given for the HotKey setting: the key code and the modifier flags
-// (mask bit 1 Shift -> 4, 2 Ctrl -> 2, 4 Alt -> 1; nothing else, so a held hotkey repeats).
+// (mask bit 1 Shift -> 4, 2 Ctrl -> 2, 4 Alt -> 1). The registration adds the no-repeat flag
+// where the system takes it.
 // std::nullopt when nothing is to be registered: disabled, or no key code in the low byte.
 struct HotkeyRegistration {
     uint32_t modifiers;
@@ -59,8 +60,9 @@ class HotkeySender {
     HotkeySender(const HotkeySender&) = delete;
     HotkeySender& operator=(const HotkeySender&) = delete;
 
-    // One send for one hotkey message. Runs nested when a hotkey message arrives during the
-    // wait for the keys' release; dropped when one arrives while the player is injecting.
+    // One send for one hotkey press. A new press during the wait for the keys' release runs
+    // nested; a key repeat of the held hotkey then, and any message while the player is
+    // injecting, is dropped.
     void KbdHook(int32_t hotkeyId);
 
     [[nodiscard]] bool Injecting() const { return _injecting; }
@@ -68,7 +70,7 @@ class HotkeySender {
     // Poll interval of the wait for the hotkey's release.
     static constexpr int32_t kReleasePollMs = 10;
     // Presses waiting for the release beyond this many are dropped: each one waits nested
-    // on the stack, and a hotkey held down auto-repeats about thirty times a second.
+    // on the stack.
     static constexpr int kMaxWaitingSends = 32;
 
   private:
@@ -80,6 +82,7 @@ class HotkeySender {
     TemplateExpander _expand;
     bool _injecting = false;
     int _waiting = 0;
+    bool _releasedSincePress = true;  // the hotkey's key was seen up since the last press
 };
 
 }  // namespace keys

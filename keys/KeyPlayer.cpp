@@ -1,5 +1,6 @@
 #include "keys/KeyPlayer.h"
 
+#include <array>
 #include <memory>
 
 #include "keys/KeyLayout.h"
@@ -55,11 +56,66 @@ void ToggleCapsLock(IKeyInjector& injector) {
     injector.Inject({kVkCapital, caps.scan, kKeyEventKeyUp});
 }
 
+// A key's own events: the layout's scan code, or the fixed one with its extended flag.
+void InjectKey(IKeyInjector& injector, uint8_t vk, uint32_t up) {
+    const std::optional<FixedScanCode> fixed = FixedScanCodeOf(vk);
+    if (fixed) {
+        injector.Inject({vk, fixed->scan, up | (fixed->extended ? kKeyEventExtended : 0)});
+    } else {
+        injector.Inject({vk, static_cast<uint16_t>(injector.MapVirtualKey(vk) & 0xFF), up});
+    }
+}
+
+// The send being played, so that whatever ends it early gives back what it took: every key it
+// pressed and has not released yet, and Caps Lock. One send plays at a time on the one window
+// thread (a hotkey message during a send is dropped), so one slot is enough.
+struct ActiveSend {
+    IKeyInjector& injector;
+    std::array<bool, 256> down{};
+    bool capsToRestore = false;
+    bool ended = false;
+};
+ActiveSend* g_activeSend = nullptr;
+
+void GiveBack(ActiveSend& send) {
+    if (send.ended) {
+        return;
+    }
+    send.ended = true;
+    for (size_t vk = 0; vk < send.down.size(); ++vk) {
+        if (send.down[vk]) {
+            send.down[vk] = false;
+            InjectKey(send.injector, static_cast<uint8_t>(vk), kKeyEventKeyUp);
+        }
+    }
+    if (send.capsToRestore) {
+        send.capsToRestore = false;
+        ToggleCapsLock(send.injector);
+    }
+}
+
+// Ends the send however the player is left: returning, an exception from a message handler
+// run in a pause, or EndActiveSend called from such a handler.
+class ActiveSendScope {
+  public:
+    explicit ActiveSendScope(ActiveSend& send) : _send(send), _outer(g_activeSend) { g_activeSend = &send; }
+    ~ActiveSendScope() {
+        GiveBack(_send);
+        g_activeSend = _outer;
+    }
+    ActiveSendScope(const ActiveSendScope&) = delete;
+    ActiveSendScope& operator=(const ActiveSendScope&) = delete;
+
+  private:
+    ActiveSend& _send;
+    ActiveSend* _outer;
+};
+
 // Sends the events of one queue event, followed by the configured pause.
 class EventSender {
   public:
-    EventSender(IKeyInjector& injector, int32_t interCharacterDelayMs)
-        : _injector(injector), _delayMs(interCharacterDelayMs) {}
+    EventSender(ActiveSend& send, int32_t interCharacterDelayMs)
+        : _send(send), _injector(send.injector), _delayMs(interCharacterDelayMs) {}
 
     void Send(const KeyReader& reader, int32_t entry, bool down) {
         const uint32_t up = down ? 0 : kKeyEventKeyUp;
@@ -104,14 +160,10 @@ class EventSender {
     }
 
   private:
-    // A key's own events: the layout's scan code, or the fixed one with its extended flag.
+    // Every key pressed is recorded, so that a send cut short can release it.
     void SendKey(uint8_t vk, uint32_t up) {
-        const std::optional<FixedScanCode> fixed = FixedScanCodeOf(vk);
-        if (fixed) {
-            _injector.Inject({vk, fixed->scan, up | (fixed->extended ? kKeyEventExtended : 0)});
-        } else {
-            _injector.Inject({vk, static_cast<uint16_t>(_injector.MapVirtualKey(vk) & 0xFF), up});
-        }
+        InjectKey(_injector, vk, up);
+        _send.down[vk] = up == 0;
     }
     void Pause() {
         if (_delayMs > 0) {
@@ -119,11 +171,18 @@ class EventSender {
         }
     }
 
+    ActiveSend& _send;
     IKeyInjector& _injector;
     int32_t _delayMs;
 };
 
 }  // namespace
+
+void EndActiveSend() {
+    if (g_activeSend != nullptr) {
+        GiveBack(*g_activeSend);
+    }
+}
 
 int16_t SendKeyScript(std::string_view script,
                       const CharMapping& mapping,
@@ -145,18 +204,26 @@ int16_t SendKeyScript(std::string_view script,
     const KeyboardState saved = injector.GetKeyboardState();
     injector.SetKeyboardState(KeyboardState{});
     const bool capsWasOn = saved[kVkCapital] != 0;
+    ActiveSend send{injector};
     if (capsWasOn) {
         ToggleCapsLock(injector);
+        send.capsToRestore = true;
     }
+    ActiveSendScope scope(send);
 
-    EventSender sender(injector, interCharacterDelayMs);
+    EventSender sender(send, interCharacterDelayMs);
     key = 0;
-    while (NextKeyEvent(reader, key, down)) {
+    while (!send.ended && NextKeyEvent(reader, key, down)) {
         sender.Send(reader, key, down);
     }
 
     injector.SetKeyboardState(saved);
-    if (capsWasOn) {
+    if (send.ended) {
+        return kParseOk;  // ended early: keys and Caps Lock were given back then
+    }
+    send.ended = true;  // a key the script itself left down stays down, as it always has
+    if (send.capsToRestore) {
+        send.capsToRestore = false;
         ToggleCapsLock(injector);
     }
     return kParseOk;

@@ -69,4 +69,10 @@ int16_t SendKeyScript(std::string_view script,
                       IKeyInjector& injector,
                       int32_t interCharacterDelayMs);
 
+// Ends the send being played, if any, at once: releases every key it pressed and has not
+// released, and turns Caps Lock back on if the send turned it off. For whatever ends the
+// program from inside a send's pause (File > Exit, the end of the log-on); the player types
+// nothing more of that send.
+void EndActiveSend();
+
 }  // namespace keys

@@ -21,29 +21,72 @@ struct SignificantDigits {
     int exponent = 0;                               // magnitude = d.dddddddddddddd x 10^exponent
 };
 
-// `magnitude` must be finite and greater than zero.
-SignificantDigits ToSignificantDigits(double magnitude) {
-    // to_chars is locale-independent and exact: the binary value rounded to 15 digits.
-    std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                                      std::chars_format::scientific, kSignificantDigits - 1);
-    SignificantDigits out;
+// Reads the digits and exponent of to_chars' scientific form: the first kSignificantDigits digits
+// into `out`, and the digit after them, if any, into `next`.
+void ReadScientific(const char* p, const char* end, SignificantDigits& out, char& next) {
     size_t count = 0;
-    const char* p = buffer.data();
-    for (; p != result.ptr && *p != 'e'; ++p) {
-        if (*p >= '0' && *p <= '9' && count < out.digits.size()) {
-            out.digits[count++] = *p;
+    next = '0';
+    for (; p != end && *p != 'e'; ++p) {
+        if (*p < '0' || *p > '9') {
+            continue;
         }
+        if (count < out.digits.size()) {
+            out.digits[count] = *p;
+        } else if (count == out.digits.size()) {
+            next = *p;
+        }
+        ++count;
     }
-    if (p != result.ptr) {
+    if (p != end) {
         ++p;  // 'e'
         const bool negative = *p == '-';
         if (*p == '-' || *p == '+') {
             ++p;
         }
         int exponent = 0;
-        std::from_chars(p, result.ptr, exponent);
+        std::from_chars(p, end, exponent);
         out.exponent = negative ? -exponent : exponent;
+    }
+}
+
+// The exact decimal expansion of a double has at most 767 significant digits (the smallest
+// subnormal).
+constexpr int kExactDigits = 767;
+
+// `magnitude` must be finite and greater than zero. The value is rounded to 15 digits half away
+// from zero, as the platform does. to_chars rounds correctly, which differs from that only for an
+// exact tie (100000000000000.5: half to even keeps ...000, the platform shows ...001). A tie
+// needs a 5 as the sixteenth digit of the correctly rounded text; only then is the exact
+// expansion looked at, since it costs several times more.
+SignificantDigits ToSignificantDigits(double magnitude) {
+    SignificantDigits out;
+    char next = '0';
+    std::array<char, 64> buffer{};
+    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                                std::chars_format::scientific, kSignificantDigits);
+    ReadScientific(buffer.data(), result.ptr, out, next);
+    if (next != '5') {
+        result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                               std::chars_format::scientific, kSignificantDigits - 1);
+        ReadScientific(buffer.data(), result.ptr, out, next);
+        return out;
+    }
+    std::array<char, kExactDigits + 16> exact{};
+    result = std::to_chars(exact.data(), exact.data() + exact.size(), magnitude, std::chars_format::scientific,
+                           kExactDigits - 1);
+    ReadScientific(exact.data(), result.ptr, out, next);
+    if (next < '5') {
+        return out;  // exact digits: below half
+    }
+    auto it = out.digits.rbegin();
+    for (; it != out.digits.rend() && *it == '9'; ++it) {
+        *it = '0';
+    }
+    if (it != out.digits.rend()) {
+        ++*it;
+    } else {
+        out.digits.front() = '1';  // 9.99...95 -> 1.00...0 x 10^(exponent + 1)
+        ++out.exponent;
     }
     return out;
 }
@@ -264,7 +307,10 @@ class FormatParser {
     State _resume = State::Integer;
 };
 
-std::string ApplySection(const FormatSection& section, double magnitude, const NumberSeparators& separators) {
+// `minus` asks for a "-" directly before the number, after any literal text in front of it ("kg 0.0"
+// shows -1.5 as "kg -1.5"); a section that shows no number shows no sign either.
+std::string ApplySection(const FormatSection& section, double magnitude, bool minus,
+                         const NumberSeparators& separators) {
     std::string out;
     if (!section.ShowsNumber()) {
         for (const auto& item : section.items) {
@@ -295,6 +341,10 @@ std::string ApplySection(const FormatSection& section, double magnitude, const N
     long long integerOrdinal = 0;
     int fractionOrdinal = 0;
     for (const auto& item : section.items) {
+        if (minus && item.kind != Kind::Literal) {
+            out += '-';
+            minus = false;
+        }
         switch (item.kind) {
             case Kind::Literal:
                 out += item.text;
@@ -360,9 +410,11 @@ std::string FormatNumber(const FormatSpec& parsed, double value, const NumberSep
             section = &parsed.sections[2];
         }
     }
-    std::string text = section->empty ? DefaultNumberText(magnitude, separators.decimal)
-                                      : ApplySection(*section, magnitude, separators);
-    return minus ? "-" + text : text;
+    if (section->empty) {
+        const std::string text = DefaultNumberText(magnitude, separators.decimal);
+        return minus ? "-" + text : text;
+    }
+    return ApplySection(*section, magnitude, minus, separators);
 }
 
 std::string DefaultNumberText(double value, std::string_view decimalSeparator) {

@@ -76,4 +76,64 @@ TEST(Instances, RenamedCopyRunsBesideWithItsOwnSettingsFile) {
     EXPECT_EQ(e2e::IniSectionLines(e2e::SettingsFileFor("PairA"), "Settings").size(), 18u);
 }
 
+// The refused copy's window exists while its box is open: the end of the log-on reaching it then
+// must end it without writing its defaults over the first copy's settings or removing the first
+// copy's run-once entry.
+TEST(Instances, RefusedCopyTouchesNothingWhenTheLogOnEndsWhileItsBoxIsOpen) {
+    const std::string exe = e2e::InstallPesora(e2e::FreshFolder("dupend"), "DupEnd.exe");
+    const std::string ini = e2e::SettingsFileFor("DupEnd");
+    e2e::DeleteFileAt(ini);
+    ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini)));
+    ASSERT_TRUE(e2e::WriteFileBytes(ini, "[Settings]\r\nHotKey=121\r\nLoadWithWindows=True\r\n"));
+    Running first = StartAndWait(exe);
+    ASSERT_NE(first.main, nullptr);
+    ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "DupEnd", "marker"));
+
+    e2e::Process second = e2e::Start(exe);
+    ASSERT_TRUE(second.Started());
+    HWND box = e2e::WaitForMessageBox(second.Pid(), "DupEnd - Error!");
+    ASSERT_NE(box, nullptr);
+    HWND secondMain = e2e::FindTopLevel(second.Pid(), "Pesora");
+    ASSERT_NE(secondMain, nullptr);
+    (void)e2e::Send(secondMain, WM_QUERYENDSESSION, 0, 0);
+    (void)e2e::Send(secondMain, WM_ENDSESSION, TRUE, 0);
+    if (second.Running()) {
+        ASSERT_TRUE(e2e::PressOk(box));
+    }
+    ASSERT_TRUE(second.Wait().has_value());
+    EXPECT_EQ(e2e::ReadFileBytes(ini).value_or("?"), "[Settings]\r\nHotKey=121\r\nLoadWithWindows=True\r\n");
+    EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "DupEnd").value_or("<none>"), "marker");
+    EXPECT_TRUE(first.process.Running());
+    ASSERT_TRUE(ExitThroughMenu(first));
+    e2e::DeleteRegValue(HKEY_CURRENT_USER, e2e::kRunOnceKey, "DupEnd");
+}
+
+// The settings file is shared by every log-on session, so the check is too: a copy of the name
+// running in another session (its marker in the machine-wide namespace) refuses this one.
+TEST(Instances, CopyOfTheNameInAnotherSessionRefusesThisOne) {
+    const std::string exe = e2e::InstallPesora(e2e::FreshFolder("global"), "GlobalDup.exe");
+    HANDLE otherSession = ::CreateMutexA(nullptr, FALSE, "Global\\Pesora.Instance.GLOBALDUP");
+    ASSERT_NE(otherSession, nullptr);
+    e2e::Process copy = e2e::Start(exe);
+    ASSERT_TRUE(copy.Started());
+    HWND box = e2e::WaitForMessageBox(copy.Pid(), "GlobalDup - Error!", 10s);
+    EXPECT_NE(box, nullptr) << "not refused";
+    if (box != nullptr) {
+        EXPECT_EQ(e2e::MessageBoxText(box), Refusal("GlobalDup"));
+        ASSERT_TRUE(e2e::PressOk(box));
+        EXPECT_TRUE(copy.Wait().has_value());
+    } else {
+        HWND main = e2e::FindTopLevel(copy.Pid(), "Pesora");
+        if (main != nullptr) {
+            (void)e2e::ClickMenu(main, IDM_EXIT);
+        }
+        (void)copy.WaitOrKill();
+    }
+    (void)::CloseHandle(otherSession);
+    // With the other session's copy gone, the name starts again.
+    Running again = StartAndWait(exe);
+    ASSERT_NE(again.main, nullptr);
+    ASSERT_TRUE(ExitThroughMenu(again));
+}
+
 } // namespace

@@ -14,6 +14,7 @@
 #include "AppE2e.h"
 #include "E2eUi.h"
 #include "VirtualScale.h"
+#include "app/TrayIconMessage.h"
 
 namespace {
 
@@ -134,6 +135,24 @@ TEST_F(Menus, CopyLeavesTheLinkAndTheWeightText) {
     const auto text = ClipboardBytes(CF_TEXT);
     ASSERT_TRUE(text.has_value());
     EXPECT_EQ(std::string(text->c_str()), weight);
+}
+
+// Text typed or pasted into the editable Weight box is never handed out as the weight, and the
+// next read cycle shows the weight again, although the weight itself has not changed.
+TEST_F(Menus, TextTypedIntoTheWeightBoxNeverStandsForTheWeight) {
+    const std::string weight = WeightText();
+    ASSERT_NE(weight.find("1.25"), std::string::npos);
+    HWND box = e2e::Control(main, IDC_WEIGHT);
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ::EmptyClipboard();
+    ::CloseClipboard();
+    (void)e2e::Send(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("typed 99"));
+    ASSERT_TRUE(e2e::ClickMenu(main, IDM_EDITCOPY));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return ::IsClipboardFormatAvailable(CF_TEXT) != FALSE; }, 5s));
+    const auto text = ClipboardBytes(CF_TEXT);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(std::string(text->c_str()), weight);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return WeightText() == weight; }, 2s)) << WeightText();
 }
 
 // ---- DDE --------------------------------------------------------------------------------------
@@ -401,7 +420,10 @@ TEST_F(Menus, AboutShowsNameAndVersion) {
 TEST_F(Menus, IconRightClickShowsAboutAndHoldsTheHotkey) {
     uie2e::Target target;
     ASSERT_TRUE(target.Start("MenusTarget"));
-    e2e::Post(main, WM_MOUSEMOVE, 0, WM_RBUTTONUP);
+    // The mouse moving over the status line at x 517 is no right click on the icon.
+    e2e::Post(main, WM_MOUSEMOVE, 0, MAKELPARAM(WM_RBUTTONUP, 20));
+    EXPECT_EQ(WaitAbout(1s), nullptr) << "a mouse move opened the about box";
+    e2e::Post(main, app::kTrayIconMessage, 0, WM_RBUTTONUP);
     HWND about = WaitAbout();
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(e2e::Enabled(main)); // modeless

@@ -23,7 +23,7 @@ TEST(RunOnce, WrittenWithTheSettingOnAndRemovedWithItOff) {
         {__LINE__, "C:\\e2e\\runonce", "RunOn.exe", true, Ending::Menu, "C:\\e2e\\runonce\\RunOn.EXE"},
         {__LINE__, "C:\\e2e\\runonce", "RunOn.exe", false, Ending::Menu, std::nullopt},
         {__LINE__, "C:\\e2e\\run once\\with blanks", "Blank Name.exe", true, Ending::Menu,
-         "C:\\e2e\\run once\\with blanks\\Blank Name.EXE"},
+         "\"C:\\e2e\\run once\\with blanks\\Blank Name.EXE\""},
         {__LINE__, "R:\\", "RootCopy.exe", true, Ending::Menu, "R:\\RootCopy.EXE"},
         {__LINE__, "C:\\e2e\\runonce", "RunOn.exe", true, Ending::CloseBox, "C:\\e2e\\runonce\\RunOn.EXE"},
         {__LINE__, "C:\\e2e\\runonce", "RunOn.exe", false, Ending::CloseBox, std::nullopt},

@@ -301,4 +301,34 @@ TEST(SettingsDialog, CancelLeavesEverythingUnchanged) {
     EXPECT_EQ(withoutPosition(lines), withoutPosition(untouched));
 }
 
+// A token list inserts its item when a choice is committed from the open list, once; stepping
+// through the closed list with the arrow keys or the mouse wheel inserts nothing.
+TEST(SettingsDialog, TokenListInsertsOnlyAChoiceCommittedFromTheOpenList) {
+    Copy copy("DlgTokens");
+    ASSERT_TRUE(copy.Start());
+    HWND dialog = copy.OpenSettings();
+    ASSERT_NE(dialog, nullptr);
+    HWND combo = e2e::Control(dialog, IDC_SET_PREAMBLE_TOKENS);
+    HWND preamble = e2e::Control(dialog, IDC_SET_PREAMBLE);
+    ASSERT_EQ(e2e::Text(preamble), "");
+    ASSERT_EQ(e2e::Send(combo, CB_GETDROPPEDSTATE), FALSE);
+
+    e2e::Post(combo, WM_KEYDOWN, VK_DOWN, 0);
+    e2e::Post(combo, WM_KEYDOWN, VK_DOWN, 0);
+    e2e::Post(combo, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return Selected(dialog, IDC_SET_PREAMBLE_TOKENS) == 2; }, 5s))
+        << Selected(dialog, IDC_SET_PREAMBLE_TOKENS);
+    EXPECT_FALSE(e2e::WaitUntil([&] { return !e2e::Text(preamble).empty(); }, 500ms)) << e2e::Text(preamble);
+
+    // Opened, one step down and Enter: the item chosen goes in, once.
+    e2e::Send(combo, CB_SHOWDROPDOWN, TRUE);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Send(combo, CB_GETDROPPEDSTATE) != FALSE; }, 3s));
+    e2e::Post(combo, WM_KEYDOWN, VK_DOWN, 0);
+    e2e::Post(combo, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Send(combo, CB_GETDROPPEDSTATE) == FALSE; }, 3s));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(preamble) == "{UP}"; }, 2s)) << e2e::Text(preamble);
+    EXPECT_EQ(Selected(dialog, IDC_SET_PREAMBLE_TOKENS), 3);
+    ASSERT_TRUE(Press(dialog, IDCANCEL));
+}
+
 } // namespace

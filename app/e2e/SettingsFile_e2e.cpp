@@ -90,4 +90,61 @@ TEST(SettingsFile, HandEditedValuesAreConvertedAndOtherLinesKept) {
     }
 }
 
+// A text of the longest length that is read back, with a blank at one end, is what the next start
+// reads, as the system's own profile reading sees it.
+TEST(SettingsFile, LongestTextsKeepTheirOuterBlanks) {
+    const std::string preamble = " " + std::string(253, 'p');
+    const std::string postamble = std::string(253, 'q') + " ";
+    const std::string exe = e2e::InstallPesora(e2e::FreshFolder("blanks"), "Blanks.exe");
+    const std::string ini = e2e::SettingsFileFor("Blanks");
+    ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini)));
+    ASSERT_TRUE(e2e::WriteFileBytes(ini, "[Settings]\r\nPreamble=\"" + preamble + "\"\r\nPostamble=\"" + postamble +
+                                             "\"\r\n"));
+    Running r = StartAndWait(exe);
+    ASSERT_NE(r.main, nullptr);
+    ASSERT_TRUE(ExitThroughMenu(r));
+    EXPECT_EQ(e2e::ReadIni(ini, "Settings", "Preamble").value_or("<missing>"), preamble);
+    EXPECT_EQ(e2e::ReadIni(ini, "Settings", "Postamble").value_or("<missing>"), postamble);
+}
+
+// The file is replaced by a new one written beside it, never overwritten in place. With the
+// file held open by another program (an editor, a virus scanner) the exit leaves either the old
+// file whole or the complete new one, never a mix, and no temporary file beside it. (A write
+// that fails part way, a full disk or a lost share, cannot be made to happen here.)
+TEST(SettingsFile, ExitWithTheFileHeldOpenLeavesAWholeFileAndNoTemporaryFile) {
+    const std::string exe = e2e::InstallPesora(e2e::FreshFolder("locked"), "Locked.exe");
+    const std::string ini = e2e::SettingsFileFor("Locked");
+    ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini)));
+    std::string content = "[Settings]\r\nHotKey=888.5\r\n[Other]\r\n";
+    std::vector<std::string> other;
+    for (int i = 0; i < 2000; ++i) {
+        other.push_back("key" + std::to_string(i) + "=value number " + std::to_string(i));
+        content += other.back() + "\r\n";
+    }
+    ASSERT_TRUE(e2e::WriteFileBytes(ini, content));
+    Running r = StartAndWait(exe);
+    ASSERT_NE(r.main, nullptr);
+
+    HANDLE holder = ::CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const bool exited = ExitThroughMenu(r);
+    (void)::CloseHandle(holder);
+    ASSERT_TRUE(exited);
+
+    const std::string after = e2e::ReadFileBytes(ini).value_or("?");
+    if (after != content) {
+        EXPECT_EQ(ValueIn(e2e::IniSectionLines(ini, "Settings"), "HotKey").value_or("?"), "888");
+        EXPECT_TRUE(e2e::IniSectionLines(ini, "Other") == other) << "the file mixes new and old bytes";
+    }
+    // No temporary file is left beside it.
+    WIN32_FIND_DATAA found{};
+    HANDLE find = ::FindFirstFileA(e2e::JoinPath(e2e::FolderOf(ini), "*.tmp").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << found.cFileName;
+    if (find != INVALID_HANDLE_VALUE) {
+        ::FindClose(find);
+    }
+    e2e::DeleteFileAt(ini);
+}
+
 } // namespace

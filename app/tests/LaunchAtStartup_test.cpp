@@ -13,7 +13,9 @@ TEST(LaunchAtStartup, CommandIsFolderSeparatorNameAndCapitalExtension) {
     } rows[] = {
         {__LINE__, "C:\\Tools", "Scale2", "C:\\Tools\\Scale2.EXE"},
         {__LINE__, "D:\\", "Pesora", "D:\\Pesora.EXE"},
-        {__LINE__, "C:\\Program Files\\My Scale", "Pesora", "C:\\Program Files\\My Scale\\Pesora.EXE"},
+        // A blank anywhere in the path: quoted, or C:\Program.exe would be tried first.
+        {__LINE__, "C:\\Program Files\\My Scale", "Pesora", "\"C:\\Program Files\\My Scale\\Pesora.EXE\""},
+        {__LINE__, "C:\\Tools", "Scale 2", "\"C:\\Tools\\Scale 2.EXE\""},
         {__LINE__, "\\\\server\\share", "pesora", "\\\\server\\share\\pesora.EXE"},
     };
     for (const Row& r : rows) {

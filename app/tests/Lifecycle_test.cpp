@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -26,7 +27,11 @@ class RecordingSteps final : public app::IShellSteps {
     }
     void ShowRefusal(const std::string& title, const std::string& text) override {
         Record("ShowRefusal(" + title + "|" + text + ")");
+        if (duringRefusal) {
+            duringRefusal();
+        }
     }
+    std::function<void()> duringRefusal; // what arrives while the refusal box is open
     void LocateSettingsFile() override { Record("LocateSettingsFile"); }
     void SetHelpFile(const std::string& path) override { Record("SetHelpFile(" + path + ")"); }
     void SetDdeTopic(const std::string& topic) override { Record("SetDdeTopic(" + topic + ")"); }
@@ -117,6 +122,23 @@ TEST(Startup, SecondCopyIsRefusedWithTheExactMessageAndNothingElse) {
     };
     EXPECT_EQ(steps.steps, expected);
     EXPECT_FALSE(shell.trayIconShown);
+}
+
+// The end of the log-on (or a close message) handled by the refusal box's message loop runs
+// the shutdown: a refused copy must still write and touch nothing.
+TEST(Startup, RefusedCopyTouchesNothingWhateverArrivesWhileItsBoxIsOpen) {
+    RecordingSteps steps;
+    steps.otherInstance = true;
+    base::AppState state = StateFor("Pesora", "C:\\Tools");
+    state.settings.LoadWithWindows = true;
+    app::ShellState shell;
+    steps.duringRefusal = [&] { app::RunShutdown(steps, state, shell); };
+    EXPECT_EQ(app::RunStartup(steps, state, shell, ""), app::StartupOutcome::Refused);
+    ASSERT_EQ(steps.steps.size(), 4u);
+    EXPECT_EQ(steps.steps[0], "AnotherInstanceRunning");
+    EXPECT_EQ(steps.steps[1].substr(0, 12), "ShowRefusal(");
+    EXPECT_EQ(steps.steps[2], "EndProcess"); // from the shutdown inside the box
+    EXPECT_EQ(steps.steps[3], "EndProcess");
 }
 
 TEST(Startup, AFailingStepIsAbandonedAndTheNextOneRuns) {
@@ -230,7 +252,7 @@ TEST(TrayIcon, TipIsCaptionZeroThenBlanks) {
 }
 
 TEST(Instance, CopiesAreToldApartByNameOnly) {
-    EXPECT_EQ(app::InstanceObjectName("SCALE2"), "Local\\Pesora.Instance.SCALE2");
+    EXPECT_EQ(app::InstanceObjectName("SCALE2"), "Global\\Pesora.Instance.SCALE2");  // every log-on session
     EXPECT_NE(app::InstanceObjectName("SCALE2"), app::InstanceObjectName("PESORA"));
 }
 

@@ -342,6 +342,11 @@ TEST(SettingsSave, TextsSurviveTheNextStartExactly) {
         {__LINE__, "\"0.0\";x"},    // quotes that do not pair up stay as they are
         {__LINE__, "{ENTER}"},
         {__LINE__, ""},
+        // The longest texts that are read back: the quotes must not cost them a blank.
+        {__LINE__, " " + std::string(253, 'p')},
+        {__LINE__, std::string(253, 'p') + " "},
+        {__LINE__, " " + std::string(252, 'p')},
+        {__LINE__, "\"" + std::string(252, 'p') + "\""},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);

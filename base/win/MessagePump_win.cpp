@@ -51,7 +51,7 @@ int RunMessageLoop() noexcept {
     return static_cast<int>(msg.wParam);
 }
 
-bool DispatchPendingMessages(int maxMessages) noexcept {
+bool DispatchPendingMessages(int maxMessages, const HoldFilter& hold) noexcept {
     const DWORD started = ::GetTickCount();
     MSG msg{};
     for (int i = 0; i < maxMessages && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
@@ -59,7 +59,17 @@ bool DispatchPendingMessages(int maxMessages) noexcept {
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             return false;
         }
-        Dispatch(msg);
+        bool held = false;
+        if (hold) {
+            try {
+                held = hold(msg);
+            } catch (...) {
+                held = false; // a filter that fails lets the message through
+            }
+        }
+        if (!held) {
+            Dispatch(msg);
+        }
         if (static_cast<LONG>(msg.time - started) > 0) {
             break; // posted after the pass began: it waits for the next pass
         }

@@ -4,6 +4,8 @@
 // the main window's controls and any modeless dialog whichever loop happens to be running.
 #include <windows.h>
 
+#include <functional>
+
 namespace base::win {
 
 // Windows whose keyboard navigation the pump serves through IsDialogMessage: the main window
@@ -14,9 +16,13 @@ void RemoveDialogNavigation(HWND window) noexcept;
 // Runs until WM_QUIT and returns its exit code.
 int RunMessageLoop() noexcept;
 
+// Says whether a message is to be held back rather than dispatched now; a filter that holds one
+// takes it over (and posts it again when its time comes).
+using HoldFilter = std::function<bool(MSG&)>;
+
 // Dispatches what is queued now, at most `maxMessages` and none posted after the call began,
 // so a handler that keeps posting cannot hold the caller. Returns false when WM_QUIT was met:
 // it is posted again for the main loop, and the caller stops dispatching.
-bool DispatchPendingMessages(int maxMessages = 1000) noexcept;
+bool DispatchPendingMessages(int maxMessages = 1000, const HoldFilter& hold = {}) noexcept;
 
 } // namespace base::win

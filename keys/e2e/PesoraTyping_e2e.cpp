@@ -418,6 +418,50 @@ TEST_F(PesoraTyping, CapsLockDoesNotChangeTheCaseAndIsOnAgainAfterwards) {
     EXPECT_TRUE(TargetReceives("Ab1.25 kgzQ"));
 }
 
+// A hotkey held down repeats like any key (here every 33 ms for a second): one press, one send.
+// Two separate presses afterwards still give two sends.
+TEST_F(PesoraTyping, HeldHotkeyTypesOnceAndSeparatePressesEachType) {
+    StartPesora({{"Postamble", ";"}}, "1.25 kg");
+    ASSERT_FALSE(HasFatalFailure());
+    ClearTarget();
+    ASSERT_TRUE(BringToFront(s_targetWindow));
+    for (int i = 0; i < 30; ++i) {
+        Key(VK_F9, true);
+        ::Sleep(33);
+    }
+    Key(VK_F9, false);
+    EXPECT_TRUE(TargetReceives("1.25 kg;"));
+    PressHotkey(VK_F9);
+    EXPECT_TRUE(TargetReceives("1.25 kg;1.25 kg;"));
+    PressHotkey(VK_F9);
+    EXPECT_TRUE(TargetReceives("1.25 kg;1.25 kg;1.25 kg;"));
+}
+
+// File > Exit handled in a pause of a send that holds Shift: the program ends, and Shift is up
+// again and Caps Lock on again, as the user had them, not as the script left them.
+TEST_F(PesoraTyping, ExitDuringASendLeavesNoKeyDownAndCapsLockOn) {
+    StartPesora({{"Preamble", "+(abcdefgh)"}, {"InterCharacterDelay", "150"}}, "1.25 kg");
+    ASSERT_FALSE(HasFatalFailure());
+    ClearTarget();
+    ASSERT_TRUE(BringToFront(s_targetWindow));
+    if (!CapsLockOn()) {
+        TapKey(VK_CAPITAL);
+        _capsTurnedOn = true;
+    }
+    PressHotkey(VK_F9);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !TargetText().empty(); }, 5s)) << "the send did not start";
+    ASSERT_TRUE(e2e::ClickMenu(_main, IDM_EXIT));
+    ASSERT_TRUE(_pesora.WaitOrKill());
+    _main = nullptr;
+    EXPECT_LT(TargetText().size(), 8u) << "the send was not cut short: " << TargetText();
+    const bool shiftDown = (::GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
+    if (shiftDown) {
+        Key(VK_SHIFT, false);  // for the tests after this one
+    }
+    EXPECT_FALSE(shiftDown) << "Shift left down";
+    EXPECT_TRUE(CapsLockOn()) << "Caps Lock left off";
+}
+
 // Presses that must type nothing at all.
 TEST_F(PesoraTyping, ScriptThatFailsToParseTypesNothing) {
     StartPesora({{"Postamble", "{BOGUS}"}}, "1.25 kg");

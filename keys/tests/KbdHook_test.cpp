@@ -179,28 +179,56 @@ TEST(KbdHook, WaitsUntilTheHotkeyIsReleased) {
     }
 }
 
-// The weight is taken when each hotkey message is handled, and the innermost send goes first.
-TEST(KbdHook, PressDuringTheReleaseWaitSendsNestedFirst) {
+// A second press (the key let go and pressed again while Ctrl is still held) during the wait
+// sends too: the weight is taken when each press is handled, and the innermost send goes first.
+TEST(KbdHook, SecondPressDuringTheReleaseWaitSendsNestedFirst) {
     Fixture f;
-    f.host.heldForPolls = {{120, 4}};
+    f.state.settings.HotKey = 0x278;  // Ctrl+F9
+    f.host.heldForPolls = {{17, 8}, {120, 1}};
     f.host.onPoll = [&](int poll) {
-        if (poll == 1) {
-            f.state.weightText = "2.50";  // a read cycle ran
-            ++f.host.pendingHotkeys;      // the keyboard's auto-repeat
+        if (poll == 2) {
+            f.state.weightText = "2.50";      // a read cycle ran
+            f.host.heldForPolls[120] = 4;     // F9 down again
+            ++f.host.pendingHotkeys;
         }
     };
     f.sender.KbdHook(1);
     ASSERT_EQ(f.host.sent.size(), 2u);
-    EXPECT_EQ(f.host.sent[0], "2.50 kg{ENTER}@5/4");
-    EXPECT_EQ(f.host.sent[1], "1.25 kg{ENTER}@5/4");
+    EXPECT_EQ(f.host.sent[0], "2.50 kg{ENTER}@5/8");
+    EXPECT_EQ(f.host.sent[1], "1.25 kg{ENTER}@5/8");
 }
 
-TEST(KbdHook, HeldHotkeyQueuesABoundedNumberOfSends) {
-    Fixture f;
-    f.host.heldForPolls = {{120, 1000}};
-    f.host.onPoll = [&](int) { ++f.host.pendingHotkeys; };
-    f.sender.KbdHook(1);
-    EXPECT_EQ(f.host.sent.size(), static_cast<size_t>(HotkeySender::kMaxWaitingSends));
+// Key repeat of a held hotkey: a message at every poll of the wait, the key never let go.
+TEST(KbdHook, HeldHotkeySendsOnce) {
+    struct Case {
+        int line;
+        int32_t hotKey;
+        std::map<int32_t, int> held;
+    };
+    const Case cases[] = {
+        {__LINE__, 120, {{120, 30}}},
+        {__LINE__, 0x278, {{17, 40}, {120, 30}}},
+        {__LINE__, 120, {{120, 1000}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Fixture f;
+        f.state.settings.HotKey = c.hotKey;
+        f.host.heldForPolls = c.held;
+        // A repeat while F9 is down, none once it is up (Ctrl may still be held).
+        f.host.onPoll = [&](int poll) {
+            if (poll < c.held.at(120)) {
+                ++f.host.pendingHotkeys;
+            }
+        };
+        f.sender.KbdHook(1);
+        EXPECT_EQ(f.host.sent.size(), 1u);
+        // Two separate presses afterwards still give two sends.
+        f.host.onPoll = nullptr;
+        f.sender.KbdHook(1);
+        f.sender.KbdHook(1);
+        EXPECT_EQ(f.host.sent.size(), 3u);
+    }
 }
 
 TEST(KbdHook, PressWhileInjectingIsDropped) {

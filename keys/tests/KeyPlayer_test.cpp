@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "keys/tests/FakeInjector.h"
 #include "keys/tests/FakeLayouts.h"
 
@@ -89,6 +91,66 @@ TEST(SendKeyScript, EachGapIsMeasuredFromItsOwnEvent) {
             EXPECT_EQ(injectTimes[i] - injectTimes[i - 1], c.delayMs * 1000 + c.oversleep + c.injectCost);
         }
     }
+}
+
+// Whatever ends a send in one of its pauses (File > Exit, the end of the log-on, a handler that
+// throws) releases every key the send holds down and turns Caps Lock back on before anything
+// else happens; nothing more of the script is typed.
+TEST(SendKeyScript, SendEndedInAPauseGivesBackItsKeysAndCapsLock) {
+    enum class End { Call, Throw };
+    struct Case {
+        int line;
+        std::string script;
+        bool capsOn;
+        int endAtWait;  // 1 for the first pause
+        End how;
+        std::string log;
+    };
+    const Case cases[] = {
+        {__LINE__, "+ab", false, 1, End::Call, "+16 w5ms -16"},
+        {__LINE__, "+ab", true, 1, End::Call, "+20x/69 -20x/69 +16 w5ms -16 +20x/69 -20x/69"},
+        {__LINE__, "+ab", false, 2, End::Call, "+16 w5ms +65 w5ms -16 -65"},
+        {__LINE__, "+ab", false, 3, End::Call, "+16 w5ms +65 w5ms -65 w5ms -16"},
+        {__LINE__, "^%x", true, 2, End::Throw, "+20x/69 -20x/69 +17 w5ms +18 w5ms -17 -18 +20x/69 -20x/69"},
+        {__LINE__, "ab", false, 2, End::Call, "+65 w5ms -65 w5ms"},  // nothing held: nothing to give back
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        FakeInjector injector;
+        if (c.capsOn) {
+            injector.state[kVkCapital] = 0x01;
+        }
+        int waits = 0;
+        injector.onWait = [&] {
+            if (++waits != c.endAtWait) {
+                return;
+            }
+            if (c.how == End::Throw) {
+                throw std::runtime_error("handler failed");
+            }
+            EndActiveSend();
+            EndActiveSend();  // a second call gives back nothing more
+        };
+        if (c.how == End::Throw) {
+            EXPECT_THROW((void)SendKeyScript(c.script, testing::UsLayout, injector, 5), std::runtime_error);
+        } else {
+            EXPECT_EQ(SendKeyScript(c.script, testing::UsLayout, injector, 5), kParseOk);
+        }
+        EXPECT_EQ(injector.log, c.log);
+    }
+}
+
+// Once a send has ended, by itself or early, there is nothing left to give back.
+TEST(SendKeyScript, EndingAfterTheSendDoesNothing) {
+    FakeInjector early;
+    early.onWait = [] { EndActiveSend(); };
+    ASSERT_EQ(SendKeyScript("+a", testing::UsLayout, early, 1), kParseOk);
+    EndActiveSend();
+    EXPECT_EQ(early.log, "+16 w1ms -16");
+    FakeInjector next;
+    ASSERT_EQ(SendKeyScript("+a", testing::UsLayout, next, 0), kParseOk);
+    EndActiveSend();
+    EXPECT_EQ(next.log, "+16 +65 -65 -16");
 }
 
 TEST(SendKeyScript, MessagesAreHandledDuringThePauses) {

@@ -19,6 +19,7 @@ using namespace std::chrono_literals;
 // Serials of this program only (all digits: Wine spells them the same in every name form).
 const std::string kReadSerial = "6201";
 const std::string kUnplugSerial = "6202";
+const std::string kSilentSerial = "6203";
 
 // Wine refreshes a process's raw-input device list at most every 2 s; a scale plugged less than
 // that before Pesora enumerates may be missing from its list, so plugging is followed by this.
@@ -70,6 +71,7 @@ class Pesora {
         e2e::DeleteFileAt(e2e::SettingsFileFor("Weigh"));
     }
 
+    [[nodiscard]] DWORD Pid() const { return _process.Pid(); }
     [[nodiscard]] std::string Weight() const { return e2e::Text(e2e::Control(main, IDC_WEIGHT)); }
     [[nodiscard]] std::string Caption() const { return e2e::Text(e2e::Control(main, IDC_WEIGHT_CAPTION)); }
     [[nodiscard]] std::string Status() const { return e2e::Text(e2e::Control(main, IDC_STATUS)); }
@@ -140,6 +142,8 @@ TEST_F(Weighing, DisplayFollowsTheReportInTheChosenUnitAndFormat) {
         // Under zero: the sign comes from the status, in the scale's own unit.
         {__LINE__, {"0", "", "True", "False"}, 5, 2, 0, 150, "-150 g", "Weight (g):", "Negative Weight"},
         {__LINE__, {"0", "0.0#;(-0.0#)", "True", "False"}, 5, 2, -1, 15, "(-1.5) g", "Weight (g):", "Negative Weight"},
+        // One section: the sign goes before the number, inside the text around it.
+        {__LINE__, {"0", "(0.0)", "True", "False"}, 5, 2, -1, 15, "(-1.5) g", "Weight (g):", "Negative Weight"},
         {__LINE__, {"0", "", "True", "False"}, 3, 2, 0, 250, "250 g", "Weight (g):", "Scale In Motion"},
         {__LINE__, {"0", "", "True", "False"}, 6, 12, -2, 3050, "30.5 lb", "Weight (lb):", "Platform Overloaded"},
         {__LINE__, {"12", "", "True", "True"}, 8, 12, -1, 25, "2,5 lb", "Weight (lb):", "Not Initialized"},
@@ -298,6 +302,56 @@ TEST_F(Weighing, WithoutAnOpenScaleTheNextTickShowsScaleNotFoundAndReadingStops)
     EXPECT_TRUE(e2e::WaitUntil([&] { return pesora.Weight().empty(); }, 5s)) << pesora.Weight();
     EXPECT_FALSE(cycleRuns()) << "status rewritten to '" << pesora.Status() << "'";
     EXPECT_TRUE(pesora.Weight().empty()) << pesora.Weight();
+}
+
+// A scale that sends only when its weight changes keeps a slow cycle (SampleRate 500) in its
+// wait for most of every tick, so a menu command arrives while a cycle runs. Run inside the
+// cycle, the dialog it opens would hold the cycle for as long as it is open, and the ticks
+// meanwhile would be dropped. The command must wait for the cycle's end, and the cycle must go on
+// under the open dialog. Three tries: a command that happens to arrive between two cycles proves
+// nothing.
+TEST_F(Weighing, ReadingGoesOnUnderADialogOpenedFromTheMenu) {
+    e2e::ScaleOptions scale = ScaleNamed(kSilentSerial, 0x6203);
+    scale.onChangeOnly = true;
+    std::string error;
+    ASSERT_TRUE(e2e::Plug(scale, &error)) << error;
+    struct UnplugAtEnd {
+        ~UnplugAtEnd() { (void)e2e::Unplug(kSilentSerial); }
+    } unplugAtEnd;
+    std::this_thread::sleep_for(kRawInputCacheWait);
+    IniSettings slow;
+    slow.sampleRate = "500";
+    Pesora pesora(scale, slow);
+    ASSERT_NE(pesora.main, nullptr);
+    HWND status = e2e::Control(pesora.main, IDC_STATUS);
+    // A running read cycle writes the status every tick: a text put there from outside is gone
+    // within a tick or two.
+    const auto cycleRuns = [&] {
+        (void)::SetWindowTextA(status, "probe");
+        return e2e::WaitUntil([&] { return pesora.Status() != "probe"; }, 3s);
+    };
+    ASSERT_TRUE(e2e::WaitUntil([&] { return pesora.Selection() >= 0; }, 10s));
+    ASSERT_TRUE(cycleRuns()) << pesora.Status();
+    struct Row {
+        int line;
+        UINT command;
+        const char* caption;
+        WPARAM close;
+    } rows[] = {
+        {__LINE__, IDM_ABOUT, "About Pesora", IDOK},
+        {__LINE__, IDM_SETTINGS, "Pesora Settings", IDCANCEL},
+        {__LINE__, IDM_ABOUT, "About Pesora", IDOK},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        ASSERT_TRUE(e2e::ClickMenu(pesora.main, r.command));
+        HWND dialog = e2e::WaitForWindow(pesora.Pid(), r.caption, 10s);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(cycleRuns()) << "no read cycle ran under the open dialog";
+        ASSERT_TRUE(e2e::Post(dialog, WM_COMMAND, r.close, 0));
+        ASSERT_TRUE(e2e::WaitUntil([&] { return !::IsWindow(dialog); }, 5s));
+    }
+    EXPECT_TRUE(cycleRuns());
 }
 
 } // namespace

@@ -71,6 +71,9 @@ TEST(FormatNumber, PlaceholdersAndRounding) {
             {__LINE__, "0.0000000000", 1.5e-10, "0.0000000002"},
             {__LINE__, "0.00000", 0.000012345, "0.00001"},
             {__LINE__, "0.0000", 0.000095, "0.0001"},  // the first kept digit is a new one
+            {__LINE__, "0", 100000000000000.5, "100000000000001"},  // an exact tie at digit 16
+            {__LINE__, "0.0", 100000000000000.5, "100000000000001.0"},
+            {__LINE__, "0.00000000000000000000", 2.384185791015625E-07, "0.00000023841857910156"},
         },
         {});
 }
@@ -104,7 +107,6 @@ TEST(FormatNumber, GroupingAndLiterals) {
             {__LINE__, "(0.0)", 3.0, "(3.0)"},
             {__LINE__, "0-0", 12345.0, "1234-5"},
             {__LINE__, "\"ZERO\"", 0.0, "ZERO"},
-            {__LINE__, "\"X\"", -5.0, "-X"},
             {__LINE__, "abc", 5.0, "abc"},
             {__LINE__, "\\#0", 5.0, "#5"},
             {__LINE__, "0\"", 5.0, "5"},              // unclosed quote: the rest is text
@@ -114,6 +116,25 @@ TEST(FormatNumber, GroupingAndLiterals) {
             {__LINE__, "\"\"", 5.0, ""},
             {__LINE__, ",,,", 5.0, ",,,"},
             {__LINE__, "...", 5.4, "5..."},
+        },
+        {});
+}
+
+// With one section the minus sign goes directly before the number, after the literal text in front
+// of it; a section without a digit placeholder shows no sign at all.
+TEST(FormatNumber, MinusSignStandsBeforeTheNumberNotBeforeLeadingText) {
+    RunFormatCases(
+        {
+            {__LINE__, "\"kg \"0.0", -1.5, "kg -1.5"},
+            {__LINE__, "(0.0)", -1.5, "(-1.5)"},
+            {__LINE__, "[0.0]", -1.5, "[-1.5]"},
+            {__LINE__, "\"kg \"0.0", 1.5, "kg 1.5"},
+            {__LINE__, "(#,##0)", -1234.0, "(-1,234)"},
+            {__LINE__, "x.00", -0.5, "x-.50"},  // the point is the first part of the number
+            {__LINE__, "\"X\"", -5.0, "X"},
+            {__LINE__, "ABC", -5.0, "ABC"},
+            {__LINE__, "0.0\" kg\"", -1.5, "-1.5 kg"},
+            {__LINE__, "(0.0)", -0.04, "(-0.0)"},
         },
         {});
 }
@@ -202,7 +223,7 @@ TEST(FormatNumber, HugeExpressionsGiveTheirTextInOnePass) {
     const std::string commas = "0" + std::string(5000, ',') + "0";
     EXPECT_EQ(FormatNumber(ParseFormat(commas), 1234.0, {}), "1,234");
     const std::string text(5000, 'x');
-    EXPECT_EQ(FormatNumber(ParseFormat(text), -1.0, {}), "-" + text);
+    EXPECT_EQ(FormatNumber(ParseFormat(text), -1.0, {}), text);
     std::string hundredSections = "0.0";
     for (int i = 0; i < 100; ++i) {
         hundredSections += ";\"S" + std::to_string(i) + "\"";
@@ -244,6 +265,15 @@ TEST(DefaultNumberText, ShortestTextToFifteenDigits) {
         {__LINE__, 100.0, "100"},
         {__LINE__, 123456.789, "123456.789"},
         {__LINE__, 2.0 / 3.0, "0.666666666666667"},
+        // Exact binary ties at the sixteenth digit round away from zero.
+        {__LINE__, 100000000000000.5, "100000000000001"},
+        {__LINE__, -100000000000000.5, "-100000000000001"},
+        {__LINE__, 2.384185791015625E-07, "2.38418579101563E-07"},
+        {__LINE__, 999999999999999.5, "1E+15"},
+        {__LINE__, 100000000000000.25, "100000000000000"},  // not a tie at the sixteenth digit
+        // Sixteen correctly rounded digits end in 5, the exact value is below half: rounded down.
+        {__LINE__, 1.4773894590841445, "1.47738945908414"},
+        {__LINE__, 62970.13845923725, "62970.1384592372"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
