@@ -108,10 +108,10 @@ TEST(SendKeyScript, SendEndedInAPauseGivesBackItsKeysAndCapsLock) {
     };
     const Case cases[] = {
         {__LINE__, "+ab", false, 1, End::Call, "+16 w5ms -16"},
-        {__LINE__, "+ab", true, 1, End::Call, "+20x/69 -20x/69 +16 w5ms -16 +20x/69 -20x/69"},
+        {__LINE__, "+ab", true, 1, End::Call, "+20/58 -20/58 +16 w5ms -16 +20/58 -20/58"},
         {__LINE__, "+ab", false, 2, End::Call, "+16 w5ms +65 w5ms -16 -65"},
         {__LINE__, "+ab", false, 3, End::Call, "+16 w5ms +65 w5ms -65 w5ms -16"},
-        {__LINE__, "^%x", true, 2, End::Throw, "+20x/69 -20x/69 +17 w5ms +18 w5ms -17 -18 +20x/69 -20x/69"},
+        {__LINE__, "^%x", true, 2, End::Throw, "+20/58 -20/58 +17 w5ms +18 w5ms -17 -18 +20/58 -20/58"},
         {__LINE__, "ab", false, 2, End::Call, "+65 w5ms -65 w5ms"},  // nothing held: nothing to give back
     };
     for (const Case& c : cases) {
