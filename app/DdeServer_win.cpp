@@ -23,11 +23,14 @@ bool DdeServer::Start(const std::string& topic, TextSource source) {
         return false;
     }
     g_server = this;
-    _service = ::DdeCreateStringHandleA(_instance, std::string(kDdeApplication).c_str(), CP_WINANSI);
-    _topic = ::DdeCreateStringHandleA(_instance, topic.c_str(), CP_WINANSI);
-    _item = ::DdeCreateStringHandleA(_instance, std::string(kDdeItem).c_str(), CP_WINANSI);
-    if (_service == nullptr || _topic == nullptr || _item == nullptr ||
-        ::DdeNameService(_instance, _service, nullptr, DNS_REGISTER) == nullptr) {
+    auto name = [this](const std::string& text) {
+        return unique_hsz{::DdeCreateStringHandleA(_instance, text.c_str(), CP_WINANSI), DdeStringFree{_instance}};
+    };
+    _service = name(std::string(kDdeApplication));
+    _topic = name(topic);
+    _item = name(std::string(kDdeItem));
+    if (!_service || !_topic || !_item ||
+        ::DdeNameService(_instance, _service.get(), nullptr, DNS_REGISTER) == nullptr) {
         Stop();
         return false;
     }
@@ -38,15 +41,12 @@ void DdeServer::Stop() {
     if (_instance == 0) {
         return;
     }
-    if (_service != nullptr) {
-        (void)::DdeNameService(_instance, _service, nullptr, DNS_UNREGISTER);
+    if (_service) {
+        (void)::DdeNameService(_instance, _service.get(), nullptr, DNS_UNREGISTER);
     }
-    for (HSZ* hsz : {&_service, &_topic, &_item}) {
-        if (*hsz != nullptr) {
-            (void)::DdeFreeStringHandle(_instance, *hsz);
-            *hsz = nullptr;
-        }
-    }
+    _service.reset();
+    _topic.reset();
+    _item.reset();
     (void)::DdeUninitialize(_instance); // also ends every open conversation
     _instance = 0;
     if (g_server == this) {
@@ -56,7 +56,7 @@ void DdeServer::Stop() {
 
 void DdeServer::WeightChanged() {
     if (_instance != 0) {
-        (void)::DdePostAdvise(_instance, _topic, _item);
+        (void)::DdePostAdvise(_instance, _topic.get(), _item.get());
     }
 }
 
@@ -71,32 +71,32 @@ HDDEDATA DdeServer::WeightData(UINT format) {
     // DDE clients read CF_TEXT in the system's ANSI code page; the weight is UTF-8 inside.
     const std::string text = base::win::Utf8ToAnsi(_source());
     return ::DdeCreateDataHandle(_instance, reinterpret_cast<LPBYTE>(const_cast<char*>(text.c_str())),
-                                 static_cast<DWORD>(text.size() + 1), 0, _item, CF_TEXT, 0);
+                                 static_cast<DWORD>(text.size() + 1), 0, _item.get(), CF_TEXT, 0);
 }
 
 HDDEDATA DdeServer::OnTransaction(UINT type, UINT format, HSZ hsz1, HSZ hsz2) {
     switch (type) {
     case XTYP_CONNECT: // hsz1 topic, hsz2 service
-        return reinterpret_cast<HDDEDATA>(static_cast<INT_PTR>(IsOurs(hsz1, _topic) && IsOurs(hsz2, _service)));
+        return reinterpret_cast<HDDEDATA>(static_cast<INT_PTR>(IsOurs(hsz1, _topic.get()) && IsOurs(hsz2, _service.get())));
     case XTYP_WILDCONNECT: {
         // A client that leaves the topic or the service open still finds us.
-        const bool topicOk = hsz1 == nullptr || IsOurs(hsz1, _topic);
-        const bool serviceOk = hsz2 == nullptr || IsOurs(hsz2, _service);
+        const bool topicOk = hsz1 == nullptr || IsOurs(hsz1, _topic.get());
+        const bool serviceOk = hsz2 == nullptr || IsOurs(hsz2, _service.get());
         if (!topicOk || !serviceOk) {
             return nullptr;
         }
-        HSZPAIR pairs[2] = {{_service, _topic}, {nullptr, nullptr}};
+        HSZPAIR pairs[2] = {{_service.get(), _topic.get()}, {nullptr, nullptr}};
         return ::DdeCreateDataHandle(_instance, reinterpret_cast<LPBYTE>(pairs), sizeof(pairs), 0, nullptr, 0, 0);
     }
     case XTYP_REQUEST: // hsz1 topic, hsz2 item
     case XTYP_ADVREQ:
-        if (IsOurs(hsz1, _topic) && IsOurs(hsz2, _item)) {
+        if (IsOurs(hsz1, _topic.get()) && IsOurs(hsz2, _item.get())) {
             return WeightData(format);
         }
         return nullptr;
     case XTYP_ADVSTART:
         return reinterpret_cast<HDDEDATA>(
-            static_cast<INT_PTR>(IsOurs(hsz1, _topic) && IsOurs(hsz2, _item) && format == CF_TEXT));
+            static_cast<INT_PTR>(IsOurs(hsz1, _topic.get()) && IsOurs(hsz2, _item.get()) && format == CF_TEXT));
     default:
         return nullptr;
     }
@@ -122,12 +122,12 @@ void OfferClipboardData(UINT format, const std::string& bytes) {
     if (!memory) {
         return;
     }
-    void* target = ::GlobalLock(memory.get());
-    if (target == nullptr) {
+    if (void* target = ::GlobalLock(memory.get())) {
+        const base::ScopeExit unlock{[&] { (void)::GlobalUnlock(memory.get()); }};
+        std::memcpy(target, bytes.data(), bytes.size());
+    } else {
         return;
     }
-    std::memcpy(target, bytes.data(), bytes.size());
-    ::GlobalUnlock(memory.get());
     if (::SetClipboardData(format, memory.get()) != nullptr) {
         (void)memory.release();
     }
@@ -139,6 +139,7 @@ void CopyWeightToClipboard(HWND owner, const std::string& topic, const std::stri
     if (!::OpenClipboard(owner)) {
         return;
     }
+    const base::ScopeExit close{[] { (void)::CloseClipboard(); }};
     (void)::EmptyClipboard();
     const UINT linkFormat = ::RegisterClipboardFormatA("Link");
     if (linkFormat != 0) {
@@ -150,7 +151,6 @@ void CopyWeightToClipboard(HWND owner, const std::string& topic, const std::stri
     const std::wstring wide = base::win::ToWide(weightText);
     OfferClipboardData(CF_UNICODETEXT, std::string(reinterpret_cast<const char*>(wide.c_str()),
                                                    (wide.size() + 1) * sizeof(wchar_t)));
-    (void)::CloseClipboard();
 }
 
 } // namespace app

@@ -6,9 +6,18 @@
 #include <ddeml.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <type_traits>
 
 namespace app {
+
+// A DDE string handle, freed through the DDEML instance that made it.
+struct DdeStringFree {
+    DWORD instance = 0;
+    void operator()(HSZ hsz) const noexcept { (void)::DdeFreeStringHandle(instance, hsz); }
+};
+using unique_hsz = std::unique_ptr<std::remove_pointer_t<HSZ>, DdeStringFree>;
 
 class DdeServer {
   public:
@@ -33,9 +42,9 @@ class DdeServer {
     HDDEDATA WeightData(UINT format);
 
     DWORD _instance = 0;
-    HSZ _service = nullptr;
-    HSZ _topic = nullptr;
-    HSZ _item = nullptr;
+    unique_hsz _service;
+    unique_hsz _topic;
+    unique_hsz _item;
     TextSource _source;
 };
 

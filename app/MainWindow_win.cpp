@@ -1,21 +1,14 @@
+// The main window: its class, creation, controls and message dispatch. Its events, views and
+// start-up and shutdown steps are in the MainWindow*_win.cpp files beside this one.
 #include "app/MainWindow_win.h"
-
-#include "base/win/MessagePump_win.h"
-
-#include <algorithm>
 
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include "app/LaunchAtStartup_win.h"
-#include "app/SettingsStore_win.h"
-#include "base/win/WinText_win.h"
 #include "app/TrayIconMessage.h"
-#include "base/win/WindowDpi_win.h"
 #include "app/resource.h"
-#include "dialogs/SettingsDialog_win.h"
-#include "keys/HotkeyNames.h"
-#include "keys/KeyPlayer.h"
+#include "base/win/MessagePump_win.h"
+#include "base/win/WindowDpi_win.h"
 #include "weighing/DateTokens.h"
 #include "weighing/System_win.h"
 
@@ -63,9 +56,6 @@ DWORD ExStyleOf(ControlKind kind) {
     return kind == ControlKind::ListBox || kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
 }
 
-std::string GetText(HWND hwnd) {
-    return base::win::WindowTextUtf8(hwnd);
-}
 
 } // namespace
 
@@ -164,22 +154,17 @@ HFONT MainWindow::FontFor(const FontSpec& spec) {
 
 // The weight box's mouse presses go to Weight_MouseDown; its own context menu never opens,
 // because the right button shows the Edit menu instead.
-LRESULT CALLBACK MainWindow::WeightBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                      DWORD_PTR refData) noexcept {
-    auto* self = reinterpret_cast<MainWindow*>(refData);
+LRESULT MainWindow::WeightBoxHook::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR) noexcept {
     try {
         switch (msg) {
             case WM_RBUTTONDOWN: {
                 POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
                 (void)::ClientToScreen(hwnd, &pt);
-                self->Weight_MouseDown(2, pt);
+                _owner.Weight_MouseDown(2, pt);
                 return 0;
             }
             case WM_CONTEXTMENU:
                 return 0;
-            case WM_NCDESTROY:
-                (void)::RemoveWindowSubclass(hwnd, &MainWindow::WeightBoxProc, 0);
-                break;
             default:
                 break;
         }
@@ -203,7 +188,7 @@ void MainWindow::CreateControls() {
         }
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
         if (c.id == IDC_WEIGHT) {
-            (void)::SetWindowSubclass(control, &MainWindow::WeightBoxProc, 0, reinterpret_cast<DWORD_PTR>(this));
+            (void)base::win::SubclassWindow(control, &_weightBoxHook);
         }
         if (!c.tooltip.empty()) {
             if (tooltip == nullptr) {
@@ -328,429 +313,6 @@ void MainWindow::OnCommand(int id, int notification) {
         default:
             break; // chkContinuousRead and Read0 do nothing
     }
-}
-
-// ---- events -------------------------------------------------------------------------------
-
-void MainWindow::Form_Load(std::string_view arguments) {
-    if (RunStartup(*this, _state, _shell, arguments) == StartupOutcome::Running) {
-        ApplyWebSettings();
-    }
-}
-
-// Every way out (File > Exit, the close box, the end of the log-on) comes here, once.
-void MainWindow::Form_Unload() {
-    if (_unloading) {
-        return;
-    }
-    _unloading = true;
-    _web.Stop();
-    RunShutdown(*this, _state, _shell);
-}
-
-void MainWindow::Form_Resize(UINT sizeType) {
-    if (!_loaded) {
-        return; // sizes set while the window is being built are not the user's
-    }
-    if (sizeType != SIZE_MINIMIZED) {
-        if (!::IsWindowVisible(_hwnd) && !_shell.startHidden) {
-            ::ShowWindow(_hwnd, SW_SHOW);
-        }
-    } else if (_shell.trayIconShown) {
-        ::ShowWindow(_hwnd, SW_HIDE); // only the icon remains
-        return;
-    }
-    if (sizeType == SIZE_MINIMIZED) {
-        return;
-    }
-    RECT outer{};
-    if (!::GetWindowRect(_hwnd, &outer)) {
-        return;
-    }
-    if (const auto width = StretchedControlWidth(PixelsToTwips(outer.right - outer.left, _dpi))) {
-        for (int id : {IDC_SCALE_LIST, IDC_WEIGHT}) {
-            HWND control = Control(id);
-            RECT rc{};
-            if (control != nullptr && ::GetWindowRect(control, &rc)) {
-                (void)::SetWindowPos(control, nullptr, 0, 0, TwipsToPixels(*width, _dpi), rc.bottom - rc.top,
-                                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-            }
-        }
-    }
-}
-
-void MainWindow::Form_MouseMove(int x) {
-    switch (x) {
-        case WM_LBUTTONDOWN:
-            if (::IsIconic(_hwnd)) {
-                ::ShowWindow(_hwnd, SW_RESTORE);
-            }
-            ::ShowWindow(_hwnd, SW_SHOW);
-            // Our own window, not the first one captioned "Pesora": a renamed copy has the same caption.
-            (void)::SetForegroundWindow(_hwnd);
-            break;
-        case WM_RBUTTONUP:
-            _about.ShowModeless(_hwnd);
-            break;
-        default:
-            break;
-    }
-}
-
-// The shell lost every icon when it restarted; ours comes back if it was there.
-void MainWindow::Form_TaskbarCreated() {
-    if (_shell.trayIconShown) {
-        (void)::Shell_NotifyIconA(NIM_ADD, &_trayIconData);
-    }
-}
-
-void MainWindow::FileExit_Click() {
-    Form_Unload();
-}
-
-void MainWindow::EditCopy_Click() {
-    CopyWeightToClipboard(_hwnd, _ddeTopic, WeightBox());
-}
-
-// The hotkey cannot fire while the dialog is open; afterwards it is registered from the
-// settings as the dialog left them, whether they were confirmed or not.
-void MainWindow::FileSettings_Click() {
-    UnregisterSendHotkey();
-    if (dialogs::ShowSettingsDialog(_hwnd, _state.settings, &_help)) {
-        SetTimerInterval(_state.settings.SampleRate);
-        ApplyWebSettings();
-    }
-    RegisterSendHotkey();
-}
-
-void MainWindow::HelpContents_Click() {
-    Form_Help();
-}
-
-// F1 in the main window and Help > Contents: the help file at its default topic.
-void MainWindow::Form_Help() {
-    (void)_help.Show(_hwnd, _helpFile);
-}
-
-void MainWindow::HelpAbout_Click() {
-    _about.ShowModal(_hwnd);
-}
-
-// Only the right button: the weight box gets the focus and the Edit menu opens in place of
-// the box's own context menu.
-void MainWindow::Weight_MouseDown(int button, POINT screen) {
-    if (button != 2) {
-        return;
-    }
-    HWND weight = Control(IDC_WEIGHT);
-    (void)::EnableWindow(weight, FALSE);
-    (void)::EnableWindow(weight, TRUE);
-    (void)::SetFocus(weight);
-    HMENU bar = ::GetMenu(_hwnd);
-    HMENU edit = bar != nullptr ? ::GetSubMenu(bar, 1) : nullptr; // "Edit", second on the bar
-    if (edit != nullptr) {
-        (void)::SetForegroundWindow(_hwnd);
-        (void)::TrackPopupMenu(edit, TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, _hwnd, nullptr);
-    }
-}
-
-void MainWindow::ZeroButton_Click() {
-    weighing::ZeroButton_Click(_state, ListIndex(), _scaleDevice);
-}
-
-void MainWindow::RefreshButton_Click() {
-    _devices.Selection().RefreshButton_Click();
-}
-
-void MainWindow::ScaleList_Click() {
-    _devices.Selection().ScaleList_Click();
-}
-
-void MainWindow::ReadTimer_Tick() {
-    if (_unloading) {
-        return;
-    }
-    ++_tickDepth;
-    try {
-        _readCycle.ReadWeight();
-    } catch (...) {
-        if (--_tickDepth == 0) {
-            _cycleMessages.Release();
-        }
-        throw;
-    }
-    if (--_tickDepth == 0) {
-        ShowPendingWeightBox();
-        PublishWebReading();
-        _cycleMessages.Release();
-    }
-}
-
-void MainWindow::KbdHook(int32_t hotkeyId) {
-    if (_sender) {
-        _sender->KbdHook(hotkeyId);
-    }
-}
-
-// ---- start-up and shutdown steps ------------------------------------------------------------
-
-// A named object per executable name marks the running copy; its name is upper-cased because
-// Windows file names do not differ by case (PESORA.EXE and Pesora.exe are the same program).
-bool MainWindow::AnotherInstanceRunning() {
-    std::string upper = _state.exeName;
-    if (!upper.empty()) {
-        (void)::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
-    }
-    _instanceMarker.reset(::CreateMutexA(nullptr, FALSE, InstanceObjectName(upper).c_str()));
-    // Another user's copy owns the object and its default security keeps us out: it runs.
-    const DWORD error = ::GetLastError();
-    return _instanceMarker ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
-}
-
-void MainWindow::ShowRefusal(const std::string& title, const std::string& text) {
-    (void)::MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK);
-}
-
-void MainWindow::LocateSettingsFile() {
-    SettingsFileSystem fs;
-    _state.settingsFilePath = app::LocateSettingsFile(fs, _state.exeName);
-}
-
-void MainWindow::SetHelpFile(const std::string& path) {
-    _helpFile = path;
-}
-
-void MainWindow::SetDdeTopic(const std::string& topic) {
-    _ddeTopic = topic;
-    (void)_dde.Start(topic, [this] { return WeightBox(); }); // without DDE the program works on
-}
-
-void MainWindow::CreateDeviceNotifications() {
-    (void)_devices.StartNotifications(); // without notifications the list can still be refreshed by hand
-}
-
-void MainWindow::LoadSettings() {
-    IniFileStore store(_state.settingsFilePath);
-    app::LoadSettings(store, _state.settings, [this](int32_t sampleRate) {
-        if (const auto interval = TimerIntervalFromSampleRate(sampleRate)) {
-            SetTimerInterval(static_cast<int32_t>(*interval));
-        }
-    });
-}
-
-void MainWindow::BuildHotkeyNames() {
-    keys::BuildHotkeyNames();
-}
-
-void MainWindow::RegisterSendHotkey() {
-    if (_hotKeys) {
-        _hotKeys->RegisterSendHotkey();
-    }
-}
-
-void MainWindow::InstallHotkeyWindowProc() {
-    if (_hotKeys) {
-        _hotKeys->InstallWindowProc();
-    }
-}
-
-void MainWindow::HideMainWindow() {
-    ::ShowWindow(_hwnd, SW_HIDE);
-}
-
-void MainWindow::AddTrayIcon() {
-    // The first, 88-byte form of the record: every shell version takes it.
-    _trayIconData = NOTIFYICONDATAA{};
-    _trayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    _trayIconData.hWnd = _hwnd;
-    _trayIconData.uID = 0;
-    _trayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    _trayIconData.uCallbackMessage = kTrayIconMessage;
-    _trayIconData.hIcon = _iconSmall ? _iconSmall.get() : _iconLarge.get();
-    const auto tip = TrayTip(kCaption);
-    static_assert(sizeof tip <= sizeof _trayIconData.szTip);
-    std::copy(tip.begin(), tip.end(), _trayIconData.szTip);
-    (void)::Shell_NotifyIconA(NIM_ADD, &_trayIconData); // a failed add is not noticed
-}
-
-void MainWindow::MinimizeMainWindow() {
-    _startMinimized = true;
-}
-
-void MainWindow::RefreshDeviceList() {
-    RefreshButton_Click();
-}
-
-void MainWindow::CloseScaleDevice() {
-    _devices.Selection().CloseScaleDevice();
-}
-
-void MainWindow::RestoreWindowProc() {
-    if (_hotKeys) {
-        _hotKeys->RemoveWindowProc();
-    }
-}
-
-void MainWindow::UnregisterSendHotkey() {
-    if (_hotKeys) {
-        _hotKeys->UnregisterSendHotkey();
-    }
-}
-
-void MainWindow::ReleaseDeviceNotifications() {
-    _devices.StopNotifications();
-    _dde.Stop();
-}
-
-void MainWindow::DeleteTrayIcon() {
-    (void)::Shell_NotifyIconA(NIM_DELETE, &_trayIconData);
-}
-
-void MainWindow::SaveSettings() {
-    RECT r{};
-    (void)::GetWindowRect(_hwnd, &r);
-    IniFileStore store(_state.settingsFilePath);
-    app::SaveSettings(store, _state.settings, PixelsToTwips(r.left, _dpi), PixelsToTwips(r.top, _dpi));
-    (void)store.Commit(); // a file that cannot be written keeps what it had; nothing is reported
-}
-
-void MainWindow::SetStartWithWindows(bool enable, const std::string& valueName, const std::string& command) {
-    (void)app::SetStartWithWindows(enable, valueName, command, /* currentUser */ true, /* everyLogOn */ false);
-}
-
-// Nothing runs after shutdown: open dialogs are not given the chance to run their own closing.
-// A send cut short here (File > Exit or the end of the log-on handled in one of its pauses)
-// must not leave a modifier down system-wide or Caps Lock off.
-void MainWindow::EndProcess() {
-    keys::EndActiveSend();
-    ::ExitProcess(0);
-}
-
-// ---- the views ----------------------------------------------------------------------------
-
-void MainWindow::SetWeightBox(std::string_view text) {
-    _pendingWeightBox = text;
-    if (_tickDepth == 0) {
-        ShowPendingWeightBox();
-    }
-}
-
-// The box is editable, so what it holds may be what the user typed or pasted: it is compared
-// with the weight every tick and shown again where it differs. Unchanged text needs no repaint,
-// and only a changed weight is advised.
-void MainWindow::ShowPendingWeightBox() {
-    const std::string& text = _pendingWeightBox;
-    HWND box = Control(IDC_WEIGHT);
-    const bool changed = text != _lastWeightBox;
-    if (!changed && GetText(box) == text) {
-        return;
-    }
-    _lastWeightBox = text;
-    (void)base::win::SetWindowTextUtf8(box, _lastWeightBox);
-    if (changed) {
-        _dde.WeightChanged();
-        PublishWebReading();
-    }
-}
-
-// The weight as the program last showed it, never text the user typed into the box: Edit > Copy
-// and DDE hand it to other programs.
-std::string MainWindow::WeightBox() const {
-    return _lastWeightBox;
-}
-
-void MainWindow::SetStatus(std::string_view text) {
-    _statusCaption = text;
-    (void)base::win::SetWindowTextUtf8(Control(IDC_STATUS), web::StatusLineText(_statusCaption, _webNotice));
-}
-
-// The caption carries the unit ("Weight (kg):"), which is wider than the label's design width
-// and would wrap out of sight: the label grows to fit its text, up to the zero button beside it,
-// and never below its design width.
-void MainWindow::SetWeightCaption(std::string_view text) {
-    HWND label = Control(IDC_WEIGHT_CAPTION);
-    const std::string caption(text);
-    (void)base::win::SetWindowTextUtf8(label, caption);
-    if (label == nullptr) {
-        return;
-    }
-    int width = TwipsToPixels(WeightCaptionWidth(0), _dpi);
-    if (HDC dc = ::GetDC(label)) {
-        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
-        SIZE extent{};
-        const std::wstring wideCaption = base::win::ToWide(caption);
-        if (::GetTextExtentPoint32W(dc, wideCaption.c_str(), static_cast<int>(wideCaption.size()), &extent)) {
-            // One pixel either side for rounding, so the last letter is never cut.
-            width = TwipsToPixels(WeightCaptionWidth(PixelsToTwips(static_cast<int>(extent.cx) + 2, _dpi)), _dpi);
-        }
-        (void)::SelectObject(dc, old);
-        (void)::ReleaseDC(label, dc);
-    }
-    RECT rc{};
-    if (::GetWindowRect(label, &rc) && rc.right - rc.left != width) {
-        (void)::SetWindowPos(label, nullptr, 0, 0, width, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-}
-
-// An enabled timer with interval 0 stays enabled but never ticks.
-void MainWindow::ApplyTimer() {
-    if (_hwnd == nullptr) {
-        return;
-    }
-    if (_timerEnabled && _timerInterval > 0) {
-        (void)::SetTimer(_hwnd, kReadTimerId, _timerInterval, nullptr);
-    } else {
-        (void)::KillTimer(_hwnd, kReadTimerId);
-    }
-}
-
-void MainWindow::SetTimerEnabled(bool enabled) {
-    _timerEnabled = enabled;
-    ApplyTimer();
-}
-
-void MainWindow::SetTimerInterval(int32_t ms) {
-    if (ms < 0 || ms > 65535) {
-        return; // the timer cannot take it and keeps its interval
-    }
-    _timerInterval = static_cast<uint32_t>(ms);
-    ApplyTimer();
-}
-
-void MainWindow::ClearList() {
-    ::SendMessageA(Control(IDC_SCALE_LIST), LB_RESETCONTENT, 0, 0);
-}
-
-void MainWindow::AddListRow(std::string_view text) {
-    ::SendMessageW(Control(IDC_SCALE_LIST), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(base::win::ToWide(text).c_str()));
-}
-
-int MainWindow::ListCount() const {
-    return static_cast<int>(::SendMessageA(Control(IDC_SCALE_LIST), LB_GETCOUNT, 0, 0));
-}
-
-int MainWindow::ListIndex() const {
-    const LRESULT i = ::SendMessageA(Control(IDC_SCALE_LIST), LB_GETCURSEL, 0, 0);
-    return i == LB_ERR ? -1 : static_cast<int>(i);
-}
-
-void MainWindow::SetListIndex(int index) {
-    ::SendMessageA(Control(IDC_SCALE_LIST), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
-
-// One pass over what is queued now. Messages posted while it runs wait for the next pass, so a
-// handler that keeps posting cannot hold the caller here; a quit request is put back for the
-// main loop.
-void MainWindow::DoEvents() {
-    if (_tickDepth > 0 && _cycleMessages.ModalLoopOpen(_hwnd)) {
-        return; // the open menu's or dialog's own loop handles the messages when the tick returns
-    }
-    if (_tickDepth == 0) {
-        (void)base::win::DispatchPendingMessages();
-        return;
-    }
-    // A menu or dialog opened inside the read cycle would freeze the weight: such messages wait.
-    (void)base::win::DispatchPendingMessages(1000, [this](MSG& msg) { return _cycleMessages.Hold(msg, _hwnd); });
 }
 
 } // namespace app

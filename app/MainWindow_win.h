@@ -19,8 +19,10 @@
 #include "app/DdeServer_win.h"
 #include "base/win/BaseWindow_win.h"
 #include "base/win/Handles_win.h"
+#include "base/win/WindowSubclass_win.h"
 #include "app/Lifecycle.h"
 #include "app/MainWindowLayout.h"
+#include "app/TrayIcon_win.h"
 #include "app/ReadCycleMessages_win.h"
 #include "devices/ScaleDevices_win.h"
 #include "dialogs/About_win.h"
@@ -94,8 +96,16 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     void Form_TaskbarCreated();
     void Form_Help();
     void Weight_MouseDown(int button, POINT screen);
-    static LRESULT CALLBACK WeightBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                          DWORD_PTR refData) noexcept;
+    // The weight box's subclass: its right button opens the Edit menu.
+    class WeightBoxHook final : public base::win::IWindowHook {
+      public:
+        explicit WeightBoxHook(MainWindow& owner) : _owner(owner) {}
+        LRESULT Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR refData) noexcept override;
+
+      private:
+        MainWindow& _owner;
+    };
+    WeightBoxHook _weightBoxHook{*this};
     void OnCommand(int id, int notification);
     void FileExit_Click();
     void EditCopy_Click();
@@ -149,7 +159,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     base::unique_hicon _iconLarge;
     base::unique_hicon _iconSmall;
     std::vector<std::pair<std::string, base::unique_hfont>> _fonts;
-    NOTIFYICONDATAA _trayIconData{};
+    TrayIcon _trayIcon;
 
     // The read cycle reaches the scale through the device side's selection object.
     class ScaleDeviceAdapter final : public weighing::IScaleDevice {

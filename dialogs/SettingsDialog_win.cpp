@@ -2,6 +2,8 @@
 // DialogModel, and captures the hotkey from key presses in the hotkey box.
 #include "dialogs/SettingsDialog_win.h"
 
+#include "base/win/WindowSubclass_win.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -19,7 +21,6 @@
 namespace dialogs {
 namespace {
 
-constexpr UINT_PTR kHotkeyBoxSubclassId = 1;
 // Posted alongside an F1 key-down; the default window procedure turns it into WM_HELP.
 constexpr UINT kKeyF1Message = 0x004D;
 
@@ -62,13 +63,13 @@ int ModifierMask() noexcept {
     return mask;
 }
 
-class SettingsDialog {
+// The dialog is also the hotkey box's subclass (the capture).
+class SettingsDialog final : private base::win::IWindowHook {
   public:
     SettingsDialog(base::Settings& settings, HelpViewer* help) : _settings(settings), _help(help) {}
 
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-    static LRESULT CALLBACK
-    HotkeyBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR refData) noexcept;
+    LRESULT Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR refData) noexcept override;
 
   private:
     INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -136,7 +137,7 @@ INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return TRUE;
         case WM_DESTROY:
-            (void)::RemoveWindowSubclass(Item(IDC_SET_HOTKEY), &HotkeyBoxProc, kHotkeyBoxSubclassId);
+            (void)base::win::UnsubclassWindow(Item(IDC_SET_HOTKEY), this);
             return FALSE;
         default:
             (void)lParam;
@@ -206,8 +207,7 @@ void SettingsDialog::Form_Load() {
     // The greyed state must match the check box from the start, not only after a click.
     HotkeyEnabled_Click();
 
-    (void)::SetWindowSubclass(Item(IDC_SET_HOTKEY), &HotkeyBoxProc, kHotkeyBoxSubclassId,
-                              reinterpret_cast<DWORD_PTR>(this));
+    (void)base::win::SubclassWindow(Item(IDC_SET_HOTKEY), this);
 
     _tooltip = ::CreateWindowExA(/* dwExStyle */ WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                                  WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -367,9 +367,7 @@ void SettingsDialog::HotkeyBox_KeyDown(int keyCode, int shiftMask) {
 // The hotkey box shows only what the capture put there: every key press, with or without
 // Alt, becomes the hotkey, and nothing typed, pasted or undone reaches the text. Plain Tab
 // and Shift+Tab still move on, so the dialog stays usable from the keyboard.
-LRESULT CALLBACK
-SettingsDialog::HotkeyBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR refData) noexcept {
-    auto* self = reinterpret_cast<SettingsDialog*>(refData);
+LRESULT SettingsDialog::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR) noexcept {
     try {
         switch (msg) {
             case WM_GETDLGCODE: {
@@ -384,7 +382,7 @@ SettingsDialog::HotkeyBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
             }
             case WM_KEYDOWN:
             case WM_SYSKEYDOWN:
-                self->HotkeyBox_KeyDown(static_cast<int>(wParam), ModifierMask());
+                HotkeyBox_KeyDown(static_cast<int>(wParam), ModifierMask());
                 return 0;
             case WM_KEYUP:
             case WM_SYSKEYUP:  // so a released Alt or F10 does not go on to the menu
@@ -406,9 +404,6 @@ SettingsDialog::HotkeyBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                 (void)::SendMessageA(hwnd, EM_SETSEL, 0, -1);
                 return result;
             }
-            case WM_NCDESTROY:
-                (void)::RemoveWindowSubclass(hwnd, &HotkeyBoxProc, kHotkeyBoxSubclassId);
-                break;
             default:
                 break;
         }

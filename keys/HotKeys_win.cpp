@@ -1,5 +1,7 @@
 #include "keys/HotKeys_win.h"
 
+#include <commctrl.h>
+
 #include <utility>
 
 #include "keys/KeyInjector_win.h"
@@ -9,8 +11,6 @@
 namespace keys {
 
 namespace {
-// The window property through which HotkeyWindowProc finds its HotKeys.
-constexpr char kHotKeysProperty[] = "Pesora.HotKeys";
 constexpr UINT kModNoRepeat = 0x4000;  // MOD_NOREPEAT
 }  // namespace
 
@@ -46,64 +46,36 @@ void HotKeys::UnregisterSendHotkey() {
     }
 }
 
-// The replacement takes the window's own character set: installed with the ANSI call on a
-// Unicode window it would turn the window into an ANSI one, and every text passing through it
-// (its title included) would lose what the ANSI code page cannot hold.
 void HotKeys::InstallWindowProc() {
-    if (_previousProc != nullptr || _window == nullptr) {
-        return;
-    }
-    if (!::SetPropA(_window, kHotKeysProperty, this)) {
-        return;  // without the property the procedure could not find us
-    }
-    _unicode = ::IsWindowUnicode(_window) != FALSE;
-    const auto replacement = reinterpret_cast<LONG_PTR>(&HotKeys::HotkeyWindowProc);
-    _previousProc = reinterpret_cast<WNDPROC>(_unicode ? ::SetWindowLongPtrW(_window, GWLP_WNDPROC, replacement)
-                                                       : ::SetWindowLongPtrA(_window, GWLP_WNDPROC, replacement));
-    if (_previousProc == nullptr) {
-        (void)::RemovePropA(_window, kHotKeysProperty);
+    if (!_installed && _window != nullptr) {
+        _installed = base::win::SubclassWindow(_window, this);
     }
 }
 
 void HotKeys::RemoveWindowProc() {
-    if (_previousProc == nullptr) {
-        return;
+    if (_installed && ::IsWindow(_window)) {
+        (void)base::win::UnsubclassWindow(_window, this);
     }
-    if (::IsWindow(_window)) {
-        const auto previous = reinterpret_cast<LONG_PTR>(_previousProc);
-        (void)(_unicode ? ::SetWindowLongPtrW(_window, GWLP_WNDPROC, previous)
-                        : ::SetWindowLongPtrA(_window, GWLP_WNDPROC, previous));
-        (void)::RemovePropA(_window, kHotKeysProperty);
-    }
-    _previousProc = nullptr;
+    _installed = false;
 }
 
-LRESULT CALLBACK HotKeys::HotkeyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* self = static_cast<HotKeys*>(::GetPropA(hwnd, kHotKeysProperty));
-    if (self == nullptr || self->_previousProc == nullptr) {
-        return ::IsWindowUnicode(hwnd) ? ::DefWindowProcW(hwnd, msg, wParam, lParam)
-                                       : ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
+LRESULT HotKeys::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR) noexcept {
     if (msg == WM_HOTKEY) {
         try {
-            if (self->_kbdHook) {
-                self->_kbdHook(static_cast<int32_t>(wParam));
+            if (_kbdHook) {
+                _kbdHook(static_cast<int32_t>(wParam));
             }
         } catch (...) {
             // Deliberately swallowed: no exception may reach user32, and a send shows nothing.
         }
         return 1;
     }
-    const WNDPROC previous = self->_previousProc;
-    const LRESULT result = self->_unicode ? ::CallWindowProcW(previous, hwnd, msg, wParam, lParam)
-                                          : ::CallWindowProcA(previous, hwnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
-        // The window is gone: nothing is left to restore.
-        (void)::RemovePropA(hwnd, kHotKeysProperty);
-        self->_previousProc = nullptr;
-        self->_hotkeyRegistered = 0;  // the system drops a destroyed window's hotkeys
+        // The window is going: the subclass goes with it, and the system drops its hotkeys.
+        _installed = false;
+        _hotkeyRegistered = 0;
     }
-    return result;
+    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 int16_t HotkeyHostWin::GetKeyState(int32_t vk) const {

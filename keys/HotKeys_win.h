@@ -15,13 +15,14 @@
 #include <functional>
 
 #include "base/model/Settings.h"
+#include "base/win/WindowSubclass_win.h"
 #include "keys/KbdHook.h"
 
 namespace keys {
 
 inline constexpr int kSendHotkeyId = 1;
 
-class HotKeys {
+class HotKeys final : private base::win::IWindowHook {
   public:
     using KbdHookFn = std::function<void(int32_t hotkeyId)>;
 
@@ -36,22 +37,21 @@ class HotKeys {
     // Non-zero while the hotkey is registered.
     [[nodiscard]] int32_t HotkeyRegistered() const { return _hotkeyRegistered; }
 
-    // Puts HotkeyWindowProc in place of the main window's procedure (SetWindowLongPtr
-    // GWLP_WNDPROC, in the window's own character set), and back.
+    // Puts the hotkey's handling in front of the main window's procedure (the program's one
+    // subclassing mechanism, which keeps the window's character set), and takes it away.
     void InstallWindowProc();
     void RemoveWindowProc();
-
-    // WM_HOTKEY calls the KbdHook callback and returns 1; everything else goes to the
-    // previous procedure.
-    static LRESULT CALLBACK HotkeyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
   private:
     HWND _window;
     const base::Settings& _settings;
     KbdHookFn _kbdHook;
     int32_t _hotkeyRegistered = 0;
-    WNDPROC _previousProc = nullptr;
-    bool _unicode = false;  // the character set the procedures were exchanged in
+    bool _installed = false;
+
+    // WM_HOTKEY calls the KbdHook callback and returns 1; everything else goes on to the
+    // window's own procedure.
+    LRESULT Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR refData) noexcept override;
 };
 
 // The system behind a HotkeySender: GetKeyState, the default beep, the foreground window, the

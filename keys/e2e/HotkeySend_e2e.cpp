@@ -192,8 +192,8 @@ TEST_F(HotkeySend, NothingTypedWhenNotAllowed) {
     }
 }
 
-// The replacement procedure keeps the window's character set: a Unicode window's title with
-// characters outside the ANSI code page survives.
+// The hotkey's subclass keeps the window's character set (a Unicode window's title with
+// characters outside the ANSI code page survives) and gives the window its own procedure back.
 TEST(HotkeyWindowProc, RoutesHotkeysAndRestoresTheProcedure) {
     struct Case {
         int line;

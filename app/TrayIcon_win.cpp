@@ -1,0 +1,38 @@
+#include "app/TrayIcon_win.h"
+
+#include <algorithm>
+
+#include "app/Lifecycle.h"
+#include "app/TrayIconMessage.h"
+
+namespace app {
+
+void TrayIcon::Add(HWND owner, HICON icon, std::string_view tip) {
+    _data = NOTIFYICONDATAA{};
+    _data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    _data.hWnd = owner;
+    _data.uID = 0;
+    _data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    _data.uCallbackMessage = kTrayIconMessage;
+    _data.hIcon = icon;
+    const auto text = TrayTip(tip);
+    static_assert(sizeof text <= sizeof _data.szTip);
+    std::copy(text.begin(), text.end(), _data.szTip);
+    (void)::Shell_NotifyIconA(NIM_ADD, &_data);
+    _added = true;
+}
+
+void TrayIcon::Readd() {
+    if (_added) {
+        (void)::Shell_NotifyIconA(NIM_ADD, &_data);
+    }
+}
+
+void TrayIcon::Delete() {
+    if (_added) {
+        (void)::Shell_NotifyIconA(NIM_DELETE, &_data);
+        _added = false;
+    }
+}
+
+} // namespace app
