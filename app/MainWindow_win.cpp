@@ -110,6 +110,7 @@ bool MainWindow::Create(std::string_view arguments) {
     _sender = std::make_unique<keys::HotkeySender>(_state, *this, *_hotkeyHost, [](std::string_view text) {
         return weighing::ExpandDateTimeTokens(text, &weighing::LocalDateTime);
     });
+    _sender->SetBeforeAssemble([this] { _readCycle.TakeQueuedReports(); });
     _hotKeys = std::make_unique<keys::HotKeys>(_hwnd, _state.settings, [this](int32_t id) { KbdHook(id); });
 
     // The client area has a fixed size in twips; the frame and the menu bar come on top.

@@ -1,12 +1,14 @@
 #pragma once
-// The one scale being read: opening its HID path, one input report per read cycle with a
-// short wait, the zero output report, closing. The order of steps lives here; the handle
-// work is behind IHidPort (HidInterface_win.cpp on Windows, a recording fake in the tests).
+// The one scale being read: opening its HID path, reading its input reports with a short wait,
+// asking it for its current report, the zero output report, closing. The order of steps lives
+// here; the handle work is behind IHidPort (HidInterface_win.cpp on Windows, a recording fake in
+// the tests).
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace devices {
@@ -14,6 +16,16 @@ namespace devices {
 // The longest report a read can take: 256 bytes after the report ID.
 inline constexpr size_t kStagingBufferSize = 257;
 inline constexpr std::array<uint8_t, 5> kZeroReport{2, 2, 0, 0, 0};
+// The scale data report's ID in the point-of-sale usage tables: what the current report is asked
+// for by until the scale has sent a report of its own.
+inline constexpr uint8_t kScaleDataReportId = 3;
+
+// How a wait for the running read ended.
+enum class ReadWait {
+    Report,    // the read completed with a report
+    TimedOut,  // nothing yet: the read is still running
+    Failed,    // the read failed or could not start: the device is gone or broken
+};
 
 class IHidPort {
   public:
@@ -21,46 +33,82 @@ class IHidPort {
     // Opens `devicePath` for overlapped reading; false when it cannot be opened.
     virtual bool OpenRead(std::string_view devicePath) = 0;
     // Starts a read of `length` bytes into the port's own staging buffer (it must outlive a
-    // cancelled read). Whether the start succeeded is decided by the wait alone.
-    virtual void StartRead(size_t length) = 0;
-    // Waits up to `ms` for the read; the count of bytes it transferred, or nothing when no
-    // report arrived (time-out, failed start, failed read).
-    virtual std::optional<size_t> WaitRead(uint32_t ms) = 0;
+    // cancelled read). False when the read could not be started.
+    virtual bool StartRead(size_t length) = 0;
+    // A started read has not been collected yet: it may still be running.
+    [[nodiscard]] virtual bool ReadRunning() const = 0;
+    // Waits up to `ms` for the running read; with ReadWait::Report, *transferred holds its count.
+    // A time-out leaves the read running.
+    virtual ReadWait WaitRead(uint32_t ms, size_t* transferred) = 0;
     [[nodiscard]] virtual std::span<const uint8_t> Staging() const = 0;
-    virtual void CancelRead() = 0;
+    // Cancels the running read and waits for it to settle. When it completed with a report
+    // before the cancel took, its byte count (the report is in the staging buffer).
+    virtual std::optional<size_t> CancelRead() = 0;
     // Closes the read handle when one is open; harmless otherwise.
     virtual void CloseRead() = 0;
+    // Asks the open device for its current input report (HidD_GetInputReport); `report[0]` holds
+    // the report ID asked for. The byte count, or nothing when the device refuses or has no
+    // handle open.
+    virtual std::optional<size_t> GetInputReport(std::span<uint8_t> report) = 0;
     // Opens `devicePath` synchronously, writes `report` in one write and closes it again.
     virtual void WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) = 0;
+    // A millisecond clock.
+    [[nodiscard]] virtual uint64_t NowMs() const = 0;
+};
+
+// What a read brought.
+enum class ReadOutcome {
+    Report,    // `dest` holds the newest report
+    NoReport,  // nothing new; the handle and its read stay open
+    Failed,    // the read failed: the device is closed and must be selected again
 };
 
 class HidInterface {
   public:
     explicit HidInterface(IHidPort& port) noexcept : _port(port) {}
 
+    // Opens the scale and asks it for the report it holds now, which the next read delivers.
     [[nodiscard]] bool OpenScaleDevice(std::string_view devicePath);
 
     // Reads the newest report into `dest` (report ID first; at most 257 bytes are asked for):
-    // one report within `waitMs`, then any already queued behind it. True when a report
-    // arrived: only the bytes transferred are copied, the rest of `dest` keeps its values. False when none came within `waitMs`: the read is cancelled and the device
-    // closed, `dest` untouched; the caller re-selects the scale.
-    [[nodiscard]] bool ReadReport(std::span<uint8_t> dest, uint32_t waitMs);
+    // one report within `waitMs`, then any already queued behind it. Only the bytes transferred
+    // are copied, the rest of `dest` keeps its values. A time-out is not a failure: the handle
+    // and its running read stay open, so nothing the scale sends meanwhile is lost; after
+    // kSilenceAskMs without a report the scale is asked for its current one.
+    [[nodiscard]] ReadOutcome ReadReport(std::span<uint8_t> dest, uint32_t waitMs);
 
-    // Releases the read handle when a scale is open, then sends the zero report to
-    // `devicePath` through a handle of its own. Reading resumes through the next read's
-    // time-out, which opens the scale again.
-    void SendZeroReport(bool deviceOpen, std::string_view devicePath);
+    // Sends the zero report to `devicePath` through a handle of its own; the read handle stays
+    // open (both are opened shared), so the report that follows the zero is read as any other.
+    void SendZeroReport(std::string_view devicePath);
 
-    // Safe to repeat.
+    // Safe to repeat. A report that completes while the running read is being cancelled is kept
+    // and delivered by the next read, should the same scale be opened again.
     void CloseScaleDevice();
 
     // Reports already queued beyond the first are read in the same cycle, up to this many;
     // the system's default queue holds 32.
     static constexpr int kMaxQueuedReports = 64;
+    // After this long without a report the scale is asked for its current one.
+    static constexpr uint64_t kSilenceAskMs = 3000;
 
   private:
-    void CopyStaging(size_t transferred, size_t length, std::span<uint8_t> dest) const;
+    void Hold(std::span<const uint8_t> report);
+    bool TakeHeld(std::span<uint8_t> dest, size_t length);
+    void AskCurrentReport();
+    void NoteReportId(uint8_t id);
+    void CopyStaging(size_t transferred, size_t length, std::span<uint8_t> dest);
+    ReadOutcome Fail();
+
     IHidPort& _port;
+    std::string _openPath;
+    uint8_t _reportId = kScaleDataReportId;
+    size_t _readLength = 0;  // what the last read asked for; 0 before the first
+    uint64_t _lastReportMs = 0;
+    // A report received outside a read (asked for, or saved from a cancelled read) that the next
+    // read delivers first.
+    std::array<uint8_t, kStagingBufferSize> _held{};
+    size_t _heldLength = 0;
+    std::string _heldPath;
 };
 
 }  // namespace devices

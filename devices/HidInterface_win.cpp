@@ -1,5 +1,7 @@
 #include "devices/HidInterface_win.h"
 
+#include <winioctl.h>
+
 #include <algorithm>
 
 #include "base/win/WinText_win.h"
@@ -10,6 +12,10 @@ namespace {
 // How long a cancelled read may take to finish before its request record is reused. The HID
 // class driver completes cancelled reads at once; the bound only guards a driver that never does.
 constexpr DWORD kCancelSettleMs = 1000;
+constexpr DWORD kAskTimeoutMs = 100;
+// IOCTL_HID_GET_INPUT_REPORT: CTL_CODE(FILE_DEVICE_KEYBOARD, 104, METHOD_OUT_DIRECT, FILE_ANY_ACCESS);
+// mingw-w64's headers do not carry it.
+constexpr DWORD kIoctlHidGetInputReport = CTL_CODE(FILE_DEVICE_KEYBOARD, 104, METHOD_OUT_DIRECT, FILE_ANY_ACCESS);
 
 base::unique_hfile OpenDevice(std::string_view devicePath, SECURITY_ATTRIBUTES* sa, DWORD flags) {
     const std::string ansiPath = base::win::Utf8ToAnsi(devicePath);
@@ -23,7 +29,7 @@ void FillSecurityAttributes(SECURITY_ATTRIBUTES& sa) {
 }  // namespace
 
 HidPortWin::~HidPortWin() {
-    CancelRead();
+    (void)CancelRead();
 }
 
 bool HidPortWin::OpenRead(std::string_view devicePath) {
@@ -39,65 +45,117 @@ bool HidPortWin::OpenRead(std::string_view devicePath) {
             return false;  // no way to wait for a report
         }
     }
-    CancelRead();  // the caller closed the old handle; make sure no read of it is still running
+    (void)CancelRead();  // the caller closed the old handle; make sure no read of it is still running
     _state.readHandle = std::move(handle);
     _state.readRequest = {};
     _state.readRequest.hEvent = _state.completionEvent.get();
     return true;
 }
 
-void HidPortWin::StartRead(size_t length) {
+bool HidPortWin::StartRead(size_t length) {
     if (!_state.readHandle || !_state.completionEvent) {
-        return;  // the wait finds no report and the caller re-opens the scale
+        _state.readStarted = false;
+        return false;
     }
+    // Wine does not clear the event when a read starts, as Windows does: left signalled by the
+    // last report, it would end every wait at once and a slow rate would show reports up to a
+    // whole tick late.
+    (void)::ResetEvent(_state.completionEvent.get());
     DWORD bytesRead = 0;
     const DWORD toRead = static_cast<DWORD>(std::min(length, _state.stagingBuffer.size()));
     const BOOL done =
         ::ReadFile(_state.readHandle.get(), _state.stagingBuffer.data(), toRead, &bytesRead, &_state.readRequest);
     _state.readStarted = done != FALSE || ::GetLastError() == ERROR_IO_PENDING;
+    return _state.readStarted;
 }
 
-std::optional<size_t> HidPortWin::WaitRead(uint32_t ms) {
-    if (!_state.completionEvent) {
-        return std::nullopt;
+// The request record, not the wait, says whether the read is done: a read that completes just
+// after the wait timed out is then taken by the next wait instead of being lost with a reset
+// event.
+ReadWait HidPortWin::WaitRead(uint32_t ms, size_t* transferred) {
+    if (!_state.readStarted || !_state.readHandle || !_state.completionEvent) {
+        return ReadWait::Failed;
     }
-    const DWORD waited = ::WaitForSingleObject(_state.completionEvent.get(), ms);
-    (void)::ResetEvent(_state.completionEvent.get());
-    if (waited != WAIT_OBJECT_0 || !_state.readStarted) {
-        return std::nullopt;
-    }
-    // A read that completed with an error (the device was pulled out) brought no report.
-    DWORD transferred = 0;
-    if (!::GetOverlappedResult(_state.readHandle.get(), &_state.readRequest, &transferred, /* bWait */ FALSE)) {
+    (void)::WaitForSingleObject(_state.completionEvent.get(), ms);
+    DWORD count = 0;
+    if (!::GetOverlappedResult(_state.readHandle.get(), &_state.readRequest, &count, /* bWait */ FALSE)) {
         if (::GetLastError() == ERROR_IO_INCOMPLETE) {
-            return std::nullopt;  // still running: cancelled by the caller
+            return ReadWait::TimedOut;  // still running; waited for again next time
         }
-        _state.readStarted = false;
-        return std::nullopt;
+        _state.readStarted = false;  // the device was pulled out or broke
+        return ReadWait::Failed;
     }
     _state.readStarted = false;
-    return transferred;
+    if (transferred != nullptr) {
+        *transferred = count;
+    }
+    return ReadWait::Report;
 }
 
-void HidPortWin::CancelRead() {
+std::optional<size_t> HidPortWin::CancelRead() {
     if (!_state.readStarted || !_state.readHandle) {
         _state.readStarted = false;
-        return;
+        return std::nullopt;
     }
     (void)::CancelIo(_state.readHandle.get());
     // The request record and the buffer are reused by the next read: let the cancelled one
-    // finish first. WaitRead may have reset the event of a read that completed just after its
-    // wait timed out, so ask the record itself before waiting for the event.
+    // finish first.
     if (!HasOverlappedIoCompleted(&_state.readRequest)) {
         (void)::WaitForSingleObject(_state.completionEvent.get(), kCancelSettleMs);
     }
-    (void)::ResetEvent(_state.completionEvent.get());
     _state.readStarted = false;
+    // A report can complete the read between the last wait and the cancel: it is the scale's
+    // newest weight, so it is handed back rather than dropped.
+    DWORD count = 0;
+    if (::GetOverlappedResult(_state.readHandle.get(), &_state.readRequest, &count, /* bWait */ FALSE)) {
+        return count;
+    }
+    return std::nullopt;
 }
 
 void HidPortWin::CloseRead() {
-    CancelRead();
+    (void)CancelRead();
     _state.readHandle.reset();
+}
+
+// What HidD_GetInputReport sends, with a request record: the read handle is overlapped, and a
+// synchronous request on it would wait on the handle itself, which the running read also
+// signals. A scale answers at once; one that does not within kAskTimeoutMs counts as refusing.
+std::optional<size_t> HidPortWin::GetInputReport(std::span<uint8_t> report) {
+    if (!_state.readHandle || report.empty()) {
+        return std::nullopt;
+    }
+    if (!_state.reportEvent) {
+        _state.reportEvent.reset(::CreateEventA(/* lpEventAttributes */ nullptr, /* bManualReset */ TRUE,
+                                                /* bInitialState */ FALSE, /* lpName */ nullptr));
+        if (!_state.reportEvent) {
+            return std::nullopt;
+        }
+    }
+    const size_t length = std::min(report.size(), _state.reportBuffer.size());
+    std::copy_n(report.begin(), length, _state.reportBuffer.begin());  // the report ID asked for
+    (void)::ResetEvent(_state.reportEvent.get());
+    _state.reportRequest = {};
+    _state.reportRequest.hEvent = _state.reportEvent.get();
+    HANDLE device = _state.readHandle.get();
+    DWORD count = 0;
+    if (!::DeviceIoControl(device, kIoctlHidGetInputReport, /* lpInBuffer */ nullptr, 0, _state.reportBuffer.data(),
+                           static_cast<DWORD>(length), &count, &_state.reportRequest)) {
+        if (::GetLastError() != ERROR_IO_PENDING) {
+            return std::nullopt;  // refused: such a scale reports by itself
+        }
+        if (::WaitForSingleObject(_state.reportEvent.get(), kAskTimeoutMs) != WAIT_OBJECT_0) {
+            (void)::CancelIoEx(device, &_state.reportRequest);
+            (void)::WaitForSingleObject(_state.reportEvent.get(), kCancelSettleMs);
+            return std::nullopt;
+        }
+        if (!::GetOverlappedResult(device, &_state.reportRequest, &count, /* bWait */ FALSE)) {
+            return std::nullopt;
+        }
+    }
+    const size_t got = std::min<size_t>(count, length);
+    std::copy_n(_state.reportBuffer.begin(), got, report.begin());
+    return got;
 }
 
 void HidPortWin::WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) {

@@ -18,6 +18,11 @@ struct HidDeviceState {
     SECURITY_ATTRIBUTES securityAttributes{};
     std::array<uint8_t, kStagingBufferSize> stagingBuffer{};
     bool readStarted = false;  // a read on readHandle may still write to stagingBuffer
+    // The request for the current input report has a record and an event of its own, so that
+    // it can be waited for, and cancelled, without touching the running read.
+    base::unique_handle reportEvent;
+    OVERLAPPED reportRequest{};
+    std::array<uint8_t, kStagingBufferSize> reportBuffer{};  // outlives a request that never settles
 };
 
 class HidPortWin final : public IHidPort {
@@ -28,12 +33,15 @@ class HidPortWin final : public IHidPort {
     ~HidPortWin() override;
 
     bool OpenRead(std::string_view devicePath) override;
-    void StartRead(size_t length) override;
-    std::optional<size_t> WaitRead(uint32_t ms) override;
+    bool StartRead(size_t length) override;
+    [[nodiscard]] bool ReadRunning() const override { return _state.readStarted; }
+    ReadWait WaitRead(uint32_t ms, size_t* transferred) override;
     [[nodiscard]] std::span<const uint8_t> Staging() const override { return _state.stagingBuffer; }
-    void CancelRead() override;
+    std::optional<size_t> CancelRead() override;
     void CloseRead() override;
+    std::optional<size_t> GetInputReport(std::span<uint8_t> report) override;
     void WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) override;
+    [[nodiscard]] uint64_t NowMs() const override { return ::GetTickCount64(); }
 
   private:
     HidDeviceState _state;

@@ -110,7 +110,9 @@ void ScaleSelection::ReadInputReport(std::span<uint8_t> dest) {
 }
 
 void ScaleSelection::ReadInputReport(std::span<uint8_t> dest, uint32_t waitMs) {
-    if (!_hid.ReadReport(dest, waitMs)) {
+    // Only a read that failed (the scale is gone or broken) opens the scale again; a silent
+    // scale keeps its handle and its running read.
+    if (_hid.ReadReport(dest, waitMs) == ReadOutcome::Failed) {
         ScaleList_Click();
     }
 }
@@ -120,7 +122,7 @@ void ScaleSelection::SendZeroReport() {
     if (index < 0 || static_cast<size_t>(index) >= _state.scaleTable.size()) {
         return;  // no row, no device to zero
     }
-    _hid.SendZeroReport(_state.deviceOpen, _state.scaleTable[static_cast<size_t>(index)].devicePath);
+    _hid.SendZeroReport(_state.scaleTable[static_cast<size_t>(index)].devicePath);
 }
 
 }  // namespace devices

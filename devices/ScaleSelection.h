@@ -55,14 +55,14 @@ class ScaleSelection final : public IScaleListCommands {
     void ScaleList_Click() override;
 
     // One report into `dest` (the 8-byte report buffer), waiting SampleRate - 50 ms. When
-    // nothing arrives the device is closed and the selected row opened again; `dest` then
-    // keeps its previous report.
+    // nothing arrives `dest` keeps its previous report and the read stays open; only a failed
+    // read closes the device and opens the selected row again.
     void ReadInputReport(std::span<uint8_t> dest);
     // The same with the wait given by the caller (the read cycle computes it from SampleRate).
     void ReadInputReport(std::span<uint8_t> dest, uint32_t waitMs);
 
-    // Sends 02 02 00 00 00 to the selected row's device. The read handle is released first;
-    // the next ReadInputReport re-opens it through its time-out.
+    // Sends 02 02 00 00 00 to the selected row's device through a second handle; reading goes
+    // on through the first.
     void SendZeroReport();
 
     void CloseScaleDevice() { _hid.CloseScaleDevice(); }

@@ -80,6 +80,17 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
     if (_waiting >= kMaxWaitingSends) {
         return;
     }
+    if (_beforeAssemble) {
+        try {
+            _beforeAssemble();
+        } catch (...) {
+            // Deliberately swallowed: the weight of the last tick is typed instead.
+        }
+        if (!_view.TimerEnabled()) {
+            _host.Beep();  // that read found the scale gone: there is no weight to type
+            return;
+        }
+    }
     std::string script = AssembleSendScript(_state, _expand);
 
     _releasedSincePress = false;

@@ -67,6 +67,10 @@ class HotkeySender {
 
     [[nodiscard]] bool Injecting() const { return _injecting; }
 
+    // A step run before each send is assembled, once the send is allowed: the main window takes
+    // the reports the scale has already sent there, so the weight typed is the freshest one.
+    void SetBeforeAssemble(std::function<void()> step) { _beforeAssemble = std::move(step); }
+
     // Poll interval of the wait for the hotkey's release.
     static constexpr int32_t kReleasePollMs = 10;
     // Presses waiting for the release beyond this many are dropped: each one waits nested
@@ -80,6 +84,7 @@ class HotkeySender {
     const base::IReadTimer& _timer;
     IHotkeyHost& _host;
     TemplateExpander _expand;
+    std::function<void()> _beforeAssemble;
     bool _injecting = false;
     int _waiting = 0;
     bool _releasedSincePress = true;  // the hotkey's key was seen up since the last press

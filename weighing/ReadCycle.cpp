@@ -45,7 +45,7 @@ void ReadCycle::ReadWeight() {
     RunningScope running(_running);
 
     if (_state.deviceOpen) {
-        _device.ReadInputReport(_state.reportBuffer, base::ReadWaitMs(_state.settings.SampleRate));
+        Read(base::ReadWaitMs(_state.settings.SampleRate));
         _view.DoEvents();
         if (!_timer.TimerEnabled()) {
             // The selected scale was pulled out while the messages ran: its removal stopped the
@@ -54,7 +54,28 @@ void ReadCycle::ReadWeight() {
             return;
         }
     }
-    // Asked again: the re-open after a silent read may have failed.
+    ShowReport();
+}
+
+// A hotkey pressed just after the weight changed would otherwise type the weight of the last
+// tick. This runs from the hotkey's message, which can come inside a cycle's message pass: that
+// cycle's read is over by then, and it decodes the report buffer again afterwards, so reading
+// here is safe everywhere except inside the read itself.
+void ReadCycle::TakeQueuedReports() {
+    if (_reading || !_state.deviceOpen || !_view.TimerEnabled()) {
+        return;
+    }
+    Read(/* waitMs */ 0);
+    ShowReport();
+}
+
+void ReadCycle::Read(uint32_t waitMs) {
+    RunningScope reading(_reading);
+    _device.ReadInputReport(_state.reportBuffer, waitMs);
+}
+
+void ReadCycle::ShowReport() {
+    // Asked again: the re-open after a failed read may have failed.
     if (!_state.deviceOpen) {
         _timer.SetTimerEnabled(false);
         _view.SetStatus(kScaleNotFound);
@@ -71,8 +92,8 @@ void ReadCycle::ReadWeight() {
     _view.SetWeightCaption(display.weightCaption);
 }
 
-// The device side closes the reading handle to write; the next cycle's read then finds no
-// report, takes the time-out path and opens the scale again, which is how reading resumes.
+// The device side writes through a handle of its own while the read goes on, so the report
+// the scale sends right after its zero is read like any other.
 void ZeroButton_Click(const base::AppState& state, int selectedRow, IScaleDevice& device) {
     if (!state.deviceOpen || selectedRow < 0 || static_cast<size_t>(selectedRow) >= state.scaleTable.size()) {
         return;

@@ -18,11 +18,11 @@ namespace weighing {
 class IScaleDevice {
   public:
     virtual ~IScaleDevice() = default;
-    // Reads at most one input report (report id first) into `reportBuffer`, waiting at most
-    // `waitMs`. When none comes it leaves the buffer as it was and takes the re-open path, which
-    // may clear base::AppState::deviceOpen.
+    // Reads the newest input report (report id first) into `reportBuffer`, waiting at most
+    // `waitMs`. When none comes it leaves the buffer as it was; a failed read takes the re-open
+    // path, which may clear base::AppState::deviceOpen.
     virtual void ReadInputReport(std::span<uint8_t, 8> reportBuffer, uint32_t waitMs) = 0;
-    // Closes the reading handle and writes 02 02 00 00 00 to the selected row's device.
+    // Writes 02 02 00 00 00 to the selected row's device; reading goes on.
     virtual void SendZeroReport() = 0;
 };
 
@@ -49,11 +49,18 @@ class ReadCycle {
     // must not destroy this object while Running() is true.
     void ReadWeight();
 
+    // Before a hotkey send: takes the reports the scale has already sent, without waiting and
+    // without processing messages, and shows them, so that the weight typed is never up to a
+    // tick old. Does nothing while no scale is read, or while a cycle is inside its read.
+    void TakeQueuedReports();
+
     void SetSeparators(NumberSeparators separators) { _separators = std::move(separators); }
     [[nodiscard]] bool Running() const { return _running; }
 
   private:
     const FormatSpec& WeightFormat();
+    void Read(uint32_t waitMs);
+    void ShowReport();
 
     base::AppState& _state;
     IReadCycleView& _view;
@@ -61,6 +68,7 @@ class ReadCycle {
     IScaleDevice& _device;
     NumberSeparators _separators;
     bool _running = false;
+    bool _reading = false;  // inside the device read itself
     std::string _parsedFormat;  // the expression _format was parsed from
     FormatSpec _format;
 };

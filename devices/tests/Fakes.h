@@ -1,6 +1,8 @@
 #pragma once
 // Recording fakes for the main window and the HID port. Every call lands in one shared log,
 // so tests can check the order of steps across them.
+#include <algorithm>
+#include <array>
 #include <deque>
 #include <map>
 #include <optional>
@@ -58,8 +60,9 @@ class FakeView final : public IScaleListView, public base::IReadingDisplay, publ
     Log& _log;
 };
 
-// A device layer with scripted devices: `present` paths open; each started read takes the
-// next scripted outcome (bytes, or nothing for a read that never completes).
+// A device layer with scripted devices: `present` paths open; each wait on a running read takes
+// the next scripted outcome (bytes complete the read; nothing, or an empty script, is a wait that
+// times out and leaves the read running). A path removed from `present` fails its reads.
 class FakeHidPort final : public IHidPort {
   public:
     explicit FakeHidPort(Log& log) : _log(log) {}
@@ -68,6 +71,12 @@ class FakeHidPort final : public IHidPort {
     std::vector<std::vector<uint8_t>> written;
     std::string openPath;  // empty: no read handle
     int openHandles = 0;
+    int opens = 0;  // every successful open, for counting re-opens
+    // What the device answers when asked for its current report; nothing: it refuses.
+    std::optional<std::vector<uint8_t>> currentReport;
+    // A report that completes the running read just as it is cancelled.
+    std::optional<std::vector<uint8_t>> completesOnCancel;
+    uint64_t now = 1000;
 
     bool OpenRead(std::string_view devicePath) override {
         _log.push_back("open " + std::string(devicePath));
@@ -76,33 +85,70 @@ class FakeHidPort final : public IHidPort {
         }
         openPath = devicePath;
         ++openHandles;
+        ++opens;
         return true;
     }
-    void StartRead(size_t length) override {
+    bool StartRead(size_t length) override {
         _log.push_back("read " + std::to_string(length));
-        _pending.reset();
+        if (openPath.empty() || !present.contains(openPath)) {
+            return false;
+        }
+        _running = true;
         _started = length;
-        if (!openPath.empty() && !reads.empty()) {
-            _pending = reads.front();
-            reads.pop_front();
-        }
+        return true;
     }
-    std::optional<size_t> WaitRead(uint32_t ms) override {
+    bool ReadRunning() const override { return _running; }
+    ReadWait WaitRead(uint32_t ms, size_t* transferred) override {
         _log.push_back("wait " + std::to_string(ms));
-        if (!_pending || _pending->size() > _started) {
-            return std::nullopt;  // too long for the buffer: the read fails
+        if (!_running || !present.contains(openPath)) {
+            _running = false;
+            return ReadWait::Failed;
         }
-        std::copy(_pending->begin(), _pending->end(), _staging.begin());
-        return _pending->size();
+        if (reads.empty()) {
+            return ReadWait::TimedOut;
+        }
+        std::optional<std::vector<uint8_t>> next = reads.front();
+        reads.pop_front();
+        if (!next) {
+            return ReadWait::TimedOut;
+        }
+        _running = false;
+        if (next->size() > _started) {
+            return ReadWait::Failed;  // too long for the buffer: the read fails
+        }
+        std::copy(next->begin(), next->end(), _staging.begin());
+        *transferred = next->size();
+        return ReadWait::Report;
     }
     std::span<const uint8_t> Staging() const override { return _staging; }
-    void CancelRead() override { _log.push_back("cancel"); }
+    std::optional<size_t> CancelRead() override {
+        _log.push_back("cancel");
+        const bool wasRunning = _running;
+        _running = false;
+        if (wasRunning && completesOnCancel) {
+            std::copy(completesOnCancel->begin(), completesOnCancel->end(), _staging.begin());
+            const size_t size = completesOnCancel->size();
+            completesOnCancel.reset();
+            return size;
+        }
+        return std::nullopt;
+    }
     void CloseRead() override {
+        _running = false;
         if (!openPath.empty()) {
             _log.push_back("close");
             openPath.clear();
             --openHandles;
         }
+    }
+    std::optional<size_t> GetInputReport(std::span<uint8_t> report) override {
+        _log.push_back("ask " + std::to_string(report[0]) + "/" + std::to_string(report.size()));
+        if (openPath.empty() || !currentReport) {
+            return std::nullopt;
+        }
+        const size_t count = std::min(report.size(), currentReport->size());
+        std::copy_n(currentReport->begin(), count, report.begin());
+        return count;
     }
     void WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) override {
         _log.push_back("write " + std::string(devicePath));
@@ -110,10 +156,11 @@ class FakeHidPort final : public IHidPort {
             written.emplace_back(report.begin(), report.end());
         }
     }
+    uint64_t NowMs() const override { return now; }
 
   private:
     Log& _log;
-    std::optional<std::vector<uint8_t>> _pending;
+    bool _running = false;
     size_t _started = 0;
     std::array<uint8_t, kStagingBufferSize> _staging{};
 };

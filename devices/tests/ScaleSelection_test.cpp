@@ -223,7 +223,7 @@ TEST_F(ScaleSelectionTest, ScaleListClickClearsOpensAndRemembersInOrder) {
     view.index = 1;
     selection.ScaleList_Click();
 
-    EXPECT_EQ(log, (Log{"weight=", "timer on", "close", "open PB"}));
+    EXPECT_EQ(log, (Log{"weight=", "timer on", "close", "open PB", "ask 3/8"}));
     EXPECT_EQ(state.settings.SelectedScale, "PB");
     EXPECT_TRUE(state.deviceOpen);
     EXPECT_EQ(port.openHandles, 1);
@@ -243,7 +243,7 @@ TEST_F(ScaleSelectionTest, ScaleListClickWithoutAnOpenableRowLeavesTheScaleClose
         {__LINE__, {"A", "Gone"}, -1, false, {"weight=", "timer on"}},
         {__LINE__, {"A", "Gone"}, 1, false, {"weight=", "timer on", "open PGONE"}},
         {__LINE__, {"A", "Gone", "Extra row"}, 2, false, {"weight=", "timer on"}},  // row without a record
-        {__LINE__, {"A", "Gone"}, 0, true, {"weight=", "timer on", "open PA"}},
+        {__LINE__, {"A", "Gone"}, 0, true, {"weight=", "timer on", "open PA", "ask 3/8"}},
     };
     for (const ClickCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -274,16 +274,17 @@ struct ReadCase {
     int line;
     std::optional<std::vector<uint8_t>> report;
     std::array<uint8_t, 8> expected;
+    int opens;  // opens of the scale in all, the first included
 };
 
 TEST_F(ScaleSelectionTest, ReadInputReportCopiesOnlyWhatArrived) {
     const std::array<uint8_t, 8> old{9, 9, 9, 9, 9, 9, 9, 9};
     const ReadCase cases[] = {
-        {__LINE__, std::vector<uint8_t>{3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, {3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}},
-        {__LINE__, std::vector<uint8_t>{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}},  // a 6-byte report
-        {__LINE__, std::vector<uint8_t>{}, old},
-        {__LINE__, std::vector<uint8_t>(9, 1), old},  // longer than asked for: the read fails
-        {__LINE__, std::nullopt, old},                // nothing within the wait
+        {__LINE__, std::vector<uint8_t>{3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, {3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, 1},
+        {__LINE__, std::vector<uint8_t>{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}, 1},  // a 6-byte report
+        {__LINE__, std::vector<uint8_t>{}, old, 1},
+        {__LINE__, std::vector<uint8_t>(9, 1), old, 2},  // longer than asked for: the read fails, re-open
+        {__LINE__, std::nullopt, old, 1},                // nothing within the wait: the handle stays
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -304,12 +305,15 @@ TEST_F(ScaleSelectionTest, ReadInputReportCopiesOnlyWhatArrived) {
         selection.ReadInputReport(buffer);
 
         EXPECT_EQ(buffer, c.expected);
-        EXPECT_TRUE(state.deviceOpen);  // re-opened after a failed read
+        EXPECT_TRUE(state.deviceOpen);
         EXPECT_EQ(port.openHandles, 1);
+        EXPECT_EQ(port.opens, c.opens);
     }
 }
 
-TEST_F(ScaleSelectionTest, ReadTimeoutCancelsClosesAndReopensTheSelectedRow) {
+// A time-out used to close the handle and open the scale again every tick; a report that came
+// while it was closed never reached the display.
+TEST_F(ScaleSelectionTest, ReadTimeoutKeepsTheHandleAndTheRunningRead) {
     port.present = {"PA"};
     state.scaleTable = {{"PA", "A"}};
     view.rows = {"A"};
@@ -320,16 +324,20 @@ TEST_F(ScaleSelectionTest, ReadTimeoutCancelsClosesAndReopensTheSelectedRow) {
     std::array<uint8_t, 8> buffer{};
 
     selection.ReadInputReport(buffer);
-
-    EXPECT_EQ(log, (Log{"read 8", "wait 250", "cancel", "close", "weight=", "timer on", "open PA"}));
-
-    log.clear();
     selection.ReadInputReport(buffer, 120);  // the read cycle's own wait wins over SampleRate
-    EXPECT_EQ(log, (Log{"read 8", "wait 120", "cancel", "close", "weight=", "timer on", "open PA"}));
+
+    EXPECT_EQ(log, (Log{"read 8", "wait 250", "wait 120"}));  // one read, waited for twice
+    EXPECT_EQ(port.opens, 1);
+
+    // The report the scale sends meanwhile completes that same read.
+    port.reads.push_back(std::vector<uint8_t>{3, 4, 2, 0, 42, 0});
+    selection.ReadInputReport(buffer, 0);
+    EXPECT_EQ(buffer[4], 42);
+    EXPECT_EQ(port.opens, 1);
 }
 
 // A scale that sends faster than the read cycle fills the handle's queue: the cycle must show
-// the newest report, not the oldest, and keep the handle open once the queue is empty.
+// the newest report, not the oldest, and keep a read running once the queue is empty.
 TEST_F(ScaleSelectionTest, ReadTakesTheNewestOfTheQueuedReports) {
     port.present = {"PA"};
     state.scaleTable = {{"PA", "A"}};
@@ -345,7 +353,8 @@ TEST_F(ScaleSelectionTest, ReadTakesTheNewestOfTheQueuedReports) {
     selection.ReadInputReport(buffer, 0);
 
     EXPECT_EQ(buffer, (std::array<uint8_t, 8>{3, 4, 2, 0, 30, 0, 9, 9}));
-    EXPECT_EQ(log, (Log{"read 8", "wait 0", "read 8", "wait 0", "read 8", "wait 0", "read 8", "wait 0", "cancel"}));
+    EXPECT_EQ(log, (Log{"read 8", "wait 0", "read 8", "wait 0", "read 8", "wait 0", "read 8", "wait 0"}));
+    EXPECT_TRUE(port.ReadRunning());
     EXPECT_TRUE(state.deviceOpen);
     EXPECT_EQ(port.openPath, "PA");
 }
@@ -365,49 +374,173 @@ TEST_F(ScaleSelectionTest, ReadOfQueuedReportsIsBounded) {
     selection.ReadInputReport(buffer, 0);
 
     EXPECT_EQ(port.reads.size(), 1000u - 1u - HidInterface::kMaxQueuedReports);
+    EXPECT_EQ(buffer[4], static_cast<uint8_t>(HidInterface::kMaxQueuedReports));
+    EXPECT_TRUE(port.ReadRunning());  // the rest waits for the next cycle
     EXPECT_TRUE(state.deviceOpen);
 }
 
-TEST_F(ScaleSelectionTest, ReadTimeoutOnAVanishedScaleLeavesItClosed) {
+TEST_F(ScaleSelectionTest, FailedReadOnAVanishedScaleLeavesItClosed) {
     port.present = {"PA"};
     state.scaleTable = {{"PA", "A"}};
     view.rows = {"A"};
     view.index = 0;
     selection.ScaleList_Click();
-    port.present.clear();  // pulled out
     std::array<uint8_t, 8> buffer{};
+    selection.ReadInputReport(buffer);  // a read is running when the scale goes
+    port.present.clear();               // pulled out
+    log.clear();
 
     selection.ReadInputReport(buffer);
 
+    EXPECT_EQ(log, (Log{"wait 0", "cancel", "close", "weight=", "timer on", "open PA"}));
     EXPECT_FALSE(state.deviceOpen);
     EXPECT_EQ(port.openHandles, 0);
     EXPECT_EQ(state.settings.SelectedScale, "PA");
     EXPECT_TRUE(view.timer);  // the read cycle stops it at its next tick
 }
 
-TEST_F(ScaleSelectionTest, ZeroReportReleasesTheReadHandleAndReadingResumes) {
+// A scale that reports only on change sends nothing about the weight already on it; it is asked
+// when it is opened, and again after a silent spell. A scale that refuses is read as before.
+struct AskCase {
+    int line;
+    std::optional<std::vector<uint8_t>> current;  // its answer; nothing: it refuses
+    uint64_t silentMs;                            // then nothing arrives for this long
+    std::array<uint8_t, 8> afterOpen;             // the buffer after the first read
+    std::array<uint8_t, 8> afterSilence;          // after a read at the end of the silence
+    int asks;
+};
+
+TEST_F(ScaleSelectionTest, CurrentReportIsAskedForAtOpenAndAfterSilence) {
+    const std::array<uint8_t, 8> old{9, 9, 9, 9, 9, 9, 9, 9};
+    const std::array<uint8_t, 8> parcel{3, 4, 2, 0, 0xE2, 0x04, 9, 9};  // 1250 g
+    const AskCase cases[] = {
+        {__LINE__, std::vector<uint8_t>{3, 4, 2, 0, 0xE2, 0x04}, HidInterface::kSilenceAskMs - 1, parcel, old, 1},
+        {__LINE__, std::vector<uint8_t>{3, 4, 2, 0, 0xE2, 0x04}, HidInterface::kSilenceAskMs, parcel, parcel, 2},
+        {__LINE__, std::nullopt, HidInterface::kSilenceAskMs, old, old, 2},  // refuses: asked, read as before
+    };
+    for (const AskCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        Log log;
+        base::AppState state;
+        FakeView view{log};
+        FakeEnumerator enumerator{log};
+        FakeHidPort port{log};
+        port.present = {"PA"};
+        port.currentReport = c.current;
+        ScaleSelection selection{state, view, enumerator, port};
+        state.scaleTable = {{"PA", "A"}};
+        view.rows = {"A"};
+        view.index = 0;
+        selection.ScaleList_Click();
+        std::array<uint8_t, 8> buffer = old;
+
+        selection.ReadInputReport(buffer, 0);
+        EXPECT_EQ(buffer, c.afterOpen);
+
+        buffer = old;
+        port.now += c.silentMs;
+        selection.ReadInputReport(buffer, 0);
+        EXPECT_EQ(buffer, c.afterSilence);
+        EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& e) { return e.starts_with("ask"); }),
+                  c.asks);
+        EXPECT_EQ(port.opens, 1);
+    }
+}
+
+// The scale's own reports arrive after the answer to the question asked at open: they are newer.
+TEST_F(ScaleSelectionTest, ReportsReadAfterTheOpenWinOverTheAnswer) {
+    port.present = {"PA"};
+    port.currentReport = std::vector<uint8_t>{3, 4, 2, 0, 10, 0};
+    state.scaleTable = {{"PA", "A"}};
+    view.rows = {"A"};
+    view.index = 0;
+    selection.ScaleList_Click();
+    port.reads.push_back(std::vector<uint8_t>{3, 4, 2, 0, 11, 0});
+    std::array<uint8_t, 8> buffer{};
+
+    selection.ReadInputReport(buffer, 0);
+
+    EXPECT_EQ(buffer[4], 11);
+}
+
+// The report ID asked for is the one the scale's own reports carry.
+TEST_F(ScaleSelectionTest, CurrentReportIsAskedForWithTheScalesReportId) {
     port.present = {"PA"};
     state.scaleTable = {{"PA", "A"}};
     view.rows = {"A"};
     view.index = 0;
     selection.ScaleList_Click();
+    port.reads.push_back(std::vector<uint8_t>{7, 4, 2, 0, 10, 0});
+    std::array<uint8_t, 8> buffer{};
+    selection.ReadInputReport(buffer, 0);
+    log.clear();
+
+    port.now += HidInterface::kSilenceAskMs;
+    selection.ReadInputReport(buffer, 0);
+
+    EXPECT_EQ(log, (Log{"wait 0", "ask 7/8"}));
+}
+
+// A report that completes the running read while it is being cancelled (a new selection of the
+// same scale) is the scale's newest weight: it is shown, not dropped. Another scale's is not.
+TEST_F(ScaleSelectionTest, ReportCompletingDuringTheCancelIsKeptForTheSameScale) {
+    struct Case {
+        int line;
+        int reselect;
+        uint8_t shown;
+    } cases[] = {
+        {__LINE__, 0, 55},
+        {__LINE__, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Log log;
+        base::AppState state;
+        FakeView view{log};
+        FakeEnumerator enumerator{log};
+        FakeHidPort port{log};
+        port.present = {"PA", "PB"};
+        ScaleSelection selection{state, view, enumerator, port};
+        state.scaleTable = {{"PA", "A"}, {"PB", "B"}};
+        view.rows = {"A", "B"};
+        view.index = 0;
+        selection.ScaleList_Click();
+        std::array<uint8_t, 8> buffer{};
+        selection.ReadInputReport(buffer, 0);  // leaves a read running
+        port.completesOnCancel = std::vector<uint8_t>{3, 4, 2, 0, 55, 0};
+
+        view.index = c.reselect;
+        selection.ScaleList_Click();
+        selection.ReadInputReport(buffer, 0);
+
+        EXPECT_EQ(buffer[4], c.shown);
+    }
+}
+
+TEST_F(ScaleSelectionTest, ZeroReportGoesThroughASecondHandleWhileReadingGoesOn) {
+    port.present = {"PA"};
+    state.scaleTable = {{"PA", "A"}};
+    view.rows = {"A"};
+    view.index = 0;
+    selection.ScaleList_Click();
+    std::array<uint8_t, 8> buffer{};
+    selection.ReadInputReport(buffer);  // a read is running
     log.clear();
 
     selection.SendZeroReport();
 
-    EXPECT_EQ(log, (Log{"close", "write PA"}));
+    EXPECT_EQ(log, (Log{"write PA"}));
     ASSERT_EQ(port.written.size(), 1U);
     EXPECT_EQ(port.written[0], (std::vector<uint8_t>{2, 2, 0, 0, 0}));
     EXPECT_TRUE(state.deviceOpen);
-    log.clear();
+    EXPECT_TRUE(port.ReadRunning());
 
-    // The next read finds no handle, times out and opens the scale again.
-    port.reads.push_back(std::vector<uint8_t>{3, 2, 11, 0, 0, 0, 0, 0});
-    std::array<uint8_t, 8> buffer{};
+    // The scale's report right after the zero completes the read that was running.
+    port.reads.push_back(std::vector<uint8_t>{3, 2, 2, 0, 0, 0});
+    buffer.fill(9);
     selection.ReadInputReport(buffer);
-    EXPECT_EQ(log, (Log{"read 8", "wait 0", "cancel", "weight=", "timer on", "open PA"}));
-    selection.ReadInputReport(buffer);
-    EXPECT_EQ(buffer[0], 3);
+    EXPECT_EQ(buffer[1], 2);
+    EXPECT_EQ(port.opens, 1);
 }
 
 TEST_F(ScaleSelectionTest, ZeroReportWithoutAnOpenScaleClosesNothing) {

@@ -150,6 +150,42 @@ TEST(KbdHook, DecidesWhetherToSend) {
     }
 }
 
+// The weight typed is the freshest: the step that takes the scale's queued reports runs after
+// the send is allowed and before the script is assembled; a scale found gone there beeps.
+TEST(KbdHook, TakesTheScalesQueuedReportsBeforeAssembling) {
+    struct Case {
+        int line;
+        bool suppressed, timerOn, scaleGoneInTheStep;
+        int steps;
+        const char* sent;  // "" when nothing is sent
+        int beeps;
+    };
+    const Case cases[] = {
+        {__LINE__, false, true, false, 1, "2.50 kg{ENTER}@5/0", 0},
+        {__LINE__, true, true, false, 0, "", 0},
+        {__LINE__, false, false, false, 0, "", 1},
+        {__LINE__, false, true, true, 1, "", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Fixture f;
+        f.state.sendSuppressed = c.suppressed;
+        f.view.timerEnabled = c.timerOn;
+        int steps = 0;
+        f.sender.SetBeforeAssemble([&] {
+            ++steps;
+            f.state.weightText = "2.50";  // what the queued report said
+            if (c.scaleGoneInTheStep) {
+                f.view.timerEnabled = false;
+            }
+        });
+        f.sender.KbdHook(1);
+        EXPECT_EQ(steps, c.steps);
+        EXPECT_EQ(f.host.sent.empty() ? "" : f.host.sent.front(), std::string(c.sent));
+        EXPECT_EQ(f.host.beeps, c.beeps);
+    }
+}
+
 TEST(KbdHook, WaitsUntilTheHotkeyIsReleased) {
     struct Case {
         int line;

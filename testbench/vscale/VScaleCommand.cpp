@@ -38,7 +38,8 @@ const std::vector<OptionSpec>& OptionsOf(CommandKind kind) {
     static const std::vector<OptionSpec> kNone;
     static const std::vector<OptionSpec> kPlug = {
         {"--serial", true}, {"--vid", true},     {"--pid", true}, {"--rev", true},      {"--mi", true},
-        {"--name", true},   {"--product", true}, {"--len", true}, {"--interval", true}, {"--on-change", false}};
+        {"--name", true},   {"--product", true}, {"--len", true}, {"--interval", true}, {"--on-change", false},
+        {"--no-input-requests", false}};
     static const std::vector<OptionSpec> kSerial = {{"--serial", true}};
     static const std::vector<OptionSpec> kSet = {
         {"--serial", true}, {"--status", true}, {"--unit", true}, {"--exp", true}, {"--weight", true}};
@@ -173,7 +174,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             return Fail("\"" + args[0] + "\" does not take the option " + arg);
         }
         if (!spec->takesValue) {
-            (arg == "--clear" ? command.clear : command.plug.onChangeOnly) = true;
+            if (arg == "--clear") {
+                command.clear = true;
+            } else if (arg == "--no-input-requests") {
+                command.plug.refuseInputRequests = true;
+            } else {
+                command.plug.onChangeOnly = true;
+            }
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -212,6 +219,7 @@ std::string UsageText() {
            "  vscale install\n"
            "  vscale plug --serial S [--vid 0922] [--pid 8003] [--rev 0100] [--mi 01] [--name TEXT]\n"
            "              [--product TEXT] [--len 6|8] [--interval MS] [--on-change]\n"
+           "              [--no-input-requests]\n"
            "  vscale unplug --serial S\n"
            "  vscale set --serial S --weight N [--status 4] [--unit 2] [--exp 0]\n"
            "  vscale queue --serial S BYTE...   (hex, report ID first: 03 04 02 FF 7B 04)\n"
@@ -269,6 +277,9 @@ VSCALE_CONFIG ToConfig(const PlugOptions& options) {
         config.flags |= VSCALE_FLAG_INTERFACE;
         config.interfaceNumber = *options.interfaceNumber;
     }
+    if (options.refuseInputRequests) {
+        config.flags |= VSCALE_FLAG_NO_INPUT_REQUESTS;
+    }
     if (options.onChangeOnly) {
         config.flags |= VSCALE_FLAG_ON_CHANGE;
     }
@@ -288,6 +299,7 @@ PlugOptions FromConfig(const VSCALE_CONFIG& config) {
         options.interfaceNumber = config.interfaceNumber;
     }
     options.onChangeOnly = (config.flags & VSCALE_FLAG_ON_CHANGE) != 0;
+    options.refuseInputRequests = (config.flags & VSCALE_FLAG_NO_INPUT_REQUESTS) != 0;
     options.reportLength = config.reportLength;
     options.intervalMs = config.intervalMs;
     return options;
@@ -329,6 +341,7 @@ std::string FormatScaleState(const VSCALE_SCALE_STATE& state) {
     std::string line = options.serial + "  " + UsbInstanceId(options);
     line += "  len " + std::to_string(options.reportLength);
     line += options.onChangeOnly ? "  on-change" : "  every " + std::to_string(options.intervalMs) + " ms";
+    line += options.refuseInputRequests ? "  no-input-requests" : "";
     line += "  ";
     line += state.pnpState < 3 ? kPnp[state.pnpState] : "?";
     uint32_t length = std::min<uint32_t>(state.report.length, VSCALE_MAX_REPORT);

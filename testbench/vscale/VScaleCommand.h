@@ -24,6 +24,7 @@ struct PlugOptions {
     uint8_t reportLength = 6;                // 6, or 8 with two padding bytes
     uint32_t intervalMs = 100;
     bool onChangeOnly = false;
+    bool refuseInputRequests = false;  // answers no request for its current input report
     bool operator==(const PlugOptions&) const = default;
 };
 

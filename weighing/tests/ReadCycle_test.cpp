@@ -170,6 +170,59 @@ TEST(ReadWeight, DropsATickThatArrivesInsideACycle) {
     EXPECT_EQ(bench.state.weightText, "2");
 }
 
+// Before a hotkey send the reports already sent are taken without a wait and without a message
+// pass (which could run the send's own hotkey again), also from inside a cycle's message pass,
+// where that cycle's read is over; never inside the read itself, and never without an open scale.
+TEST(TakeQueuedReports, ReadsWithoutWaitingAndShowsTheNewestReport) {
+    struct Case {
+        int line;
+        bool deviceOpen, timerOn, fromInsideTheRead;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {__LINE__, true, true, false, "Read wait=0 | Status= | Weight=6 kg | Caption=Weight (kg):"},
+        {__LINE__, false, true, false, ""},
+        {__LINE__, true, false, false, ""},
+        {__LINE__, true, true, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Bench bench;
+        bench.state.settings.SampleRate = 500;
+        bench.state.deviceOpen = c.deviceOpen;
+        bench.view.timerEnabled = c.timerOn;
+        bench.device.reports.push_back({3, 4, 3, 0x00, 0x06, 0x00, 0, 0});  // 6 kg
+        if (c.fromInsideTheRead) {
+            // A read that ran the hotkey inside itself; no device read does, but none may nest.
+            class NestingDevice : public IScaleDevice {
+              public:
+                ReadCycle* cycle = nullptr;
+                void ReadInputReport(std::span<uint8_t, 8>, uint32_t) override { cycle->TakeQueuedReports(); }
+                void SendZeroReport() override {}
+            } nesting;
+            ReadCycle cycle{bench.state, bench.view, nesting};
+            nesting.cycle = &cycle;
+            cycle.ReadWeight();
+            EXPECT_EQ(bench.device.reports.size(), 1U);
+            continue;
+        }
+        bench.cycle.TakeQueuedReports();
+        EXPECT_EQ(Joined(bench.view.calls), c.expected);
+    }
+}
+
+TEST(TakeQueuedReports, RunsInsideACyclesMessagePass) {
+    Bench bench;
+    bench.device.reports.push_back({3, 4, 3, 0x00, 0x01, 0x00, 0, 0});
+    bench.device.reports.push_back({3, 4, 3, 0x00, 0x02, 0x00, 0, 0});
+    bench.view.onDoEvents = [&] { bench.cycle.TakeQueuedReports(); };  // the hotkey's message
+    bench.cycle.ReadWeight();
+    EXPECT_EQ(Joined(bench.view.calls),
+              "Read wait=0 | DoEvents | Read wait=0 | Status= | Weight=2 kg | Caption=Weight (kg): | Status= | "
+              "Weight=2 kg | Caption=Weight (kg):");
+    EXPECT_EQ(bench.state.weightText, "2");
+}
+
 TEST(ReadWeight, LeavesTheDisplayAsARemovalDuringTheCycleLeftIt) {
     Bench bench;
     bench.device.reports.push_back({3, 4, 3, 0x00, 0x07, 0x00, 0, 0}); // 7 kg

@@ -610,6 +610,9 @@ static NTSTATUS ChildInternalIoctl(Bus* bus, Child* child, PIRP irp) {
         if (packet == NULL || packet->reportBuffer == NULL) {
             return Complete(irp, STATUS_INVALID_PARAMETER, 0);
         }
+        if (child->config.flags & VSCALE_FLAG_NO_INPUT_REQUESTS) {
+            return Complete(irp, STATUS_NOT_SUPPORTED, 0);
+        }
         KIRQL irql;
         KeAcquireSpinLock(&bus->lock, &irql);
         ULONG length = child->pacer.current.length;

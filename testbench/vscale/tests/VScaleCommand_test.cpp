@@ -26,6 +26,7 @@ PlugOptions EveryOptionSet() {
     options.reportLength = 8;
     options.intervalMs = 60000;
     options.onChangeOnly = true;
+    options.refuseInputRequests = true;
     return options;
 }
 
@@ -55,7 +56,7 @@ std::vector<std::string> Split(const std::string& line) {
 std::string Summarize(const PlugOptions& o) {
     return o.serial + " " + DeviceIdTail(o) + " rev=" + std::to_string(o.revision) +
            " len=" + std::to_string(o.reportLength) + " every=" + std::to_string(o.intervalMs) +
-           (o.onChangeOnly ? " on-change" : "") + " name=" + o.friendlyName + " product=" + o.product;
+           (o.onChangeOnly ? " on-change" : "") + (o.refuseInputRequests ? " no-input-requests" : "") + " name=" + o.friendlyName + " product=" + o.product;
 }
 
 TEST(VScaleCommandLine, ParsesPlugOptions) {
@@ -72,6 +73,8 @@ TEST(VScaleCommandLine, ParsesPlugOptions) {
         {__LINE__, "plug --name \"Shipping scale\" --serial 12 --product \"USB Scale\"",
          "12 VID_0922&PID_8003 rev=256 len=6 every=100 name=Shipping scale product=USB Scale"},
         {__LINE__, "plug --serial 1 --mi 0", "1 VID_0922&PID_8003&MI_00 rev=256 len=6 every=100 name= product="},
+        {__LINE__, "plug --serial 5 --no-input-requests --on-change",
+         "5 VID_0922&PID_8003 rev=256 len=6 every=100 on-change no-input-requests name= product="},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -244,7 +247,7 @@ TEST(VScaleIdentity, ConfigKeepsEveryOptionTheBusNeeds) {
         uint8_t flags;
     } cases[] = {
         {__LINE__, Options("0001"), 0},
-        {__LINE__, EveryOptionSet(), VSCALE_FLAG_INTERFACE | VSCALE_FLAG_ON_CHANGE},
+        {__LINE__, EveryOptionSet(), VSCALE_FLAG_INTERFACE | VSCALE_FLAG_ON_CHANGE | VSCALE_FLAG_NO_INPUT_REQUESTS},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
