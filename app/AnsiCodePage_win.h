@@ -22,4 +22,4 @@ class AnsiCodePageWin final : public IAnsiCodePage {
     }
 };
 
-} // namespace app
+}  // namespace app

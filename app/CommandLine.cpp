@@ -30,4 +30,4 @@ std::string_view ArgumentsOf(std::string_view commandLine) {
     return commandLine.substr(i);
 }
 
-} // namespace app
+}  // namespace app

@@ -10,4 +10,4 @@ namespace app {
 // without the blanks in between.
 [[nodiscard]] std::string_view ArgumentsOf(std::string_view commandLine);
 
-} // namespace app
+}  // namespace app

@@ -12,4 +12,4 @@ std::string BuildLinkFormat(std::string_view topic) {
     return bytes;
 }
 
-} // namespace app
+}  // namespace app

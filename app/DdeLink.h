@@ -13,4 +13,4 @@ inline constexpr std::string_view kDdeItem = "Weight";
 // zero byte, and one more zero byte at the end.
 [[nodiscard]] std::string BuildLinkFormat(std::string_view topic);
 
-} // namespace app
+}  // namespace app

@@ -11,7 +11,7 @@ namespace app {
 namespace {
 // DDEML hands its callback no context, and one process serves one topic: one server at most.
 DdeServer* g_server = nullptr;
-} // namespace
+}  // namespace
 
 bool DdeServer::Start(const std::string& topic, TextSource source) {
     Stop();
@@ -47,7 +47,7 @@ void DdeServer::Stop() {
     _service.reset();
     _topic.reset();
     _item.reset();
-    (void)::DdeUninitialize(_instance); // also ends every open conversation
+    (void)::DdeUninitialize(_instance);  // also ends every open conversation
     _instance = 0;
     if (g_server == this) {
         g_server = nullptr;
@@ -61,7 +61,7 @@ void DdeServer::WeightChanged() {
 }
 
 bool DdeServer::IsOurs(HSZ hsz, HSZ ours) const {
-    return hsz != nullptr && ::DdeCmpStringHandles(hsz, ours) == 0; // case-insensitive
+    return hsz != nullptr && ::DdeCmpStringHandles(hsz, ours) == 0;  // case-insensitive
 }
 
 HDDEDATA DdeServer::WeightData(UINT format) {
@@ -76,41 +76,42 @@ HDDEDATA DdeServer::WeightData(UINT format) {
 
 HDDEDATA DdeServer::OnTransaction(UINT type, UINT format, HSZ hsz1, HSZ hsz2) {
     switch (type) {
-    case XTYP_CONNECT: // hsz1 topic, hsz2 service
-        return reinterpret_cast<HDDEDATA>(static_cast<INT_PTR>(IsOurs(hsz1, _topic.get()) && IsOurs(hsz2, _service.get())));
-    case XTYP_WILDCONNECT: {
-        // A client that leaves the topic or the service open still finds us.
-        const bool topicOk = hsz1 == nullptr || IsOurs(hsz1, _topic.get());
-        const bool serviceOk = hsz2 == nullptr || IsOurs(hsz2, _service.get());
-        if (!topicOk || !serviceOk) {
+        case XTYP_CONNECT:  // hsz1 topic, hsz2 service
+            return reinterpret_cast<HDDEDATA>(
+                static_cast<INT_PTR>(IsOurs(hsz1, _topic.get()) && IsOurs(hsz2, _service.get())));
+        case XTYP_WILDCONNECT: {
+            // A client that leaves the topic or the service open still finds us.
+            const bool topicOk = hsz1 == nullptr || IsOurs(hsz1, _topic.get());
+            const bool serviceOk = hsz2 == nullptr || IsOurs(hsz2, _service.get());
+            if (!topicOk || !serviceOk) {
+                return nullptr;
+            }
+            HSZPAIR pairs[2] = {{_service.get(), _topic.get()}, {nullptr, nullptr}};
+            return ::DdeCreateDataHandle(_instance, reinterpret_cast<LPBYTE>(pairs), sizeof(pairs), 0, nullptr, 0, 0);
+        }
+        case XTYP_REQUEST:  // hsz1 topic, hsz2 item
+        case XTYP_ADVREQ:
+            if (IsOurs(hsz1, _topic.get()) && IsOurs(hsz2, _item.get())) {
+                return WeightData(format);
+            }
             return nullptr;
-        }
-        HSZPAIR pairs[2] = {{_service.get(), _topic.get()}, {nullptr, nullptr}};
-        return ::DdeCreateDataHandle(_instance, reinterpret_cast<LPBYTE>(pairs), sizeof(pairs), 0, nullptr, 0, 0);
-    }
-    case XTYP_REQUEST: // hsz1 topic, hsz2 item
-    case XTYP_ADVREQ:
-        if (IsOurs(hsz1, _topic.get()) && IsOurs(hsz2, _item.get())) {
-            return WeightData(format);
-        }
-        return nullptr;
-    case XTYP_ADVSTART:
-        return reinterpret_cast<HDDEDATA>(
-            static_cast<INT_PTR>(IsOurs(hsz1, _topic.get()) && IsOurs(hsz2, _item.get()) && format == CF_TEXT));
-    default:
-        return nullptr;
+        case XTYP_ADVSTART:
+            return reinterpret_cast<HDDEDATA>(
+                static_cast<INT_PTR>(IsOurs(hsz1, _topic.get()) && IsOurs(hsz2, _item.get()) && format == CF_TEXT));
+        default:
+            return nullptr;
     }
 }
 
-HDDEDATA CALLBACK DdeServer::Callback(UINT type, UINT format, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA, ULONG_PTR,
-                                      ULONG_PTR) noexcept {
+HDDEDATA CALLBACK
+DdeServer::Callback(UINT type, UINT format, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA, ULONG_PTR, ULONG_PTR) noexcept {
     if (g_server == nullptr) {
         return nullptr;
     }
     try {
         return g_server->OnTransaction(type, format, hsz1, hsz2);
     } catch (...) {
-        return nullptr; // a failed transaction is the client's "not processed", nothing more
+        return nullptr;  // a failed transaction is the client's "not processed", nothing more
     }
 }
 
@@ -133,7 +134,7 @@ void OfferClipboardData(UINT format, const std::string& bytes) {
     }
 }
 
-} // namespace
+}  // namespace
 
 void CopyWeightToClipboard(HWND owner, const std::string& topic, const std::string& weightText) {
     if (!::OpenClipboard(owner)) {
@@ -149,8 +150,8 @@ void CopyWeightToClipboard(HWND owner, const std::string& topic, const std::stri
     // CF_UNICODETEXT so that a separator the code page lacks (U+202F) is pasted as it is.
     OfferClipboardData(CF_TEXT, base::win::Utf8ToAnsi(weightText) + '\0');
     const std::wstring wide = base::win::ToWide(weightText);
-    OfferClipboardData(CF_UNICODETEXT, std::string(reinterpret_cast<const char*>(wide.c_str()),
-                                                   (wide.size() + 1) * sizeof(wchar_t)));
+    OfferClipboardData(CF_UNICODETEXT,
+                       std::string(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * sizeof(wchar_t)));
 }
 
-} // namespace app
+}  // namespace app

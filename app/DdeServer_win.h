@@ -35,8 +35,14 @@ class DdeServer {
     void WeightChanged();
 
   private:
-    static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data,
-                                      ULONG_PTR data1, ULONG_PTR data2) noexcept;
+    static HDDEDATA CALLBACK Callback(UINT type,
+                                      UINT format,
+                                      HCONV conv,
+                                      HSZ hsz1,
+                                      HSZ hsz2,
+                                      HDDEDATA data,
+                                      ULONG_PTR data1,
+                                      ULONG_PTR data2) noexcept;
     HDDEDATA OnTransaction(UINT type, UINT format, HSZ hsz1, HSZ hsz2);
     [[nodiscard]] bool IsOurs(HSZ hsz, HSZ ours) const;
     HDDEDATA WeightData(UINT format);
@@ -52,4 +58,4 @@ class DdeServer {
 // that fails is skipped and the next one runs; the clipboard keeps what got there.
 void CopyWeightToClipboard(HWND owner, const std::string& topic, const std::string& weightText);
 
-} // namespace app
+}  // namespace app

@@ -58,7 +58,7 @@ struct KeyValue {
 std::optional<KeyValue> SplitKey(std::string_view line) {
     const std::string_view trimmed = Trim(line);
     if (trimmed.empty() || trimmed.front() == ';') {
-        return std::nullopt; // comment
+        return std::nullopt;  // comment
     }
     const size_t eq = trimmed.find('=');
     if (eq == std::string_view::npos) {
@@ -67,7 +67,7 @@ std::optional<KeyValue> SplitKey(std::string_view line) {
     return KeyValue{Trim(trimmed.substr(0, eq)), Trim(trimmed.substr(eq + 1))};
 }
 
-} // namespace
+}  // namespace
 
 std::optional<IniDocument::Line> IniDocument::NextLine(size_t pos) const {
     if (pos >= _text.size()) {
@@ -89,7 +89,7 @@ IniDocument::Found IniDocument::Find(std::string_view section, std::string_view 
         const std::string_view text(_text.data() + line->begin, line->end - line->begin);
         if (const auto name = SectionName(text)) {
             if (inSection) {
-                break; // only the first section of that name counts
+                break;  // only the first section of that name counts
             }
             inSection = SameName(*name, section);
             if (inSection) {
@@ -104,7 +104,7 @@ IniDocument::Found IniDocument::Find(std::string_view section, std::string_view 
         }
         if (!Trim(text).empty()) {
             found.insertAt = line->next;
-            found.insertNeedsBreak = line->next == line->end; // last line, no line break
+            found.insertNeedsBreak = line->next == line->end;  // last line, no line break
         }
         if (const auto kv = SplitKey(text); kv && !found.keyLine && SameName(kv->key, key)) {
             found.keyLine = *line;
@@ -121,7 +121,7 @@ std::optional<std::string> IniDocument::Get(std::string_view section, std::strin
     const std::string_view line(_text.data() + found.keyLine->begin, found.keyLine->end - found.keyLine->begin);
     std::string_view value = SplitKey(line)->value;
     if (const size_t zero = value.find('\0'); zero != std::string_view::npos) {
-        value = Trim(value.substr(0, zero)); // the system's calls stop there too
+        value = Trim(value.substr(0, zero));  // the system's calls stop there too
     }
     return std::string(StripMatchingQuotes(value));
 }
@@ -157,4 +157,4 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
     _text += "\r\n";
 }
 
-} // namespace app
+}  // namespace app

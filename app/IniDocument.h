@@ -25,16 +25,16 @@ class IniDocument {
 
   private:
     struct Line {
-        size_t begin;   // first byte of the line
-        size_t end;     // one past the last byte before the line break
-        size_t next;    // first byte of the next line
+        size_t begin;  // first byte of the line
+        size_t end;    // one past the last byte before the line break
+        size_t next;   // first byte of the next line
     };
     [[nodiscard]] std::optional<Line> NextLine(size_t pos) const;
     // The line of `key` in the first `section`, and where a new key of that section goes.
     struct Found {
         bool sectionFound = false;
         std::optional<Line> keyLine;
-        size_t insertAt = 0; // after the section's last non-blank line
+        size_t insertAt = 0;  // after the section's last non-blank line
         bool insertNeedsBreak = false;
     };
     [[nodiscard]] Found Find(std::string_view section, std::string_view key) const;
@@ -42,4 +42,4 @@ class IniDocument {
     std::string _text;
 };
 
-} // namespace app
+}  // namespace app

@@ -23,4 +23,4 @@ std::string_view StartupKeyPath(bool everyLogOn) {
     return everyLogOn ? kRunKey : kRunOnceKey;
 }
 
-} // namespace app
+}  // namespace app

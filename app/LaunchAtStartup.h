@@ -15,4 +15,4 @@ inline constexpr std::string_view kRunKey = "SOFTWARE\\Microsoft\\Windows\\Curre
 // The key that `everyLogOn` selects.
 [[nodiscard]] std::string_view StartupKeyPath(bool everyLogOn);
 
-} // namespace app
+}  // namespace app

@@ -2,12 +2,15 @@
 
 #include <windows.h>
 
-#include "base/win/Handles_win.h"
 #include "app/LaunchAtStartup.h"
+#include "base/win/Handles_win.h"
 
 namespace app {
 
-bool SetStartWithWindows(bool enable, const std::string& valueName, const std::string& command, bool currentUser,
+bool SetStartWithWindows(bool enable,
+                         const std::string& valueName,
+                         const std::string& command,
+                         bool currentUser,
                          bool everyLogOn) {
     HKEY root = currentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     const std::string keyPath(StartupKeyPath(everyLogOn));
@@ -26,9 +29,9 @@ bool SetStartWithWindows(bool enable, const std::string& valueName, const std::s
     }
     base::unique_hkey key;
     if (::RegOpenKeyA(root, keyPath.c_str(), key.put()) == ERROR_SUCCESS) {
-        (void)::RegDeleteValueA(key.get(), valueName.c_str()); // a missing value is no error here
+        (void)::RegDeleteValueA(key.get(), valueName.c_str());  // a missing value is no error here
     }
     return true;
 }
 
-} // namespace app
+}  // namespace app

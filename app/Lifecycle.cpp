@@ -20,7 +20,7 @@ void Try(Step&& step) noexcept {
     }
 }
 
-} // namespace
+}  // namespace
 
 ProgramIdentity IdentifyProgram(std::string_view modulePath, std::string_view onDiskName) {
     const size_t slash = modulePath.find_last_of("\\/");
@@ -78,12 +78,15 @@ std::array<char, 64> TrayTip(std::string_view caption) {
     if (n < tip.size()) {
         tip[n] = '\0';
     } else {
-        tip.back() = '\0'; // the shell reads a zero-terminated text
+        tip.back() = '\0';  // the shell reads a zero-terminated text
     }
     return tip;
 }
 
-StartupOutcome RunStartup(IShellSteps& steps, const base::AppState& state, ShellState& shell, std::string_view arguments) {
+StartupOutcome RunStartup(IShellSteps& steps,
+                          const base::AppState& state,
+                          ShellState& shell,
+                          std::string_view arguments) {
     if (steps.AnotherInstanceRunning()) {
         // The window exists while the refusal box runs its message loop, so the end of the
         // log-on can reach the shutdown from inside it: marked first, the shutdown then ends the
@@ -144,4 +147,4 @@ void RunShutdown(IShellSteps& steps, const base::AppState& state, const ShellSta
     steps.EndProcess();
 }
 
-} // namespace app
+}  // namespace app

@@ -15,8 +15,8 @@ inline constexpr std::string_view kCaption = "Pesora";
 inline constexpr uint32_t kInitialTimerInterval = 200;
 
 struct ProgramIdentity {
-    std::string exeName;       // file name without extension, case as on disk
-    std::string programFolder; // no trailing "\" unless a drive root
+    std::string exeName;        // file name without extension, case as on disk
+    std::string programFolder;  // no trailing "\" unless a drive root
 };
 
 // `modulePath` is the running executable's full path, `onDiskName` its file name as the file
@@ -40,9 +40,9 @@ struct ProgramIdentity {
 
 // State of the shell itself, beside base::AppState.
 struct ShellState {
-    bool trayIconShown = false; // whether the notification-area icon exists
-    bool startHidden = false;   // "-H": no window, no icon
-    bool refused = false;       // another copy of the name runs: this one only ends
+    bool trayIconShown = false;  // whether the notification-area icon exists
+    bool startHidden = false;    // "-H": no window, no icon
+    bool refused = false;        // another copy of the name runs: this one only ends
 };
 
 // The steps, performed by the main window. A step that throws is abandoned; the next one runs.
@@ -56,7 +56,7 @@ class IShellSteps {
     virtual void SetHelpFile(const std::string& path) = 0;
     virtual void SetDdeTopic(const std::string& topic) = 0;
     virtual void CreateDeviceNotifications() = 0;
-    virtual void LoadSettings() = 0; // gives ReadTimer its interval right after SampleRate is read
+    virtual void LoadSettings() = 0;  // gives ReadTimer its interval right after SampleRate is read
     virtual void BuildHotkeyNames() = 0;
     virtual void RegisterSendHotkey() = 0;
     virtual void InstallHotkeyWindowProc() = 0;
@@ -79,9 +79,12 @@ enum class StartupOutcome { Refused, Running };
 
 // Start-up. `arguments` is the command line after the program's own name. On Refused the
 // caller has nothing left to do: EndProcess has been asked for.
-StartupOutcome RunStartup(IShellSteps& steps, const base::AppState& state, ShellState& shell, std::string_view arguments);
+StartupOutcome RunStartup(IShellSteps& steps,
+                          const base::AppState& state,
+                          ShellState& shell,
+                          std::string_view arguments);
 
 // Shutdown, ending with EndProcess.
 void RunShutdown(IShellSteps& steps, const base::AppState& state, const ShellState& shell);
 
-} // namespace app
+}  // namespace app

@@ -24,14 +24,14 @@ void MainWindow::Form_Unload() {
 
 void MainWindow::Form_Resize(UINT sizeType) {
     if (!_loaded) {
-        return; // sizes set while the window is being built are not the user's
+        return;  // sizes set while the window is being built are not the user's
     }
     if (sizeType != SIZE_MINIMIZED) {
         if (!::IsWindowVisible(_hwnd) && !_shell.startHidden) {
             ::ShowWindow(_hwnd, SW_SHOW);
         }
     } else if (_shell.trayIconShown) {
-        ::ShowWindow(_hwnd, SW_HIDE); // only the icon remains
+        ::ShowWindow(_hwnd, SW_HIDE);  // only the icon remains
         return;
     }
     if (sizeType == SIZE_MINIMIZED) {
@@ -121,7 +121,7 @@ void MainWindow::Weight_MouseDown(int button, POINT screen) {
     (void)::EnableWindow(weight, TRUE);
     (void)::SetFocus(weight);
     HMENU bar = ::GetMenu(_hwnd);
-    HMENU edit = bar != nullptr ? ::GetSubMenu(bar, 1) : nullptr; // "Edit", second on the bar
+    HMENU edit = bar != nullptr ? ::GetSubMenu(bar, 1) : nullptr;  // "Edit", second on the bar
     if (edit != nullptr) {
         (void)::SetForegroundWindow(_hwnd);
         (void)::TrackPopupMenu(edit, TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, _hwnd, nullptr);
@@ -166,4 +166,4 @@ void MainWindow::KbdHook(int32_t hotkeyId) {
     }
 }
 
-} // namespace app
+}  // namespace app

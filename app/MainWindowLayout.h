@@ -14,7 +14,7 @@ inline constexpr int kClientHeightTwips = 3810;
 enum class ControlKind { Label, ListBox, Button, TextBox, CheckBox };
 
 struct FontSpec {
-    std::string_view face; // empty: the window's default font
+    std::string_view face;  // empty: the window's default font
     double points = 0;
     bool bold = false;
 };
@@ -24,7 +24,7 @@ struct ControlSpec {
     int id;
     ControlKind kind;
     std::string_view text;
-    int left, top, width, height; // twips
+    int left, top, width, height;  // twips
     FontSpec font;
     bool visible;
     std::string_view tooltip;
@@ -48,4 +48,4 @@ struct ControlSpec {
 // least, wide enough for the text, but never reaching under the zero button beside it.
 [[nodiscard]] int WeightCaptionWidth(int textWidthTwips);
 
-} // namespace app
+}  // namespace app

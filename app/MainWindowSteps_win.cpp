@@ -39,11 +39,11 @@ void MainWindow::SetHelpFile(const std::string& path) {
 
 void MainWindow::SetDdeTopic(const std::string& topic) {
     _ddeTopic = topic;
-    (void)_dde.Start(topic, [this] { return WeightBox(); }); // without DDE the program works on
+    (void)_dde.Start(topic, [this] { return WeightBox(); });  // without DDE the program works on
 }
 
 void MainWindow::CreateDeviceNotifications() {
-    (void)_devices.StartNotifications(); // without notifications the list can still be refreshed by hand
+    (void)_devices.StartNotifications();  // without notifications the list can still be refreshed by hand
 }
 
 void MainWindow::LoadSettings() {
@@ -117,7 +117,7 @@ void MainWindow::SaveSettings() {
     (void)::GetWindowRect(_hwnd, &r);
     IniFileStore store(_state.settingsFilePath);
     app::SaveSettings(store, _state.settings, PixelsToTwips(r.left, _dpi), PixelsToTwips(r.top, _dpi));
-    (void)store.Commit(); // a file that cannot be written keeps what it had; nothing is reported
+    (void)store.Commit();  // a file that cannot be written keeps what it had; nothing is reported
 }
 
 void MainWindow::SetStartWithWindows(bool enable, const std::string& valueName, const std::string& command) {
@@ -132,4 +132,4 @@ void MainWindow::EndProcess() {
     ::ExitProcess(0);
 }
 
-} // namespace app
+}  // namespace app

@@ -12,7 +12,7 @@ namespace {
 std::string GetText(HWND hwnd) {
     return base::win::WindowTextUtf8(hwnd);
 }
-} // namespace
+}  // namespace
 
 // ---- the views ----------------------------------------------------------------------------
 
@@ -76,7 +76,8 @@ void MainWindow::SetWeightCaption(std::string_view text) {
     }
     RECT rc{};
     if (::GetWindowRect(label, &rc) && rc.right - rc.left != width) {
-        (void)::SetWindowPos(label, nullptr, 0, 0, width, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        (void)::SetWindowPos(label, nullptr, 0, 0, width, rc.bottom - rc.top,
+                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -99,7 +100,7 @@ void MainWindow::SetTimerEnabled(bool enabled) {
 
 void MainWindow::SetTimerInterval(int32_t ms) {
     if (ms < 0 || ms > 65535) {
-        return; // the timer cannot take it and keeps its interval
+        return;  // the timer cannot take it and keeps its interval
     }
     _timerInterval = static_cast<uint32_t>(ms);
     ApplyTimer();
@@ -131,7 +132,7 @@ void MainWindow::SetListIndex(int index) {
 // main loop.
 void MainWindow::DoEvents() {
     if (_tickDepth > 0 && _cycleMessages.ModalLoopOpen(_hwnd)) {
-        return; // the open menu's or dialog's own loop handles the messages when the tick returns
+        return;  // the open menu's or dialog's own loop handles the messages when the tick returns
     }
     if (_tickDepth == 0) {
         (void)base::win::DispatchPendingMessages();
@@ -141,4 +142,4 @@ void MainWindow::DoEvents() {
     (void)base::win::DispatchPendingMessages(1000, [this](MSG& msg) { return _cycleMessages.Hold(msg, _hwnd); });
 }
 
-} // namespace app
+}  // namespace app

@@ -20,7 +20,6 @@ constexpr wchar_t kClassName[] = L"Pesora.MainWindow";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 
-
 const wchar_t* ClassOf(ControlKind kind) {
     switch (kind) {
         case ControlKind::Label:
@@ -56,8 +55,7 @@ DWORD ExStyleOf(ControlKind kind) {
     return kind == ControlKind::ListBox || kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
 }
 
-
-} // namespace
+}  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, ProgramIdentity identity) : _instance(instance) {
     _state.exeName = std::move(identity.exeName);
@@ -73,16 +71,16 @@ MainWindow::~MainWindow() {
 bool MainWindow::RegisterWindowClass() {
     _iconLarge.reset(static_cast<HICON>(::LoadImageW(_instance, MAKEINTRESOURCEW(IDI_PESORA), IMAGE_ICON,
                                                      ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
-    _iconSmall.reset(static_cast<HICON>(::LoadImageW(_instance, MAKEINTRESOURCEW(IDI_PESORA), IMAGE_ICON,
-                                                     ::GetSystemMetrics(SM_CXSMICON),
-                                                     ::GetSystemMetrics(SM_CYSMICON), 0)));
+    _iconSmall.reset(
+        static_cast<HICON>(::LoadImageW(_instance, MAKEINTRESOURCEW(IDI_PESORA), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0)));
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &MainWindow::WndProc;
     wc.hInstance = _instance;
     wc.hIcon = _iconLarge.get();
     wc.hIconSm = _iconSmall.get();
-    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kClassName;
     return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
@@ -98,8 +96,8 @@ bool MainWindow::Create(std::string_view arguments) {
                           _instance, /* lpParam */ this) == nullptr) {
         return false;
     }
-    (void)menu.release(); // the window owns its menu bar from here and destroys it with itself
-    base::win::AddDialogNavigation(_hwnd); // Tab moves between the controls
+    (void)menu.release();                   // the window owns its menu bar from here and destroys it with itself
+    base::win::AddDialogNavigation(_hwnd);  // Tab moves between the controls
     // Set on the window as well as the class, so that whoever asks the window gets the icon.
     ::SendMessageW(_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(_iconLarge.get()));
     ::SendMessageW(_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(_iconSmall.get()));
@@ -178,24 +176,24 @@ LRESULT MainWindow::WeightBoxHook::Message(HWND hwnd, UINT msg, WPARAM wParam, L
 void MainWindow::CreateControls() {
     HWND tooltip = nullptr;
     for (const ControlSpec& c : MainWindowControls()) {
-        const std::wstring text(c.text.begin(), c.text.end()); // the table's texts are plain ASCII
+        const std::wstring text(c.text.begin(), c.text.end());  // the table's texts are plain ASCII
         const DWORD style = WS_CHILD | StyleOf(c.kind) | (c.visible ? WS_VISIBLE : 0);
-        HWND control = ::CreateWindowExW(ExStyleOf(c.kind), ClassOf(c.kind), text.c_str(), style,
-                                         TwipsToPixels(c.left, _dpi), TwipsToPixels(c.top, _dpi),
-                                         TwipsToPixels(c.width, _dpi), TwipsToPixels(c.height, _dpi), _hwnd,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), _instance, nullptr);
+        HWND control =
+            ::CreateWindowExW(ExStyleOf(c.kind), ClassOf(c.kind), text.c_str(), style, TwipsToPixels(c.left, _dpi),
+                              TwipsToPixels(c.top, _dpi), TwipsToPixels(c.width, _dpi), TwipsToPixels(c.height, _dpi),
+                              _hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), _instance, nullptr);
         if (control == nullptr) {
-            continue; // a missing control shows less, the rest of the window still works
+            continue;  // a missing control shows less, the rest of the window still works
         }
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
         if (c.id == IDC_WEIGHT) {
-            (void)base::win::SubclassWindow(control, &_weightBoxHook);
+            (void)base::win::AttachWindowHook(control, &_weightBoxHook);
         }
         if (!c.tooltip.empty()) {
             if (tooltip == nullptr) {
-                tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, _hwnd,
-                                            nullptr, _instance, nullptr);
+                tooltip =
+                    ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, _hwnd, nullptr, _instance, nullptr);
             }
             std::wstring tip(c.tooltip.begin(), c.tooltip.end());
             TOOLINFOW ti{};
@@ -242,7 +240,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexce
                 Form_Resize(static_cast<UINT>(wParam));
                 return 0;
             case kTrayIconMessage:
-                Form_MouseMove(static_cast<int>(lParam)); // the mouse event the icon saw
+                Form_MouseMove(static_cast<int>(lParam));  // the mouse event the icon saw
                 return 0;
             case WM_TIMER:
                 if (wParam == kReadTimerId) {
@@ -312,8 +310,8 @@ void MainWindow::OnCommand(int id, int notification) {
             }
             break;
         default:
-            break; // chkContinuousRead and Read0 do nothing
+            break;  // chkContinuousRead and Read0 do nothing
     }
 }
 
-} // namespace app
+}  // namespace app

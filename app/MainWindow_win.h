@@ -15,22 +15,22 @@
 #include <string_view>
 #include <vector>
 
-#include "base/model/AppState.h"
 #include "app/DdeServer_win.h"
+#include "app/Lifecycle.h"
+#include "app/MainWindowLayout.h"
+#include "app/ReadCycleMessages_win.h"
+#include "app/TrayIcon_win.h"
+#include "base/model/AppState.h"
 #include "base/win/BaseWindow_win.h"
 #include "base/win/Handles_win.h"
 #include "base/win/WindowSubclass_win.h"
-#include "app/Lifecycle.h"
-#include "app/MainWindowLayout.h"
-#include "app/TrayIcon_win.h"
-#include "app/ReadCycleMessages_win.h"
 #include "devices/ScaleDevices_win.h"
 #include "dialogs/About_win.h"
 #include "dialogs/Help_win.h"
 #include "keys/HotKeys_win.h"
 #include "keys/KbdHook.h"
-#include "weighing/ReadCycle.h"
 #include "web/WebHost_win.h"
+#include "weighing/ReadCycle.h"
 
 namespace app {
 
@@ -77,7 +77,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     friend class base::BaseWindow<MainWindow>;
 
     enum UserMessages : UINT {
-        WM_APP_FIRST = WM_APP, // private messages start here
+        WM_APP_FIRST = WM_APP,  // private messages start here
     };
     static constexpr UINT_PTR kReadTimerId = 1;
 
@@ -148,12 +148,12 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     std::string _ddeTopic = "Scale";
 
     int _dpi = 96;
-    bool _loaded = false;         // start-up has finished; size events act from then on
-    bool _unloading = false;      // shutdown runs once, whatever asked for it
-    bool _startMinimized = false; // start-up asked for the minimised state
+    bool _loaded = false;          // start-up has finished; size events act from then on
+    bool _unloading = false;       // shutdown runs once, whatever asked for it
+    bool _startMinimized = false;  // start-up asked for the minimised state
     bool _timerEnabled = false;
     uint32_t _timerInterval = kInitialTimerInterval;
-    UINT _taskbarCreated = 0; // registered "TaskbarCreated": the shell restarted
+    UINT _taskbarCreated = 0;  // registered "TaskbarCreated": the shell restarted
 
     base::unique_handle _instanceMarker;
     base::unique_hicon _iconLarge;
@@ -183,22 +183,22 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     DdeServer _dde;
     dialogs::HelpViewer _help;
     dialogs::AboutBox _about{_state.sendSuppressed};
-    std::string _lastWeightBox; // advise links hear of a change only when the text changed
+    std::string _lastWeightBox;  // advise links hear of a change only when the text changed
     // A tick whose read finds nothing re-opens the scale, which clears the weight box, and then
     // shows the last report again: texts set during a tick reach the box when the tick ends, so
     // the box does not blink empty and advise links are not told of the blank in between.
     int _tickDepth = 0;
     std::string _pendingWeightBox;
-    ReadCycleMessages _cycleMessages; // what a tick's message pass may run
+    ReadCycleMessages _cycleMessages;  // what a tick's message pass may run
     void ShowPendingWeightBox();
 
     // The local web endpoint (MainWindowWeb_win.cpp): a zero request runs the button's command.
     web::WebHost _web{[this] { ZeroButton_Click(); }, [this](const std::string& notice) { SetWebNotice(notice); }};
-    std::string _statusCaption; // what the scale side last put in the status line
-    std::string _webNotice;     // the endpoint's port, or why it has none
+    std::string _statusCaption;  // what the scale side last put in the status line
+    std::string _webNotice;      // the endpoint's port, or why it has none
     void SetWebNotice(const std::string& notice);
     void ApplyWebSettings();
     void PublishWebReading();
 };
 
-} // namespace app
+}  // namespace app

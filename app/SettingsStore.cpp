@@ -114,7 +114,7 @@ void ReadBool(IIniStore& store, bool& field, std::string_view key, std::string_v
     field = ParseSettingBool(ReadValue(store, key, fallback));
 }
 
-} // namespace
+}  // namespace
 
 std::optional<int32_t> ParseSettingNumber(std::string_view text) {
     const std::string prefix = NumericPrefix(text);
@@ -162,7 +162,7 @@ std::string BaseFolder(std::string_view commonDataFolder) {
     }
     return base;
 }
-} // namespace
+}  // namespace
 
 std::string SettingsFileFullPath(std::string_view commonDataFolder, std::string_view exeName) {
     std::string path = BaseFolder(commonDataFolder);
@@ -252,4 +252,4 @@ void SaveSettings(IIniStore& store, const base::Settings& s, double windowLeftTw
     write("WebOrigins", s.WebOrigins);
 }
 
-} // namespace app
+}  // namespace app

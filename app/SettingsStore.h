@@ -21,7 +21,8 @@ class IIniStore {
   public:
     virtual ~IIniStore() = default;
     // The stored value (surrounding matching quotes removed), or `fallback` when there is none.
-    [[nodiscard]] virtual std::string Read(std::string_view section, std::string_view key,
+    [[nodiscard]] virtual std::string Read(std::string_view section,
+                                           std::string_view key,
                                            std::string_view fallback) = 0;
     virtual void Write(std::string_view section, std::string_view key, std::string_view value) = 0;
 };
@@ -68,4 +69,4 @@ void LoadSettings(IIniStore& store, base::Settings& settings, const std::functio
 // Writes the sixteen keys in the file's order, then the web endpoint's two; TareCommand is never written.
 void SaveSettings(IIniStore& store, const base::Settings& settings, double windowLeftTwips, double windowTopTwips);
 
-} // namespace app
+}  // namespace app

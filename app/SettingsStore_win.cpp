@@ -7,15 +7,15 @@
 
 #include <algorithm>
 
+#include "app/AnsiCodePage_win.h"
 #include "app/FileReplace.h"
 #include "base/win/Handles_win.h"
-#include "app/AnsiCodePage_win.h"
 
 namespace app {
 
 namespace {
 
-constexpr int kCommonAppData = 35; // the shell's special folder number (CSIDL_COMMON_APPDATA)
+constexpr int kCommonAppData = 35;  // the shell's special folder number (CSIDL_COMMON_APPDATA)
 
 std::string Narrow(const wchar_t* text) {
     if (text == nullptr || *text == L'\0') {
@@ -46,7 +46,7 @@ std::string FolderFromShellApplication() {
     if (FAILED(shell.get()->NameSpace(which, folder.put())) || !folder) {
         return {};
     }
-    base::com_ptr<Folder2> folder2; // Self lives on the second version of the folder object
+    base::com_ptr<Folder2> folder2;  // Self lives on the second version of the folder object
     if (FAILED(folder.get()->QueryInterface(IID_Folder2, reinterpret_cast<void**>(folder2.put()))) || !folder2) {
         return {};
     }
@@ -61,7 +61,7 @@ std::string FolderFromShellApplication() {
     return Narrow(path.get());
 }
 
-} // namespace
+}  // namespace
 
 // Wine has no complete "Shell.Application"; the folder function gives the same folder there.
 std::string GetCommonDataFolder() {
@@ -81,7 +81,7 @@ std::string GetCommonDataFolder() {
 namespace {
 // Far beyond any settings file; a bigger one is left alone rather than loaded.
 constexpr LONGLONG kMaxFileBytes = 64LL * 1024 * 1024;
-} // namespace
+}  // namespace
 
 IniFileStore::IniFileStore(std::string path)
     : _path(std::move(path)),
@@ -91,7 +91,7 @@ IniFileStore::IniFileStore(std::string path)
         return;
     }
     base::unique_hfile file{::CreateFileA(_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file) {
         // A file deleted since it was located is created again by Commit; anything else (a
         // folder in its place, no access) is left alone.
@@ -113,7 +113,7 @@ IniFileStore::IniFileStore(std::string path)
         done += got;
     }
     if (done != bytes.size()) {
-        return; // a file read only in part must not be written back shortened
+        return;  // a file read only in part must not be written back shortened
     }
     _document = std::make_unique<SettingsFileText>(std::move(bytes), *_codePage);
     _usable = true;
@@ -148,8 +148,8 @@ class DiskReplaceFileSystem final : public IReplaceFileSystem {
     }
 
     bool WriteAll(const std::string& file, std::string_view bytes) override {
-        base::unique_hfile handle{::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr)};
+        base::unique_hfile handle{
+            ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
         if (!handle) {
             return false;
         }
@@ -177,18 +177,17 @@ class DiskReplaceFileSystem final : public IReplaceFileSystem {
         // gets here.
         const DWORD attributes = ::GetFileAttributesA(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) {
-            (void)::SetFileAttributesA(temp.c_str(), attributes); // cosmetic: a failure keeps the default
+            (void)::SetFileAttributesA(temp.c_str(), attributes);  // cosmetic: a failure keeps the default
         }
-        return ::MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-               FALSE;
+        return ::MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     }
 
     void Remove(const std::string& file) override {
-        (void)::DeleteFileA(file.c_str()); // nothing more can be done about a leftover
+        (void)::DeleteFileA(file.c_str());  // nothing more can be done about a leftover
     }
 };
 
-} // namespace
+}  // namespace
 
 // The file is never written in place: a write that fails part way (a full disk, a lost network
 // share) would leave the new beginning with the old tail. A read-only file stays as it is, as it
@@ -219,14 +218,14 @@ std::string SettingsFileSystem::ShortPathOf(const std::string& path) {
 }
 
 void SettingsFileSystem::CreateFolder(const std::string& path) {
-    (void)::CreateDirectoryA(path.c_str(), nullptr); // an existing folder is fine
+    (void)::CreateDirectoryA(path.c_str(), nullptr);  // an existing folder is fine
 }
 
 void SettingsFileSystem::CreateEmptyFile(const std::string& path) {
     // OPEN_ALWAYS: an existing file is opened as it is, never truncated.
     base::unique_hfile file{::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     (void)file;
 }
 
-} // namespace app
+}  // namespace app

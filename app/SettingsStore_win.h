@@ -27,7 +27,7 @@ class IniFileStore final : public IIniStore {
     std::string _path;
     std::unique_ptr<IAnsiCodePage> _codePage;
     std::unique_ptr<SettingsFileText> _document;
-    bool _usable = false; // read (or absent) and so safe to write back
+    bool _usable = false;  // read (or absent) and so safe to write back
     bool _changed = false;
 };
 
@@ -42,4 +42,4 @@ class SettingsFileSystem final : public ISettingsFileSystem {
 // The all-users application-data folder as the shell reports it; empty when it gives none.
 [[nodiscard]] std::string GetCommonDataFolder();
 
-} // namespace app
+}  // namespace app

@@ -35,4 +35,4 @@ void TrayIcon::Delete() {
     }
 }
 
-} // namespace app
+}  // namespace app

@@ -26,4 +26,4 @@ class TrayIcon {
     bool _added = false;
 };
 
-} // namespace app
+}  // namespace app

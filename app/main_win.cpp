@@ -32,7 +32,7 @@ app::ProgramIdentity IdentifyRunningProgram() {
     return app::IdentifyProgram(path, onDisk);
 }
 
-} // namespace
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The settings folder comes from the shell's automation object, which needs COM.

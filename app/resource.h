@@ -2,15 +2,15 @@
 // above (controls 1200 and above), so everything here stays below those.
 #pragma once
 
-#define IDI_PESORA 1   // the program's icon (16x16 and 32x32, 16 colours)
+#define IDI_PESORA 1  // the program's icon (16x16 and 32x32, 16 colours)
 #define IDR_MAINMENU 100
 
 // Menu commands (WM_COMMAND identifiers).
-#define IDM_EXIT 110     // File > Exit (mExit)
-#define IDM_EDITCOPY 111 // Edit > Copy (EditCopy)
-#define IDM_SETTINGS 112 // Settings... on the menu bar (mSettings)
-#define IDM_CONTENTS 113 // Help > Contents (mContents)
-#define IDM_ABOUT 114    // Help > About... (mAbout)
+#define IDM_EXIT 110      // File > Exit (mExit)
+#define IDM_EDITCOPY 111  // Edit > Copy (EditCopy)
+#define IDM_SETTINGS 112  // Settings... on the menu bar (mSettings)
+#define IDM_CONTENTS 113  // Help > Contents (mContents)
+#define IDM_ABOUT 114     // Help > About... (mAbout)
 
 // Controls of the main window.
 #define IDC_SELECT_SCALE_LABEL 1001

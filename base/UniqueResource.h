@@ -74,4 +74,4 @@ class ScopeExit {
     bool _armed = true;
 };
 
-} // namespace base
+}  // namespace base

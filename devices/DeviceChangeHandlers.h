@@ -8,9 +8,9 @@
 
 #include "base/model/AppState.h"
 #include "base/model/Views.h"
+#include "devices/DeviceNotifications.h"
 #include "devices/ScaleListCommands.h"
 #include "devices/ScaleListView.h"
-#include "devices/DeviceNotifications.h"
 
 namespace devices {
 
@@ -22,14 +22,19 @@ bool RefreshIfHidEvent(std::string_view text, IScaleListCommands& commands);
 
 class DeviceChangeHandlers final : public IDeviceEvents {
   public:
-    DeviceChangeHandlers(base::AppState& state, IScaleListView& list, base::IReadingDisplay& display,
-                         base::IReadTimer& timer, IScaleListCommands& commands) noexcept
+    DeviceChangeHandlers(base::AppState& state,
+                         IScaleListView& list,
+                         base::IReadingDisplay& display,
+                         base::IReadTimer& timer,
+                         IScaleListCommands& commands) noexcept
         : _state(state), _list(list), _display(display), _timer(timer), _commands(commands) {}
 
     void OnDeviceArrival(const DeviceNotifications& notifications, uint32_t devType);
     void OnDeviceRemoveComplete(const DeviceNotifications& notifications, uint32_t devType);
 
-    void DeviceArrival(const DeviceNotifications& notifications, uint32_t devType) override { OnDeviceArrival(notifications, devType); }
+    void DeviceArrival(const DeviceNotifications& notifications, uint32_t devType) override {
+        OnDeviceArrival(notifications, devType);
+    }
     void DeviceRemoveComplete(const DeviceNotifications& notifications, uint32_t devType) override {
         OnDeviceRemoveComplete(notifications, devType);
     }

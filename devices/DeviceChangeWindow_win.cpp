@@ -58,7 +58,7 @@ DeviceChangeWindow::DeviceChangeWindow(IDeviceEvents& events) {
     if (!_window) {
         return;
     }
-    _subclassed = base::win::SubclassWindow(_window.get(), this, 0);
+    _subclassed = base::win::AttachWindowHook(_window.get(), this, 0);
 
     DeviceInterfaceFilter filter{};
     filter.size = sizeof filter;
@@ -72,7 +72,7 @@ DeviceChangeWindow::~DeviceChangeWindow() {
     _hDriveNotify.clear();
     _hNotifyInterfaces.reset();
     if (_subclassed) {
-        (void)base::win::UnsubclassWindow(_window.get(), this);
+        (void)base::win::DetachWindowHook(_window.get(), this);
         _subclassed = false;
     }
     _window.reset();
@@ -87,10 +87,10 @@ LRESULT DeviceChangeWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam
 }
 
 LRESULT DeviceChangeWindow::Message(HWND hWnd,
-                                     UINT uiMsg,
-                                     WPARAM wParam,
-                                     LPARAM lParam,
-                                     DWORD_PTR /*dwRefData*/) noexcept {
+                                    UINT uiMsg,
+                                    WPARAM wParam,
+                                    LPARAM lParam,
+                                    DWORD_PTR /*dwRefData*/) noexcept {
     try {
         if (uiMsg == WM_DEVICECHANGE && _notifications) {
             std::optional<DeviceBroadcast> broadcast;
@@ -123,8 +123,8 @@ uintptr_t DeviceChangeWindow::Subscribe(char driveLetter) {
     }
     const std::string volumePath = std::string("\\\\.\\") + driveLetter + ":";
     base::unique_hfile volume(::CreateFileA(volumePath.c_str(), /* dwDesiredAccess */ 0, /* dwShareMode */ 0,
-                                           /* lpSecurityAttributes */ nullptr, OPEN_ALWAYS, /* flags */ 0,
-                                           /* hTemplateFile */ nullptr));
+                                            /* lpSecurityAttributes */ nullptr, OPEN_ALWAYS, /* flags */ 0,
+                                            /* hTemplateFile */ nullptr));
     if (!volume) {
         return 0;
     }

@@ -19,8 +19,8 @@
 namespace devices::win {
 
 class DeviceChangeWindow final : public base::BaseWindow<DeviceChangeWindow>,
-                                  public base::win::IWindowHook,
-                                  private IVolumeNotifications {
+                                 public base::win::IWindowHook,
+                                 private IVolumeNotifications {
   public:
     explicit DeviceChangeWindow(IDeviceEvents& events);
     ~DeviceChangeWindow() override;

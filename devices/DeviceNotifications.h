@@ -22,7 +22,9 @@ class IDeviceEvents {
   public:
     virtual ~IDeviceEvents() = default;
     virtual void DeviceArrival(const DeviceNotifications& /*notifications*/, uint32_t /*devType*/) {}
-    virtual void DeviceQueryRemove(const DeviceNotifications& /*notifications*/, uint32_t /*devType*/, bool& /*cancel*/) {}
+    virtual void DeviceQueryRemove(const DeviceNotifications& /*notifications*/,
+                                   uint32_t /*devType*/,
+                                   bool& /*cancel*/) {}
     virtual void DeviceQueryRemoveFailed(const DeviceNotifications& /*notifications*/, uint32_t /*devType*/) {}
     virtual void DeviceRemovePending(const DeviceNotifications& /*notifications*/, uint32_t /*devType*/) {}
     virtual void DeviceRemoveComplete(const DeviceNotifications& /*notifications*/, uint32_t /*devType*/) {}

@@ -20,8 +20,8 @@ constexpr DWORD kIoctlHidGetInputReport = CTL_CODE(FILE_DEVICE_KEYBOARD, 104, ME
 base::unique_hfile OpenDevice(std::string_view devicePath, SECURITY_ATTRIBUTES* sa, DWORD flags) {
     const std::string ansiPath = base::win::Utf8ToAnsi(devicePath);
     return base::unique_hfile(::CreateFileA(ansiPath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, sa, OPEN_EXISTING, flags,
-                                           /* hTemplateFile */ nullptr));
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, sa, OPEN_EXISTING, flags,
+                                            /* hTemplateFile */ nullptr));
 }
 void FillSecurityAttributes(SECURITY_ATTRIBUTES& sa) {
     sa = {sizeof(SECURITY_ATTRIBUTES), /* lpSecurityDescriptor */ nullptr, /* bInheritHandle */ TRUE};

@@ -7,9 +7,9 @@
 
 #include "base/model/AppState.h"
 #include "devices/DeviceChangeHandlers.h"
+#include "devices/DeviceChangeWindow_win.h"
 #include "devices/HidInterface_win.h"
 #include "devices/ScaleSelection.h"
-#include "devices/DeviceChangeWindow_win.h"
 #include "devices/UsbHidEnum_win.h"
 
 namespace devices::win {

@@ -11,8 +11,8 @@ class IScaleListView {
     virtual void ClearList() = 0;
     virtual void AddListRow(std::string_view text) = 0;
     [[nodiscard]] virtual int ListCount() const = 0;
-    [[nodiscard]] virtual int ListIndex() const = 0; // -1 when no row is selected
+    [[nodiscard]] virtual int ListIndex() const = 0;  // -1 when no row is selected
     virtual void SetListIndex(int index) = 0;
 };
 
-} // namespace devices
+}  // namespace devices

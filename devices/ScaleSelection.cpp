@@ -52,15 +52,17 @@ void ScaleSelection::RefreshButton_Click() {
     if (found) {
         // A removed path the system no longer lists needs no more hiding.
         std::erase_if(_removed, [&](const std::string& path) {
-            return std::none_of(found->begin(), found->end(),
-                                [&](const base::ScaleDeviceRecord& r) { return base::EqualsIgnoreCase(r.devicePath, path); });
+            return std::none_of(found->begin(), found->end(), [&](const base::ScaleDeviceRecord& r) {
+                return base::EqualsIgnoreCase(r.devicePath, path);
+            });
         });
         std::erase_if(*found, [&](const base::ScaleDeviceRecord& r) {
             return std::any_of(_removed.begin(), _removed.end(),
                                [&](const std::string& path) { return base::EqualsIgnoreCase(r.devicePath, path); });
         });
     }
-    std::vector<base::ScaleDeviceRecord> kept = found ? FilterScaleCandidates(*found) : std::vector<base::ScaleDeviceRecord>{};
+    std::vector<base::ScaleDeviceRecord> kept =
+        found ? FilterScaleCandidates(*found) : std::vector<base::ScaleDeviceRecord>{};
 
     _list.ClearList();
     if (kept.empty()) {

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "base/model/AppState.h"
+#include "base/model/ScaleDeviceRecord.h"
 #include "base/model/Views.h"
 #include "devices/HidInterface.h"
-#include "base/model/ScaleDeviceRecord.h"
 #include "devices/ScaleListCommands.h"
 #include "devices/ScaleListView.h"
 
@@ -35,14 +35,19 @@ class IScaleEnumerator {
 // True when the row text holds none of "KEYBOARD", "TOUCH" and "\\?\HID" after upper-casing
 // (the last drops devices without a Plug and Play name, listed under their raw path).
 [[nodiscard]] bool IsScaleCandidate(std::string_view displayName);
-[[nodiscard]] std::vector<base::ScaleDeviceRecord> FilterScaleCandidates(const std::vector<base::ScaleDeviceRecord>& records);
+[[nodiscard]] std::vector<base::ScaleDeviceRecord> FilterScaleCandidates(
+    const std::vector<base::ScaleDeviceRecord>& records);
 
 inline constexpr std::string_view kNoScalesFound = "No USB HID Scales Found";
 
 class ScaleSelection final : public IScaleListCommands {
   public:
-    ScaleSelection(base::AppState& state, IScaleListView& list, base::IReadingDisplay& display,
-                   base::IReadTimer& timer, IScaleEnumerator& enumerator, IHidPort& port) noexcept
+    ScaleSelection(base::AppState& state,
+                   IScaleListView& list,
+                   base::IReadingDisplay& display,
+                   base::IReadTimer& timer,
+                   IScaleEnumerator& enumerator,
+                   IHidPort& port) noexcept
         : _state(state), _list(list), _display(display), _timer(timer), _enumerator(enumerator), _hid(port) {}
 
     // Re-enumerates, rebuilds the scale list and scaleTable, and re-selects settings.SelectedScale

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "base/model/ScaleDeviceRecord.h"
 #include "base/TextUtil.h"
+#include "base/model/ScaleDeviceRecord.h"
 
 namespace devices {
 

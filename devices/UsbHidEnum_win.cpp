@@ -190,8 +190,8 @@ std::string UsbHidEnumPlatformWin::GetRawDeviceName(uintptr_t handle) {
 std::unique_ptr<ISetupDeviceWalk> UsbHidEnumPlatformWin::OpenSetupDevices(std::string_view enumerator) {
     const std::string ansi = base::win::Utf8ToAnsi(enumerator);
     base::unique_hdevinfo set(::SetupDiGetClassDevsA(/* ClassGuid */ nullptr, ansi.empty() ? nullptr : ansi.c_str(),
-                                                    /* hwndParent */ nullptr,
-                                                    DIGCF_PRESENT | DIGCF_ALLCLASSES | DIGCF_PROFILE));
+                                                     /* hwndParent */ nullptr,
+                                                     DIGCF_PRESENT | DIGCF_ALLCLASSES | DIGCF_PROFILE));
     if (!set) {
         return nullptr;
     }

@@ -34,12 +34,12 @@ constexpr const char* kHotkeyTip =
 
 // The advanced column: hidden while the dialog is narrow, so Tab never lands on a control
 // the user cannot see.
-constexpr int kAdvancedControls[] = {IDC_SET_SEPARATOR, IDC_SET_SAMPLE_RATE_LABEL, IDC_SET_SAMPLE_RATE,
-                                     IDC_SET_SAMPLE_RATE_HELP,    IDC_SET_KEY_DELAY_LABEL, IDC_SET_KEY_DELAY,
+constexpr int kAdvancedControls[] = {IDC_SET_SEPARATOR,        IDC_SET_SAMPLE_RATE_LABEL, IDC_SET_SAMPLE_RATE,
+                                     IDC_SET_SAMPLE_RATE_HELP, IDC_SET_KEY_DELAY_LABEL,   IDC_SET_KEY_DELAY,
                                      IDC_SET_KEY_DELAY_HELP};
 // What the hotkey check box switches on and off.
-constexpr int kHotkeyControls[] = {IDC_SET_PREAMBLE_LABEL, IDC_SET_POSTAMBLE_LABEL,      IDC_SET_HOTKEY_LABEL,
-                                   IDC_SET_HOTKEY,  IDC_SET_PREAMBLE, IDC_SET_POSTAMBLE};
+constexpr int kHotkeyControls[] = {IDC_SET_PREAMBLE_LABEL, IDC_SET_POSTAMBLE_LABEL, IDC_SET_HOTKEY_LABEL,
+                                   IDC_SET_HOTKEY,         IDC_SET_PREAMBLE,        IDC_SET_POSTAMBLE};
 
 template <size_t N>
 void FillList(HWND combo, const std::array<std::string_view, N>& items) {
@@ -98,8 +98,8 @@ class SettingsDialog final : private base::win::IWindowHook {
     base::Settings& _settings;
     HelpViewer* _help;
     HWND _hwnd = nullptr;
-    HWND _tooltip = nullptr;  // owned by the dialog: destroyed with it
-    DialogModel _model;       // holds the working hotkey values while the dialog is open
+    HWND _tooltip = nullptr;       // owned by the dialog: destroyed with it
+    DialogModel _model;            // holds the working hotkey values while the dialog is open
     bool _tokenList1Open = false;  // the preamble token list's list is dropped down
     bool _tokenList2Open = false;
 };
@@ -137,7 +137,7 @@ INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return TRUE;
         case WM_DESTROY:
-            (void)base::win::UnsubclassWindow(Item(IDC_SET_HOTKEY), this);
+            (void)base::win::DetachWindowHook(Item(IDC_SET_HOTKEY), this);
             return FALSE;
         default:
             (void)lParam;
@@ -207,7 +207,7 @@ void SettingsDialog::Form_Load() {
     // The greyed state must match the check box from the start, not only after a click.
     HotkeyEnabled_Click();
 
-    (void)base::win::SubclassWindow(Item(IDC_SET_HOTKEY), this);
+    (void)base::win::AttachWindowHook(Item(IDC_SET_HOTKEY), this);
 
     _tooltip = ::CreateWindowExA(/* dwExStyle */ WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                                  WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -321,7 +321,8 @@ void SettingsDialog::ComboToken_Click(int comboId, int textId) {
         return;
     }
     (void)base::win::SetWindowTextUtf8(box, edit->text);
-    const auto caret = static_cast<WPARAM>(base::win::ToWide(std::string_view(edit->text).substr(0, edit->caret)).size());
+    const auto caret =
+        static_cast<WPARAM>(base::win::ToWide(std::string_view(edit->text).substr(0, edit->caret)).size());
     (void)::SendMessageW(box, EM_SETSEL, caret, static_cast<LPARAM>(caret));
 }
 

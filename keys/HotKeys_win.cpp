@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "keys/KeyInjector_win.h"
-#include "keys/KeyboardLayout_win.h"
 #include "keys/KeyPlayer.h"
+#include "keys/KeyboardLayout_win.h"
 
 namespace keys {
 
@@ -48,13 +48,13 @@ void HotKeys::UnregisterSendHotkey() {
 
 void HotKeys::InstallWindowProc() {
     if (!_installed && _window != nullptr) {
-        _installed = base::win::SubclassWindow(_window, this);
+        _installed = base::win::AttachWindowHook(_window, this);
     }
 }
 
 void HotKeys::RemoveWindowProc() {
     if (_installed && ::IsWindow(_window)) {
-        (void)base::win::UnsubclassWindow(_window, this);
+        (void)base::win::DetachWindowHook(_window, this);
     }
     _installed = false;
 }

@@ -46,7 +46,9 @@ std::string AssembleSendScript(const base::AppState& state, const TemplateExpand
     return script;
 }
 
-HotkeySender::HotkeySender(base::AppState& state, const base::IReadTimer& readTimer, IHotkeyHost& host,
+HotkeySender::HotkeySender(base::AppState& state,
+                           const base::IReadTimer& readTimer,
+                           IHotkeyHost& host,
                            TemplateExpander expand)
     : _state(state), _timer(readTimer), _host(host), _expand(std::move(expand)) {}
 
@@ -86,7 +88,7 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
         } catch (...) {
             // Deliberately swallowed: the weight of the last tick is typed instead.
         }
-        if (!_view.TimerEnabled()) {
+        if (!_timer.TimerEnabled()) {
             _host.Beep();  // that read found the scale gone: there is no weight to type
             return;
         }

@@ -19,7 +19,6 @@ int64_t QpcMicroseconds() {
     return counter.QuadPart / perSecond * 1'000'000 + counter.QuadPart % perSecond * 1'000'000 / perSecond;
 }
 
-
 void DispatchPendingMessages() {
     (void)base::win::DispatchPendingMessages();
 }

@@ -42,7 +42,7 @@ bool WebHost::EnsureRelayWindow() {
     wc.lpszClassName = kRelayClass;
     (void)::RegisterClassExW(&wc);  // already registered by an earlier host: fine
     _relay.reset(::CreateWindowExW(/* dwExStyle */ 0, kRelayClass, L"", /* dwStyle */ 0, 0, 0, 0, 0, HWND_MESSAGE,
-                               /* hMenu */ nullptr, wc.hInstance, /* lpParam */ nullptr));
+                                   /* hMenu */ nullptr, wc.hInstance, /* lpParam */ nullptr));
     if (!_relay) {
         return false;
     }

@@ -36,8 +36,8 @@ class WebHost {
 
     std::function<void()> _onZero;
     std::function<void(const std::string&)> _onStatus;
-    WebConfig _config;  // in use; port 0 while stopped
-    base::unique_hwnd _relay; // destroyed after the server has stopped posting to it
+    WebConfig _config;         // in use; port 0 while stopped
+    base::unique_hwnd _relay;  // destroyed after the server has stopped posting to it
     WebServer _server;
 };
 

@@ -62,12 +62,12 @@ SignificantDigits ToSignificantDigits(double magnitude) {
     SignificantDigits out;
     char next = '0';
     std::array<char, 64> buffer{};
-    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                                std::chars_format::scientific, kSignificantDigits);
+    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude, std::chars_format::scientific,
+                                kSignificantDigits);
     ReadScientific(buffer.data(), result.ptr, out, next);
     if (next != '5') {
-        result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                               std::chars_format::scientific, kSignificantDigits - 1);
+        result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude, std::chars_format::scientific,
+                               kSignificantDigits - 1);
         ReadScientific(buffer.data(), result.ptr, out, next);
         return out;
     }
@@ -309,7 +309,9 @@ class FormatParser {
 
 // `minus` asks for a "-" directly before the number, after any literal text in front of it ("kg 0.0"
 // shows -1.5 as "kg -1.5"); a section that shows no number shows no sign either.
-std::string ApplySection(const FormatSection& section, double magnitude, bool minus,
+std::string ApplySection(const FormatSection& section,
+                         double magnitude,
+                         bool minus,
                          const NumberSeparators& separators) {
     std::string out;
     if (!section.ShowsNumber()) {

@@ -22,8 +22,10 @@ class RunningScope {
 
 }  // namespace
 
-
-ReadCycle::ReadCycle(base::AppState& state, IReadCycleView& view, base::IReadTimer& timer, IScaleDevice& device,
+ReadCycle::ReadCycle(base::AppState& state,
+                     IReadCycleView& view,
+                     base::IReadTimer& timer,
+                     IScaleDevice& device,
                      NumberSeparators separators)
     : _state(state), _view(view), _timer(timer), _device(device), _separators(std::move(separators)) {}
 
@@ -62,7 +64,7 @@ void ReadCycle::ReadWeight() {
 // cycle's read is over by then, and it decodes the report buffer again afterwards, so reading
 // here is safe everywhere except inside the read itself.
 void ReadCycle::TakeQueuedReports() {
-    if (_reading || !_state.deviceOpen || !_view.TimerEnabled()) {
+    if (_reading || !_state.deviceOpen || !_timer.TimerEnabled()) {
         return;
     }
     Read(/* waitMs */ 0);

@@ -34,12 +34,14 @@ class IReadCycleView : public base::IReadingDisplay {
     virtual void DoEvents() = 0;
 };
 
-
 inline constexpr std::string_view kScaleNotFound = "Scale Not Found";
 
 class ReadCycle {
   public:
-    ReadCycle(base::AppState& state, IReadCycleView& view, base::IReadTimer& timer, IScaleDevice& device,
+    ReadCycle(base::AppState& state,
+              IReadCycleView& view,
+              base::IReadTimer& timer,
+              IScaleDevice& device,
               NumberSeparators separators = {});
     ReadCycle(const ReadCycle&) = delete;
     ReadCycle& operator=(const ReadCycle&) = delete;
@@ -68,7 +70,7 @@ class ReadCycle {
     IScaleDevice& _device;
     NumberSeparators _separators;
     bool _running = false;
-    bool _reading = false;  // inside the device read itself
+    bool _reading = false;      // inside the device read itself
     std::string _parsedFormat;  // the expression _format was parsed from
     FormatSpec _format;
 };

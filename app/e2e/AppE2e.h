@@ -61,4 +61,4 @@ inline int ScreenDpi() {
     return dpi;
 }
 
-} // namespace appe2e
+}  // namespace appe2e

@@ -28,10 +28,10 @@ std::string Huge() {
 
 // Lines of the original that are not [Settings] lines of the program's own keys.
 std::vector<std::string> ForeignLines(const std::string& content) {
-    static const char* const kOwn[] = {"hotkey",         "hotkeystr",       "hotkeyenabled", "weightformat",
-                                       "selectedunits",  "includeunits",    "commaseparator", "loadwithwindows",
-                                       "minimizeatstartup", "selectedscale", "preamble",      "postamble",
-                                       "windowleft",     "windowtop",       "samplerate",    "intercharacterdelay"};
+    static const char* const kOwn[] = {
+        "hotkey",         "hotkeystr",       "hotkeyenabled",     "weightformat",       "selectedunits", "includeunits",
+        "commaseparator", "loadwithwindows", "minimizeatstartup", "selectedscale",      "preamble",      "postamble",
+        "windowleft",     "windowtop",       "samplerate",        "intercharacterdelay"};
     std::vector<std::string> out;
     bool inSettings = false;
     size_t start = 0;
@@ -64,15 +64,20 @@ TEST(BadInput, StartsEndsAndKeepsWhatIsNotItsOwn) {
         int line;
         const char* what;
         std::string content;
-        bool locked; // another program holds the file open against writing
-        std::vector<std::pair<std::string, std::string>> expected; // [Settings] values after exit
+        bool locked;  // another program holds the file open against writing
+        std::vector<std::pair<std::string, std::string>> expected;  // [Settings] values after exit
     } rows[] = {
-        {__LINE__, "garbage", "this is not a settings file\r\n=== \r\n[[[\r\nHotKey\r\n;comment\r\n[Settings\r\nx=1\r\n",
-         false, {{"HotKey", "120"}, {"SampleRate", "50"}}},
-        {__LINE__, "beyond 32 bits",
+        {__LINE__,
+         "garbage",
+         "this is not a settings file\r\n=== \r\n[[[\r\nHotKey\r\n;comment\r\n[Settings\r\nx=1\r\n",
+         false,
+         {{"HotKey", "120"}, {"SampleRate", "50"}}},
+        {__LINE__,
+         "beyond 32 bits",
          "[Settings]\r\nHotKey=99999999999\r\nSampleRate=-99999999999\r\nSelectedUnits=1e20\r\n"
          "InterCharacterDelay=4294967296\r\nLater=kept\r\n",
-         false, {{"HotKey", "120"}, {"SampleRate", "50"}, {"SelectedUnits", "0"}, {"InterCharacterDelay", "1"}}},
+         false,
+         {{"HotKey", "120"}, {"SampleRate", "50"}, {"SelectedUnits", "0"}, {"InterCharacterDelay", "1"}}},
         {__LINE__, "5 MB", Huge(), false, {{"HotKey", "130"}}},
         {__LINE__, "cannot be written", "[Settings]\r\nHotKey=777\r\nOther=1\r\n", true, {{"HotKey", "777"}}},
     };
@@ -140,4 +145,4 @@ TEST(BadInput, AFolderWhereTheFileShouldBeLeavesDefaultsAndNoFile) {
     e2e::RemoveTree(ini);
 }
 
-} // namespace
+}  // namespace

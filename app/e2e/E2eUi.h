@@ -35,15 +35,15 @@ inline bool PumpUntil(const std::function<bool()>& condition, e2e::Millis timeou
 
 inline void Key(BYTE vk, bool up) {
     const DWORD extended = (vk >= VK_PRIOR && vk <= VK_DELETE) ? KEYEVENTF_EXTENDEDKEY : 0;
-    ::keybd_event(vk, static_cast<BYTE>(::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)),
-                  (up ? KEYEVENTF_KEYUP : 0) | extended, 0);
+    ::keybd_event(vk, static_cast<BYTE>(::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)), (up ? KEYEVENTF_KEYUP : 0) | extended,
+                  0);
 }
 
 // Presses the keys in order, then lets go of them in reverse order.
 inline void Chord(const std::vector<BYTE>& keys) {
     for (BYTE vk : keys) {
         Key(vk, false);
-        ::Sleep(30); // the receiving thread sees the modifiers down before the next key
+        ::Sleep(30);  // the receiving thread sees the modifiers down before the next key
     }
     for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
         Key(*it, true);
@@ -65,9 +65,8 @@ inline bool ClickInto(HWND control) {
     e2e::Post(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
     e2e::Post(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
     // Key events go to the foreground window's thread, so both must hold before keys are pressed.
-    return e2e::WaitUntil([&] {
-        return FocusOf(control) == control && ::GetForegroundWindow() == ::GetAncestor(control, GA_ROOT);
-    }, 3s);
+    return e2e::WaitUntil(
+        [&] { return FocusOf(control) == control && ::GetForegroundWindow() == ::GetAncestor(control, GA_ROOT); }, 3s);
 }
 
 // The rows of another process's list box, read in UTF-16: Pesora's list box is a Unicode
@@ -83,9 +82,11 @@ inline std::vector<std::string> ListRowsW(HWND listBox) {
         (void)::SendMessageTimeoutW(listBox, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide.data()),
                                     SMTO_ABORTIFHUNG, 5000, &got);
         wide.resize(static_cast<LONG_PTR>(got) > 0 ? got : 0);
-        const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+        const int n =
+            ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
         std::string text(static_cast<size_t>(n), '\0');
-        (void)::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
+        (void)::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), text.data(), n, nullptr,
+                                    nullptr);
         rows.push_back(text);
     }
     return rows;
@@ -179,4 +180,4 @@ inline std::string FileVersion(const std::string& exe) {
            std::to_string(HIWORD(info->dwFileVersionLS));
 }
 
-} // namespace uie2e
+}  // namespace uie2e

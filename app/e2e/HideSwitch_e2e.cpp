@@ -27,12 +27,9 @@ TEST(HideSwitch, HiddenWithoutIconOnlyWithMinusH) {
         bool windowVisible;
         bool iconPresent;
     } rows[] = {
-        {__LINE__, "-h", false, false, false},
-        {__LINE__, "-H", false, false, false},
-        {__LINE__, "/x -HIDE", false, false, false},
-        {__LINE__, "H", false, true, true},
-        {__LINE__, "", false, true, true},
-        {__LINE__, "", true, false, true},
+        {__LINE__, "-h", false, false, false},       {__LINE__, "-H", false, false, false},
+        {__LINE__, "/x -HIDE", false, false, false}, {__LINE__, "H", false, true, true},
+        {__LINE__, "", false, true, true},           {__LINE__, "", true, false, true},
         {__LINE__, "-H", true, false, false},
     };
     const std::string exe = e2e::InstallPesora(e2e::FreshFolder("hide"), "Hide.exe");
@@ -40,8 +37,8 @@ TEST(HideSwitch, HiddenWithoutIconOnlyWithMinusH) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
         ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini)));
-        ASSERT_TRUE(e2e::WriteFileBytes(ini, std::string("[Settings]\r\nMinimizeAtStartup=") +
-                                                 (r.minimizeAtStartup ? "True" : "False") + "\r\n"));
+        ASSERT_TRUE(e2e::WriteFileBytes(
+            ini, std::string("[Settings]\r\nMinimizeAtStartup=") + (r.minimizeAtStartup ? "True" : "False") + "\r\n"));
         Running run = StartAndWait(exe, r.arguments);
         ASSERT_NE(run.main, nullptr);
         // Start-up has finished once the window answers; give a late show a moment to happen.
@@ -49,8 +46,8 @@ TEST(HideSwitch, HiddenWithoutIconOnlyWithMinusH) {
         ::Sleep(500);
         EXPECT_EQ(e2e::Visible(run.main), r.windowVisible);
         EXPECT_EQ(IconPresent(run.main), r.iconPresent);
-        ASSERT_TRUE(ExitThroughMenu(run)); // hidden, it still ends through its menu command
+        ASSERT_TRUE(ExitThroughMenu(run));  // hidden, it still ends through its menu command
     }
 }
 
-} // namespace
+}  // namespace

@@ -27,7 +27,7 @@ TEST(Instances, SecondStartOfTheSameNameIsRefusedAndChangesNothing) {
 
     struct Row {
         int line;
-        std::string exe; // the same name, also in other letter case and another folder
+        std::string exe;  // the same name, also in other letter case and another folder
     } rows[] = {
         {__LINE__, exe},
         {__LINE__, e2e::InstallPesora(e2e::JoinPath(folder, "other"), "DUP.EXE")},
@@ -41,7 +41,7 @@ TEST(Instances, SecondStartOfTheSameNameIsRefusedAndChangesNothing) {
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(e2e::MessageBoxText(box), Refusal(name));
         EXPECT_EQ(e2e::MessageBoxButtons(box), std::vector<std::string>{"OK"});
-        EXPECT_TRUE(second.Running()); // it waits for the user
+        EXPECT_TRUE(second.Running());  // it waits for the user
         ASSERT_TRUE(e2e::PressOk(box));
         const auto code = second.Wait();
         ASSERT_TRUE(code.has_value());
@@ -136,4 +136,4 @@ TEST(Instances, CopyOfTheNameInAnotherSessionRefusesThisOne) {
     ASSERT_TRUE(ExitThroughMenu(again));
 }
 
-} // namespace
+}  // namespace

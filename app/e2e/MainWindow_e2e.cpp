@@ -115,7 +115,7 @@ TEST_F(MainWindow, ControlsSitAtTheirPlacesWithTheirTexts) {
         const RECT rc = e2e::RectInParent(c);
         EXPECT_EQ(rc.left, Px(r.left));
         EXPECT_EQ(rc.top, Px(r.top));
-        if (r.width >= 0) { // the scale list and Weight follow the window's width
+        if (r.width >= 0) {  // the scale list and Weight follow the window's width
             EXPECT_EQ(rc.right - rc.left, Px(r.width));
         }
         EXPECT_EQ(rc.bottom - rc.top, Px(r.height));
@@ -130,7 +130,7 @@ TEST_F(MainWindow, MenuBarHoldsItsItemsInOrder) {
     ASSERT_NE(bar, nullptr);
     const std::vector<std::string> items = {"File", "Edit", "Settings...", "Help"};
     EXPECT_EQ(e2e::MenuItemTexts(bar), items);
-    EXPECT_EQ(::GetSubMenu(bar, 2), nullptr); // a command on the bar itself
+    EXPECT_EQ(::GetSubMenu(bar, 2), nullptr);  // a command on the bar itself
     EXPECT_EQ(::GetMenuItemID(bar, 2), static_cast<UINT>(IDM_SETTINGS));
     struct Row {
         int line;
@@ -167,7 +167,7 @@ TEST_F(MainWindow, MinimisedItHidesAndTheIconBringsItBack) {
 
 TEST_F(MainWindow, IconComesBackWhenTheShellRestarts) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return TrayIcon(_main, NIM_MODIFY); }, 5s));
-    ASSERT_TRUE(TrayIcon(_main, NIM_DELETE)); // what a shell restart does to every icon
+    ASSERT_TRUE(TrayIcon(_main, NIM_DELETE));  // what a shell restart does to every icon
     EXPECT_FALSE(TrayIcon(_main, NIM_MODIFY));
     e2e::Post(_main, ::RegisterWindowMessageA("TaskbarCreated"));
     EXPECT_TRUE(e2e::WaitUntil([&] { return TrayIcon(_main, NIM_MODIFY); }, 5s));
@@ -180,13 +180,15 @@ TEST_F(MainWindow, WideningStretchesListAndWeightNarrowingLeavesThem) {
     for (int id : {IDC_SCALE_LIST, IDC_WEIGHT}) {
         SCOPED_TRACE(id);
         HWND c = e2e::Control(_main, id);
-        EXPECT_TRUE(e2e::WaitUntil([&] {
-            const RECT rc = e2e::RectInParent(c);
-            return rc.right - rc.left == Px(5500);
-        }, 5s));
+        EXPECT_TRUE(e2e::WaitUntil(
+            [&] {
+                const RECT rc = e2e::RectInParent(c);
+                return rc.right - rc.left == Px(5500);
+            },
+            5s));
     }
     ::SetWindowPos(_main, nullptr, 0, 0, Px(3000), height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    e2e::Send(_main, WM_NULL); // let the resize be handled
+    e2e::Send(_main, WM_NULL);  // let the resize be handled
     for (int id : {IDC_SCALE_LIST, IDC_WEIGHT}) {
         SCOPED_TRACE(id);
         const RECT rc = e2e::RectInParent(e2e::Control(_main, id));
@@ -201,4 +203,4 @@ TEST_F(MainWindow, FileExitEndsTheProgram) {
     EXPECT_EQ(*code, 0u);
 }
 
-} // namespace
+}  // namespace

@@ -35,7 +35,7 @@ class Menus : public ::testing::Test {
         std::string error;
         plugged = e2e::Plug(options, &error);
         ASSERT_TRUE(plugged) << error;
-        ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125)); // 1.25 kg, stable
+        ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125));  // 1.25 kg, stable
         // Wine refreshes a process's raw-input device list at most every 2 s: a Pesora started
         // sooner could enumerate without the new scale.
         ::Sleep(2500);
@@ -51,20 +51,23 @@ class Menus : public ::testing::Test {
         ASSERT_NE(pesora->main, nullptr);
         HWND list = e2e::Control(pesora->main, IDC_SCALE_LIST);
         int row = -1;
-        ASSERT_TRUE(e2e::WaitUntil([&] {
-            const auto rows = uie2e::ListRowsW(list);
-            for (size_t i = 0; i < rows.size(); ++i) {
-                if (rows[i].find(kScaleName) != std::string::npos) {
-                    row = static_cast<int>(i);
+        ASSERT_TRUE(e2e::WaitUntil(
+            [&] {
+                const auto rows = uie2e::ListRowsW(list);
+                for (size_t i = 0; i < rows.size(); ++i) {
+                    if (rows[i].find(kScaleName) != std::string::npos) {
+                        row = static_cast<int>(i);
+                    }
                 }
-            }
-            return row >= 0;
-        }, 10s)) << ::testing::PrintToString(uie2e::ListRowsW(list)) << " / " << e2e::Text(e2e::Control(pesora->main, IDC_STATUS));
+                return row >= 0;
+            },
+            10s))
+            << ::testing::PrintToString(uie2e::ListRowsW(list)) << " / "
+            << e2e::Text(e2e::Control(pesora->main, IDC_STATUS));
         // A click on the scale's row, as the user chooses it.
         e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(row));
         e2e::Send(pesora->main, WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-        ASSERT_TRUE(e2e::WaitUntil([] { return WeightText().find("1.25") != std::string::npos; }, 10s))
-            << WeightText();
+        ASSERT_TRUE(e2e::WaitUntil([] { return WeightText().find("1.25") != std::string::npos; }, 10s)) << WeightText();
     }
     static void TearDownTestSuite() {
         if (pesora != nullptr) {
@@ -88,8 +91,12 @@ class Menus : public ::testing::Test {
 
     static HWND WaitAbout(e2e::Millis timeout = 5s) {
         HWND about = nullptr;
-        e2e::WaitUntil([&] { return (about = e2e::FindTopLevel(pesora->process.Pid(), "About Pesora")) != nullptr &&
-                                    e2e::Visible(about); }, timeout);
+        e2e::WaitUntil(
+            [&] {
+                return (about = e2e::FindTopLevel(pesora->process.Pid(), "About Pesora")) != nullptr &&
+                       e2e::Visible(about);
+            },
+            timeout);
         return about;
     }
     static void CloseAbout(HWND about) {
@@ -227,7 +234,7 @@ TEST_F(Menus, DdeRequestAndAdviseFollowTheWeight) {
     ASSERT_NE(conv, nullptr);
     EXPECT_EQ(client.Request(conv, "Weight"), WeightText());
     ASSERT_TRUE(client.AdviseStart(conv, "Weight"));
-    ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 250)); // 2.50 kg
+    ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 250));  // 2.50 kg
     EXPECT_TRUE(uie2e::PumpUntil([] { return DdeClient::lastAdvise.find("2.5") != std::string::npos; }, 10s))
         << "advises: " << DdeClient::advises << ", last: " << DdeClient::lastAdvise;
     EXPECT_EQ(DdeClient::lastAdvise, WeightText());
@@ -244,7 +251,7 @@ TEST_F(Menus, DdeRefusesOtherTopicsAndItems) {
         const char* service;
         const char* topic;
     } refused[] = {
-        {__LINE__, "Pesora", "Pesora"}, // another copy's topic
+        {__LINE__, "Pesora", "Pesora"},  // another copy's topic
         {__LINE__, "Pesora", "Scale"},
         {__LINE__, "Scale", kExeName},
     };
@@ -256,7 +263,7 @@ TEST_F(Menus, DdeRefusesOtherTopicsAndItems) {
             ::DdeDisconnect(conv);
         }
     }
-    HCONV conv = client.Connect("pesora", "MENUDDE"); // DDE names do not differ by case
+    HCONV conv = client.Connect("pesora", "MENUDDE");  // DDE names do not differ by case
     ASSERT_NE(conv, nullptr);
     EXPECT_EQ(client.Request(conv, "Status"), std::nullopt);
     EXPECT_FALSE(client.AdviseStart(conv, "Status"));
@@ -316,19 +323,20 @@ TEST_F(Menus, WeightNeverBlinksEmptyWhileReading) {
     int blanks = 0;
     std::vector<std::string> advised;
     ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 150));
-    (void)uie2e::PumpUntil([&] {
-        ++samples;
-        blanks += WeightText().empty() ? 1 : 0;
-        if (DdeClient::advises > static_cast<int>(advised.size())) {
-            advised.push_back(DdeClient::lastAdvise);
-        }
-        return false; // samples for the whole period
-    }, 1500ms);
+    (void)uie2e::PumpUntil(
+        [&] {
+            ++samples;
+            blanks += WeightText().empty() ? 1 : 0;
+            if (DdeClient::advises > static_cast<int>(advised.size())) {
+                advised.push_back(DdeClient::lastAdvise);
+            }
+            return false;  // samples for the whole period
+        },
+        1500ms);
     ::DdeDisconnect(conv);
     EXPECT_GT(samples, 20);
     EXPECT_EQ(blanks, 0) << "of " << samples << " samples";
-    EXPECT_EQ(std::count(advised.begin(), advised.end(), std::string()), 0)
-        << ::testing::PrintToString(advised);
+    EXPECT_EQ(std::count(advised.begin(), advised.end(), std::string()), 0) << ::testing::PrintToString(advised);
     EXPECT_EQ(DdeClient::lastAdvise, "1.5 kg");
     ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125));
     ASSERT_TRUE(e2e::WaitUntil([] { return WeightText().find("1.25") != std::string::npos; }, 10s));
@@ -356,7 +364,8 @@ TEST_F(Menus, ContentsAndF1OpenTheHelpViewer) {
         std::function<void()> ask;
     } rows[] = {
         {__LINE__, [&] { ASSERT_TRUE(e2e::ClickMenu(main, IDM_CONTENTS)); }},
-        {__LINE__, [&] {
+        {__LINE__,
+         [&] {
              (void)::SetForegroundWindow(main);
              ASSERT_TRUE(e2e::WaitUntil([&] { return ::GetForegroundWindow() == main; }, 3s));
              uie2e::Chord({VK_F1});
@@ -366,14 +375,16 @@ TEST_F(Menus, ContentsAndF1OpenTheHelpViewer) {
         SCOPED_TRACE(r.line);
         r.ask();
         HWND viewer = nullptr;
-        EXPECT_TRUE(e2e::WaitUntil([&] {
-            for (HWND w : e2e::TopLevelWindows(pesora->process.Pid())) {
-                if (e2e::Visible(w) && e2e::ClassName(w) == "HH Parent") {
-                    viewer = w;
+        EXPECT_TRUE(e2e::WaitUntil(
+            [&] {
+                for (HWND w : e2e::TopLevelWindows(pesora->process.Pid())) {
+                    if (e2e::Visible(w) && e2e::ClassName(w) == "HH Parent") {
+                        viewer = w;
+                    }
                 }
-            }
-            return viewer != nullptr;
-        }, 15s));
+                return viewer != nullptr;
+            },
+            15s));
         // The viewer's own caption is the help file's title; a complaint would be a message box.
         if (HWND complaint = e2e::FindTopLevel(pesora->process.Pid(), "Pesora Help", "#32770")) {
             ADD_FAILURE() << "complained: " << e2e::MessageBoxText(complaint);
@@ -426,7 +437,7 @@ TEST_F(Menus, IconRightClickShowsAboutAndHoldsTheHotkey) {
     e2e::Post(main, app::kTrayIconMessage, 0, WM_RBUTTONUP);
     HWND about = WaitAbout();
     ASSERT_NE(about, nullptr);
-    EXPECT_TRUE(e2e::Enabled(main)); // modeless
+    EXPECT_TRUE(e2e::Enabled(main));  // modeless
     ASSERT_TRUE(target.Focus());
     uie2e::Chord({VK_F9});
     // Nothing may arrive: give a send the time it would take, then look.
@@ -434,8 +445,7 @@ TEST_F(Menus, IconRightClickShowsAboutAndHoldsTheHotkey) {
     CloseAbout(about);
     ASSERT_TRUE(target.Focus());
     uie2e::Chord({VK_F9});
-    EXPECT_TRUE(e2e::WaitUntil([&] { return target.Text().find("1.25") != std::string::npos; }, 5s))
-        << target.Text();
+    EXPECT_TRUE(e2e::WaitUntil([&] { return target.Text().find("1.25") != std::string::npos; }, 5s)) << target.Text();
 }
 
 // ---- the weight box's pop-up menu -------------------------------------------------------------------
@@ -468,7 +478,7 @@ TEST_F(Menus, RightClickInTheWeightBoxPopsUpTheEditMenu) {
             e2e::Post(::FindWindowA("#32768", nullptr), WM_KEYDOWN, VK_ESCAPE, 1);
             EXPECT_TRUE(e2e::WaitUntil([&] { return !popupShown(); }, 5s));
         } else {
-            e2e::Send(weight, WM_NULL); // the click has been handled
+            e2e::Send(weight, WM_NULL);  // the click has been handled
             EXPECT_FALSE(popupShown());
         }
     }
@@ -483,19 +493,16 @@ TEST_F(Menus, ListAndWeightFollowTheWidthAbove3550Twips) {
     struct Step {
         int line;
         int outerTwips;
-        int expectedTwips; // of the scale list and Weight afterwards
+        int expectedTwips;  // of the scale list and Weight afterwards
     } steps[] = {
-        {__LINE__, 6000, 5500},
-        {__LINE__, 3600, 3100},
-        {__LINE__, 3525, 3100}, // not wider than 3550: unchanged
-        {__LINE__, 3000, 3100},
-        {__LINE__, 7200, 6700},
+        {__LINE__, 6000, 5500}, {__LINE__, 3600, 3100}, {__LINE__, 3525, 3100},  // not wider than 3550: unchanged
+        {__LINE__, 3000, 3100}, {__LINE__, 7200, 6700},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.line);
         ::SetWindowPos(main, nullptr, 0, 0, px(s.outerTwips), original.bottom - original.top,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        e2e::Send(main, WM_NULL); // the resize has been handled
+        e2e::Send(main, WM_NULL);  // the resize has been handled
         const RECT outer = e2e::WindowRect(main);
         ASSERT_EQ(outer.right - outer.left, px(s.outerTwips)) << "the window refused the width";
         for (int id : {IDC_SCALE_LIST, IDC_WEIGHT}) {
@@ -517,14 +524,15 @@ TEST_F(Menus, ScreenshotsInBothWidths) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return ::GetForegroundWindow() == main; }, 3s));
     EXPECT_TRUE(uie2e::Screenshot(main, "main-narrow"));
     const int dpi = appe2e::ScreenDpi();
-    ::SetWindowPos(main, nullptr, 0, 0, 9000 * dpi / 1440, before.bottom - before.top,
-                   SWP_NOMOVE | SWP_NOZORDER);
+    ::SetWindowPos(main, nullptr, 0, 0, 9000 * dpi / 1440, before.bottom - before.top, SWP_NOMOVE | SWP_NOZORDER);
     const int expected = (9000 - 500) * dpi / 1440;
     HWND weight = e2e::Control(main, IDC_WEIGHT);
-    EXPECT_TRUE(e2e::WaitUntil([&] {
-        const RECT rc = e2e::RectInParent(weight);
-        return std::abs(rc.right - rc.left - expected) <= 1;
-    }, 5s));
+    EXPECT_TRUE(e2e::WaitUntil(
+        [&] {
+            const RECT rc = e2e::RectInParent(weight);
+            return std::abs(rc.right - rc.left - expected) <= 1;
+        },
+        5s));
     e2e::Send(main, WM_NULL);
     ::RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     EXPECT_TRUE(uie2e::Screenshot(main, "main-wide"));
@@ -535,7 +543,7 @@ TEST_F(Menus, ScreenshotsInBothWidths) {
 // Last: File > Exit ends the process and writes the settings file.
 TEST_F(Menus, ZzExitEndsTheProcessAndWritesTheSettings) {
     const std::string ini = e2e::SettingsFileFor(kExeName);
-    e2e::DeleteFileAt(ini); // only the shutdown may write it
+    e2e::DeleteFileAt(ini);  // only the shutdown may write it
     ASSERT_TRUE(appe2e::ExitThroughMenu(*pesora));
     const auto lines = e2e::IniSectionLines(ini, "Settings");
     EXPECT_EQ(appe2e::ValueIn(lines, "HotKey"), "120");
@@ -544,4 +552,4 @@ TEST_F(Menus, ZzExitEndsTheProcessAndWritesTheSettings) {
     EXPECT_NE(selected->find(kSerial), std::string::npos) << *selected;
 }
 
-} // namespace
+}  // namespace

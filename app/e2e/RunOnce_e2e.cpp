@@ -36,8 +36,8 @@ TEST(RunOnce, WrittenWithTheSettingOnAndRemovedWithItOff) {
         ASSERT_FALSE(exe.empty());
         const std::string ini = e2e::SettingsFileFor(exeName);
         ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini)));
-        ASSERT_TRUE(e2e::WriteFileBytes(ini, std::string("[Settings]\r\nLoadWithWindows=") +
-                                                 (r.loadWithWindows ? "True" : "False") + "\r\n"));
+        ASSERT_TRUE(e2e::WriteFileBytes(
+            ini, std::string("[Settings]\r\nLoadWithWindows=") + (r.loadWithWindows ? "True" : "False") + "\r\n"));
         // A stale entry must be replaced or removed.
         ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, exeName, "stale"));
         Running run = StartAndWait(exe);
@@ -54,7 +54,7 @@ TEST(RunOnce, WrittenWithTheSettingOnAndRemovedWithItOff) {
         }
         EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, exeName), r.expected);
         // The settings were written by the same shutdown.
-        EXPECT_EQ(e2e::IniSectionLines(ini, "Settings").size(), 16u);
+        EXPECT_EQ(e2e::IniSectionLines(ini, "Settings").size(), 18u);  // the sixteen keys and the web endpoint's two
         e2e::DeleteRegValue(HKEY_CURRENT_USER, e2e::kRunOnceKey, exeName);
     }
 }
@@ -81,4 +81,4 @@ TEST(RunOnce, TwoCopiesLeaveOneEntryEach) {
     e2e::DeleteRegValue(HKEY_CURRENT_USER, e2e::kRunOnceKey, "CopyB");
 }
 
-} // namespace
+}  // namespace

@@ -100,7 +100,7 @@ TEST(SettingsDialog, HotkeyCapturedFromKeyPresses) {
         uie2e::Chord({'Q'});
         EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(box) == "Q"; }, 3s)) << e2e::Text(box);
         uie2e::Chord({VK_CONTROL});
-        e2e::Send(box, WM_NULL); // the presses have been handled
+        e2e::Send(box, WM_NULL);  // the presses have been handled
         EXPECT_EQ(e2e::Text(box), "Q");
         uie2e::Chord(c.keys);
         EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(box) == c.text; }, 3s)) << e2e::Text(box);
@@ -133,7 +133,7 @@ TEST(SettingsDialog, SystemKeysAreCapturedLikeAnyOther) {
         SCOPED_TRACE(s.line);
         uie2e::Chord(s.keys);
         EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(box) == s.text; }, 3s)) << e2e::Text(box);
-        EXPECT_EQ(uie2e::FocusOf(dialog), box); // still in the box, no menu mode
+        EXPECT_EQ(uie2e::FocusOf(dialog), box);  // still in the box, no menu mode
     }
 
     // A token chosen from the list with the keyboard lands at the caret of the postamble.
@@ -141,8 +141,8 @@ TEST(SettingsDialog, SystemKeysAreCapturedLikeAnyOther) {
     e2e::Send(postamble, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("AB"));
     e2e::Send(postamble, EM_SETSEL, 1, 1);
     HWND tokens = e2e::Control(dialog, IDC_SET_POSTAMBLE_TOKENS);
-    ASSERT_TRUE(uie2e::ClickInto(tokens)); // a click opens the drop-down list
-    for (int i = 0; i < 8; ++i) {          // to the eighth item, "{YEAR}"
+    ASSERT_TRUE(uie2e::ClickInto(tokens));  // a click opens the drop-down list
+    for (int i = 0; i < 8; ++i) {           // to the eighth item, "{YEAR}"
         uie2e::Chord({VK_DOWN});
     }
     uie2e::Chord({VK_RETURN});
@@ -151,7 +151,7 @@ TEST(SettingsDialog, SystemKeysAreCapturedLikeAnyOther) {
 
     ASSERT_TRUE(Press(dialog, IDOK));
     const auto lines = copy.ExitAndReadSettings();
-    EXPECT_EQ(appe2e::ValueIn(lines, "HotKey"), "1089"); // Alt (4) * 256 + 'A' (65)
+    EXPECT_EQ(appe2e::ValueIn(lines, "HotKey"), "1089");  // Alt (4) * 256 + 'A' (65)
     EXPECT_EQ(appe2e::ValueIn(lines, "Hotkeystr"), "ALT+A");
     EXPECT_EQ(appe2e::ValueIn(lines, "Postamble"), "A{YEAR}B");
 }
@@ -168,7 +168,7 @@ TEST(SettingsDialog, ConfirmedChangesTakeEffectAtOnceAndAreSaved) {
     struct Unplugger {
         ~Unplugger() { (void)e2e::Unplug("5401"); }
     } unplug;
-    ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125)); // 1.25 kg
+    ASSERT_TRUE(e2e::SetWeight(kSerial, 4, 3, -2, 125));  // 1.25 kg
     // Wine refreshes a process's raw-input device list at most every 2 s: a Pesora started
     // sooner could enumerate without the new scale.
     ::Sleep(2500);
@@ -178,25 +178,27 @@ TEST(SettingsDialog, ConfirmedChangesTakeEffectAtOnceAndAreSaved) {
     HWND list = e2e::Control(copy.Main(), IDC_SCALE_LIST);
     HWND weight = e2e::Control(copy.Main(), IDC_WEIGHT);
     int row = -1;
-    ASSERT_TRUE(e2e::WaitUntil([&] {
-        const auto rows = uie2e::ListRowsW(list);
-        for (size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i].find("Dialog Scale") != std::string::npos) {
-                row = static_cast<int>(i);
+    ASSERT_TRUE(e2e::WaitUntil(
+        [&] {
+            const auto rows = uie2e::ListRowsW(list);
+            for (size_t i = 0; i < rows.size(); ++i) {
+                if (rows[i].find("Dialog Scale") != std::string::npos) {
+                    row = static_cast<int>(i);
+                }
             }
-        }
-        return row >= 0;
-    }, 10s));
+            return row >= 0;
+        },
+        10s));
     e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(row));
     e2e::Send(copy.Main(), WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(weight) == "1.25 kg"; }, 10s)) << e2e::Text(weight);
 
     HWND dialog = copy.OpenSettings();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_FALSE(e2e::Enabled(copy.Main())); // modal
+    EXPECT_FALSE(e2e::Enabled(copy.Main()));  // modal
     EXPECT_EQ(Selected(dialog, IDC_SET_UNITS), 0);
-    EXPECT_EQ(Selected(dialog, IDC_SET_SAMPLE_RATE), 0); // 50 ms
-    Choose(dialog, IDC_SET_UNITS, 2);                    // Grams
+    EXPECT_EQ(Selected(dialog, IDC_SET_SAMPLE_RATE), 0);  // 50 ms
+    Choose(dialog, IDC_SET_UNITS, 2);                     // Grams
     Choose(dialog, IDC_SET_SAMPLE_RATE, 5);               // 500 ms
     ASSERT_TRUE(uie2e::ClickInto(e2e::Control(dialog, IDC_SET_HOTKEY)));
     uie2e::Chord({VK_CONTROL, VK_F9});
@@ -257,11 +259,13 @@ TEST(SettingsDialog, CancelLeavesEverythingUnchanged) {
     const int narrow = e2e::WindowRect(dialog).right - e2e::WindowRect(dialog).left;
     EXPECT_EQ(narrow, Px(4725));
     (void)uie2e::Screenshot(dialog, "settings-basic");
-    e2e::Send(e2e::Control(dialog, IDC_SET_ADVANCED), BM_CLICK); // Advanced...
-    EXPECT_TRUE(e2e::WaitUntil([&] {
-        const RECT r = e2e::WindowRect(dialog);
-        return r.right - r.left == Px(9120);
-    }, 3s));
+    e2e::Send(e2e::Control(dialog, IDC_SET_ADVANCED), BM_CLICK);  // Advanced...
+    EXPECT_TRUE(e2e::WaitUntil(
+        [&] {
+            const RECT r = e2e::WindowRect(dialog);
+            return r.right - r.left == Px(9120);
+        },
+        3s));
     e2e::Send(dialog, WM_NULL);
     ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     (void)uie2e::Screenshot(dialog, "settings-advanced");
@@ -271,8 +275,8 @@ TEST(SettingsDialog, CancelLeavesEverythingUnchanged) {
     Choose(dialog, IDC_SET_UNITS, 13);
     Choose(dialog, IDC_SET_SAMPLE_RATE, 3);
     Choose(dialog, IDC_SET_KEY_DELAY, 6);
-    for (int id : {IDC_SET_HOTKEY_ENABLED, IDC_SET_INCLUDE_UNITS, IDC_SET_COMMA_SEPARATOR,
-                   IDC_SET_MINIMIZE_AT_STARTUP}) {
+    for (int id :
+         {IDC_SET_HOTKEY_ENABLED, IDC_SET_INCLUDE_UNITS, IDC_SET_COMMA_SEPARATOR, IDC_SET_MINIMIZE_AT_STARTUP}) {
         const bool before = Checked(dialog, id);
         e2e::Send(e2e::Control(dialog, id), BM_CLICK);
         EXPECT_NE(Checked(dialog, id), before) << id;
@@ -295,7 +299,8 @@ TEST(SettingsDialog, CancelLeavesEverythingUnchanged) {
     auto lines = copy.ExitAndReadSettings();
     // Where the window stood is not a setting the dialog touches.
     auto withoutPosition = [](std::vector<std::string> v) {
-        std::erase_if(v, [](const std::string& l) { return l.rfind("WindowLeft=", 0) == 0 || l.rfind("WindowTop=", 0) == 0; });
+        std::erase_if(
+            v, [](const std::string& l) { return l.rfind("WindowLeft=", 0) == 0 || l.rfind("WindowTop=", 0) == 0; });
         return v;
     };
     EXPECT_EQ(withoutPosition(lines), withoutPosition(untouched));
@@ -331,4 +336,4 @@ TEST(SettingsDialog, TokenListInsertsOnlyAChoiceCommittedFromTheOpenList) {
     ASSERT_TRUE(Press(dialog, IDCANCEL));
 }
 
-} // namespace
+}  // namespace

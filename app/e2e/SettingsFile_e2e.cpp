@@ -49,7 +49,7 @@ TEST(SettingsFile, HandEditedValuesAreConvertedAndOtherLinesKept) {
     struct Row {
         int line;
         std::string content;
-        std::vector<std::pair<std::string, std::string>> expected; // key -> value after exit
+        std::vector<std::pair<std::string, std::string>> expected;  // key -> value after exit
     } rows[] = {
         {__LINE__,
          "[Settings]\r\nhotkey=abc\r\nhotkeystr=CTRL+F9\r\nHotkeyEnabled=true\r\nPreamble=" + p300 +
@@ -62,9 +62,11 @@ TEST(SettingsFile, HandEditedValuesAreConvertedAndOtherLinesKept) {
           {"UnknownKey", "keep me"},
           {"TareCommand", "1,2,3"},
           {"SampleRate", "50"}}},
-        {__LINE__, "[Settings]\r\nHotKey=888.5\r\nHotkeyEnabled=True\r\nSampleRate=0\r\n",
+        {__LINE__,
+         "[Settings]\r\nHotKey=888.5\r\nHotkeyEnabled=True\r\nSampleRate=0\r\n",
          {{"HotKey", "888"}, {"HotkeyEnabled", "True"}, {"SampleRate", "0"}}},
-        {__LINE__, "[settings]\r\nHOTKEY=889.5\r\nMinimizeAtStartup=False\r\nInterCharacterDelay= 12 \r\n",
+        {__LINE__,
+         "[settings]\r\nHOTKEY=889.5\r\nMinimizeAtStartup=False\r\nInterCharacterDelay= 12 \r\n",
          {{"HotKey", "890"}, {"InterCharacterDelay", "12"}}},
     };
     const std::string exe = e2e::InstallPesora(e2e::FreshFolder("edited"), "Edited.exe");
@@ -98,8 +100,8 @@ TEST(SettingsFile, LongestTextsKeepTheirOuterBlanks) {
     const std::string exe = e2e::InstallPesora(e2e::FreshFolder("blanks"), "Blanks.exe");
     const std::string ini = e2e::SettingsFileFor("Blanks");
     ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini)));
-    ASSERT_TRUE(e2e::WriteFileBytes(ini, "[Settings]\r\nPreamble=\"" + preamble + "\"\r\nPostamble=\"" + postamble +
-                                             "\"\r\n"));
+    ASSERT_TRUE(
+        e2e::WriteFileBytes(ini, "[Settings]\r\nPreamble=\"" + preamble + "\"\r\nPostamble=\"" + postamble + "\"\r\n"));
     Running r = StartAndWait(exe);
     ASSERT_NE(r.main, nullptr);
     ASSERT_TRUE(ExitThroughMenu(r));
@@ -125,8 +127,8 @@ TEST(SettingsFile, ExitWithTheFileHeldOpenLeavesAWholeFileAndNoTemporaryFile) {
     Running r = StartAndWait(exe);
     ASSERT_NE(r.main, nullptr);
 
-    HANDLE holder = ::CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE holder = ::CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     const bool exited = ExitThroughMenu(r);
     (void)::CloseHandle(holder);
@@ -147,4 +149,4 @@ TEST(SettingsFile, ExitWithTheFileHeldOpenLeavesAWholeFileAndNoTemporaryFile) {
     e2e::DeleteFileAt(ini);
 }
 
-} // namespace
+}  // namespace

@@ -10,10 +10,9 @@ TEST(CommandLine, HideSwitchAnywhereInAnyCase) {
         const char* arguments;
         bool hidden;
     } rows[] = {
-        {__LINE__, "-h", true},       {__LINE__, "-H", true},      {__LINE__, "/x -HIDE", true},
-        {__LINE__, "abc-hx", true},   {__LINE__, "H", false},      {__LINE__, "", false},
-        {__LINE__, "-", false},       {__LINE__, "- H", false},    {__LINE__, "/h", false},
-        {__LINE__, "-x -y -h", true}, {__LINE__, "h-", false},
+        {__LINE__, "-h", true},  {__LINE__, "-H", true},       {__LINE__, "/x -HIDE", true}, {__LINE__, "abc-hx", true},
+        {__LINE__, "H", false},  {__LINE__, "", false},        {__LINE__, "-", false},       {__LINE__, "- H", false},
+        {__LINE__, "/h", false}, {__LINE__, "-x -y -h", true}, {__LINE__, "h-", false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
@@ -46,4 +45,4 @@ TEST(CommandLine, ProgramFolderNamedLikeTheSwitchDoesNotHide) {
     EXPECT_TRUE(app::HasHideSwitch(app::ArgumentsOf("\"C:\\x\\Pesora.exe\" -H")));
 }
 
-} // namespace
+}  // namespace

@@ -10,4 +10,4 @@ TEST(DdeLink, LinkFormatIsZeroSeparatedWithFinalZero) {
     EXPECT_EQ(app::BuildLinkFormat("Scale2"), "Pesora\0Scale2\0Weight\0\0"s);
 }
 
-} // namespace
+}  // namespace

@@ -76,4 +76,4 @@ TEST(IniDocument, WhatIsWrittenReadsBack) {
     }
 }
 
-} // namespace
+}  // namespace

@@ -29,4 +29,4 @@ TEST(LaunchAtStartup, RunOnceUnlessEveryLogOn) {
     EXPECT_EQ(app::StartupKeyPath(true), "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
 }
 
-} // namespace
+}  // namespace

@@ -31,7 +31,7 @@ class RecordingSteps final : public app::IShellSteps {
             duringRefusal();
         }
     }
-    std::function<void()> duringRefusal; // what arrives while the refusal box is open
+    std::function<void()> duringRefusal;  // what arrives while the refusal box is open
     void LocateSettingsFile() override { Record("LocateSettingsFile"); }
     void SetHelpFile(const std::string& path) override { Record("SetHelpFile(" + path + ")"); }
     void SetDdeTopic(const std::string& topic) override { Record("SetDdeTopic(" + topic + ")"); }
@@ -64,15 +64,10 @@ base::AppState StateFor(const char* exeName, const char* folder) {
 }
 
 std::vector<std::string> StartupWith(std::vector<std::string> middle) {
-    std::vector<std::string> all = {"AnotherInstanceRunning",
-                                    "LocateSettingsFile",
-                                    "SetHelpFile(C:\\Tools\\PesoraHelp.chm)",
-                                    "SetDdeTopic(Scale2)",
-                                    "CreateDeviceNotifications",
-                                    "LoadSettings",
-                                    "BuildHotkeyNames",
-                                    "RegisterSendHotkey",
-                                    "InstallHotkeyWindowProc"};
+    std::vector<std::string> all = {
+        "AnotherInstanceRunning", "LocateSettingsFile",        "SetHelpFile(C:\\Tools\\PesoraHelp.chm)",
+        "SetDdeTopic(Scale2)",    "CreateDeviceNotifications", "LoadSettings",
+        "BuildHotkeyNames",       "RegisterSendHotkey",        "InstallHotkeyWindowProc"};
     all.insert(all.end(), middle.begin(), middle.end());
     all.push_back("RefreshDeviceList");
     return all;
@@ -137,7 +132,7 @@ TEST(Startup, RefusedCopyTouchesNothingWhateverArrivesWhileItsBoxIsOpen) {
     ASSERT_EQ(steps.steps.size(), 4u);
     EXPECT_EQ(steps.steps[0], "AnotherInstanceRunning");
     EXPECT_EQ(steps.steps[1].substr(0, 12), "ShowRefusal(");
-    EXPECT_EQ(steps.steps[2], "EndProcess"); // from the shutdown inside the box
+    EXPECT_EQ(steps.steps[2], "EndProcess");  // from the shutdown inside the box
     EXPECT_EQ(steps.steps[3], "EndProcess");
 }
 
@@ -149,7 +144,7 @@ TEST(Startup, AFailingStepIsAbandonedAndTheNextOneRuns) {
         app::ShellState shell;
         app::RunStartup(steps, StateFor("Scale2", "C:\\Tools"), shell, "");
         EXPECT_EQ(steps.steps, StartupWith({"AddTrayIcon"}));
-        EXPECT_TRUE(shell.trayIconShown); // a failed icon add is not noticed
+        EXPECT_TRUE(shell.trayIconShown);  // a failed icon add is not noticed
     }
 }
 
@@ -169,10 +164,18 @@ TEST(Shutdown, RunsStepsInOrderUnderEachCondition) {
         const char* folder;
         std::vector<std::string> expected;
     } rows[] = {
-        {__LINE__, true, true, true, "C:\\Tools",
+        {__LINE__,
+         true,
+         true,
+         true,
+         "C:\\Tools",
          {"CloseScaleDevice", "RestoreWindowProc", "UnregisterSendHotkey", "ReleaseDeviceNotifications",
           "DeleteTrayIcon", "SaveSettings", "SetStartWithWindows(on,Scale2,C:\\Tools\\Scale2.EXE)", "EndProcess"}},
-        {__LINE__, false, false, false, "D:\\",
+        {__LINE__,
+         false,
+         false,
+         false,
+         "D:\\",
          {"RestoreWindowProc", "UnregisterSendHotkey", "ReleaseDeviceNotifications", "SaveSettings",
           "SetStartWithWindows(off,Scale2,D:\\Scale2.EXE)", "EndProcess"}},
     };
@@ -233,8 +236,9 @@ TEST(Timer, SampleRateBecomesIntervalOnlyWithinTheTimersRange) {
         int32_t rate;
         std::optional<uint32_t> expected;
     } rows[] = {
-        {__LINE__, 50, 50u},  {__LINE__, 0, 0u},          {__LINE__, 65535, 65535u},
-        {__LINE__, 65536, std::nullopt}, {__LINE__, -1, std::nullopt}, {__LINE__, INT32_MIN, std::nullopt},
+        {__LINE__, 50, 50u},          {__LINE__, 0, 0u},
+        {__LINE__, 65535, 65535u},    {__LINE__, 65536, std::nullopt},
+        {__LINE__, -1, std::nullopt}, {__LINE__, INT32_MIN, std::nullopt},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
@@ -256,4 +260,4 @@ TEST(Instance, CopiesAreToldApartByNameOnly) {
     EXPECT_NE(app::InstanceObjectName("SCALE2"), app::InstanceObjectName("PESORA"));
 }
 
-} // namespace
+}  // namespace

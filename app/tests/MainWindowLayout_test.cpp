@@ -13,8 +13,9 @@ TEST(Layout, TwipsFollowTheResolution) {
         int dpi;
         int pixels;
     } rows[] = {
-        {__LINE__, 5445, 96, 363}, {__LINE__, 3810, 96, 254}, {__LINE__, 120, 144, 12},
-        {__LINE__, 15, 96, 1},     {__LINE__, 7, 96, 0},      {__LINE__, 8, 96, 1},
+        {__LINE__, 5445, 96, 363},  {__LINE__, 3810, 96, 254},
+        {__LINE__, 120, 144, 12},   {__LINE__, 15, 96, 1},
+        {__LINE__, 7, 96, 0},       {__LINE__, 8, 96, 1},
         {__LINE__, 5445, 120, 454}, {__LINE__, -480000, 96, -32000},
     };
     for (const Row& r : rows) {
@@ -40,7 +41,8 @@ TEST(Layout, WeightCaptionGrowsToItsTextUpToTheZeroButton) {
         int text;
         int width;
     } rows[] = {
-        {__LINE__, 0, 675}, {__LINE__, 675, 675}, {__LINE__, 1100, 1100}, {__LINE__, 1860, 1860}, {__LINE__, 5000, 1860},
+        {__LINE__, 0, 675},     {__LINE__, 675, 675},   {__LINE__, 1100, 1100},
+        {__LINE__, 1860, 1860}, {__LINE__, 5000, 1860},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
@@ -54,7 +56,10 @@ TEST(Layout, ListAndWeightWidenOnlyAboveTheThreshold) {
         int outer;
         std::optional<int> width;
     } rows[] = {
-        {__LINE__, 3550, std::nullopt}, {__LINE__, 100, std::nullopt}, {__LINE__, 3551, 3051}, {__LINE__, 6000, 5500},
+        {__LINE__, 3550, std::nullopt},
+        {__LINE__, 100, std::nullopt},
+        {__LINE__, 3551, 3051},
+        {__LINE__, 6000, 5500},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
@@ -79,7 +84,7 @@ TEST(Layout, ControlIdsAreUniqueAndBelowTheDialogsRange) {
 TEST(Layout, VisibleControlsLieInTheClientArea) {
     for (const app::ControlSpec& c : app::MainWindowControls()) {
         SCOPED_TRACE(c.name);
-        if (c.visible && c.name != "Status") { // Status's label box runs past the edge; its text does not
+        if (c.visible && c.name != "Status") {  // Status's label box runs past the edge; its text does not
             EXPECT_LE(c.left + c.width, app::kClientWidthTwips);
             EXPECT_LE(c.top + c.height, app::kClientHeightTwips);
         }
@@ -89,4 +94,4 @@ TEST(Layout, VisibleControlsLieInTheClientArea) {
     EXPECT_EQ(app::FindControl("nothing"), nullptr);
 }
 
-} // namespace
+}  // namespace

@@ -1,5 +1,5 @@
-#include "app/IniDocument.h"
 #include "app/SettingsStore.h"
+#include "app/IniDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ std::string Lower(std::string_view s) {
 // An initialisation file in memory: keys without regard to case, every call recorded.
 class FakeIni final : public app::IIniStore {
   public:
-    std::map<std::string, std::string> values; // lower-cased key -> value
+    std::map<std::string, std::string> values;  // lower-cased key -> value
     std::vector<std::string> reads;             // "key=fallback"
     std::vector<std::string> writes;            // "key=value"
 
@@ -101,9 +101,8 @@ TEST(SettingsBool, OnlyExactTrueIsTrue) {
         const char* text;
         bool expected;
     } rows[] = {
-        {__LINE__, "True", true},   {__LINE__, "true", false}, {__LINE__, "TRUE", false},
-        {__LINE__, "-1", false},    {__LINE__, "1", false},    {__LINE__, "True ", false},
-        {__LINE__, "False", false}, {__LINE__, "", false},
+        {__LINE__, "True", true}, {__LINE__, "true", false},  {__LINE__, "TRUE", false},  {__LINE__, "-1", false},
+        {__LINE__, "1", false},   {__LINE__, "True ", false}, {__LINE__, "False", false}, {__LINE__, "", false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
@@ -117,9 +116,9 @@ TEST(SettingsText, MatchingQuotesAreStrippedOnce) {
         const char* text;
         const char* expected;
     } rows[] = {
-        {__LINE__, "\"abc\"", "abc"},      {__LINE__, "'abc'", "abc"},     {__LINE__, "\"abc'", "\"abc'"},
-        {__LINE__, "\"", "\""},            {__LINE__, "\"\"", ""},         {__LINE__, "a\"b\"", "a\"b\""},
-        {__LINE__, "\"'x'\"", "'x'"},      {__LINE__, "", ""},
+        {__LINE__, "\"abc\"", "abc"}, {__LINE__, "'abc'", "abc"}, {__LINE__, "\"abc'", "\"abc'"},
+        {__LINE__, "\"", "\""},       {__LINE__, "\"\"", ""},     {__LINE__, "a\"b\"", "a\"b\""},
+        {__LINE__, "\"'x'\"", "'x'"}, {__LINE__, "", ""},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.line);
@@ -211,10 +210,23 @@ TEST(SettingsLoad, ReadsEveryKeyInOrderWithItsDefault) {
     base::Settings s;
     app::LoadSettings(ini, s);
     const std::vector<std::string> expected = {
-        "HotKey=120",       "Hotkeystr=F9",         "HotkeyEnabled=True",      "WeightFormat=",
-        "SelectedUnits=0",  "IncludeUnits=True",    "CommaSeparator=False",    "LoadWithWindows=False",
-        "MinimizeAtStartup=False", "SelectedScale=", "Preamble=",             "Postamble=",
-        "TareCommand=2,2,0,0,0,0", "SampleRate=50", "InterCharacterDelay=1", "WebPort=0", "WebOrigins=",
+        "HotKey=120",
+        "Hotkeystr=F9",
+        "HotkeyEnabled=True",
+        "WeightFormat=",
+        "SelectedUnits=0",
+        "IncludeUnits=True",
+        "CommaSeparator=False",
+        "LoadWithWindows=False",
+        "MinimizeAtStartup=False",
+        "SelectedScale=",
+        "Preamble=",
+        "Postamble=",
+        "TareCommand=2,2,0,0,0,0",
+        "SampleRate=50",
+        "InterCharacterDelay=1",
+        "WebPort=0",
+        "WebOrigins=",
     };
     EXPECT_EQ(ini.reads, expected);
     EXPECT_EQ(s.HotKey, 120);
@@ -268,7 +280,8 @@ TEST(SettingsLoad, TimerGetsSampleRateBeforeTheNextKeyIsRead) {
     ini.Set("SampleRate", "0");
     base::Settings s;
     std::vector<std::string> seen;
-    app::LoadSettings(ini, s, [&](int32_t rate) { seen.push_back("rate " + std::to_string(rate) + " after " + ini.reads.back()); });
+    app::LoadSettings(
+        ini, s, [&](int32_t rate) { seen.push_back("rate " + std::to_string(rate) + " after " + ini.reads.back()); });
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0], "rate 0 after SampleRate=50");
     EXPECT_EQ(ini.reads.back(), "WebOrigins=");
@@ -285,11 +298,24 @@ TEST(SettingsSave, WritesSixteenKeysInOrderAndNeverTareCommand) {
     s.Preamble = "{TAB}";
     app::SaveSettings(ini, s, 1500, -480000);
     const std::vector<std::string> expected = {
-        "HotKey=-5",           "HotkeyStr=CTRL+F9",     "HotkeyEnabled=False",     "WeightFormat=",
-        "SelectedUnits=0",     "IncludeUnits=True",     "CommaSeparator=False",    "LoadWithWindows=True",
-        "MinimizeAtStartup=False", "SelectedScale=",    "Preamble={TAB}",          "Postamble=",
-        "WindowLeft=1500",     "WindowTop=-480000",     "SampleRate=50",           "InterCharacterDelay=1",
-        "WebPort=0",           "WebOrigins=",
+        "HotKey=-5",
+        "HotkeyStr=CTRL+F9",
+        "HotkeyEnabled=False",
+        "WeightFormat=",
+        "SelectedUnits=0",
+        "IncludeUnits=True",
+        "CommaSeparator=False",
+        "LoadWithWindows=True",
+        "MinimizeAtStartup=False",
+        "SelectedScale=",
+        "Preamble={TAB}",
+        "Postamble=",
+        "WindowLeft=1500",
+        "WindowTop=-480000",
+        "SampleRate=50",
+        "InterCharacterDelay=1",
+        "WebPort=0",
+        "WebOrigins=",
     };
     EXPECT_EQ(ini.writes, expected);
 }
@@ -335,11 +361,11 @@ TEST(SettingsSave, TextsSurviveTheNextStartExactly) {
         int line;
         std::string value;
     } rows[] = {
-        {__LINE__, " {DAY}"},       // blanks around a value are dropped on reading
+        {__LINE__, " {DAY}"},  // blanks around a value are dropped on reading
         {__LINE__, "{TAB} "},
-        {__LINE__, "\"ZERO\""},     // so is one pair of matching quotes
+        {__LINE__, "\"ZERO\""},  // so is one pair of matching quotes
         {__LINE__, "'x'"},
-        {__LINE__, "\"0.0\";x"},    // quotes that do not pair up stay as they are
+        {__LINE__, "\"0.0\";x"},  // quotes that do not pair up stay as they are
         {__LINE__, "{ENTER}"},
         {__LINE__, ""},
         // The longest texts that are read back: the quotes must not cost them a blank.
@@ -362,7 +388,7 @@ TEST(SettingsSave, TextsSurviveTheNextStartExactly) {
         EXPECT_EQ(back.Postamble, r.value);
         EXPECT_EQ(back.WeightFormat, r.value);
     }
-    EXPECT_EQ(app::ProtectForProfile("{ENTER}"), "{ENTER}"); // plain values are written as they stand
+    EXPECT_EQ(app::ProtectForProfile("{ENTER}"), "{ENTER}");  // plain values are written as they stand
 }
 
-} // namespace
+}  // namespace

@@ -6,25 +6,25 @@
 #include <string>
 #include <vector>
 
-#include "base/model/Settings.h"
 #include "base/model/ScaleDeviceRecord.h"
+#include "base/model/Settings.h"
 
 namespace base {
 
 struct AppState {
     Settings settings;
-    std::string exeName;          // executable's file name without extension, case as on disk
-    std::string programFolder;    // its folder, no trailing "\" unless a drive root
-    std::string settingsFilePath; // short form; empty when the file could not be located
+    std::string exeName;           // executable's file name without extension, case as on disk
+    std::string programFolder;     // its folder, no trailing "\" unless a drive root
+    std::string settingsFilePath;  // short form; empty when the file could not be located
 
-    std::vector<base::ScaleDeviceRecord> scaleTable; // one per the scale list row
-    bool deviceOpen = false;                            // a scale is open and is to be read
+    std::vector<base::ScaleDeviceRecord> scaleTable;  // one per the scale list row
+    bool deviceOpen = false;                          // a scale is open and is to be read
 
-    std::array<uint8_t, 8> reportBuffer{}; // the last scale data report received
-    std::string weightText;                // current weight text, no unit
-    std::string unitsSuffix;               // current unit suffix with its leading blank
+    std::array<uint8_t, 8> reportBuffer{};  // the last scale data report received
+    std::string weightText;                 // current weight text, no unit
+    std::string unitsSuffix;                // current unit suffix with its leading blank
 
-    bool sendSuppressed = false; // while set, hotkey presses do nothing
+    bool sendSuppressed = false;  // while set, hotkey presses do nothing
 };
 
-} // namespace base
+}  // namespace base

@@ -11,4 +11,4 @@ struct ScaleDeviceRecord {
     bool operator==(const ScaleDeviceRecord&) const = default;
 };
 
-} // namespace base
+}  // namespace base

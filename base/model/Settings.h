@@ -8,7 +8,7 @@
 namespace base {
 
 struct Settings {
-    int32_t HotKey = 120; // modifier mask * 256 + key code (mask 1 Shift, 2 Ctrl, 4 Alt)
+    int32_t HotKey = 120;  // modifier mask * 256 + key code (mask 1 Shift, 2 Ctrl, 4 Alt)
     std::string Hotkeystr = "F9";
     bool HotkeyEnabled = true;
     std::string WeightFormat;
@@ -20,11 +20,11 @@ struct Settings {
     std::string SelectedScale;
     std::string Preamble;
     std::string Postamble;
-    std::string TareCommand = "2,2,0,0,0,0"; // read, kept, never written back
+    std::string TareCommand = "2,2,0,0,0,0";  // read, kept, never written back
     int32_t SampleRate = 50;
     int32_t InterCharacterDelay = 1;
-    int32_t WebPort = 0;    // the local web endpoint's port; 0 keeps it off
-    std::string WebOrigins; // web origins allowed to use it, separated by blanks
+    int32_t WebPort = 0;     // the local web endpoint's port; 0 keeps it off
+    std::string WebOrigins;  // web origins allowed to use it, separated by blanks
 };
 
 inline constexpr int32_t kMinSampleRateMs = 50;
@@ -39,4 +39,4 @@ inline constexpr uint32_t kMaxReadWaitMs = 450;
     return static_cast<uint32_t>(std::clamp<int64_t>(wait, 0, kMaxReadWaitMs));
 }
 
-} // namespace base
+}  // namespace base

@@ -24,4 +24,4 @@ class IReadingDisplay {
     virtual void SetStatus(std::string_view text) = 0;
 };
 
-} // namespace base
+}  // namespace base

@@ -32,9 +32,18 @@ TEST_F(UniqueResourceTest, EmptyValueIsTheKindsOwn) {
     EXPECT_FALSE(MinusOneEmpty{}.valid());
     EXPECT_EQ(MinusOneEmpty{}.get(), -1);
     // 0 is a real value for the kind whose empty value is -1, and is closed like any other.
-    { MinusOneEmpty zero{0}; EXPECT_TRUE(zero.valid()); }
-    { ZeroEmpty minusOne{-1}; EXPECT_TRUE(minusOne.valid()); }
-    { ZeroEmpty none{0}; MinusOneEmpty alsoNone{-1}; }
+    {
+        MinusOneEmpty zero{0};
+        EXPECT_TRUE(zero.valid());
+    }
+    {
+        ZeroEmpty minusOne{-1};
+        EXPECT_TRUE(minusOne.valid());
+    }
+    {
+        ZeroEmpty none{0};
+        MinusOneEmpty alsoNone{-1};
+    }
     EXPECT_EQ(g_closed, (std::vector<int>{0, -1}));
 }
 
@@ -42,15 +51,15 @@ TEST_F(UniqueResourceTest, MoveHandsOverWithoutClosing) {
     {
         ZeroEmpty a{7};
         ZeroEmpty b{std::move(a)};
-        EXPECT_FALSE(a.valid()); // NOLINT(bugprone-use-after-move): the moved-from state is the point
+        EXPECT_FALSE(a.valid());  // NOLINT(bugprone-use-after-move): the moved-from state is the point
         EXPECT_EQ(b.get(), 7);
         EXPECT_TRUE(g_closed.empty());
 
         ZeroEmpty c{8};
-        c = std::move(b); // closes what c held, takes b's
+        c = std::move(b);  // closes what c held, takes b's
         EXPECT_EQ(g_closed, (std::vector<int>{8}));
         EXPECT_EQ(c.get(), 7);
-        c = std::move(c); // self-move keeps the value
+        c = std::move(c);  // self-move keeps the value
         EXPECT_EQ(c.get(), 7);
     }
     EXPECT_EQ(g_closed, (std::vector<int>{8, 7}));
@@ -60,13 +69,13 @@ TEST_F(UniqueResourceTest, ResetReleaseAndPut) {
     MinusOneEmpty h{3};
     h.reset(4);
     EXPECT_EQ(g_closed, (std::vector<int>{3}));
-    EXPECT_EQ(h.release(), 4); // released: never closed by us
+    EXPECT_EQ(h.release(), 4);  // released: never closed by us
     EXPECT_FALSE(h.valid());
-    h.reset(); // nothing held: nothing closed
+    h.reset();  // nothing held: nothing closed
     EXPECT_EQ(g_closed, (std::vector<int>{3}));
 
     h.reset(5);
-    int* slot = h.put(); // an out-parameter slot: what was held is closed first
+    int* slot = h.put();  // an out-parameter slot: what was held is closed first
     EXPECT_EQ(g_closed, (std::vector<int>{3, 5}));
     EXPECT_EQ(*slot, -1);
     *slot = 6;
@@ -89,4 +98,4 @@ TEST(ScopeExit, RunsOnceAtScopeEndUnlessDismissed) {
     EXPECT_EQ(runs, 1);
 }
 
-} // namespace
+}  // namespace

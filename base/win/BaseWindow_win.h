@@ -49,4 +49,4 @@ class BaseWindow {
     HWND _hwnd = nullptr;
 };
 
-} // namespace base
+}  // namespace base

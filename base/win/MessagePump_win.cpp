@@ -26,7 +26,7 @@ void Dispatch(MSG& msg) noexcept {
     }
 }
 
-} // namespace
+}  // namespace
 
 void AddDialogNavigation(HWND window) noexcept {
     if (std::find(g_navigable.begin(), g_navigable.end(), window) != g_navigable.end()) {
@@ -64,17 +64,17 @@ bool DispatchPendingMessages(int maxMessages, const HoldFilter& hold) noexcept {
             try {
                 held = hold(msg);
             } catch (...) {
-                held = false; // a filter that fails lets the message through
+                held = false;  // a filter that fails lets the message through
             }
         }
         if (!held) {
             Dispatch(msg);
         }
         if (static_cast<LONG>(msg.time - started) > 0) {
-            break; // posted after the pass began: it waits for the next pass
+            break;  // posted after the pass began: it waits for the next pass
         }
     }
     return true;
 }
 
-} // namespace base::win
+}  // namespace base::win

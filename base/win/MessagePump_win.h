@@ -25,4 +25,4 @@ using HoldFilter = std::function<bool(MSG&)>;
 // it is posted again for the main loop, and the caller stops dispatching.
 bool DispatchPendingMessages(int maxMessages = 1000, const HoldFilter& hold = {}) noexcept;
 
-} // namespace base::win
+}  // namespace base::win

@@ -79,4 +79,4 @@ inline BOOL SetWindowTextUtf8(HWND hwnd, std::string_view text) {
     return ::SetWindowTextW(hwnd, ToWide(text).c_str());
 }
 
-} // namespace base::win
+}  // namespace base::win

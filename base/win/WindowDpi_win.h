@@ -25,4 +25,4 @@ inline int WindowDpi(HWND hwnd) noexcept {
     return dpi > 0 ? dpi : 96;
 }
 
-} // namespace base
+}  // namespace base

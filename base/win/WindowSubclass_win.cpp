@@ -10,17 +10,17 @@ HookProc(HWND hWnd, UINT uiMsg, WPARAM wParam, LPARAM lParam, UINT_PTR subclassI
     auto* hook = reinterpret_cast<IWindowHook*>(subclassId);
     const LRESULT result = hook->Message(hWnd, uiMsg, wParam, lParam, refData);
     if (uiMsg == WM_NCDESTROY) {
-        (void)UnsubclassWindow(hWnd, hook);  // the window is going; nothing may call the hook later
+        (void)DetachWindowHook(hWnd, hook);  // the window is going; nothing may call the hook later
     }
     return result;
 }
 }  // namespace
 
-bool SubclassWindow(HWND hWnd, IWindowHook* hook, DWORD_PTR refData) noexcept {
+bool AttachWindowHook(HWND hWnd, IWindowHook* hook, DWORD_PTR refData) noexcept {
     return hWnd != nullptr && ::SetWindowSubclass(hWnd, &HookProc, reinterpret_cast<UINT_PTR>(hook), refData) != FALSE;
 }
 
-bool UnsubclassWindow(HWND hWnd, IWindowHook* hook) noexcept {
+bool DetachWindowHook(HWND hWnd, IWindowHook* hook) noexcept {
     return hWnd != nullptr && ::RemoveWindowSubclass(hWnd, &HookProc, reinterpret_cast<UINT_PTR>(hook)) != FALSE;
 }
 

@@ -19,7 +19,7 @@ class IWindowHook {
 
 // Attaches `hook` to `hWnd` (the hook's address is the subclass ID). The subclass removes
 // itself after passing WM_NCDESTROY to the hook.
-bool SubclassWindow(HWND hWnd, IWindowHook* hook, DWORD_PTR refData = 0) noexcept;
-bool UnsubclassWindow(HWND hWnd, IWindowHook* hook) noexcept;
+bool AttachWindowHook(HWND hWnd, IWindowHook* hook, DWORD_PTR refData = 0) noexcept;
+bool DetachWindowHook(HWND hWnd, IWindowHook* hook) noexcept;
 
 }  // namespace base::win

@@ -14,8 +14,8 @@
 #include "VirtualScale.h"
 #include "base/model/AppState.h"
 #include "base/model/Views.h"
-#include "devices/ScaleListView.h"
 #include "devices/ScaleDevices_win.h"
+#include "devices/ScaleListView.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "Harness.h"
-#include "VirtualScale.h"
 #include "PesoraIds.h"
+#include "VirtualScale.h"
 
 namespace scalee2e {
 
@@ -164,4 +164,4 @@ class PesoraWithScales : public ::testing::Test {
     std::vector<std::string> _plugged;
 };
 
-} // namespace scalee2e
+}  // namespace scalee2e

@@ -20,17 +20,16 @@ TEST_F(ScaleList, ListsScalesByTheirPlugAndPlayNameAndLeavesKeyboardsOut) {
     Plug(Scale("7105", "Twin Scale", 0x8704));
     scalee2e::WaitOutRawInputCache();
     StartPesora("DevList");
-    ASSERT_TRUE(e2e::WaitUntil([&] { return Listed("Counter Scale (HIDClass)"); }, 10s)) << ::testing::PrintToString(Rows());
+    ASSERT_TRUE(e2e::WaitUntil([&] { return Listed("Counter Scale (HIDClass)"); }, 10s))
+        << ::testing::PrintToString(Rows());
 
     struct Row {
         int line;
         const char* text;
         bool listed;
     } rows[] = {
-        {__LINE__, "Counter Scale (HIDClass)", true},
-        {__LINE__, "Optical Mouse (HIDClass)", true},
-        {__LINE__, "Twin Scale (HIDClass)", true},
-        {__LINE__, "Twin Scale (HIDClass) [2]", true},
+        {__LINE__, "Counter Scale (HIDClass)", true},  {__LINE__, "Optical Mouse (HIDClass)", true},
+        {__LINE__, "Twin Scale (HIDClass)", true},     {__LINE__, "Twin Scale (HIDClass) [2]", true},
         {__LINE__, "Test Keyboard (HIDClass)", false},
     };
     const std::vector<std::string> shown = Rows();
@@ -71,7 +70,8 @@ TEST_F(ScaleList, StartChoosesTheScaleUsedLastOnlyByItsExactPath) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         StartPesora("DevLast", c.selectedScale);
-        ASSERT_TRUE(e2e::WaitUntil([&] { return Listed("Last Used (HIDClass)") && Listed("Other Scale (HIDClass)"); }, 10s))
+        ASSERT_TRUE(
+            e2e::WaitUntil([&] { return Listed("Last Used (HIDClass)") && Listed("Other Scale (HIDClass)"); }, 10s))
             << ::testing::PrintToString(Rows());
         if (c.reads) {
             // Reading starts without a click.
@@ -105,4 +105,4 @@ TEST_F(ScaleList, ClickOnARowReadsThatScaleAndExitRemembersIt) {
     EXPECT_EQ(e2e::ReadIni(e2e::SettingsFileFor("DevClick"), "Settings", "SelectedScale"), e2e::HidPath(picked));
 }
 
-} // namespace
+}  // namespace

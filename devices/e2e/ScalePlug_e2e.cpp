@@ -14,7 +14,6 @@ using namespace std::chrono_literals;
 using scalee2e::PesoraWithScales;
 using scalee2e::Scale;
 
-
 // F9, the default hotkey, pressed and released as a user does.
 void PressF9() {
     ::keybd_event(VK_F9, 0, 0, 0);
@@ -102,4 +101,4 @@ TEST_F(ScalePlug, ZeroScaleWritesTheZeroReportOnceAndReadingResumes) {
     EXPECT_EQ(e2e::Outputs("7221"), zero);
 }
 
-} // namespace
+}  // namespace

@@ -141,15 +141,23 @@ class RecordingEvents final : public IDeviceEvents {
   public:
     explicit RecordingEvents(Log& log) : _log(log) {}
     bool cancel = false;
-    void DeviceArrival(const DeviceNotifications& notifications, uint32_t t) override { Record("arrival", notifications, t); }
+    void DeviceArrival(const DeviceNotifications& notifications, uint32_t t) override {
+        Record("arrival", notifications, t);
+    }
     void DeviceQueryRemove(const DeviceNotifications& notifications, uint32_t t, bool& c) override {
         Record("query", notifications, t);
         EXPECT_FALSE(c);
         c = cancel;
     }
-    void DeviceQueryRemoveFailed(const DeviceNotifications& notifications, uint32_t t) override { Record("failed", notifications, t); }
-    void DeviceRemovePending(const DeviceNotifications& notifications, uint32_t t) override { Record("pending", notifications, t); }
-    void DeviceRemoveComplete(const DeviceNotifications& notifications, uint32_t t) override { Record("complete", notifications, t); }
+    void DeviceQueryRemoveFailed(const DeviceNotifications& notifications, uint32_t t) override {
+        Record("failed", notifications, t);
+    }
+    void DeviceRemovePending(const DeviceNotifications& notifications, uint32_t t) override {
+        Record("pending", notifications, t);
+    }
+    void DeviceRemoveComplete(const DeviceNotifications& notifications, uint32_t t) override {
+        Record("complete", notifications, t);
+    }
 
   private:
     void Record(const std::string& what, const DeviceNotifications& notifications, uint32_t t) {
@@ -273,7 +281,8 @@ TEST(DeviceNotifications, SetQueryHookAcceptsIndicesAndLetters) {
         volumes.failing = "Q";
         RecordingEvents events{log};
         DeviceNotifications notifications{volumes, events};
-        const bool result = c.isText ? notifications.SetQueryHook(c.drive, c.setHook) : notifications.SetQueryHook(c.index, c.setHook);
+        const bool result =
+            c.isText ? notifications.SetQueryHook(c.drive, c.setHook) : notifications.SetQueryHook(c.index, c.setHook);
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(log, c.log);
     }

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "base/model/Views.h"
-#include "devices/ScaleListView.h"
 #include "devices/HidInterface.h"
 #include "devices/ScaleListCommands.h"
+#include "devices/ScaleListView.h"
 #include "devices/ScaleSelection.h"
 
 namespace devices::testing {

@@ -427,7 +427,7 @@ TEST_F(ScaleSelectionTest, CurrentReportIsAskedForAtOpenAndAfterSilence) {
         FakeHidPort port{log};
         port.present = {"PA"};
         port.currentReport = c.current;
-        ScaleSelection selection{state, view, enumerator, port};
+        ScaleSelection selection{state, view, view, view, enumerator, port};
         state.scaleTable = {{"PA", "A"}};
         view.rows = {"A"};
         view.index = 0;
@@ -500,7 +500,7 @@ TEST_F(ScaleSelectionTest, ReportCompletingDuringTheCancelIsKeptForTheSameScale)
         FakeEnumerator enumerator{log};
         FakeHidPort port{log};
         port.present = {"PA", "PB"};
-        ScaleSelection selection{state, view, enumerator, port};
+        ScaleSelection selection{state, view, view, view, enumerator, port};
         state.scaleTable = {{"PA", "A"}, {"PB", "B"}};
         view.rows = {"A", "B"};
         view.index = 0;

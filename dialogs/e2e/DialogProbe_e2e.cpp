@@ -118,7 +118,8 @@ void DriveSettingsOk() {
     ExpectText(Text(item(IDC_SET_UNITS)), "Pounds and Ounces", "SelectedUnits 13 shows");
     ExpectText(Text(item(IDC_SET_HOTKEY)), "F9", "hotkey box shows Hotkeystr");
     ExpectText(Text(item(IDC_SET_FORMAT)), "0.00", "format box shows WeightFormat");
-    Expect(::SendMessageA(item(IDC_SET_PREAMBLE_TOKENS), CB_GETCOUNT, 0, 0) == 13, "the preamble token list holds 13 tokens");
+    Expect(::SendMessageA(item(IDC_SET_PREAMBLE_TOKENS), CB_GETCOUNT, 0, 0) == 13,
+           "the preamble token list holds 13 tokens");
     Expect(::SendMessageA(item(IDC_SET_FORMAT), CB_GETCOUNT, 0, 0) == 5, "cboFormat holds 5 expressions");
     // The three tooltips, and one of them shown by moving the mouse over the hotkey box.
     HWND tooltip = nullptr;
@@ -207,7 +208,8 @@ void DriveSettingsOk() {
     Chord({}, VK_F4);
     Chord({}, VK_DOWN);
     Chord({}, VK_RETURN);
-    ExpectText(Text(item(IDC_SET_PREAMBLE)), "A{YEAR}B", "{YEAR} chosen in the preamble token list goes in at the caret");
+    ExpectText(Text(item(IDC_SET_PREAMBLE)), "A{YEAR}B",
+               "{YEAR} chosen in the preamble token list goes in at the caret");
     ExpectText(Text(item(IDC_SET_PREAMBLE_TOKENS)), "{YEAR}", "the preamble token list keeps showing the chosen item");
     Chord({}, VK_F4);
     Chord({}, VK_RETURN);
@@ -219,14 +221,15 @@ void DriveSettingsOk() {
     Chord({}, VK_F4);
     Chord({}, VK_DOWN);
     Chord({}, VK_RETURN);
-    ExpectText(Text(item(IDC_SET_POSTAMBLE)), "1{TAB}5", "{TAB} chosen in the postamble token list replaces the selection");
+    ExpectText(Text(item(IDC_SET_POSTAMBLE)), "1{TAB}5",
+               "{TAB} chosen in the postamble token list replaces the selection");
 
     // the hotkey check box greys out exactly its six controls.
     (void)::SendMessageA(item(IDC_SET_HOTKEY_ENABLED), BM_CLICK, 0, 0);
     ::Sleep(100);
     bool allOff = true;
-    for (int id :
-         {IDC_SET_PREAMBLE_LABEL, IDC_SET_POSTAMBLE_LABEL, IDC_SET_HOTKEY_LABEL, IDC_SET_HOTKEY, IDC_SET_PREAMBLE, IDC_SET_POSTAMBLE}) {
+    for (int id : {IDC_SET_PREAMBLE_LABEL, IDC_SET_POSTAMBLE_LABEL, IDC_SET_HOTKEY_LABEL, IDC_SET_HOTKEY,
+                   IDC_SET_PREAMBLE, IDC_SET_POSTAMBLE}) {
         allOff = allOff && !::IsWindowEnabled(item(id));
     }
     Expect(allOff, "unchecking the hotkey check box disables its six controls");
@@ -444,5 +447,4 @@ TEST(Dialogs, SettingsAboutAndHelpAnswerKeysAndKeepValues) {
             ::Sleep(10);
         }
     }
-
 }

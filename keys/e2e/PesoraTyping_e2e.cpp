@@ -17,8 +17,8 @@
 #include <utility>
 
 #include "Harness.h"
-#include "VirtualScale.h"
 #include "PesoraIds.h"
+#include "VirtualScale.h"
 
 namespace {
 
@@ -207,8 +207,8 @@ class PesoraTyping : public ::testing::Test {
         HWND weight = e2e::Control(_main, IDC_WEIGHT);
         if (!shownWeight.empty()) {
             ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Text(weight) == shownWeight; }, 10s))
-                << "Weight box shows '" << e2e::Text(weight) << "', status '" << e2e::Text(e2e::Control(_main, IDC_STATUS))
-                << "'";
+                << "Weight box shows '" << e2e::Text(weight) << "', status '"
+                << e2e::Text(e2e::Control(_main, IDC_STATUS)) << "'";
         }
     }
 
@@ -285,10 +285,10 @@ struct TypingCase {
     int line;
     std::map<std::string, std::string> settings;
     int status;
-    int weight;           // hundredths of a kilogram
-    std::string shown;    // what the Weight box shows once the reading is in
-    int hotKey;           // what the user presses
-    std::string expected; // what the target keeps; <YY>, <MM>, <DD>: this test's own date
+    int weight;            // hundredths of a kilogram
+    std::string shown;     // what the Weight box shows once the reading is in
+    int hotKey;            // what the user presses
+    std::string expected;  // what the target keeps; <YY>, <MM>, <DD>: this test's own date
     std::string arguments = {};
 };
 
@@ -308,11 +308,26 @@ TEST_F(PesoraTyping, HotkeyTypesTheWeightIntoTheForegroundProgram) {
         {__LINE__, {}, 4, 125, "1.25 kg", VK_F9, "1.25 kg"},
         {__LINE__, {{"IncludeUnits", "False"}}, 4, 125, "1.25", VK_F9, "1.25"},
         // The edit box keeps the Tab as a character and the Enter as a line break.
-        {__LINE__, {{"Preamble", "w{TAB}"}, {"Postamble", "{TAB}x{ENTER}"}}, 4, 125, "1.25 kg", VK_F9,
+        {__LINE__,
+         {{"Preamble", "w{TAB}"}, {"Postamble", "{TAB}x{ENTER}"}},
+         4,
+         125,
+         "1.25 kg",
+         VK_F9,
          "w\t1.25 kg\tx\r\n"},
-        {__LINE__, {{"Preamble", "{YEAR}{MONTH}{DAY}-"}, {"IncludeUnits", "False"}}, 4, 125, "1.25", VK_F9,
+        {__LINE__,
+         {{"Preamble", "{YEAR}{MONTH}{DAY}-"}, {"IncludeUnits", "False"}},
+         4,
+         125,
+         "1.25",
+         VK_F9,
          "<YY><MM><DD>-1.25"},
-        {__LINE__, {{"Postamble", "_{day}/{month}/{year}"}, {"IncludeUnits", "False"}}, 4, 125, "1.25", VK_F9,
+        {__LINE__,
+         {{"Postamble", "_{day}/{month}/{year}"}, {"IncludeUnits", "False"}},
+         4,
+         125,
+         "1.25",
+         VK_F9,
          "1.25_<DD>/<MM>/<YY>"},
         // Under zero, shown in parentheses: the parentheses group the keys, so -1.5 is typed.
         {__LINE__, {{"WeightFormat", "0.0#;(-0.0#)"}, {"IncludeUnits", "False"}}, 5, 150, "(-1.5)", VK_F9, "-1.5"},
@@ -349,7 +364,8 @@ TEST_F(PesoraTyping, HotkeyTypesTheWeightIntoTheForegroundProgram) {
         }
         // The hook that checks the silent presses sees Pesora's events: a press and a release
         // for every character at least.
-        EXPECT_GE(g_foreignInjected.load() - injectedBefore, 2 * static_cast<int>(WithDate(c.expected, before).size()) - 4);
+        EXPECT_GE(g_foreignInjected.load() - injectedBefore,
+                  2 * static_cast<int>(WithDate(c.expected, before).size()) - 4);
         TearDown();
         _main = nullptr;
     }
@@ -372,8 +388,8 @@ TEST_F(PesoraTyping, EachPressTypesTheLatestReading) {
     EXPECT_TRUE(TargetReceives("1.25 kg;2.5 kg;"));
 }
 
-// A hotkey with modifiers needs all of them, and the send waits until every key of it is up: typed under a held Ctrl, the weight would
-// turn into shortcuts in the target.
+// A hotkey with modifiers needs all of them, and the send waits until every key of it is up: typed under a held Ctrl,
+// the weight would turn into shortcuts in the target.
 TEST_F(PesoraTyping, ModifierHotkeyNeedsItsModifiersAndTypesOnlyOnceTheyAreReleased) {
     StartPesora({{"HotKey", "888"}}, "1.25 kg");
     ASSERT_FALSE(HasFatalFailure());

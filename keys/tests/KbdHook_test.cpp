@@ -223,8 +223,8 @@ TEST(KbdHook, SecondPressDuringTheReleaseWaitSendsNestedFirst) {
     f.host.heldForPolls = {{17, 8}, {120, 1}};
     f.host.onPoll = [&](int poll) {
         if (poll == 2) {
-            f.state.weightText = "2.50";      // a read cycle ran
-            f.host.heldForPolls[120] = 4;     // F9 down again
+            f.state.weightText = "2.50";   // a read cycle ran
+            f.host.heldForPolls[120] = 4;  // F9 down again
             ++f.host.pendingHotkeys;
         }
     };

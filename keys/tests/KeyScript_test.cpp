@@ -132,13 +132,13 @@ TEST(ParseKeys, ScriptsGiveTheirQueueOrCode) {
 // character) abandon the parse rather than type something else.
 TEST(ParseKeys, BytesThatAreNotUtf8AbandonTheParse) {
     const ParseCase cases[] = {
-        {__LINE__, "ab\xE4", kParseUnmappableChar, "65 66"},           // ANSI "ä"
-        {__LINE__, "ab\xC3", kParseUnmappableChar, "65 66"},           // cut after the lead byte
+        {__LINE__, "ab\xE4", kParseUnmappableChar, "65 66"},         // ANSI "ä"
+        {__LINE__, "ab\xC3", kParseUnmappableChar, "65 66"},         // cut after the lead byte
         {__LINE__, "\xC3\xA4\xA4", kParseUnmappableChar, "U+00E4"},  // a stray continuation byte
         {__LINE__, "{\xE4}", kParseUnmappableChar, ""},
         {__LINE__, "+(\x81)", kParseUnmappableChar, "16"},
-        {__LINE__, "\xC0\xAF", kParseUnmappableChar, ""},       // overlong "/"
-        {__LINE__, "\xED\xA0\x80", kParseUnmappableChar, ""},  // a surrogate
+        {__LINE__, "\xC0\xAF", kParseUnmappableChar, ""},          // overlong "/"
+        {__LINE__, "\xED\xA0\x80", kParseUnmappableChar, ""},      // a surrogate
         {__LINE__, "\xF4\x90\x80\x80", kParseUnmappableChar, ""},  // beyond U+10FFFF
         {__LINE__, "\xF4\x8F\xBF\xBF", kParseOk, "U+10FFFF"},
     };
@@ -204,10 +204,10 @@ TEST(LookupKeyName, TrimsAndIgnoresCase) {
         int32_t code;
     };
     const Case cases[] = {
-        {__LINE__, "ENTER", 13}, {__LINE__, " pgdn ", 34}, {__LINE__, "Del", 46}, {__LINE__, "F10", 121},
-        {__LINE__, "a", 65},     {__LINE__, "A", 0x141},   {__LINE__, " ", 0x20}, {__LINE__, "", 0},
-        {__LINE__, "   ", 0},    {__LINE__, "ENTERX", 0},  {__LINE__, "F0", 0},
-        {__LINE__, "\u00E9", kUnicodeEntry | 0xE9},
+        {__LINE__, "ENTER", 13}, {__LINE__, " pgdn ", 34}, {__LINE__, "Del", 46},
+        {__LINE__, "F10", 121},  {__LINE__, "a", 65},      {__LINE__, "A", 0x141},
+        {__LINE__, " ", 0x20},   {__LINE__, "", 0},        {__LINE__, "   ", 0},
+        {__LINE__, "ENTERX", 0}, {__LINE__, "F0", 0},      {__LINE__, "\u00E9", kUnicodeEntry | 0xE9},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);

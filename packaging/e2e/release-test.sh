@@ -2,7 +2,7 @@
 # The release test, in two halves that CTest runs as two entries:
 #   release-test.sh package BUILD   builds the release files with scripts/package.sh into
 #                                   $RELEASE_TEST_DIR/dist and checks them without Wine: the
-#                                   list of files, their checksums, the stripped exe (under 1 MB,
+#                                   list of files, their checksums, the stripped exe (under 1.5 MB,
 #                                   hardened, system DLLs only, its debug file linked and found
 #                                   by gdb), the zip's
 #                                   contents; then prepares what the Wine half needs: an MSI of a
@@ -35,7 +35,8 @@ package() {
 
   local exe=$dist/Pesora.exe size
   size=$(stat -c %s "$exe")
-  check "stripped Pesora.exe is under 1 MB ($size bytes)" test "$size" -lt 1048576
+  # 1 MB before the web endpoint; its HTTP library (Boost.Beast and Asio) adds about 450 KB.
+  check "stripped Pesora.exe is under 1.5 MB ($size bytes)" test "$size" -lt 1572864
   check "stripped Pesora.exe is hardened and imports only system DLLs" "$root/testbench/check-pe.sh" "$exe"
   check "the shipped Pesora.exe is the one every test runs" cmp -s "$exe" "$PESORA_WIN_DIR/Pesora.exe"
   local headers; headers=$(x86_64-w64-mingw32-objdump -h "$exe")

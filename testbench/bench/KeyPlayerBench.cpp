@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "keys/KeyInjector_win.h"
-#include "keys/KeyboardLayout_win.h"
 #include "keys/KeyPlayer.h"
+#include "keys/KeyboardLayout_win.h"
 
 namespace {
 

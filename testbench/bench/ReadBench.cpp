@@ -24,7 +24,7 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kSerial = "6203";
-const std::string kExeName = "WeighBench"; // not a name the benchmark's own command line holds
+const std::string kExeName = "WeighBench";  // not a name the benchmark's own command line holds
 
 double NowMs() {
     static LARGE_INTEGER frequency = [] {
@@ -52,8 +52,8 @@ double WindowsCpuMs(HANDLE process) {
 
 std::string ReadSmallFile(const std::string& path) {
     std::string out;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             0, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return out;
     }
@@ -92,7 +92,7 @@ double UnixCpuMs(const std::string& program) {
             continue;
         }
         const std::string stat = ReadSmallFile(dir + "\\stat");
-        const size_t close = stat.rfind(')'); // the name may hold blanks; the fields follow it
+        const size_t close = stat.rfind(')');  // the name may hold blanks; the fields follow it
         if (close == std::string::npos) {
             continue;
         }
@@ -120,7 +120,7 @@ double CpuMs(HANDLE process, const std::string& program) {
 double CpuPerMinute(HANDLE process, const std::string& program, int seconds) {
     const double before = CpuMs(process, program);
     const double start = NowMs();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds)); // the span being measured
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));  // the span being measured
     const double after = CpuMs(process, program);
     const double elapsed = NowMs() - start;
     if (before < 0 || after < 0) {
@@ -144,7 +144,7 @@ int Fail(const char* what) {
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     const int changes = argc > 1 ? std::atoi(argv[1]) : 200;
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
         }
         int missed = 0;
         long polls = 0;
-        long blanks = 0; // the box read empty: cleared by a re-open between two reports
+        long blanks = 0;  // the box read empty: cleared by a re-open between two reports
         for (int i = 0; i < changes; ++i) {
             const int16_t grams = static_cast<int16_t>(100 + i);
             const std::string expected = std::to_string(grams);
@@ -219,8 +219,7 @@ int main(int argc, char** argv) {
                     sampleRate.c_str(), changes, missed);
         std::printf("Weight box read empty in %ld of %ld polls\n", blanks, polls);
         std::printf("report change to Weight box (ms): median %.1f  p90 %.1f  worst %.1f  best %.1f\n",
-                    Percentile(delays, 0.5), Percentile(delays, 0.9), Percentile(delays, 1.0),
-                    Percentile(delays, 0.0));
+                    Percentile(delays, 0.5), Percentile(delays, 0.9), Percentile(delays, 1.0), Percentile(delays, 0.0));
 
         pesoraCpu = CpuPerMinute(pesora.Handle(), "\\" + kExeName + ".exe", cpuSeconds);
         e2e::ClickMenu(main, IDM_EXIT);
@@ -235,7 +234,7 @@ int main(int argc, char** argv) {
         if (!minimal.Started()) {
             return Fail("MinimalWindow.exe did not start");
         }
-        std::this_thread::sleep_for(2s); // past its start-up, which is not what is measured
+        std::this_thread::sleep_for(2s);  // past its start-up, which is not what is measured
         floorCpu = CpuPerMinute(minimal.Handle(), "\\MinimalWindow.exe", cpuSeconds);
         minimal.Kill();
     }

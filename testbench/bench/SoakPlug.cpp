@@ -60,4 +60,4 @@ TEST_F(SoakPlug, ReadingResumesAfterEveryReplug) {
     EXPECT_EQ(stopped, rounds);
 }
 
-} // namespace
+}  // namespace

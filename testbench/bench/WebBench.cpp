@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "Harness.h"
-#include "VirtualScale.h"
 #include "PesoraIds.h"
+#include "VirtualScale.h"
 
 namespace {
 

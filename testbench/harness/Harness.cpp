@@ -74,7 +74,7 @@ std::string MenuText(HMENU menu, UINT position) {
     return buf;
 }
 
-} // namespace
+}  // namespace
 
 // ---- paths and files ------------------------------------------------------------------------
 
@@ -93,7 +93,7 @@ std::string FolderOf(std::string_view path) {
         return {};
     }
     if (slash == 2 && path[1] == ':') {
-        return Str(path.substr(0, 3)); // a drive root keeps its separator
+        return Str(path.substr(0, 3));  // a drive root keeps its separator
     }
     return Str(path.substr(0, slash));
 }
@@ -190,8 +190,8 @@ std::optional<std::string> ReadFileBytes(std::string_view path) {
 }
 
 bool WriteFileBytes(std::string_view path, std::string_view bytes) {
-    HANDLE h = ::CreateFileA(Str(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+    HANDLE h =
+        ::CreateFileA(Str(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -543,7 +543,7 @@ HWND WaitForMainWindow(const Process& process, Millis timeout) {
                     return true;
                 }
             }
-            return !process.Running(); // no point waiting for a process that has ended
+            return !process.Running();  // no point waiting for a process that has ended
         },
         timeout);
     return found;
@@ -614,8 +614,8 @@ std::vector<std::string> ListRows(HWND listBox) {
                                                 nullptr, nullptr);
             row.resize(static_cast<size_t>(n > 0 ? n : 0));
             if (n > 0) {
-                (void)::WideCharToMultiByte(CP_ACP, 0, buf.data(), static_cast<int>(buf.size()), row.data(), n,
-                                            nullptr, nullptr);
+                (void)::WideCharToMultiByte(CP_ACP, 0, buf.data(), static_cast<int>(buf.size()), row.data(), n, nullptr,
+                                            nullptr);
             }
         }
         rows.push_back(row);
@@ -651,7 +651,7 @@ HMENU LoadMenuFromExe(std::string_view exePath, int menuId) {
     if (module == nullptr) {
         return nullptr;
     }
-    HMENU menu = ::LoadMenuA(module, MAKEINTRESOURCEA(menuId)); // a copy: the module may go
+    HMENU menu = ::LoadMenuA(module, MAKEINTRESOURCEA(menuId));  // a copy: the module may go
     (void)::FreeLibrary(module);
     return menu;
 }
@@ -744,4 +744,4 @@ bool PressOk(HWND box) {
     return Post(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
-} // namespace e2e
+}  // namespace e2e

@@ -17,7 +17,7 @@ namespace e2e {
 using namespace std::chrono_literals;
 using Millis = std::chrono::milliseconds;
 
-inline constexpr Millis kStartTimeout = 20s; // Wine's first start of a program can be slow
+inline constexpr Millis kStartTimeout = 20s;  // Wine's first start of a program can be slow
 inline constexpr Millis kExitTimeout = 15s;
 
 // ---- paths and files ------------------------------------------------------------------------
@@ -26,15 +26,15 @@ inline constexpr Millis kExitTimeout = 15s;
 [[nodiscard]] std::string TestBinDir();
 [[nodiscard]] std::string WinBuildDir();
 [[nodiscard]] std::string PesoraExe();
-[[nodiscard]] std::string TestProgram(std::string_view name); // e.g. "TargetWindow.exe"
+[[nodiscard]] std::string TestProgram(std::string_view name);  // e.g. "TargetWindow.exe"
 [[nodiscard]] std::string JoinPath(std::string_view folder, std::string_view name);
 [[nodiscard]] std::string FolderOf(std::string_view path);
 [[nodiscard]] std::string FileNameOf(std::string_view path);
 
 // A fresh, empty folder for one test: C:\e2e\<name> (removed first if it exists).
 [[nodiscard]] std::string FreshFolder(std::string_view name);
-bool MakeFolders(std::string_view path);           // like mkdir -p
-bool RemoveTree(std::string_view path);            // recursive delete; true when gone
+bool MakeFolders(std::string_view path);  // like mkdir -p
+bool RemoveTree(std::string_view path);   // recursive delete; true when gone
 [[nodiscard]] bool FileExists(std::string_view path);
 [[nodiscard]] bool FolderExists(std::string_view path);
 [[nodiscard]] std::optional<std::string> ReadFileBytes(std::string_view path);
@@ -57,8 +57,7 @@ bool UnmapDrive(char letter, std::string_view target);
 
 // ---- INI files and registry -------------------------------------------------------------------
 
-[[nodiscard]] std::optional<std::string> ReadIni(std::string_view path, std::string_view section,
-                                                 std::string_view key);
+[[nodiscard]] std::optional<std::string> ReadIni(std::string_view path, std::string_view section, std::string_view key);
 bool WriteIni(std::string_view path, std::string_view section, std::string_view key, std::string_view value);
 // The file's lines (CR LF or LF), without line ends.
 [[nodiscard]] std::vector<std::string> ReadLines(std::string_view path);
@@ -68,7 +67,7 @@ bool WriteIni(std::string_view path, std::string_view section, std::string_view 
 inline constexpr std::string_view kRunOnceKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 [[nodiscard]] std::optional<std::string> ReadRegString(HKEY root, std::string_view subKey, std::string_view name);
 bool WriteRegString(HKEY root, std::string_view subKey, std::string_view name, std::string_view value);
-bool DeleteRegValue(HKEY root, std::string_view subKey, std::string_view name); // true when absent afterwards
+bool DeleteRegValue(HKEY root, std::string_view subKey, std::string_view name);  // true when absent afterwards
 
 // ---- processes ----------------------------------------------------------------------------------
 
@@ -101,7 +100,8 @@ class Process {
 };
 
 // Starts `exePath` with `arguments` (the command line is "\"exePath\" arguments").
-[[nodiscard]] Process Start(std::string_view exePath, std::string_view arguments = {},
+[[nodiscard]] Process Start(std::string_view exePath,
+                            std::string_view arguments = {},
                             std::string_view workingFolder = {});
 
 // ---- windows ----------------------------------------------------------------------------------
@@ -118,18 +118,18 @@ bool WaitUntil(const std::function<bool()>& condition, Millis timeout = kStartTi
 [[nodiscard]] HWND WaitForWindow(DWORD pid, std::string_view caption, Millis timeout = kStartTimeout);
 
 [[nodiscard]] HWND Control(HWND parent, int id);
-[[nodiscard]] std::string Text(HWND hwnd);       // WM_GETTEXT, works across processes
+[[nodiscard]] std::string Text(HWND hwnd);  // WM_GETTEXT, works across processes
 [[nodiscard]] std::string ClassName(HWND hwnd);
 [[nodiscard]] bool Visible(HWND hwnd);
 [[nodiscard]] bool Enabled(HWND hwnd);
 [[nodiscard]] bool Minimized(HWND hwnd);
-[[nodiscard]] RECT WindowRect(HWND hwnd);        // screen coordinates
-[[nodiscard]] RECT ClientRectOf(HWND hwnd);      // client coordinates (0, 0, w, h)
+[[nodiscard]] RECT WindowRect(HWND hwnd);    // screen coordinates
+[[nodiscard]] RECT ClientRectOf(HWND hwnd);  // client coordinates (0, 0, w, h)
 // A child's rectangle in its parent's client coordinates.
 [[nodiscard]] RECT RectInParent(HWND child);
 
 [[nodiscard]] std::vector<std::string> ListRows(HWND listBox);
-[[nodiscard]] int ListSelection(HWND listBox); // -1 when none
+[[nodiscard]] int ListSelection(HWND listBox);  // -1 when none
 
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, Millis timeout = 5s);
 bool Post(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -144,12 +144,12 @@ bool Post(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 [[nodiscard]] std::vector<std::string> MenuBarItems(HWND window);
 [[nodiscard]] std::vector<std::string> SubMenuItems(HWND window, int barIndex);
 [[nodiscard]] std::vector<UINT> SubMenuIds(HWND window, int barIndex);
-[[nodiscard]] UINT MenuBarItemId(HWND window, int barIndex); // a command on the bar itself
-bool ClickMenu(HWND window, UINT commandId); // posts WM_COMMAND as a menu click does
+[[nodiscard]] UINT MenuBarItemId(HWND window, int barIndex);  // a command on the bar itself
+bool ClickMenu(HWND window, UINT commandId);                  // posts WM_COMMAND as a menu click does
 
 // Ending Pesora the ways a user does.
-bool CloseBox(HWND window);        // WM_SYSCOMMAND SC_CLOSE, as the close box sends
-bool CloseMessage(HWND window);    // WM_CLOSE
+bool CloseBox(HWND window);      // WM_SYSCOMMAND SC_CLOSE, as the close box sends
+bool CloseMessage(HWND window);  // WM_CLOSE
 
 // ---- message boxes of another process -------------------------------------------------------------
 
@@ -161,4 +161,4 @@ bool CloseMessage(HWND window);    // WM_CLOSE
 [[nodiscard]] std::vector<std::string> MessageBoxButtons(HWND box);
 bool PressOk(HWND box);
 
-} // namespace e2e
+}  // namespace e2e

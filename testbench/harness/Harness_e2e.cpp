@@ -49,7 +49,7 @@ TEST(HarnessRegistry, WriteReadDelete) {
     EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, key, "v"), "C:\\a b\\x.EXE");
     EXPECT_TRUE(e2e::DeleteRegValue(HKEY_CURRENT_USER, key, "v"));
     EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, key, "v"), std::nullopt);
-    EXPECT_TRUE(e2e::DeleteRegValue(HKEY_CURRENT_USER, key, "v")); // absent already
+    EXPECT_TRUE(e2e::DeleteRegValue(HKEY_CURRENT_USER, key, "v"));  // absent already
 }
 
 TEST(HarnessWine, PathsConvertBothWays) {
@@ -74,7 +74,7 @@ TEST(TargetWindow, KeepsWhatItReceivesAndWritesItOnClose) {
     HWND edit = e2e::Control(window, 100);
     ASSERT_NE(edit, nullptr);
     e2e::Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("1.25 kg"));
-    e2e::Send(edit, EM_SETSEL, 7, 7); // type at the end
+    e2e::Send(edit, EM_SETSEL, 7, 7);  // type at the end
     for (char c : std::string(" ok")) {
         e2e::Send(edit, WM_CHAR, static_cast<WPARAM>(c), 1);
     }
@@ -84,4 +84,4 @@ TEST(TargetWindow, KeepsWhatItReceivesAndWritesItOnClose) {
     EXPECT_EQ(e2e::ReadFileBytes(out).value_or("<none>"), "1.25 kg ok");
 }
 
-} // namespace
+}  // namespace

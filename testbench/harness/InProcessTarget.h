@@ -36,8 +36,8 @@ class InProcessTarget {
   private:
     void Run() {
         _threadId = ::GetCurrentThreadId();
-        _window = ::CreateWindowExA(0, "STATIC", _caption.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400,
-                                    200, /* hWndParent */ nullptr, /* hMenu */ nullptr, ::GetModuleHandleA(nullptr),
+        _window = ::CreateWindowExA(0, "STATIC", _caption.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 200,
+                                    /* hWndParent */ nullptr, /* hMenu */ nullptr, ::GetModuleHandleA(nullptr),
                                     /* lpParam */ nullptr);
         _edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN, 0, 0, 380, 150,
                                   _window, /* hMenu */ nullptr, ::GetModuleHandleA(nullptr), /* lpParam */ nullptr);
@@ -60,4 +60,4 @@ class InProcessTarget {
     HWND _edit = nullptr;
 };
 
-} // namespace e2e
+}  // namespace e2e

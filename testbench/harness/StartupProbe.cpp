@@ -8,8 +8,8 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -45,8 +45,8 @@ double FileTimeMs(const FILETIME& ft) {
 
 std::string ReadSmallFile(const std::string& path) {
     std::string out;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             0, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return out;
     }
@@ -96,7 +96,7 @@ double UnixPrivateKb(const std::string& program) {
     return result;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {

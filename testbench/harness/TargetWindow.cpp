@@ -18,7 +18,7 @@ struct Target {
     HWND edit = nullptr;
     std::wstring outputFile;
 };
-Target g_target; // one window per process; the window procedure needs it
+Target g_target;  // one window per process; the window procedure needs it
 
 void SaveText() {
     if (g_target.outputFile.empty() || g_target.edit == nullptr) {
@@ -39,10 +39,10 @@ void SaveText() {
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_CREATE:
-            g_target.edit = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                                                  ES_WANTRETURN,
-                                              0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(kEditId), nullptr, nullptr);
+            g_target.edit =
+                ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                                  WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, 0,
+                                  0, 0, 0, hwnd, reinterpret_cast<HMENU>(kEditId), nullptr, nullptr);
             return g_target.edit != nullptr ? 0 : -1;
         case WM_SIZE:
             (void)::MoveWindow(g_target.edit, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
@@ -64,7 +64,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-} // namespace
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     int argc = 0;

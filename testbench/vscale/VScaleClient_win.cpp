@@ -46,7 +46,7 @@ Outcome Fail(std::string message) {
 
 base::unique_hfile OpenControl() {
     return base::unique_hfile(CreateFileA(VSCALE_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
 // One request to the bus; on failure returns the Win32 error.
@@ -154,7 +154,7 @@ bool InterfaceOpens(const std::string& path) {
 bool SameFile(const std::wstring& a, const std::wstring& b) {
     auto read = [](const std::wstring& path, std::string& out) {
         base::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
+                                            OPEN_EXISTING, 0, nullptr));
         if (!file) {
             return false;
         }

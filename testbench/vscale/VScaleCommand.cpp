@@ -36,10 +36,17 @@ struct OptionSpec {
 // misspelt option would otherwise silently plug a scale other than the one meant.
 const std::vector<OptionSpec>& OptionsOf(CommandKind kind) {
     static const std::vector<OptionSpec> kNone;
-    static const std::vector<OptionSpec> kPlug = {
-        {"--serial", true}, {"--vid", true},     {"--pid", true}, {"--rev", true},      {"--mi", true},
-        {"--name", true},   {"--product", true}, {"--len", true}, {"--interval", true}, {"--on-change", false},
-        {"--no-input-requests", false}};
+    static const std::vector<OptionSpec> kPlug = {{"--serial", true},
+                                                  {"--vid", true},
+                                                  {"--pid", true},
+                                                  {"--rev", true},
+                                                  {"--mi", true},
+                                                  {"--name", true},
+                                                  {"--product", true},
+                                                  {"--len", true},
+                                                  {"--interval", true},
+                                                  {"--on-change", false},
+                                                  {"--no-input-requests", false}};
     static const std::vector<OptionSpec> kSerial = {{"--serial", true}};
     static const std::vector<OptionSpec> kSet = {
         {"--serial", true}, {"--status", true}, {"--unit", true}, {"--exp", true}, {"--weight", true}};

@@ -41,7 +41,7 @@
 /* Flags of VSCALE_CONFIG. */
 #define VSCALE_FLAG_INTERFACE 0x01 /* composite device: interfaceNumber is reported as MI_xx */
 #define VSCALE_FLAG_ON_CHANGE 0x02 /* send a report only when it changes, instead of repeating it */
-#define VSCALE_FLAG_NO_INPUT_REQUESTS                                      \
+#define VSCALE_FLAG_NO_INPUT_REQUESTS                                        \
     0x08 /* refuse IOCTL_HID_GET_INPUT_REPORT (HidD_GetInputReport), as some \
           * scales do: they only report by themselves */
 #define VSCALE_FLAG_HOLD_START                                             \

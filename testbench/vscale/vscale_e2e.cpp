@@ -152,8 +152,8 @@ std::optional<SetupNode> FindNode(const char* enumerator, const std::string& ins
 }
 
 base::unique_hfile OpenScale(const std::string& path, DWORD flags) {
-    return base::unique_hfile(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         nullptr, OPEN_EXISTING, flags, nullptr));
+    return base::unique_hfile(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr));
 }
 
 struct ReadResult {

@@ -14,8 +14,8 @@
 
 #include "Harness.h"
 #include "InProcessTarget.h"
-#include "VirtualScale.h"
 #include "PesoraIds.h"
+#include "VirtualScale.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "Harness.h"
-#include "VirtualScale.h"
 #include "PesoraIds.h"
+#include "VirtualScale.h"
 
 namespace freshe2e {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "Harness.h"
-#include "VirtualScale.h"
 #include "PesoraIds.h"
+#include "VirtualScale.h"
 
 namespace {
 
@@ -85,7 +85,9 @@ class Pesora {
     }
 
     // Waits until the three texts read as expected; true when they do.
-    bool Shows(const std::string& weight, const std::string& caption, const std::string& status,
+    bool Shows(const std::string& weight,
+               const std::string& caption,
+               const std::string& status,
                e2e::Millis timeout = 10s) const {
         return e2e::WaitUntil([&] { return Weight() == weight && Caption() == caption && Status() == status; },
                               timeout);
@@ -214,7 +216,7 @@ TEST_F(Weighing, ZeroScaleWritesTheZeroReportAndReadingResumes) {
     EXPECT_TRUE(pesora.Shows("0 g", "Weight (g):", "")) << pesora.Weight() << " / " << pesora.Status();
     ASSERT_TRUE(e2e::SetWeight(kReadSerial, 4, 2, 0, 321));
     EXPECT_TRUE(pesora.Shows("321 g", "Weight (g):", "")) << pesora.Weight() << " / " << pesora.Status();
-    EXPECT_EQ(e2e::Outputs(kReadSerial), zero); // one click, one report
+    EXPECT_EQ(e2e::Outputs(kReadSerial), zero);  // one click, one report
 }
 
 // The box shows the scale's latest report, not one queued long ago. The system keeps a queue of
@@ -244,7 +246,7 @@ TEST_F(Weighing, DisplayShowsTheLatestReportWhenTheScaleSendsFasterThanPesoraRea
 // With nothing selected there is no scale to zero: nothing reaches any scale.
 TEST_F(Weighing, ZeroScaleWithoutASelectedScaleSendsNothing) {
     ASSERT_TRUE(e2e::SetWeight(kReadSerial, 4, 2, 0, 500));
-    e2e::ScaleOptions absent = ScaleNamed("6299", 0x6299); // never plugged
+    e2e::ScaleOptions absent = ScaleNamed("6299", 0x6299);  // never plugged
     Pesora pesora(absent, {"0", "", "True", "False"});
     ASSERT_NE(pesora.main, nullptr);
     ASSERT_TRUE(e2e::WaitUntil([&] { return !pesora.Rows().empty(); }, 10s));
@@ -284,15 +286,15 @@ TEST_F(Weighing, WithoutAnOpenScaleTheNextTickShowsScaleNotFoundAndReadingStops)
     const int row = pesora.Selection();
     ASSERT_GE(row, 0);
     e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(-1));
-    ASSERT_TRUE(e2e::Post(pesora.main, WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE),
-                          reinterpret_cast<LPARAM>(list)));
+    ASSERT_TRUE(
+        e2e::Post(pesora.main, WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list)));
     EXPECT_TRUE(e2e::WaitUntil([&] { return pesora.Status() == "Scale Not Found"; }, 5s)) << pesora.Status();
     EXPECT_FALSE(cycleRuns()) << "status rewritten to '" << pesora.Status() << "'";
 
     // Picking the row again reads again.
     e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(row));
-    ASSERT_TRUE(e2e::Post(pesora.main, WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE),
-                          reinterpret_cast<LPARAM>(list)));
+    ASSERT_TRUE(
+        e2e::Post(pesora.main, WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list)));
     ASSERT_TRUE(pesora.Shows("700 g", "Weight (g):", ""));
     ASSERT_TRUE(cycleRuns());
 
@@ -354,4 +356,4 @@ TEST_F(Weighing, ReadingGoesOnUnderADialogOpenedFromTheMenu) {
     EXPECT_TRUE(cycleRuns());
 }
 
-} // namespace
+}  // namespace

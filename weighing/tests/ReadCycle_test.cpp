@@ -200,7 +200,7 @@ TEST(TakeQueuedReports, ReadsWithoutWaitingAndShowsTheNewestReport) {
                 void ReadInputReport(std::span<uint8_t, 8>, uint32_t) override { cycle->TakeQueuedReports(); }
                 void SendZeroReport() override {}
             } nesting;
-            ReadCycle cycle{bench.state, bench.view, nesting};
+            ReadCycle cycle{bench.state, bench.view, bench.view, nesting};
             nesting.cycle = &cycle;
             cycle.ReadWeight();
             EXPECT_EQ(bench.device.reports.size(), 1U);
@@ -225,17 +225,17 @@ TEST(TakeQueuedReports, RunsInsideACyclesMessagePass) {
 
 TEST(ReadWeight, LeavesTheDisplayAsARemovalDuringTheCycleLeftIt) {
     Bench bench;
-    bench.device.reports.push_back({3, 4, 3, 0x00, 0x07, 0x00, 0, 0}); // 7 kg
+    bench.device.reports.push_back({3, 4, 3, 0x00, 0x07, 0x00, 0, 0});  // 7 kg
     bench.cycle.ReadWeight();
     bench.device.reports.push_back({3, 4, 3, 0x00, 0x08, 0x00, 0, 0});
     bench.view.calls.clear();
-    bench.view.onDoEvents = [&] { // the removal notice of the selected scale
+    bench.view.onDoEvents = [&] {  // the removal notice of the selected scale
         bench.view.SetTimerEnabled(false);
         bench.view.SetWeightBox("");
     };
     bench.cycle.ReadWeight();
     EXPECT_EQ(Joined(bench.view.calls), "Read wait=0 | DoEvents | Timer off | Weight=");
-    EXPECT_EQ(bench.state.weightText, "7"); // what the hotkey would type is not refreshed either
+    EXPECT_EQ(bench.state.weightText, "7");  // what the hotkey would type is not refreshed either
     EXPECT_FALSE(bench.cycle.Running());
 }
 

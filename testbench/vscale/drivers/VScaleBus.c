@@ -45,7 +45,7 @@ typedef struct Bus {
     PDEVICE_OBJECT control;
     KSPIN_LOCK lock;
     LIST_ENTRY children;
-    KEVENT wake;          /* a report may be due earlier than the worker thought */
+    KEVENT wake; /* a report may be due earlier than the worker thought */
     KEVENT relationsDirty;
     KEVENT workerStopped;
     KEVENT relationsStopped;
@@ -363,26 +363,26 @@ static NTSTATUS QueryId(Child* child, PIRP irp, IO_STACK_LOCATION* stack) {
     RtlZeroMemory(id, kChars * sizeof(WCHAR));
     ULONG at = 0;
     switch (stack->Parameters.QueryId.IdType) {
-    case BusQueryDeviceID:
-        PutUsbId(id, 0, &child->config, FALSE);
-        break;
-    case BusQueryInstanceID:
-        PutText(id, 0, child->config.serial);
-        break;
-    case BusQueryHardwareIDs:
-        at = PutUsbId(id, at, &child->config, TRUE) + 1;
-        at = PutUsbId(id, at, &child->config, FALSE) + 1;
-        id[at] = 0;
-        break;
-    case BusQueryCompatibleIDs:
-        at = PutText(id, at, "USB\\Class_03&SubClass_00&Prot_00") + 1;
-        at = PutText(id, at, "USB\\Class_03") + 1;
-        at = PutText(id, at, VSCALE_CHILD_COMPATIBLE_ID) + 1;
-        id[at] = 0;
-        break;
-    default:
-        ExFreePool(id);
-        return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
+        case BusQueryDeviceID:
+            PutUsbId(id, 0, &child->config, FALSE);
+            break;
+        case BusQueryInstanceID:
+            PutText(id, 0, child->config.serial);
+            break;
+        case BusQueryHardwareIDs:
+            at = PutUsbId(id, at, &child->config, TRUE) + 1;
+            at = PutUsbId(id, at, &child->config, FALSE) + 1;
+            id[at] = 0;
+            break;
+        case BusQueryCompatibleIDs:
+            at = PutText(id, at, "USB\\Class_03&SubClass_00&Prot_00") + 1;
+            at = PutText(id, at, "USB\\Class_03") + 1;
+            at = PutText(id, at, VSCALE_CHILD_COMPATIBLE_ID) + 1;
+            id[at] = 0;
+            break;
+        default:
+            ExFreePool(id);
+            return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
     }
     return Complete(irp, STATUS_SUCCESS, (ULONG_PTR)id);
 }
@@ -391,69 +391,69 @@ static NTSTATUS ChildPnp(Bus* bus, Child* child, PIRP irp) {
     IO_STACK_LOCATION* stack = IoGetCurrentIrpStackLocation(irp);
     KIRQL irql;
     switch (stack->MinorFunction) {
-    case IRP_MN_QUERY_ID:
-        return QueryId(child, irp, stack);
-    case IRP_MN_QUERY_CAPABILITIES: {
-        DEVICE_CAPABILITIES* caps = stack->Parameters.DeviceCapabilities.Capabilities;
-        caps->Removable = 1;
-        caps->SurpriseRemovalOK = 1;
-        caps->UniqueID = 1;
-        caps->Address = 1;
-        caps->UINumber = 1;
-        return Complete(irp, STATUS_SUCCESS, 0);
-    }
-    case IRP_MN_START_DEVICE:
-        if (child->config.flags & VSCALE_FLAG_HOLD_START) {
-            /* Give the control tool time to name the device node before hidclass announces the
-             * device; never hold it for ever. */
-            LARGE_INTEGER timeout;
-            timeout.QuadPart = -3000LL * 10000LL;
-            KeWaitForSingleObject(&child->released, Executive, KernelMode, FALSE, &timeout);
+        case IRP_MN_QUERY_ID:
+            return QueryId(child, irp, stack);
+        case IRP_MN_QUERY_CAPABILITIES: {
+            DEVICE_CAPABILITIES* caps = stack->Parameters.DeviceCapabilities.Capabilities;
+            caps->Removable = 1;
+            caps->SurpriseRemovalOK = 1;
+            caps->UniqueID = 1;
+            caps->Address = 1;
+            caps->UINumber = 1;
+            return Complete(irp, STATUS_SUCCESS, 0);
         }
-        KeAcquireSpinLock(&bus->lock, &irql);
-        child->pnpState = VSCALE_PNP_STARTED;
-        child->removed = FALSE;
-        KeReleaseSpinLock(&bus->lock, irql);
-        return Complete(irp, STATUS_SUCCESS, 0);
-    case IRP_MN_SURPRISE_REMOVAL:
-        FailPendingRead(bus, child);
-        return Complete(irp, STATUS_SUCCESS, 0);
-    case IRP_MN_REMOVE_DEVICE: {
-        FailPendingRead(bus, child);
-        KeAcquireSpinLock(&bus->lock, &irql);
-        BOOLEAN gone = !child->plugged;
-        if (gone) {
-            RemoveEntryList(&child->link);
-        } else {
-            child->pnpState = VSCALE_PNP_ENUMERATING;
-        }
-        KeReleaseSpinLock(&bus->lock, irql);
-        Complete(irp, STATUS_SUCCESS, 0);
-        if (gone) {
-            IoDeleteDevice(child->self);
-        }
-        return STATUS_SUCCESS;
-    }
-    case IRP_MN_QUERY_REMOVE_DEVICE:
-    case IRP_MN_CANCEL_REMOVE_DEVICE:
-    case IRP_MN_QUERY_STOP_DEVICE:
-    case IRP_MN_CANCEL_STOP_DEVICE:
-    case IRP_MN_STOP_DEVICE:
-        return Complete(irp, STATUS_SUCCESS, 0);
-    case IRP_MN_QUERY_DEVICE_RELATIONS:
-        if (stack->Parameters.QueryDeviceRelations.Type == TargetDeviceRelation) {
-            DEVICE_RELATIONS* relations = (DEVICE_RELATIONS*)ExAllocatePool(PagedPool, sizeof(DEVICE_RELATIONS));
-            if (relations == NULL) {
-                return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
+        case IRP_MN_START_DEVICE:
+            if (child->config.flags & VSCALE_FLAG_HOLD_START) {
+                /* Give the control tool time to name the device node before hidclass announces the
+                 * device; never hold it for ever. */
+                LARGE_INTEGER timeout;
+                timeout.QuadPart = -3000LL * 10000LL;
+                KeWaitForSingleObject(&child->released, Executive, KernelMode, FALSE, &timeout);
             }
-            relations->Count = 1;
-            relations->Objects[0] = child->self;
-            ObReferenceObject(child->self);
-            return Complete(irp, STATUS_SUCCESS, (ULONG_PTR)relations);
+            KeAcquireSpinLock(&bus->lock, &irql);
+            child->pnpState = VSCALE_PNP_STARTED;
+            child->removed = FALSE;
+            KeReleaseSpinLock(&bus->lock, irql);
+            return Complete(irp, STATUS_SUCCESS, 0);
+        case IRP_MN_SURPRISE_REMOVAL:
+            FailPendingRead(bus, child);
+            return Complete(irp, STATUS_SUCCESS, 0);
+        case IRP_MN_REMOVE_DEVICE: {
+            FailPendingRead(bus, child);
+            KeAcquireSpinLock(&bus->lock, &irql);
+            BOOLEAN gone = !child->plugged;
+            if (gone) {
+                RemoveEntryList(&child->link);
+            } else {
+                child->pnpState = VSCALE_PNP_ENUMERATING;
+            }
+            KeReleaseSpinLock(&bus->lock, irql);
+            Complete(irp, STATUS_SUCCESS, 0);
+            if (gone) {
+                IoDeleteDevice(child->self);
+            }
+            return STATUS_SUCCESS;
         }
-        return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
-    default:
-        return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
+        case IRP_MN_QUERY_REMOVE_DEVICE:
+        case IRP_MN_CANCEL_REMOVE_DEVICE:
+        case IRP_MN_QUERY_STOP_DEVICE:
+        case IRP_MN_CANCEL_STOP_DEVICE:
+        case IRP_MN_STOP_DEVICE:
+            return Complete(irp, STATUS_SUCCESS, 0);
+        case IRP_MN_QUERY_DEVICE_RELATIONS:
+            if (stack->Parameters.QueryDeviceRelations.Type == TargetDeviceRelation) {
+                DEVICE_RELATIONS* relations = (DEVICE_RELATIONS*)ExAllocatePool(PagedPool, sizeof(DEVICE_RELATIONS));
+                if (relations == NULL) {
+                    return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
+                }
+                relations->Count = 1;
+                relations->Objects[0] = child->self;
+                ObReferenceObject(child->self);
+                return Complete(irp, STATUS_SUCCESS, (ULONG_PTR)relations);
+            }
+            return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
+        default:
+            return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
     }
 }
 
@@ -564,70 +564,70 @@ static VS_HID_XFER_PACKET* PacketOf(PIRP irp) {
 static NTSTATUS ChildInternalIoctl(Bus* bus, Child* child, PIRP irp) {
     IO_STACK_LOCATION* stack = IoGetCurrentIrpStackLocation(irp);
     switch (stack->Parameters.DeviceIoControl.IoControlCode) {
-    case VS_IOCTL_HID_GET_DEVICE_DESCRIPTOR: {
-        UCHAR descriptor[kMaxDescriptor];
-        VS_HID_DESCRIPTOR hid;
-        RtlZeroMemory(&hid, sizeof(hid));
-        hid.bLength = sizeof(hid);
-        hid.bDescriptorType = 0x21;
-        hid.bcdHID = 0x0111;
-        hid.bNumDescriptors = 1;
-        hid.bReportType = 0x22;
-        hid.wReportLength = (USHORT)BuildDescriptor(child, descriptor);
-        return CopyOut(irp, &hid, sizeof(hid));
-    }
-    case VS_IOCTL_HID_GET_REPORT_DESCRIPTOR: {
-        UCHAR descriptor[kMaxDescriptor];
-        ULONG length = BuildDescriptor(child, descriptor);
-        return CopyOut(irp, descriptor, length);
-    }
-    case VS_IOCTL_HID_GET_DEVICE_ATTRIBUTES: {
-        VS_HID_DEVICE_ATTRIBUTES attributes;
-        RtlZeroMemory(&attributes, sizeof(attributes));
-        attributes.Size = sizeof(attributes);
-        attributes.VendorID = child->config.vendorId;
-        attributes.ProductID = child->config.productId;
-        attributes.VersionNumber = child->config.revision;
-        return CopyOut(irp, &attributes, sizeof(attributes));
-    }
-    case VS_IOCTL_HID_GET_STRING:
-        return GetString(child, irp);
-    case VS_IOCTL_HID_READ_REPORT:
-        return ReadReport(bus, child, irp);
-    case VS_IOCTL_HID_WRITE_REPORT:
-    case VS_IOCTL_HID_SET_OUTPUT_REPORT: {
-        VS_HID_XFER_PACKET* packet = PacketOf(irp);
-        if (packet == NULL || packet->reportBuffer == NULL) {
-            return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+        case VS_IOCTL_HID_GET_DEVICE_DESCRIPTOR: {
+            UCHAR descriptor[kMaxDescriptor];
+            VS_HID_DESCRIPTOR hid;
+            RtlZeroMemory(&hid, sizeof(hid));
+            hid.bLength = sizeof(hid);
+            hid.bDescriptorType = 0x21;
+            hid.bcdHID = 0x0111;
+            hid.bNumDescriptors = 1;
+            hid.bReportType = 0x22;
+            hid.wReportLength = (USHORT)BuildDescriptor(child, descriptor);
+            return CopyOut(irp, &hid, sizeof(hid));
         }
-        RecordOutput(bus, child, packet->reportBuffer, packet->reportBufferLen, packet->reportId);
-        /* Wine's hidclass takes one byte off the count a minidriver reports for a device with
-         * report IDs; count the ID so that WriteFile tells the caller every byte was written. */
-        return Complete(irp, STATUS_SUCCESS, packet->reportBufferLen + (packet->reportId != 0 ? 1 : 0));
-    }
-    case VS_IOCTL_HID_GET_INPUT_REPORT: {
-        VS_HID_XFER_PACKET* packet = PacketOf(irp);
-        if (packet == NULL || packet->reportBuffer == NULL) {
-            return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+        case VS_IOCTL_HID_GET_REPORT_DESCRIPTOR: {
+            UCHAR descriptor[kMaxDescriptor];
+            ULONG length = BuildDescriptor(child, descriptor);
+            return CopyOut(irp, descriptor, length);
         }
-        if (child->config.flags & VSCALE_FLAG_NO_INPUT_REQUESTS) {
+        case VS_IOCTL_HID_GET_DEVICE_ATTRIBUTES: {
+            VS_HID_DEVICE_ATTRIBUTES attributes;
+            RtlZeroMemory(&attributes, sizeof(attributes));
+            attributes.Size = sizeof(attributes);
+            attributes.VendorID = child->config.vendorId;
+            attributes.ProductID = child->config.productId;
+            attributes.VersionNumber = child->config.revision;
+            return CopyOut(irp, &attributes, sizeof(attributes));
+        }
+        case VS_IOCTL_HID_GET_STRING:
+            return GetString(child, irp);
+        case VS_IOCTL_HID_READ_REPORT:
+            return ReadReport(bus, child, irp);
+        case VS_IOCTL_HID_WRITE_REPORT:
+        case VS_IOCTL_HID_SET_OUTPUT_REPORT: {
+            VS_HID_XFER_PACKET* packet = PacketOf(irp);
+            if (packet == NULL || packet->reportBuffer == NULL) {
+                return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+            }
+            RecordOutput(bus, child, packet->reportBuffer, packet->reportBufferLen, packet->reportId);
+            /* Wine's hidclass takes one byte off the count a minidriver reports for a device with
+             * report IDs; count the ID so that WriteFile tells the caller every byte was written. */
+            return Complete(irp, STATUS_SUCCESS, packet->reportBufferLen + (packet->reportId != 0 ? 1 : 0));
+        }
+        case VS_IOCTL_HID_GET_INPUT_REPORT: {
+            VS_HID_XFER_PACKET* packet = PacketOf(irp);
+            if (packet == NULL || packet->reportBuffer == NULL) {
+                return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+            }
+            if (child->config.flags & VSCALE_FLAG_NO_INPUT_REQUESTS) {
+                return Complete(irp, STATUS_NOT_SUPPORTED, 0);
+            }
+            KIRQL irql;
+            KeAcquireSpinLock(&bus->lock, &irql);
+            ULONG length = child->pacer.current.length;
+            if (length > packet->reportBufferLen) {
+                length = packet->reportBufferLen;
+            }
+            RtlCopyMemory(packet->reportBuffer, child->pacer.current.bytes, length);
+            KeReleaseSpinLock(&bus->lock, irql);
+            return Complete(irp, STATUS_SUCCESS, length);
+        }
+        case VS_IOCTL_HID_ACTIVATE_DEVICE:
+        case VS_IOCTL_HID_DEACTIVATE_DEVICE:
+            return Complete(irp, STATUS_SUCCESS, 0);
+        default:
             return Complete(irp, STATUS_NOT_SUPPORTED, 0);
-        }
-        KIRQL irql;
-        KeAcquireSpinLock(&bus->lock, &irql);
-        ULONG length = child->pacer.current.length;
-        if (length > packet->reportBufferLen) {
-            length = packet->reportBufferLen;
-        }
-        RtlCopyMemory(packet->reportBuffer, child->pacer.current.bytes, length);
-        KeReleaseSpinLock(&bus->lock, irql);
-        return Complete(irp, STATUS_SUCCESS, length);
-    }
-    case VS_IOCTL_HID_ACTIVATE_DEVICE:
-    case VS_IOCTL_HID_DEACTIVATE_DEVICE:
-        return Complete(irp, STATUS_SUCCESS, 0);
-    default:
-        return Complete(irp, STATUS_NOT_SUPPORTED, 0);
     }
 }
 
@@ -831,8 +831,8 @@ static NTSTATUS ReportBusRelations(Bus* bus, PIRP irp) {
     KeReleaseSpinLock(&bus->lock, irql);
     /* Room for children plugged meanwhile; they are counted again under the lock. */
     ULONG room = count + VSCALE_MAX_SCALES;
-    DEVICE_RELATIONS* relations = (DEVICE_RELATIONS*)ExAllocatePool(
-        PagedPool, sizeof(DEVICE_RELATIONS) + room * sizeof(PDEVICE_OBJECT));
+    DEVICE_RELATIONS* relations =
+        (DEVICE_RELATIONS*)ExAllocatePool(PagedPool, sizeof(DEVICE_RELATIONS) + room * sizeof(PDEVICE_OBJECT));
     if (relations == NULL) {
         return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
     }
@@ -871,29 +871,29 @@ static void StopBus(Bus* bus) {
 static NTSTATUS BusPnp(Bus* bus, PIRP irp) {
     IO_STACK_LOCATION* stack = IoGetCurrentIrpStackLocation(irp);
     switch (stack->MinorFunction) {
-    case IRP_MN_QUERY_DEVICE_RELATIONS:
-        if (stack->Parameters.QueryDeviceRelations.Type == BusRelations) {
-            return ReportBusRelations(bus, irp);
+        case IRP_MN_QUERY_DEVICE_RELATIONS:
+            if (stack->Parameters.QueryDeviceRelations.Type == BusRelations) {
+                return ReportBusRelations(bus, irp);
+            }
+            break;
+        case IRP_MN_START_DEVICE:
+        case IRP_MN_SURPRISE_REMOVAL:
+        case IRP_MN_QUERY_REMOVE_DEVICE:
+        case IRP_MN_CANCEL_REMOVE_DEVICE:
+            irp->IoStatus.Status = STATUS_SUCCESS;
+            break;
+        case IRP_MN_REMOVE_DEVICE: {
+            StopBus(bus);
+            irp->IoStatus.Status = STATUS_SUCCESS;
+            IoSkipCurrentIrpStackLocation(irp);
+            NTSTATUS status = IoCallDriver(bus->lower, irp);
+            IoDetachDevice(bus->lower);
+            gBus = NULL;
+            IoDeleteDevice(bus->self);
+            return status;
         }
-        break;
-    case IRP_MN_START_DEVICE:
-    case IRP_MN_SURPRISE_REMOVAL:
-    case IRP_MN_QUERY_REMOVE_DEVICE:
-    case IRP_MN_CANCEL_REMOVE_DEVICE:
-        irp->IoStatus.Status = STATUS_SUCCESS;
-        break;
-    case IRP_MN_REMOVE_DEVICE: {
-        StopBus(bus);
-        irp->IoStatus.Status = STATUS_SUCCESS;
-        IoSkipCurrentIrpStackLocation(irp);
-        NTSTATUS status = IoCallDriver(bus->lower, irp);
-        IoDetachDevice(bus->lower);
-        gBus = NULL;
-        IoDeleteDevice(bus->self);
-        return status;
-    }
-    default:
-        break;
+        default:
+            break;
     }
     IoSkipCurrentIrpStackLocation(irp);
     return IoCallDriver(bus->lower, irp);

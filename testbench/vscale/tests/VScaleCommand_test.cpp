@@ -56,7 +56,8 @@ std::vector<std::string> Split(const std::string& line) {
 std::string Summarize(const PlugOptions& o) {
     return o.serial + " " + DeviceIdTail(o) + " rev=" + std::to_string(o.revision) +
            " len=" + std::to_string(o.reportLength) + " every=" + std::to_string(o.intervalMs) +
-           (o.onChangeOnly ? " on-change" : "") + (o.refuseInputRequests ? " no-input-requests" : "") + " name=" + o.friendlyName + " product=" + o.product;
+           (o.onChangeOnly ? " on-change" : "") + (o.refuseInputRequests ? " no-input-requests" : "") +
+           " name=" + o.friendlyName + " product=" + o.product;
 }
 
 TEST(VScaleCommandLine, ParsesPlugOptions) {
