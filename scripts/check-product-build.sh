@@ -5,10 +5,12 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/product-only
+log=$root/build/product-only.log
 rm -rf "$out"
+mkdir -p "$out"
 cmake -S "$root" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
-      -DPESORA_TESTS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON >"$out.log" 2>&1 || { cat "$out.log"; exit 1; }
-cmake --build "$out" -j"$(nproc)" --target Pesora >>"$out.log" 2>&1 || { tail -40 "$out.log"; exit 1; }
+      -DPESORA_TESTS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON >"$log" 2>&1 || { cat "$log"; exit 1; }
+cmake --build "$out" -j"$(nproc)" --target Pesora >>"$log" 2>&1 || { tail -40 "$log"; exit 1; }
 test -f "$out/Pesora.exe"
 if grep -qi 'gtest\|googletest' "$out/CMakeCache.txt"; then
   echo "product-only build: the configuration still refers to GoogleTest" >&2
