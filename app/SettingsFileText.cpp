@@ -1,5 +1,7 @@
 #include "app/SettingsFileText.h"
 
+#include "base/TextUtil.h"
+
 #include <cstdint>
 
 namespace app {
@@ -7,24 +9,6 @@ namespace app {
 namespace {
 
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 void AppendUtf16Le(std::string& out, uint32_t unit) {
     out += static_cast<char>(unit & 0xFF);
@@ -77,12 +61,12 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
         if (unit >= 0xD800 && unit <= 0xDBFF && k + 1 < units) {
             const uint32_t low = unitAt(k + 1);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                base::AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                 ++k;
                 continue;
             }
         }
-        AppendUtf8(out, unit);
+        base::AppendUtf8(out, unit);
     }
     return out;
 }

@@ -2,6 +2,7 @@
 // Small text helpers shared by the device code: ASCII case folding (device identifiers and
 // paths are ASCII in practice; other bytes pass through unchanged) and UTF-16 to UTF-8.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,18 @@ struct LessIgnoreCase {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const noexcept;
 };
+
+// Appends `codePoint` to `out` in UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
+// The code point at the start of UTF-8 `text` and the number of bytes it takes; std::nullopt
+// when the bytes are not UTF-8 (stray or missing continuation bytes, overlong forms,
+// surrogates, beyond U+10FFFF).
+struct DecodedChar {
+    char32_t codePoint;
+    size_t length;
+};
+[[nodiscard]] std::optional<DecodedChar> DecodeUtf8(std::string_view text);
 
 // Converts UTF-16 code units to UTF-8. Unpaired surrogates become U+FFFD, so any input gives
 // valid UTF-8.

@@ -1,5 +1,7 @@
 #include "keys/KeyScript.h"
 
+#include "base/TextUtil.h"
+
 #include <string>
 #include <vector>
 
@@ -15,52 +17,10 @@ const std::array<KeyName, 41> KeyNames = {{
     {123, "F12"},     {124, "F13"},     {125, "F14"},       {126, "F15"},   {127, "F16"},
 }};
 
-std::optional<DecodedChar> DecodeUtf8(std::string_view text) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    const auto lead = static_cast<unsigned char>(text[0]);
-    if (lead < 0x80) {
-        return DecodedChar{lead, 1};
-    }
-    size_t length = 0;
-    char32_t code = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1F;
-        minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0F;
-        minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07;
-        minimum = 0x10000;
-    } else {
-        return std::nullopt;  // a continuation byte, or a lead byte no character starts with
-    }
-    if (text.size() < length) {
-        return std::nullopt;
-    }
-    for (size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[i]);
-        if ((next & 0xC0) != 0x80) {
-            return std::nullopt;
-        }
-        code = (code << 6) | (next & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        return std::nullopt;
-    }
-    return DecodedChar{code, length};
-}
-
 std::optional<int32_t> LookupKeyName(std::string_view name, const CharMapping& mapping) {
     if (!name.empty() && static_cast<unsigned char>(name[0]) >= 0x80) {
         // Key names are ASCII: anything else must be exactly one character.
-        const std::optional<DecodedChar> c = DecodeUtf8(name);
+        const std::optional<base::DecodedChar> c = base::DecodeUtf8(name);
         if (!c) {
             return std::nullopt;
         }
@@ -196,7 +156,7 @@ int16_t AppendWrapped(const std::function<int16_t(int32_t)>& append, int32_t map
 }
 
 int16_t Parser::AppendCharacter() {
-    const std::optional<DecodedChar> c = DecodeUtf8(_script.substr(_pos - 1));
+    const std::optional<base::DecodedChar> c = base::DecodeUtf8(_script.substr(_pos - 1));
     if (!c) {
         return kParseUnmappableChar;
     }

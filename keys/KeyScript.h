@@ -61,15 +61,6 @@ extern const std::array<KeyName, 41> KeyNames;
 // KeyLayout.h).
 using CharMapping = std::function<int32_t(char32_t)>;
 
-// The code point at the start of UTF-8 `text` and the number of bytes it takes; std::nullopt
-// when the bytes are not UTF-8 (stray or missing continuation bytes, overlong forms,
-// surrogates, beyond U+10FFFF).
-struct DecodedChar {
-    char32_t codePoint;
-    size_t length;
-};
-std::optional<DecodedChar> DecodeUtf8(std::string_view text);
-
 // One character: its mapping. Otherwise the code of the KeyNames row matching the name trimmed
 // of blanks, in any letter case; 0 when there is none. std::nullopt when the name is not UTF-8.
 std::optional<int32_t> LookupKeyName(std::string_view name, const CharMapping& mapping);

@@ -1,5 +1,7 @@
 #include "web/Reading.h"
 
+#include "base/TextUtil.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -14,65 +16,18 @@ bool SameReading(const Reading& a, const Reading& b) {
 
 namespace {
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 constexpr uint32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at `i`, advancing `i`; overlong forms, surrogates and values beyond
-// U+10FFFF are invalid, and an invalid sequence consumes one byte.
+// Decodes one code point at `i`, advancing `i`; an invalid sequence consumes one byte and
+// stands as U+FFFD.
 uint32_t NextCodePoint(std::string_view s, size_t& i) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
-    int extra = 0;
-    uint32_t cp = 0;
-    uint32_t min = 0;
-    if ((b0 & 0xE0) == 0xC0) {
-        extra = 1, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        extra = 2, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        extra = 3, cp = b0 & 0x07, min = 0x10000;
-    } else {
+    const std::optional<base::DecodedChar> c = base::DecodeUtf8(s.substr(i));
+    if (!c) {
         ++i;
         return kReplacement;
     }
-    if (i + static_cast<size_t>(extra) >= s.size()) {  // cut short at the end
-        ++i;
-        return kReplacement;
-    }
-    for (int k = 1; k <= extra; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return kReplacement;
-    }
-    i += static_cast<size_t>(extra) + 1;
-    return cp;
+    i += c->length;
+    return c->codePoint;
 }
 
 }  // namespace
@@ -112,7 +67,7 @@ std::string JsonString(std::string_view utf8) {
                     std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(cp));
                     out += buf;
                 } else {
-                    AppendUtf8(out, cp);
+                    base::AppendUtf8(out, cp);
                 }
         }
     }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/TextUtil.h"
 #include "keys/tests/FakeInjector.h"
 #include "keys/tests/FakeLayouts.h"
 
@@ -19,21 +20,7 @@ inline const std::u32string kTriedCharacters = U"@{}[]\\\u20AC\u00E4\u00DF^`~'\"
 inline std::string ToUtf8(std::u32string_view text) {
     std::string out;
     for (const char32_t c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        base::AppendUtf8(out, c);
     }
     return out;
 }

@@ -22,10 +22,13 @@
 #include <vector>
 
 #include "Harness.h"
+#include "HostProc.h"
 #include "PesoraIds.h"
 #include "VirtualScale.h"
 
 namespace {
+
+using hostproc::UnixCpuMs;
 
 using namespace std::chrono_literals;
 
@@ -42,67 +45,6 @@ double NowMs() {
     LARGE_INTEGER now;
     ::QueryPerformanceCounter(&now);
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-std::string ReadSmallFile(const std::string& path) {
-    std::string out;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return out;
-    }
-    char buf[4096];
-    DWORD got = 0;
-    while (::ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0 && out.size() < 65536) {
-        out.append(buf, got);
-    }
-    ::CloseHandle(h);
-    return out;
-}
-
-// Wine reports no CPU time for other processes; the host's /proc (drive Z:) has it.
-double UnixCpuMs(const std::string& program) {
-    WIN32_FIND_DATAA fd{};
-    HANDLE h = ::FindFirstFileA("Z:\\proc\\*", &fd);
-    if (h == INVALID_HANDLE_VALUE) {
-        return -1.0;
-    }
-    double result = -1.0;
-    do {
-        if (fd.cFileName[0] < '0' || fd.cFileName[0] > '9') {
-            continue;
-        }
-        const std::string dir = std::string("Z:\\proc\\") + fd.cFileName;
-        std::string cmd = ReadSmallFile(dir + "\\cmdline");
-        for (char& c : cmd) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        std::string wanted = program;
-        for (char& c : wanted) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        if (cmd.find(wanted) == std::string::npos) {
-            continue;
-        }
-        const std::string stat = ReadSmallFile(dir + "\\stat");
-        const size_t close = stat.rfind(')');
-        if (close == std::string::npos) {
-            continue;
-        }
-        std::vector<std::string> fields;
-        size_t at = close + 2;
-        while (at < stat.size() && fields.size() < 13) {
-            const size_t end = stat.find(' ', at);
-            fields.push_back(stat.substr(at, end - at));
-            at = end == std::string::npos ? stat.size() : end + 1;
-        }
-        if (fields.size() == 13) {
-            result = (std::atof(fields[11].c_str()) + std::atof(fields[12].c_str())) * 10.0;
-        }
-        break;
-    } while (::FindNextFileA(h, &fd));
-    ::FindClose(h);
-    return result;
 }
 
 double Percentile(std::vector<double> v, double p) {

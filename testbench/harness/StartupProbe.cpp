@@ -12,7 +12,11 @@
 #include <cstring>
 #include <string>
 
+#include "HostProc.h"
+
 namespace {
+
+using hostproc::ReadSmallFile;
 
 struct Search {
     DWORD pid;
@@ -41,22 +45,6 @@ double FileTimeMs(const FILETIME& ft) {
     v.LowPart = ft.dwLowDateTime;
     v.HighPart = ft.dwHighDateTime;
     return static_cast<double>(v.QuadPart) / 10000.0;
-}
-
-std::string ReadSmallFile(const std::string& path) {
-    std::string out;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return out;
-    }
-    char buf[4096];
-    DWORD got = 0;
-    while (::ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0 && out.size() < 65536) {
-        out.append(buf, got);
-    }
-    ::CloseHandle(h);
-    return out;
 }
 
 double StatusField(const std::string& status, const char* name) {
