@@ -74,4 +74,4 @@ inline double UnixCpuMs(const std::string& program) {
     return result;
 }
 
-} // namespace hostproc
+}  // namespace hostproc
