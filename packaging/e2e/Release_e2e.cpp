@@ -18,6 +18,8 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr std::string_view kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 std::string Env(const char* name) {

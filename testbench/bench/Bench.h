@@ -14,6 +14,8 @@
 
 namespace bench {
 
+using namespace std::chrono_literals;
+
 inline double NowMs() {
     static const LARGE_INTEGER frequency = [] {
         LARGE_INTEGER f;
@@ -81,8 +83,10 @@ struct Reader {
         (void)scale.SetGrams(1);
         e2e::WaitOutRawInputCache();  // Pesora's first enumeration must find the scale
         settings.insert(settings.begin(), {{"SelectedScale", scale.Path()}, {"IncludeUnits", "False"}});
-        pesora =
-            std::make_unique<e2e::Pesora>(e2e::PesoraOptions{.name = name, .settings = e2e::SettingsText(settings)});
+        e2e::PesoraOptions options;
+        options.name = name;
+        options.settings = e2e::SettingsText(settings);
+        pesora = std::make_unique<e2e::Pesora>(options);
         ready = scale.Plugged() && pesora->Started() && pesora->WaitWeight("1", 10s);
         exeName = name + ".exe";
     }

@@ -5,9 +5,7 @@
 //   - Pesora's CPU time per minute while the weight changes ten times a second, with no client
 //     and with ten clients following /events.
 //   WebBench.exe [changes=200] [cpuSeconds=15]
-#include <windows.h>
 #include <winsock2.h>
-#include <ws2tcpip.h>
 
 #include <atomic>
 #include <cstdio>

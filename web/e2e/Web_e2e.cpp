@@ -36,6 +36,13 @@ std::string Head(std::string_view method, std::string_view path, const std::stri
     return std::string(method) + " " + std::string(path) + " HTTP/1.1\r\n" + host + lines + "Connection: close\r\n\r\n";
 }
 
+e2e::PesoraOptions Copy(std::string name, std::string settings) {
+    e2e::PesoraOptions options;
+    options.name = std::move(name);
+    options.settings = std::move(settings);
+    return options;
+}
+
 sockaddr_in Loopback(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -173,11 +180,10 @@ class WebEndpoint : public ::testing::Test {
         (void)s_scale->SetGrams(100);
         e2e::WaitOutRawInputCache();
         s_pesora = std::make_unique<e2e::Pesora>(
-            e2e::PesoraOptions{.name = "Web",
-                               .settings = e2e::SettingsText({{"SelectedScale", s_scale->Path()},
-                                                              {"SampleRate", "50"},
-                                                              {"WebPort", std::to_string(kPort)},
-                                                              {"WebOrigins", "https://ship.example " + kAllowed}})});
+            Copy("Web", e2e::SettingsText({{"SelectedScale", s_scale->Path()},
+                                           {"SampleRate", "50"},
+                                           {"WebPort", std::to_string(kPort)},
+                                           {"WebOrigins", "https://ship.example " + kAllowed}})));
     }
     static void TearDownTestSuite() {
         s_pesora.reset();
@@ -336,10 +342,9 @@ TEST_F(WebEndpoint, PortInUseIsShownAndAFreshCopyListensNowhere) {
     EXPECT_EQ(before.find("0.0.0.0:"), kNpos) << before;
     EXPECT_EQ(before.find("*:"), kNpos) << before;
     {
-        const e2e::Pesora fresh({.name = "WebFresh"});  // no settings file at all
-        const e2e::Pesora taken({.name = "WebTaken",
-                                 .settings = e2e::SettingsText(
-                                     {{"SelectedScale", s_scale->Path()}, {"WebPort", std::to_string(kTakenPort)}})});
+        const e2e::Pesora fresh(Copy("WebFresh", ""));  // no settings file at all
+        const e2e::Pesora taken(Copy("WebTaken", e2e::SettingsText({{"SelectedScale", s_scale->Path()},
+                                                                    {"WebPort", std::to_string(kTakenPort)}})));
         ASSERT_TRUE(fresh.Started());
         ASSERT_TRUE(taken.Started());
         const std::string inUse = "Web port " + std::to_string(kTakenPort) + " is in use by another program";
