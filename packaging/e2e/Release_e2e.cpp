@@ -10,7 +10,6 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,13 +24,6 @@ constexpr std::string_view kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\Curren
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr ? "" : value;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return s;
 }
 
 const std::string kVersion = Env("PESORA_RELEASE_VERSION");
@@ -68,7 +60,7 @@ std::string ShortcutTarget(const std::string& lnk) {
         file->Release();
     }
     link->Release();
-    return Lower(path);
+    return path;
 }
 
 // The Apps & features entries named "Pesora": each one's key and its values.
@@ -174,7 +166,7 @@ TEST_F(Release, MsiInstallsUpgradesAndUninstallsAndLeavesTheSettings) {
         EXPECT_EQ(e2e::FileVersion(exe, 3), version);
         EXPECT_TRUE(e2e::FileExists(e2e::JoinPath(folder, "PesoraHelp.chm")));
         EXPECT_TRUE(e2e::FileExists(e2e::JoinPath(folder, "LICENSE.txt")));
-        EXPECT_EQ(ShortcutTarget(StartMenuShortcut()), Lower(exe));
+        EXPECT_STRCASEEQ(ShortcutTarget(StartMenuShortcut()).c_str(), exe.c_str());
     };
     {
         SCOPED_TRACE("install, and the installed program reads the scale");
@@ -203,7 +195,7 @@ TEST_F(Release, MsiInstallsUpgradesAndUninstallsAndLeavesTheSettings) {
         const auto entries = PesoraEntries();
         ASSERT_EQ(entries.size(), 1u);
         const std::string command = entries[0].uninstallString;
-        ASSERT_EQ(Lower(command.substr(0, command.find(' '))), "msiexec.exe") << command;
+        ASSERT_STRCASEEQ(command.substr(0, command.find(' ')).c_str(), "msiexec.exe");
         ASSERT_EQ(Msiexec("uninstall", command.substr(command.find(' ') + 1) + " /qn"), 0u);
         EXPECT_TRUE(PesoraEntries().empty());
         EXPECT_FALSE(e2e::FolderExists(folder));

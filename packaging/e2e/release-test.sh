@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
 # The release test, in two halves that CTest runs as two entries:
 #   release-test.sh package BUILD   builds the release files with scripts/package.sh into
-#                                   $RELEASE_TEST_DIR/dist and checks them without Wine: the
-#                                   list of files, their checksums, the stripped exe (under 1.5 MB,
-#                                   hardened, system DLLs only, its debug file linked and found
-#                                   by gdb), the zip's
-#                                   contents; then prepares what the Wine half needs: an MSI of a
-#                                   higher version, and the zip unpacked.
-#   release-test.sh wine BUILD      runs release_e2e.exe on the bench: install, start, upgrade,
-#                                   uninstall, and the unzipped copy.
+#     $RELEASE_TEST_DIR/dist and checks them without Wine (the files, their checksums, the
+#     stripped exe and its debug file, the zip, the MSI's properties); then prepares what the Wine
+#     half needs: an MSI of a higher version, and the zip unpacked.
+#   release-test.sh wine BUILD      runs release_e2e.exe on the bench.
 set -u
 mode=$1
 build=$2

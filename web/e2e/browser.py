@@ -1,10 +1,9 @@
 #!/usr/bin/env python3
-"""A real browser for the web endpoint's end-to-end test: headless Chromium opens a page from
-http://127.0.0.1:PAGE_PORT that follows Pesora's weight through EventSource and asks it to zero
-the scale, with the same page from http://127.0.0.1:FOREIGN_PORT (another origin) framed in it.
-Each page reports to OUT, a line each, what it itself sees: "<page> shown <text>" when its weight
-display changes, "<page> error" when its event stream fails, "<page> zero <status>" or
-"<page> zero failed". Ends when the file OUT.stop appears (at the latest after 90 s).
+"""A real browser for the web endpoint's end-to-end test. Headless Chromium opens a page from
+127.0.0.1:PAGE_PORT that follows Pesora's weight and asks it to zero the scale, with the same page
+from 127.0.0.1:FOREIGN_PORT (another origin) framed in it. Each page reports to OUT what it sees:
+"<page> shown <text>", "<page> error" (its event stream failed), "<page> zero <status>" or
+"<page> zero failed". Ends with "end" once the file OUT.stop appears (at the latest after 90 s).
 
   browser.py PESORA_PORT PAGE_PORT FOREIGN_PORT OUT
 """
