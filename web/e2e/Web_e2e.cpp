@@ -271,44 +271,6 @@ TEST_F(WebEndpoint, EventsFollowEveryChangeInOrder) {
     EXPECT_NE(received.find("Access-Control-Allow-Origin: " + kAllowed + "\r\n"), kNpos) << received;
 }
 
-// More idle connections than the endpoint serves, a client that stops reading a stream, and one
-// that follows it, while the weight changes 20 times a second: Pesora's window thread keeps
-// reading (and so typing), the endpoint refuses connections beyond its limit at once and closes
-// idle ones after its time-out, drops the stalled stream, keeps the following one alive and
-// answers again afterwards.
-TEST_F(WebEndpoint, FloodsAndStalledClientsDoNotStopReading) {
-    Weigh(200);
-    Client stalled(Head("GET", "/events"), 4096);
-    Client follower(Head("GET", "/events"));
-    follower.Gather();
-    ASSERT_TRUE(e2e::WaitUntil([&] { return !EventTexts(follower.Received()).empty(); }, 10s));
-    constexpr size_t kIdle = 40;
-    std::vector<std::unique_ptr<Client>> idle;
-    for (size_t i = 0; i < kIdle; ++i) {
-        idle.push_back(std::make_unique<Client>(""));
-        idle.back()->Gather();
-    }
-    const auto closed = [&] {
-        return static_cast<size_t>(std::count_if(idle.begin(), idle.end(), [](const auto& c) { return c->Ended(); }));
-    };
-    // Two streams are open: at most 30 of the idle connections fit under the limit.
-    EXPECT_TRUE(e2e::WaitUntil([&] { return closed() >= kIdle - 30; }, 3s)) << closed();
-
-    const auto start = Clock::now();
-    // Long enough for the idle connections' time-out and a keep-alive comment, with enough events
-    // to overflow the stalled client's buffers and queue however slowly this machine runs.
-    for (int w = 201; Clock::now() - start < 11s || w < 440 || follower.Received().find("\n: keep-alive\n") == kNpos;
-         ++w) {
-        ASSERT_LT(Clock::now() - start, 60s);
-        ASSERT_NO_FATAL_FAILURE(Weigh(w, 4, 3s));
-    }
-    EXPECT_EQ(closed(), kIdle);
-    stalled.Gather();
-    EXPECT_TRUE(e2e::WaitUntil([&] { return stalled.Ended(); }, 10s)) << "the stalled stream was not dropped";
-    EXPECT_FALSE(follower.Ended()) << "the following stream was dropped";
-    EXPECT_EQ(Status(Request(Head("GET", "/weight"))), 200);
-}
-
 // The endpoint listens on the loopback addresses only; a copy whose port another program holds
 // says so and reads all the same; a copy with fresh settings listens nowhere.
 TEST_F(WebEndpoint, PortInUseIsShownAndAFreshCopyListensNowhere) {
@@ -360,6 +322,45 @@ TEST_F(WebEndpoint, BrowserPageFollowsTheScaleOnlyFromAnAllowedOrigin) {
     EXPECT_TRUE(e2e::WaitUntil([&] { return saw("end"); }, 30s));
     EXPECT_EQ(ReadUnixFile(out).find("foreign shown"), kNpos) << ReadUnixFile(out);
     EXPECT_EQ(s_scale->Outputs(), kOneZero);
+}
+
+// More idle connections than the endpoint serves, a client that stops reading a stream, and one
+// that follows it, while the weight changes 20 times a second: Pesora's window thread keeps
+// reading (and so typing), the endpoint refuses connections beyond its limit at once and closes
+// idle ones after its time-out, drops the stalled stream, keeps the following one alive and
+// answers again afterwards. Last: the server's next keep-alive tick is then due within the
+// flood's least length.
+TEST_F(WebEndpoint, FloodsAndStalledClientsDoNotStopReading) {
+    Weigh(200);
+    Client stalled(Head("GET", "/events"), 4096);
+    Client follower(Head("GET", "/events"));
+    follower.Gather();
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !EventTexts(follower.Received()).empty(); }, 10s));
+    constexpr size_t kIdle = 40;
+    std::vector<std::unique_ptr<Client>> idle;
+    for (size_t i = 0; i < kIdle; ++i) {
+        idle.push_back(std::make_unique<Client>(""));
+        idle.back()->Gather();
+    }
+    const auto closed = [&] {
+        return static_cast<size_t>(std::count_if(idle.begin(), idle.end(), [](const auto& c) { return c->Ended(); }));
+    };
+    // Two streams are open: at most 30 of the idle connections fit under the limit.
+    EXPECT_TRUE(e2e::WaitUntil([&] { return closed() >= kIdle - 30; }, 3s)) << closed();
+
+    const auto start = Clock::now();
+    // Long enough for the idle connections' time-out and a keep-alive comment, with enough events
+    // to overflow the stalled client's buffers and queue however slowly this machine runs.
+    for (int w = 201; Clock::now() - start < 11s || w < 440 || follower.Received().find("\n: keep-alive\n") == kNpos;
+         ++w) {
+        ASSERT_LT(Clock::now() - start, 60s);
+        ASSERT_NO_FATAL_FAILURE(Weigh(w, 4, 3s));
+    }
+    EXPECT_EQ(closed(), kIdle);
+    stalled.Gather();
+    EXPECT_TRUE(e2e::WaitUntil([&] { return stalled.Ended(); }, 10s)) << "the stalled stream was not dropped";
+    EXPECT_FALSE(follower.Ended()) << "the following stream was dropped";
+    EXPECT_EQ(Status(Request(Head("GET", "/weight"))), 200);
 }
 
 }  // namespace
