@@ -29,34 +29,31 @@ fetch(pesora + "/zero", {method: "POST"}).then((r) => report("zero " + r.status)
 def main(pesora_port, page_port, foreign_port, out):
     log, lock = open(out, "w", encoding="utf-8"), threading.Lock()
 
-    def serve(port, name, frame):
-        page = (PAGE % {"port": pesora_port, "name": name, "frame": frame}).encode()
+    class Handler(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):  # the allowed page frames the foreign one
+            port = self.server.server_port
+            name, frame = ("allowed", f'<iframe src="http://127.0.0.1:{foreign_port}/"></iframe>') \
+                if port == int(page_port) else ("foreign", "")
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html; charset=utf-8")
+            self.end_headers()
+            self.wfile.write((PAGE % {"port": pesora_port, "name": name, "frame": frame}).encode())
 
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                self.send_response(200)
-                self.send_header("Content-Type", "text/html; charset=utf-8")
-                self.send_header("Content-Length", str(len(page)))
-                self.end_headers()
-                self.wfile.write(page)
+        def do_POST(self):
+            line = self.rfile.read(int(self.headers["Content-Length"])).decode("utf-8", "replace")
+            with lock:
+                log.write(line + "\n")
+                log.flush()
+            self.send_response(204)
+            self.end_headers()
 
-            def do_POST(self):
-                line = self.rfile.read(int(self.headers["Content-Length"])).decode("utf-8", "replace")
-                with lock:
-                    log.write(line + "\n")
-                    log.flush()
-                self.send_response(204)
-                self.end_headers()
+        def log_message(self, *args):
+            pass
 
-            def log_message(self, *args):
-                pass
-
+    for port in (page_port, foreign_port):
         server = http.server.ThreadingHTTPServer(("127.0.0.1", int(port)), Handler)
         threading.Thread(target=server.serve_forever, daemon=True).start()
-
-    serve(foreign_port, "foreign", "")
-    serve(page_port, "allowed", f'<iframe src="http://127.0.0.1:{foreign_port}/"></iframe>')
-    with tempfile.TemporaryDirectory(prefix="pesora-chromium-") as profile:
+    with tempfile.TemporaryDirectory(prefix="pesora-chromium-", ignore_cleanup_errors=True) as profile:
         browser = subprocess.Popen(
             ["chromium", "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-extensions",
              "--disable-background-networking", "--user-data-dir=" + profile, f"http://127.0.0.1:{page_port}/"],
