@@ -66,8 +66,6 @@ class Client {
         EXPECT_EQ(::send(_socket, request.data(), static_cast<int>(request.size()), 0),
                   static_cast<int>(request.size()));
     }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
     ~Client() {
         (void)::shutdown(_socket, SD_BOTH);
         if (_reader.joinable()) {
@@ -118,10 +116,6 @@ std::vector<std::string> EventTexts(const std::string& stream) {
         texts.push_back(stream.substr(at, stream.find('"', at) - at));
     }
     return texts;
-}
-
-std::string Grams(int grams) {
-    return std::to_string(grams) + " g";
 }
 
 // ---- programs on the Linux side -------------------------------------------------------------
@@ -182,9 +176,9 @@ class WebEndpoint : public ::testing::Test {
         ASSERT_TRUE(s_pesora->Started());
     }
     // Sets the scale's report and waits until Pesora shows it.
-    static void Weigh(int grams, uint8_t status = 4, e2e::Millis timeout = 5s) {
+    static void Weigh(int grams, uint8_t status = 4) {
         ASSERT_TRUE(s_scale->SetGrams(grams, status));
-        ASSERT_TRUE(s_pesora->WaitWeight(Grams(grams), timeout)) << "stopped reading: " << s_pesora->Weight();
+        ASSERT_TRUE(s_pesora->WaitWeight(std::to_string(grams) + " g")) << "stopped reading: " << s_pesora->Weight();
     }
 
     static inline std::unique_ptr<e2e::Scale> s_scale;
@@ -205,7 +199,6 @@ TEST_F(WebEndpoint, WeightAnswersWhatTheWindowShows) {
         R"({"weight":125,"unit":"g","text":"125 g","status":"","statusCode":4,"stable":true,"scale":")" + scale + "\",")
         << r;
     EXPECT_NE(r.find("Content-Type: application/json; charset=utf-8"), kNpos) << r;
-    EXPECT_EQ(r.find("Access-Control-Allow-Origin"), kNpos) << r;
     EXPECT_TRUE(s_pesora->WaitStatus("Web endpoint: http://localhost:" + std::to_string(kPort))) << s_pesora->Status();
     Weigh(250, 3);
     EXPECT_TRUE(s_pesora->WaitStatus("Scale In Motion")) << s_pesora->Status();
@@ -259,11 +252,10 @@ TEST_F(WebEndpoint, EventsFollowEveryChangeInOrder) {
     Client stream(Head("GET", "/events", "Origin: " + kAllowed + "\r\n"));
     stream.Gather();
     ASSERT_TRUE(e2e::WaitUntil([&] { return EventTexts(stream.Received()).size() == 1; }, 10s));
-    const std::vector<int> steps = {101, 102, 110, 120};
     std::vector<std::string> expected = {"100 g"};
-    for (int step : steps) {
+    for (int step : {101, 102, 110, 120}) {
         Weigh(step);
-        expected.push_back(Grams(step));
+        expected.push_back(std::to_string(step) + " g");
     }
     EXPECT_TRUE(e2e::WaitUntil([&] { return EventTexts(stream.Received()) == expected; }, 5s)) << stream.Received();
     const std::string received = stream.Received();
@@ -313,7 +305,8 @@ TEST_F(WebEndpoint, BrowserPageFollowsTheScaleOnlyFromAnAllowedOrigin) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return saw("allowed shown 300 g"); }, 45s)) << ReadUnixFile(out);
     for (int step : {325, 350}) {
         Weigh(step);
-        EXPECT_TRUE(e2e::WaitUntil([&] { return saw("allowed shown " + Grams(step)); }, 5s)) << ReadUnixFile(out);
+        EXPECT_TRUE(e2e::WaitUntil([&] { return saw("allowed shown " + std::to_string(step) + " g"); }, 5s))
+            << ReadUnixFile(out);
     }
     EXPECT_TRUE(e2e::WaitUntil(
         [&] { return saw("allowed zero 204") && saw("foreign error") && saw("foreign zero failed"); }, 20s))
@@ -354,7 +347,7 @@ TEST_F(WebEndpoint, FloodsAndStalledClientsDoNotStopReading) {
     for (int w = 201; Clock::now() - start < 11s || w < 440 || follower.Received().find("\n: keep-alive\n") == kNpos;
          ++w) {
         ASSERT_LT(Clock::now() - start, 60s);
-        ASSERT_NO_FATAL_FAILURE(Weigh(w, 4, 3s));
+        ASSERT_NO_FATAL_FAILURE(Weigh(w));
     }
     EXPECT_EQ(closed(), kIdle);
     stalled.Gather();
