@@ -567,7 +567,8 @@ std::string FileVersion(const std::string& exe, int parts) {
                              HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS)};
     std::string out;
     for (int i = 0; i < std::clamp(parts, 1, 4); ++i) {
-        out += (i > 0 ? "." : "") + std::to_string(numbers[i]);
+        out += i > 0 ? "." : "";
+        out += std::to_string(numbers[i]);
     }
     return out;
 }
