@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The release test, in two halves that CTest runs as two entries:
-#   release-test.sh package BUILD   builds the release files with scripts/package.sh into
-#     $RELEASE_TEST_DIR/dist and checks them without Wine (the files, their checksums, the
-#     stripped exe and its debug file, the zip, the MSI's properties); then prepares what the Wine
-#     half needs: an MSI of a higher version, and the zip unpacked.
-#   release-test.sh wine BUILD      runs release_e2e.exe on the bench.
+# The release test, in two halves that CTest runs as two entries. "package BUILD" builds the
+# release files with scripts/package.sh into $RELEASE_TEST_DIR/dist, checks them without Wine and
+# prepares what the Wine half needs (an MSI of a higher version, the zip unpacked); "wine BUILD"
+# runs release_e2e.exe on the bench.
 set -u
 mode=$1
 build=$2

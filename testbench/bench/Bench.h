@@ -83,10 +83,8 @@ struct Reader {
         (void)scale.SetGrams(1);
         e2e::WaitOutRawInputCache();  // Pesora's first enumeration must find the scale
         settings.insert(settings.begin(), {{"SelectedScale", scale.Path()}, {"IncludeUnits", "False"}});
-        e2e::PesoraOptions options;
-        options.name = name;
-        options.settings = e2e::SettingsText(settings);
-        pesora = std::make_unique<e2e::Pesora>(options);
+        pesora =
+            std::make_unique<e2e::Pesora>(e2e::PesoraOptions{.name = name, .settings = e2e::SettingsText(settings)});
         ready = scale.Plugged() && pesora->Started() && pesora->WaitWeight("1", 10s);
         exeName = name + ".exe";
     }

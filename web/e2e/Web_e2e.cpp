@@ -36,13 +36,6 @@ std::string Head(std::string_view method, std::string_view path, const std::stri
     return std::string(method) + " " + std::string(path) + " HTTP/1.1\r\n" + host + lines + "Connection: close\r\n\r\n";
 }
 
-e2e::PesoraOptions Copy(std::string name, std::string settings) {
-    e2e::PesoraOptions options;
-    options.name = std::move(name);
-    options.settings = std::move(settings);
-    return options;
-}
-
 sockaddr_in Loopback(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -118,8 +111,6 @@ std::vector<std::string> EventTexts(const std::string& stream) {
     return texts;
 }
 
-// ---- programs on the Linux side -------------------------------------------------------------
-
 std::string UnixTemp(std::string_view name) {
     return e2e::UnixPathOf(e2e::JoinPath(e2e::FreshFolder("web-" + std::string(name)), "out.txt"));
 }
@@ -150,8 +141,7 @@ std::string SessionListeners() {
     return ReadUnixFile(out);
 }
 
-// ---- one copy of Pesora with the endpoint on, shared by the tests -------------------------------
-
+// One copy of Pesora with the endpoint on, shared by the tests.
 class WebEndpoint : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -161,15 +151,14 @@ class WebEndpoint : public ::testing::Test {
         (void)s_scale->SetGrams(100);
         e2e::WaitOutRawInputCache();
         s_pesora = std::make_unique<e2e::Pesora>(
-            Copy("Web", e2e::SettingsText({{"SelectedScale", s_scale->Path()},
-                                           {"SampleRate", "50"},
-                                           {"WebPort", std::to_string(kPort)},
-                                           {"WebOrigins", "https://ship.example " + kAllowed}})));
+            e2e::PesoraOptions{.name = "Web",
+                               .settings = e2e::SettingsText({{"SelectedScale", s_scale->Path()},
+                                                              {"WebPort", std::to_string(kPort)},
+                                                              {"WebOrigins", "https://ship.example " + kAllowed}})});
     }
     static void TearDownTestSuite() {
         s_pesora.reset();
         s_scale.reset();
-        (void)::WSACleanup();
     }
     void SetUp() override {
         ASSERT_TRUE(s_scale->Plugged());
@@ -242,8 +231,7 @@ TEST_F(WebEndpoint, RequestsGetWhatThePolicyDecides) {
         EXPECT_EQ(r.find("\"text\":\"125 g\"") != kNpos, row.hasBody) << r;
     }
     // The zero requests reach the window in order: the last one's report is the only one.
-    EXPECT_TRUE(e2e::WaitUntil([] { return s_scale->Outputs() == kOneZero; }, 5s));
-    EXPECT_EQ(s_scale->Outputs(), kOneZero);
+    EXPECT_TRUE(e2e::WaitUntil([] { return s_scale->Outputs() == kOneZero; }, 5s)) << s_scale->Outputs().size();
     EXPECT_TRUE(s_pesora->WaitWeight("125 g")) << "reading did not resume after the zero";
 }
 
@@ -258,14 +246,13 @@ TEST_F(WebEndpoint, EventsFollowEveryChangeInOrder) {
         expected.push_back(std::to_string(step) + " g");
     }
     EXPECT_TRUE(e2e::WaitUntil([&] { return EventTexts(stream.Received()) == expected; }, 5s)) << stream.Received();
-    const std::string received = stream.Received();
-    EXPECT_NE(received.find("Content-Type: text/event-stream"), kNpos) << received;
-    EXPECT_NE(received.find("Access-Control-Allow-Origin: " + kAllowed + "\r\n"), kNpos) << received;
+    EXPECT_NE(stream.Received().find("Content-Type: text/event-stream"), kNpos);
+    EXPECT_NE(stream.Received().find("Access-Control-Allow-Origin: " + kAllowed + "\r\n"), kNpos);
 }
 
 // The endpoint listens on the loopback addresses only; a copy whose port another program holds
-// says so and reads all the same; a copy with fresh settings listens nowhere.
-TEST_F(WebEndpoint, PortInUseIsShownAndAFreshCopyListensNowhere) {
+// says so, opens no port of its own (none but its own, as with the port off) and reads all the same.
+TEST_F(WebEndpoint, PortInUseIsShownAndNoOtherPortOpened) {
     // Another program holds the IPv4 address of kTakenPort (the IPv6 one is free).
     const SOCKET holder = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     const sockaddr_in held = Loopback(kTakenPort);
@@ -277,18 +264,15 @@ TEST_F(WebEndpoint, PortInUseIsShownAndAFreshCopyListensNowhere) {
     EXPECT_NE(before.find("[::1]:" + port + "\n"), kNpos) << before;
     EXPECT_EQ(before.find("0.0.0.0:"), kNpos) << before;
     EXPECT_EQ(before.find("*:"), kNpos) << before;
-    {
-        const e2e::Pesora fresh(Copy("WebFresh", ""));  // no settings file at all
-        const e2e::Pesora taken(Copy("WebTaken", e2e::SettingsText({{"SelectedScale", s_scale->Path()},
-                                                                    {"WebPort", std::to_string(kTakenPort)}})));
-        ASSERT_TRUE(fresh.Started());
-        ASSERT_TRUE(taken.Started());
-        const std::string inUse = "Web port " + std::to_string(kTakenPort) + " is in use by another program";
-        EXPECT_TRUE(taken.WaitStatus(inUse, 10s)) << taken.Status();
-        EXPECT_TRUE(taken.WaitWeight(s_pesora->Weight())) << taken.Weight();
-        std::this_thread::sleep_for(500ms);  // time to open a port neither may open
-        EXPECT_EQ(SessionListeners(), before);
-    }
+    const e2e::Pesora taken(
+        {.name = "WebTaken",
+         .settings = e2e::SettingsText({{"SelectedScale", s_scale->Path()}, {"WebPort", std::to_string(kTakenPort)}})});
+    ASSERT_TRUE(taken.Started());
+    // The notice comes after both addresses were tried.
+    EXPECT_TRUE(taken.WaitStatus("Web port " + std::to_string(kTakenPort) + " is in use by another program", 10s))
+        << taken.Status();
+    EXPECT_EQ(SessionListeners(), before);
+    EXPECT_TRUE(taken.WaitWeight(s_pesora->Weight())) << taken.Weight();
     (void)::closesocket(holder);
 }
 
@@ -317,12 +301,10 @@ TEST_F(WebEndpoint, BrowserPageFollowsTheScaleOnlyFromAnAllowedOrigin) {
     EXPECT_EQ(s_scale->Outputs(), kOneZero);
 }
 
-// More idle connections than the endpoint serves, a client that stops reading a stream, and one
-// that follows it, while the weight changes 20 times a second: Pesora's window thread keeps
-// reading (and so typing), the endpoint refuses connections beyond its limit at once and closes
-// idle ones after its time-out, drops the stalled stream, keeps the following one alive and
-// answers again afterwards. Last: the server's next keep-alive tick is then due within the
-// flood's least length.
+// Idle connections beyond the limit, a stream nobody reads and one followed, while the weight
+// changes 20 times a second: the window thread keeps reading (and so typing), the endpoint refuses
+// connections over its limit at once, closes idle ones after its time-out, drops the stalled
+// stream, keeps the followed one alive and answers afterwards. Last: a keep-alive is then near.
 TEST_F(WebEndpoint, FloodsAndStalledClientsDoNotStopReading) {
     Weigh(200);
     Client stalled(Head("GET", "/events"), 4096);

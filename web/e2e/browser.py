@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
-"""A real browser for the web endpoint's end-to-end test. Headless Chromium opens a page from
-127.0.0.1:PAGE_PORT that follows Pesora's weight and asks it to zero the scale, with the same page
-from 127.0.0.1:FOREIGN_PORT (another origin) framed in it. Each page reports to OUT what it sees:
-"<page> shown <text>", "<page> error" (its event stream failed), "<page> zero <status>" or
-"<page> zero failed". Ends with "end" once the file OUT.stop appears (at the latest after 90 s).
-
+"""A real browser for the web endpoint's e2e test: headless Chromium opens a page from PAGE_PORT
+that follows Pesora's weight and zeroes the scale, framing the same page from FOREIGN_PORT (another
+origin). Each page writes to OUT "<page> shown <text>", "<page> error" (stream failed), "<page> zero
+<status>" or "<page> zero failed"; "end" once OUT.stop appears (at the latest after 90 s).
   browser.py PESORA_PORT PAGE_PORT FOREIGN_PORT OUT
 """
 import http.server
