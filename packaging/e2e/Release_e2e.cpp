@@ -72,7 +72,7 @@ std::vector<Entry> PesoraEntries() {
 // figure for the release notes, not a test.
 std::optional<DWORD> Msiexec(const std::string& what, const std::string& arguments) {
     const auto t0 = std::chrono::steady_clock::now();
-    e2e::Process msiexec = e2e::Start("msiexec.exe", arguments);  // from the system folder
+    e2e::Process msiexec = e2e::Start(e2e::JoinPath(ShellFolder(CSIDL_SYSTEM), "msiexec.exe"), arguments);
     const auto code = msiexec.Started() ? msiexec.Wait(180s) : std::nullopt;
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
     std::printf("figure: %s took %.1f s\n", what.c_str(), took.count());
