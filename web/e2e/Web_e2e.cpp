@@ -250,42 +250,42 @@ TEST_F(WebEndpoint, EventsFollowEveryChangeInOrder) {
     EXPECT_NE(stream.Received().find("Access-Control-Allow-Origin: " + kAllowed + "\r\n"), kNpos);
 }
 
-// The endpoint listens on the loopback addresses only; a copy whose port another program holds
-// says so, opens no port of its own (none but its own, as with the port off) and reads all the same.
-TEST_F(WebEndpoint, PortInUseIsShownAndNoOtherPortOpened) {
-    // Another program holds the IPv4 address of kTakenPort (the IPv6 one is free).
-    const SOCKET holder = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    const sockaddr_in held = Loopback(kTakenPort);
-    ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&held), sizeof held), 0);
-    ASSERT_EQ(::listen(holder, 1), 0);
-    const std::string port = std::to_string(kPort);
-    const std::string before = SessionListeners();
-    EXPECT_NE(before.find("127.0.0.1:" + port + "\n"), kNpos) << before;
-    EXPECT_NE(before.find("[::1]:" + port + "\n"), kNpos) << before;
-    EXPECT_EQ(before.find("0.0.0.0:"), kNpos) << before;
-    EXPECT_EQ(before.find("*:"), kNpos) << before;
-    const e2e::Pesora taken(
-        {.name = "WebTaken",
-         .settings = e2e::SettingsText({{"SelectedScale", s_scale->Path()}, {"WebPort", std::to_string(kTakenPort)}})});
-    ASSERT_TRUE(taken.Started());
-    // The notice comes after both addresses were tried.
-    EXPECT_TRUE(taken.WaitStatus("Web port " + std::to_string(kTakenPort) + " is in use by another program", 10s))
-        << taken.Status();
-    EXPECT_EQ(SessionListeners(), before);
-    EXPECT_TRUE(taken.WaitWeight(s_pesora->Weight())) << taken.Weight();
-    (void)::closesocket(holder);
-}
-
-// A real browser: a page from an allowed origin follows the weight through EventSource and zeroes
-// the scale; the same page from another origin, framed in it, gets nothing and cannot zero it.
-TEST_F(WebEndpoint, BrowserPageFollowsTheScaleOnlyFromAnAllowedOrigin) {
+// While a real browser starts (it takes seconds here): the endpoint listens on the loopback
+// addresses only; a copy whose port another program holds says so, opens no port of its own (none
+// but its own, as with the port off) and reads all the same. Then the browser: a page from an
+// allowed origin follows the weight through EventSource and zeroes the scale; the same page from
+// another origin, framed in it, gets nothing and cannot zero it.
+TEST_F(WebEndpoint, PortInUseAndARealBrowser) {
     Weigh(300);
     ASSERT_TRUE(s_scale->ClearOutputs());
     const std::string out = UnixTemp("browser");
     OnHost("/usr/bin/python3 '" + e2e::UnixPathOf(e2e::TestProgram("browser.py")) + "' " + std::to_string(kPort) + " " +
            std::to_string(kPagePort) + " " + std::to_string(kForeignPagePort) + " '" + out + "'");
     const auto saw = [&](const std::string& line) { return ReadUnixFile(out).find(line + "\n") != kNpos; };
-    // Chromium takes seconds to start here.
+    {
+        SCOPED_TRACE("a port in use");  // another program holds its IPv4 address (the IPv6 one is free)
+        const SOCKET holder = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        const sockaddr_in held = Loopback(kTakenPort);
+        ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&held), sizeof held), 0);
+        ASSERT_EQ(::listen(holder, 1), 0);
+        const std::string port = std::to_string(kPort);
+        const std::string before = SessionListeners();
+        EXPECT_NE(before.find("127.0.0.1:" + port + "\n"), kNpos) << before;
+        EXPECT_NE(before.find("[::1]:" + port + "\n"), kNpos) << before;
+        EXPECT_EQ(before.find("0.0.0.0:"), kNpos) << before;
+        EXPECT_EQ(before.find("*:"), kNpos) << before;
+        const e2e::Pesora taken({.name = "WebTaken",
+                                 .settings = e2e::SettingsText(
+                                     {{"SelectedScale", s_scale->Path()}, {"WebPort", std::to_string(kTakenPort)}})});
+        ASSERT_TRUE(taken.Started());
+        // The notice comes after both addresses were tried.
+        EXPECT_TRUE(taken.WaitStatus("Web port " + std::to_string(kTakenPort) + " is in use by another program", 10s))
+            << taken.Status();
+        EXPECT_EQ(SessionListeners(), before);
+        EXPECT_TRUE(taken.WaitWeight("300 g")) << taken.Weight();
+        (void)::closesocket(holder);
+    }
+    SCOPED_TRACE("a real browser");
     ASSERT_TRUE(e2e::WaitUntil([&] { return saw("allowed shown 300 g"); }, 45s)) << ReadUnixFile(out);
     for (int step : {325, 350}) {
         Weigh(step);
