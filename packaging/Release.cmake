@@ -29,7 +29,7 @@ if(WIN32 AND MINGW AND PESORA_TESTS)
   # installed and the unzipped Pesora.exe. Its shell half (packaging/e2e/release-test.sh) builds
   # the files first, so CTest registers it below rather than through pesora_add_e2e.
   add_executable(release_e2e ${CMAKE_CURRENT_LIST_DIR}/e2e/Release_e2e.cpp)
-  target_link_libraries(release_e2e PRIVATE pesora_e2e_harness version ole32 uuid)
+  target_link_libraries(release_e2e PRIVATE pesora_e2e_harness)
   pesora_windows_program(release_e2e TESTBENCH)
 elseif(NOT WIN32 AND PESORA_WINE AND PESORA_TESTS AND DEFINED PESORA_WIN_DIR)
   # release.package builds the release files with package.sh and checks them without Wine;

@@ -1,0 +1,121 @@
+#pragma once
+// What the read and the web benchmark share: a virtual scale and a copy of Pesora that reads it,
+// the clock, the weight steps whose delays they measure, and a program's CPU time per minute.
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Fixture.h"
+#include "HostProc.h"
+
+namespace bench {
+
+using namespace std::chrono_literals;
+
+inline double NowMs() {
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+inline double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) {
+        return 0.0;
+    }
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5))];
+}
+
+// User plus kernel time of a process so far in milliseconds: Windows reports it, Wine does not
+// for other processes, but the host's /proc has it. Negative when unknown.
+inline double CpuMs(HANDLE process, const std::string& exeName) {
+    if (e2e::RunningUnderWine()) {
+        return hostproc::UnixCpuMs("\\" + exeName);
+    }
+    FILETIME created, exited, kernel, user;
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+        return -1.0;
+    }
+    const auto ms = [](const FILETIME& t) {
+        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+               10000.0;
+    };
+    return ms(kernel) + ms(user);
+}
+
+// A process's CPU time per minute over `seconds`, while `meanwhile` runs every 100 ms.
+inline double CpuPerMinute(
+    HANDLE process,
+    const std::string& exeName,
+    int seconds,
+    const std::function<void()>& meanwhile = [] {}) {
+    const double before = CpuMs(process, exeName);
+    const double start = NowMs();
+    while (NowMs() - start < seconds * 1000.0) {
+        meanwhile();
+        ::Sleep(100);
+    }
+    const double after = CpuMs(process, exeName);
+    return before < 0 || after < 0 ? -1.0 : (after - before) * 60000.0 / (NowMs() - start);
+}
+
+// A virtual scale and a copy of Pesora named `name` that reads it in grams without units (with
+// `settings` besides), started and showing the scale's first weight, 1; `ready` says it got there.
+struct Reader {
+    Reader(const std::string& name,
+           const std::string& serial,
+           uint32_t scaleIntervalMs,
+           std::vector<std::pair<std::string, std::string>> settings)
+        : scale([&] {
+              e2e::ScaleOptions options = e2e::Scale::Options(serial, "Bench Scale " + serial);
+              options.intervalMs = scaleIntervalMs;
+              return options;
+          }()) {
+        (void)scale.SetGrams(1);
+        e2e::WaitOutRawInputCache();  // Pesora's first enumeration must find the scale
+        settings.insert(settings.begin(), {{"SelectedScale", scale.Path()}, {"IncludeUnits", "False"}});
+        pesora =
+            std::make_unique<e2e::Pesora>(e2e::PesoraOptions{.name = name, .settings = e2e::SettingsText(settings)});
+        ready = scale.Plugged() && pesora->Started() && pesora->WaitWeight("1", 10s);
+        exeName = name + ".exe";
+    }
+
+    // Steps the weight through 100, 101, ... grams, `changes` times; after each step calls
+    // `arrived(expected text, NowMs() at the step)` every millisecond until it returns true or 5 s
+    // pass. Returns how many steps never arrived.
+    int Step(int changes, const std::function<bool(const std::string&, double)>& arrived) {
+        int missed = 0;
+        for (int i = 0; i < changes; ++i) {
+            const double t0 = NowMs();
+            (void)scale.SetGrams(100 + i);
+            bool seen = false;
+            while (!(seen = arrived(std::to_string(100 + i), t0)) && NowMs() - t0 < 5000.0) {
+                ::Sleep(1);
+            }
+            missed += seen ? 0 : 1;
+        }
+        return missed;
+    }
+
+    double CpuPerMinute(
+        int seconds,
+        const std::function<void()>& meanwhile = [] {}) {
+        return bench::CpuPerMinute(pesora->process().Handle(), exeName, seconds, meanwhile);
+    }
+
+    e2e::Scale scale;
+    std::unique_ptr<e2e::Pesora> pesora;
+    std::string exeName;
+    bool ready = false;
+};
+
+}  // namespace bench
