@@ -59,16 +59,26 @@ bool FocusTarget(const e2e::Target& target) {
 }
 
 // The hand acts on a thread of its own while this one pumps (the in-process hotkey window lives
-// here). Once it is done and the target shows `expected`, a little longer, so that a send that
-// types more than that shows too. Returns what the target has then.
+// here) a message at a time, so that a send that keeps raising the hotkey cannot hold it. Once the
+// hand is done and the target shows `expected`, 300 ms more: a send that types more shows too.
 std::string Press(const e2e::Target& target, const std::function<void()>& hand, const std::string& expected) {
     std::atomic<bool> done{false};
     std::thread thread([&] {
         hand();
         done = true;
     });
-    (void)e2e::PumpUntil([&] { return done && target.Text() == expected; }, 5s);
-    (void)e2e::PumpUntil([] { return false; }, 300ms);
+    const DWORD start = ::GetTickCount();
+    for (DWORD settled = 0; ::GetTickCount() - start < 5000 && (settled == 0 || ::GetTickCount() - settled < 300);) {
+        MSG msg;
+        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageW(&msg);
+        } else {
+            (void)::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+        if (settled == 0 && done && target.Text() == expected) {
+            settled = ::GetTickCount();
+        }
+    }
     thread.join();
     return target.Text();
 }
