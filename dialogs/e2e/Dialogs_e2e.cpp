@@ -107,7 +107,7 @@ TEST_F(Dialogs, SettingsShowsAndStoresWhatItShows) {
     settings.WeightFormat = "0.00";
     settings.SampleRate = 200;
     settings.InterCharacterDelay = 20;
-    settings.Preamble = std::string(600, 'p');  // longer than the box takes: kept as it is
+    settings.Preamble = std::string(300, 'p');  // longer than the box takes: kept as it is
     base::Settings expected = settings;
     const bool ok = Settings(settings, [&](HWND dlg) {
         EXPECT_EQ(::SendMessageA(dlg, WM_GETICON, ICON_BIG, 0), ::SendMessageA(s_owner, WM_GETICON, ICON_BIG, 0));

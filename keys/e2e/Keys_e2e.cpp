@@ -1,10 +1,8 @@
-// The send on a hotkey press end to end, typed into e2e::Target (an edit box on a thread of its
-// own, with its own input state, as another program would have).
-//  - HotkeySend: in this process, the real hotkey registration and window procedure, the sender
-//    with the real key states, layout lookup and injector; every case is set up in an instant.
-//  - PesoraTyping: the real Pesora.exe reading a virtual scale, pressed with real key events.
-// What is injected is also recorded system-wide, so "nothing typed" is checked in the input
-// stream too: Pesora's own window in front would swallow keys the target never sees.
+// The send on a hotkey press end to end, typed into e2e::Target (a window with its own input
+// state, as another program has): in this process with the real hotkey, window procedure, sender,
+// layout lookup and injector, every case set up in an instant (HotkeySend); and by the real
+// Pesora.exe reading a virtual scale (PesoraTyping). What is injected is recorded system-wide too:
+// Pesora's own window in front would swallow keys the target never sees.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -100,14 +98,8 @@ class KeysTest : public ::testing::Test {
         }
     }
 
-    e2e::Target& target = *[] {
-        static auto* const made = new e2e::Target("Keys Target");
-        return made;
-    }();
-    e2e::KeyRecorder& recorder = *[] {
-        static auto* const made = new e2e::KeyRecorder;
-        return made;
-    }();
+    static inline e2e::Target& target = *new e2e::Target("Keys Target");
+    static inline e2e::KeyRecorder& recorder = *new e2e::KeyRecorder;
     bool _capsTurnedOn = false;
 };
 
