@@ -1,8 +1,8 @@
 // The settings dialog and the about box run on this thread, each driven from a second one with
 // injected keys and clicks as a user would: what the dialog shows and stores, its two widths
 // (expected from the twips figures, not from the conversion under test), the keys the hotkey box
-// keeps from the dialog, a token over a selection, the greyed hotkey controls, three ways to
-// close it, and the about box modal and modeless. The hotkey capture itself is the application's.
+// keeps from the dialog, a token over a selection, the greyed hotkey controls, OK and Esc, and the
+// about box modal and modeless. The hotkey capture itself is the application's settings test.
 #include <windows.h>
 
 #include <commctrl.h>
