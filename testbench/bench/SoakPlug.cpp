@@ -2,29 +2,29 @@
 // the scale Pesora reads, again and again, and counts the rounds after which reading resumed.
 // It prints "phase: start" once reading has begun and "phase: end" after the last round, each
 // followed by a pause in which the script samples the Pesora process from outside.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-#include "devices/e2e/ScaleE2e.h"
+#include "Fixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using scalee2e::Scale;
 
-class SoakPlug : public scalee2e::PesoraWithScales {};
-
-TEST_F(SoakPlug, ReadingResumesAfterEveryReplug) {
+TEST(SoakPlug, ReadingResumesAfterEveryReplug) {
     const char* setting = std::getenv("PESORA_SOAK_ITERATIONS");
     const int rounds = setting != nullptr ? std::atoi(setting) : 200;
-    const e2e::ScaleOptions scale = Scale("7301", "Soaked", 0x8901);
-    Plug(scale);
-    SetGrams("7301", 1000);
-    scalee2e::WaitOutRawInputCache();
-    StartPesora("Soak", e2e::HidPath(scale));
-    ASSERT_TRUE(e2e::WaitUntil([&] { return WeightShows("1000"); }, 10s)) << WeightBox();
-    std::printf("phase: start pid %lu\n", static_cast<unsigned long>(_process.Pid()));
+    e2e::Scale scale(e2e::Scale::Options("7301", "Soaked", 0x8901));
+    scale.SetGrams(1000);
+    e2e::WaitOutRawInputCache();
+    e2e::Pesora pesora({.name = "Soak", .settings = e2e::SettingsText({{"SelectedScale", scale.Path()}})});
+    const auto weightShows = [&](const std::string& digits) {
+        return e2e::WaitUntil([&] { return pesora.Weight().find(digits) != std::string::npos; }, 10s);
+    };
+    ASSERT_TRUE(weightShows("1000")) << pesora.Weight();
+    std::printf("phase: start pid %lu\n", static_cast<unsigned long>(pesora.process().Pid()));
     std::fflush(stdout);
     ::Sleep(4000);
 
@@ -33,22 +33,22 @@ TEST_F(SoakPlug, ReadingResumesAfterEveryReplug) {
     double slowest = 0;
     double total = 0;
     for (int i = 0; i < rounds; ++i) {
-        Unplug("7301");
-        if (e2e::WaitUntil([&] { return WeightBox().empty(); }, 5s)) {
+        ASSERT_TRUE(scale.Unplug());
+        if (e2e::WaitUntil([&] { return pesora.Weight().empty(); }, 5s)) {
             ++stopped;
         }
-        scalee2e::WaitOutRawInputCache();
-        const int16_t grams = static_cast<int16_t>(2000 + i);
+        e2e::WaitOutRawInputCache();
+        const int grams = 2000 + i;
         const auto plugged = std::chrono::steady_clock::now();
-        Plug(scale);
-        SetGrams("7301", grams);
-        if (e2e::WaitUntil([&] { return WeightShows(std::to_string(grams)); }, 10s)) {
+        ASSERT_TRUE(scale.Replug());
+        scale.SetGrams(grams);
+        if (weightShows(std::to_string(grams))) {
             ++resumed;
             const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - plugged).count();
             total += s;
             slowest = std::max(slowest, s);
         } else {
-            std::printf("round %d: reading did not resume (weight box \"%s\")\n", i + 1, WeightBox().c_str());
+            std::printf("round %d: reading did not resume (weight box \"%s\")\n", i + 1, pesora.Weight().c_str());
         }
     }
     std::printf("rounds %d, reading stopped on unplug %d, resumed %d; plug-to-weight mean %.2f s, slowest %.2f s\n",

@@ -27,50 +27,7 @@ std::string_view Trimmed(std::string_view s) {
     return s;
 }
 
-LRESULT SendW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
-        return -1;
-    }
-    return static_cast<LRESULT>(result);
-}
-
 }  // namespace
-
-// ---- text -------------------------------------------------------------------------------------
-
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    (void)::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int n =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    (void)::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                                nullptr);
-    return out;
-}
-
-std::wstring WideText(HWND hwnd) {
-    const LRESULT length = SendW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-    if (length < 0) {
-        return {};
-    }
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT got = SendW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got > 0 ? std::min(static_cast<size_t>(got), text.size() - 1) : 0);
-    return text;
-}
 
 // ---- a virtual scale ------------------------------------------------------------------------------
 
@@ -201,24 +158,8 @@ std::string Pesora::SettingsFile() const {
     return SettingsFileFor(_options.name);
 }
 
-// Asked in UTF-16: the list is a Unicode window, and Wine hands its rows to an ANSI asker from
-// another process unconverted, twice as long as the length it reported. The buffer is far
-// larger than any row, so a list rebuilt between the two questions cannot overrun it.
 std::vector<std::string> Pesora::Rows() const {
-    std::vector<std::string> rows;
-    HWND list = Control(IDC_SCALE_LIST);
-    const LRESULT count = SendW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        if (length < 0 || length >= 1024) {
-            continue;
-        }
-        std::wstring text(4096, L'\0');
-        const LRESULT got = SendW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(got > 0 && got < 4096 ? static_cast<size_t>(got) : 0);
-        rows.push_back(Utf8(text));
-    }
-    return rows;
+    return ListRows(Control(IDC_SCALE_LIST));
 }
 
 int Pesora::RowOf(std::string_view containing) const {
@@ -481,7 +422,7 @@ bool Target::Focus() const {
 }
 
 void Target::Clear() const {
-    (void)SendW(_edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    (void)::SendMessageW(_edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
 }
 
 // ---- DDE --------------------------------------------------------------------------------------------
@@ -626,7 +567,8 @@ std::string FileVersion(const std::string& exe, int parts) {
                              HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS)};
     std::string out;
     for (int i = 0; i < std::clamp(parts, 1, 4); ++i) {
-        out += (i > 0 ? "." : "") + std::to_string(numbers[i]);
+        out += i > 0 ? "." : "";
+        out += std::to_string(numbers[i]);
     }
     return out;
 }

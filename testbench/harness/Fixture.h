@@ -20,14 +20,11 @@
 #include "PesoraIds.h"
 #include "VirtualScale.h"
 
+// Options are written with designated initializers naming only what differs from the defaults,
+// e.g. Pesora({.name = "Weigh", .settings = ...}); the fields left out keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace e2e {
-
-// ---- text -------------------------------------------------------------------------------------
-
-[[nodiscard]] std::wstring Wide(std::string_view utf8);
-[[nodiscard]] std::string Utf8(std::wstring_view text);
-// A window's text asked for in UTF-16, so that a Unicode window of another process reads right.
-[[nodiscard]] std::wstring WideText(HWND hwnd);
 
 // ---- a virtual scale, unplugged again whatever happens --------------------------------------------
 

@@ -52,6 +52,14 @@ BOOL CALLBACK CollectChildren(HWND hwnd, LPARAM lParam) {
     return TRUE;
 }
 
+LRESULT SendW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
+        return -1;
+    }
+    return static_cast<LRESULT>(result);
+}
+
 std::vector<HWND> Children(HWND parent) {
     std::vector<HWND> out;
     (void)::EnumChildWindows(parent, &CollectChildren, reinterpret_cast<LPARAM>(&out));
@@ -273,16 +281,6 @@ std::string WindowsPathOf(std::string_view unixPath) {
     }
     (void)::HeapFree(::GetProcessHeap(), 0, dos);
     return out;
-}
-
-bool MapDrive(char letter, std::string_view target) {
-    const char drive[3] = {letter, ':', 0};
-    return ::DefineDosDeviceA(0, drive, Str(target).c_str()) != FALSE;
-}
-
-bool UnmapDrive(char letter, std::string_view target) {
-    const char drive[3] = {letter, ':', 0};
-    return ::DefineDosDeviceA(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, drive, Str(target).c_str()) != FALSE;
 }
 
 // ---- INI files and registry -------------------------------------------------------------------
@@ -596,29 +594,54 @@ bool Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return ::PostMessageA(hwnd, msg, wParam, lParam) != FALSE;
 }
 
-// Read in UTF-16: Pesora's list box is a Unicode window, and under Wine an ANSI LB_GETTEXT from
-// another process comes back unconverted, twice as long as LB_GETTEXTLEN said, overrunning the
-// buffer. The wide buffer has room for either form.
+std::wstring Wide(std::string_view utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    (void)::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string Utf8(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int n =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    (void)::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                                nullptr);
+    return out;
+}
+
+std::wstring WideText(HWND hwnd) {
+    const LRESULT length = SendW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    if (length < 0) {
+        return {};
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT got = SendW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got > 0 ? std::min(static_cast<size_t>(got), text.size() - 1) : 0);
+    return text;
+}
+
+// Asked in UTF-16: Pesora's list is a Unicode window, and Wine hands its rows to an ANSI asker
+// from another process unconverted, twice as long as the length it reported. The buffer is far
+// larger than any row, so a list rebuilt between the two questions cannot overrun it.
 std::vector<std::string> ListRows(HWND listBox) {
     std::vector<std::string> rows;
-    const LRESULT count = ::SendMessageW(listBox, LB_GETCOUNT, 0, 0);
+    const LRESULT count = SendW(listBox, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = ::SendMessageW(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        std::wstring buf(static_cast<size_t>(length > 0 ? length : 0) * 2 + 2, L'\0');
-        const LRESULT got =
-            ::SendMessageW(listBox, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
-        buf.resize(got > 0 ? std::min(static_cast<size_t>(got), buf.size()) : 0);
-        std::string row;
-        if (!buf.empty()) {
-            const int n = ::WideCharToMultiByte(CP_ACP, 0, buf.data(), static_cast<int>(buf.size()), nullptr, 0,
-                                                nullptr, nullptr);
-            row.resize(static_cast<size_t>(n > 0 ? n : 0));
-            if (n > 0) {
-                (void)::WideCharToMultiByte(CP_ACP, 0, buf.data(), static_cast<int>(buf.size()), row.data(), n, nullptr,
-                                            nullptr);
-            }
+        const LRESULT length = SendW(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length < 0 || length >= 1024) {
+            continue;
         }
-        rows.push_back(row);
+        std::wstring text(4096, L'\0');
+        const LRESULT got = SendW(listBox, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(got > 0 && got < 4096 ? static_cast<size_t>(got) : 0);
+        rows.push_back(Utf8(text));
     }
     return rows;
 }
@@ -654,40 +677,6 @@ HMENU LoadMenuFromExe(std::string_view exePath, int menuId) {
     HMENU menu = ::LoadMenuA(module, MAKEINTRESOURCEA(menuId));  // a copy: the module may go
     (void)::FreeLibrary(module);
     return menu;
-}
-
-std::vector<std::string> MenuBarItems(HWND window) {
-    std::vector<std::string> out;
-    HMENU bar = ::GetMenu(window);
-    const int n = bar != nullptr ? ::GetMenuItemCount(bar) : 0;
-    for (int i = 0; i < n; ++i) {
-        out.push_back(MenuText(bar, static_cast<UINT>(i)));
-    }
-    return out;
-}
-
-std::vector<std::string> SubMenuItems(HWND window, int barIndex) {
-    std::vector<std::string> out;
-    HMENU sub = ::GetSubMenu(::GetMenu(window), barIndex);
-    const int n = sub != nullptr ? ::GetMenuItemCount(sub) : 0;
-    for (int i = 0; i < n; ++i) {
-        out.push_back(MenuText(sub, static_cast<UINT>(i)));
-    }
-    return out;
-}
-
-std::vector<UINT> SubMenuIds(HWND window, int barIndex) {
-    std::vector<UINT> out;
-    HMENU sub = ::GetSubMenu(::GetMenu(window), barIndex);
-    const int n = sub != nullptr ? ::GetMenuItemCount(sub) : 0;
-    for (int i = 0; i < n; ++i) {
-        out.push_back(::GetMenuItemID(sub, i));
-    }
-    return out;
-}
-
-UINT MenuBarItemId(HWND window, int barIndex) {
-    return ::GetMenuItemID(::GetMenu(window), barIndex);
 }
 
 bool ClickMenu(HWND window, UINT commandId) {

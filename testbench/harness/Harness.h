@@ -51,9 +51,6 @@ bool DeleteFileAt(std::string_view path);
 [[nodiscard]] bool RunningUnderWine();
 [[nodiscard]] std::string UnixPathOf(std::string_view windowsPath);
 [[nodiscard]] std::string WindowsPathOf(std::string_view unixPath);
-// Maps drive `letter` (e.g. 'R') to `target` for this session (DefineDosDevice).
-bool MapDrive(char letter, std::string_view target);
-bool UnmapDrive(char letter, std::string_view target);
 
 // ---- INI files and registry -------------------------------------------------------------------
 
@@ -128,6 +125,12 @@ bool WaitUntil(const std::function<bool()>& condition, Millis timeout = kStartTi
 // A child's rectangle in its parent's client coordinates.
 [[nodiscard]] RECT RectInParent(HWND child);
 
+// UTF-8 and UTF-16; a window's text asked for in UTF-16, so that a Unicode window of another
+// process reads right.
+[[nodiscard]] std::wstring Wide(std::string_view utf8);
+[[nodiscard]] std::string Utf8(std::wstring_view text);
+[[nodiscard]] std::wstring WideText(HWND hwnd);
+// A list box's rows in UTF-8, asked for in UTF-16 (see Harness.cpp).
 [[nodiscard]] std::vector<std::string> ListRows(HWND listBox);
 [[nodiscard]] int ListSelection(HWND listBox);  // -1 when none
 
@@ -140,12 +143,7 @@ bool Post(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 [[nodiscard]] std::vector<std::string> MenuItemTexts(HMENU menu);
 [[nodiscard]] std::vector<UINT> MenuItemIds(HMENU menu);
 [[nodiscard]] HMENU LoadMenuFromExe(std::string_view exePath, int menuId);
-// The live menu bar of a window (Windows only, see above).
-[[nodiscard]] std::vector<std::string> MenuBarItems(HWND window);
-[[nodiscard]] std::vector<std::string> SubMenuItems(HWND window, int barIndex);
-[[nodiscard]] std::vector<UINT> SubMenuIds(HWND window, int barIndex);
-[[nodiscard]] UINT MenuBarItemId(HWND window, int barIndex);  // a command on the bar itself
-bool ClickMenu(HWND window, UINT commandId);                  // posts WM_COMMAND as a menu click does
+bool ClickMenu(HWND window, UINT commandId);  // posts WM_COMMAND as a menu click does
 
 // Ending Pesora the ways a user does.
 bool CloseBox(HWND window);      // WM_SYSCOMMAND SC_CLOSE, as the close box sends
