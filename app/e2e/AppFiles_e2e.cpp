@@ -191,43 +191,46 @@ std::string Refusal(const std::string& name) {
 // a refused copy changes nothing, whether the user answers its box or the log-on ends under it.
 // A copy saved under another name runs beside, with its own settings file and entry.
 TEST(Instances, OneCopyPerNameAndRenamedCopiesBeside) {
-    const std::string other = e2e::InstallPesora(e2e::FreshFolder("dup_other"), "DUP.EXE");
+    const std::string ini = e2e::SettingsFileFor("Dup");
+    const std::string settings = "[Settings]\r\nHotKey=121\r\nLoadWithWindows=True\r\n";
+    ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini)));
+    ASSERT_TRUE(e2e::WriteFileBytes(ini, settings));
+    ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup", "marker"));
+    auto expectUntouched = [&] {
+        EXPECT_EQ(e2e::ReadFileBytes(ini).value_or("?"), settings);
+        EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup").value_or("<none>"), "marker");
+    };
     {  // a copy of the name in another session holds its marker in the machine-wide namespace
         HANDLE otherSession = ::CreateMutexA(nullptr, FALSE, "Global\\Pesora.Instance.DUP");
         ASSERT_NE(otherSession, nullptr);
-        e2e::Process refused = e2e::Start(other);
-        HWND box = e2e::WaitForMessageBox(refused.Pid(), "DUP - Error!", 10s);
+        e2e::Process refused = e2e::Start(e2e::InstallPesora(e2e::FreshFolder("dup_other"), "dUp.exe"));
+        HWND box = e2e::WaitForMessageBox(refused.Pid(), "dUp - Error!", 10s);
         (void)::CloseHandle(otherSession);
         ASSERT_NE(box, nullptr) << "not refused";
-        EXPECT_EQ(e2e::MessageBoxText(box), Refusal("DUP"));
+        EXPECT_EQ(e2e::MessageBoxText(box), Refusal("dUp"));
         EXPECT_EQ(e2e::MessageBoxButtons(box), std::vector<std::string>{"OK"});
+        EXPECT_TRUE(refused.Running());  // it waits for the user
         ASSERT_TRUE(e2e::PressOk(box));
         EXPECT_TRUE(refused.Wait().has_value());
+        expectUntouched();
     }
-    const std::string settings = "[Settings]\r\nHotKey=121\r\nLoadWithWindows=True\r\n";
-    ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup", "marker"));
     e2e::Pesora first({.name = "Dup", .settings = settings});  // the name starts again
     ASSERT_TRUE(first.Started());
-    for (const bool logOnEnds : {false, true}) {
-        SCOPED_TRACE(logOnEnds ? "the log-on ends" : "OK");
-        e2e::Process second = e2e::Start(logOnEnds ? first.Exe() : other);
-        HWND box = e2e::WaitForMessageBox(second.Pid(), logOnEnds ? "Dup - Error!" : "DUP - Error!");
+    {  // the refused copy's hidden window exists while its box is open: the log-on ends under it
+        e2e::Process second = e2e::Start(first.Exe());
+        HWND box = e2e::WaitForMessageBox(second.Pid(), "Dup - Error!");
         ASSERT_NE(box, nullptr);
-        EXPECT_TRUE(second.Running());  // it waits for the user
-        if (logOnEnds) {                // its hidden window exists while the box is open
-            HWND secondMain = e2e::FindTopLevel(second.Pid(), "Pesora");
-            ASSERT_NE(secondMain, nullptr);
-            (void)e2e::Send(secondMain, WM_QUERYENDSESSION, 0, 0);
-            (void)e2e::Send(secondMain, WM_ENDSESSION, TRUE, 0);
-        }
+        HWND secondMain = e2e::FindTopLevel(second.Pid(), "Pesora");
+        ASSERT_NE(secondMain, nullptr);
+        (void)e2e::Send(secondMain, WM_QUERYENDSESSION, 0, 0);
+        (void)e2e::Send(secondMain, WM_ENDSESSION, TRUE, 0);
         if (second.Running()) {
             ASSERT_TRUE(e2e::PressOk(box));
         }
         ASSERT_TRUE(second.Wait().has_value());
         EXPECT_TRUE(first.process().Running());
         EXPECT_TRUE(e2e::Visible(first.Main()));
-        EXPECT_EQ(e2e::ReadFileBytes(first.SettingsFile()).value_or("?"), settings);
-        EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup").value_or("<none>"), "marker");
+        expectUntouched();
     }
     {
         e2e::Pesora beside({.name = "Blank Name",
@@ -242,7 +245,7 @@ TEST(Instances, OneCopyPerNameAndRenamedCopiesBeside) {
         e2e::DeleteRegValue(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Blank Name");
     }
     EXPECT_TRUE(first.process().Running());
-    EXPECT_EQ(e2e::ReadFileBytes(first.SettingsFile()).value_or("?"), settings);
+    expectUntouched();
     ASSERT_TRUE(first.Exit());
     EXPECT_EQ(first.Setting("HotKey").value_or("?"), "121");
     EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup").value_or("<none>"),
