@@ -1,0 +1,329 @@
+// What the real Pesora.exe leaves behind and finds at its start: the settings file (created,
+// written in full at exit, hand-edited, broken, saved as UTF-16, held open by another program),
+// one copy per executable name, the -H switch and the start-with-Windows entry. Every test here
+// is about a start or an end, so each start is a fresh process.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "Fixture.h"
+#include "TrayIcon.h"
+
+// Designated initializers leave the options not named at their defaults, as meant.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Another program's section, big enough that a file written in place could be caught half done.
+std::string OtherSection(std::vector<std::string>& lines) {
+    std::string text = "[Other]\r\n";
+    for (int i = 0; i < 2000; ++i) {
+        lines.push_back("key" + std::to_string(i) + "=value number " + std::to_string(i));
+        text += lines.back() + "\r\n";
+    }
+    return text;
+}
+
+// The temporary files beside the settings file.
+size_t TemporaryFilesBeside(const std::string& ini) {
+    size_t count = 0;
+    WIN32_FIND_DATAA found{};
+    HANDLE find = ::FindFirstFileA(e2e::JoinPath(e2e::FolderOf(ini), "*.tmp").c_str(), &found);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(find, &found) != FALSE) {
+        ++count;
+    }
+    if (find != INVALID_HANDLE_VALUE) {
+        ::FindClose(find);
+    }
+    return count;
+}
+
+struct Holder {  // another program (an editor, a virus scanner) with the file open
+    HANDLE file;
+    Holder(const std::string& path, DWORD share)
+        : file(::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    Holder(const Holder&) = delete;
+    ~Holder() { (void)::CloseHandle(file); }
+};
+
+TEST(SettingsFile, FirstStartCreatesAnEmptyFileAndExitWritesEveryKey) {
+    ASSERT_TRUE(e2e::RemoveTree(e2e::JoinPath(e2e::CommonAppData(), "Pesora")));
+    ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "First", "stale"));
+    e2e::Pesora p({.name = "First"});
+    ASSERT_TRUE(p.Started());
+    EXPECT_EQ(e2e::ReadFileBytes(p.SettingsFile()).value_or("<none>"), "");
+    const RECT rect = e2e::WindowRect(p.Main());
+    ASSERT_TRUE(p.Exit());
+    const int twipsPerPixel = 1440 / e2e::ScreenDpi();
+    std::string written;
+    for (const std::string& line : e2e::IniSectionLines(p.SettingsFile(), "Settings")) {
+        written += line + "\n";
+    }
+    EXPECT_EQ(written,
+              "HotKey=120\nHotkeyStr=F9\nHotkeyEnabled=True\nWeightFormat=\nSelectedUnits=0\nIncludeUnits=True\n"
+              "CommaSeparator=False\nLoadWithWindows=False\nMinimizeAtStartup=False\nSelectedScale=\n"
+              "Preamble=\nPostamble=\nWindowLeft=" +
+                  std::to_string(rect.left * twipsPerPixel) +
+                  "\nWindowTop=" + std::to_string(rect.top * twipsPerPixel) +
+                  "\nSampleRate=50\nInterCharacterDelay=1\nWebPort=0\nWebOrigins=\n");
+    // Start with Windows is off by default: the shutdown removes a stale entry.
+    EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "First"), std::nullopt);
+}
+
+// The file is replaced by a new one written beside it, never overwritten in place. Held open by
+// another program from before the start, the exit ends normally, leaves no temporary file, and
+// the file is the old one or the complete new one, never a mix. Windows lets the new file replace
+// one held with delete sharing (as most editors hold theirs); Wine refuses to replace any open
+// file, so there the old one stays. (A write failing part way, a full disk or a lost share,
+// cannot be made to happen here.)
+TEST(SettingsFile, HeldOpenByAnotherProgramIsLeftWholeWithoutATemporaryFile) {
+    const std::string ini = e2e::SettingsFileFor("Held");
+    std::vector<std::string> other;
+    const std::string content = "[Settings]\r\nHotKey=777\r\n" + OtherSection(other);
+    for (const DWORD share :
+         {DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+        SCOPED_TRACE(share);
+        ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini)));
+        ASSERT_TRUE(e2e::WriteFileBytes(ini, content));
+        {
+            const Holder holder(ini, share);
+            ASSERT_NE(holder.file, INVALID_HANDLE_VALUE);
+            e2e::Pesora p({.name = "Held", .keepSettingsFile = true});
+            ASSERT_TRUE(p.Started());
+            ASSERT_TRUE(p.Exit());
+        }
+        const bool old = e2e::ReadFileBytes(ini) == content;
+        const bool replaced = !old && e2e::ReadIni(ini, "Settings", "HotKey") == "777" &&
+                              e2e::IniSectionLines(ini, "Settings").size() == 18u &&
+                              e2e::IniSectionLines(ini, "Other") == other;
+        if ((share & FILE_SHARE_DELETE) != 0) {
+            EXPECT_TRUE(e2e::RunningUnderWine() ? old : replaced) << "old " << old << ", replaced " << replaced;
+        } else {
+            EXPECT_TRUE(old || replaced) << "the file mixes new and old bytes";
+        }
+        EXPECT_EQ(TemporaryFilesBeside(ini), 0u);
+    }
+    e2e::DeleteFileAt(ini);
+}
+
+// A file saved as UTF-16 is read (minimise-at-start hides the window into its icon) and written
+// back as UTF-16, its foreign line and non-ASCII text kept. The close box shuts down as File > Exit
+// does: the settings are written and the start-with-Windows entry removed, the setting being off.
+TEST(SettingsFile, Utf16FileIsReadAndWrittenBackAsUtf16ByTheCloseBox) {
+    const std::wstring foreign = L"; Notizen f\u00FCr die Waage \u2013 \u6CE8\u91CA\r\n";
+    const std::wstring preamble = L"Preamble=\u00E4\u20AC\u00DF\u4E2D{{}\r\n";
+    const std::wstring text = foreign + L"[Settings]\r\nMinimizeAtStartup=True\r\n" + preamble;
+    std::string bytes = "\xFF\xFE";
+    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Utf16", "stale"));
+    e2e::Pesora p({.name = "Utf16", .settings = bytes});
+    ASSERT_TRUE(p.Started());
+    e2e::Send(p.Main(), WM_NULL);  // start-up has finished; a late show would come now
+    ::Sleep(500);
+    EXPECT_FALSE(e2e::Visible(p.Main()));
+    EXPECT_TRUE(TrayIcon(p.Main(), NIM_MODIFY));
+    ASSERT_TRUE(e2e::CloseBox(p.Main()));
+    EXPECT_EQ(p.process().Wait(), std::optional<DWORD>(0));
+    EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Utf16"), std::nullopt);
+    const std::string after = e2e::ReadFileBytes(p.SettingsFile()).value_or("");
+    ASSERT_GE(after.size(), 2u);
+    EXPECT_EQ(after.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(after.size() % 2, 0u) << "bytes of another encoding were appended";
+    const std::wstring wide(reinterpret_cast<const wchar_t*>(after.data() + 2), (after.size() - 2) / 2);
+    EXPECT_EQ(wide.rfind(foreign, 0), 0u) << "the foreign line is gone";
+    EXPECT_NE(wide.find(L"\r\n" + preamble), std::wstring::npos);
+    EXPECT_NE(wide.find(L"\r\nWindowLeft="), std::wstring::npos) << "the shutdown wrote nothing";
+}
+
+// "-H" anywhere among the arguments, in any case, starts without window and icon, minimise-at-start
+// or not; hidden, WM_CLOSE still ends the program as File > Exit does and writes its
+// start-with-Windows entry, named after the executable, with the path it runs from (a drive root).
+TEST(Switches, MinusHHidesWindowAndIconAndWmCloseWritesTheRunOnceEntry) {
+    ASSERT_TRUE(e2e::FolderExists("R:\\")) << "the bench did not map drive R:";  // an empty folder
+    ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "RootCopy", "stale"));
+    e2e::Pesora p({.name = "RootCopy",
+                   .settings = "[Settings]\r\nLoadWithWindows=True\r\nMinimizeAtStartup=True\r\n",
+                   .switches = "/x -h",
+                   .folder = "R:\\"});
+    ASSERT_TRUE(p.Started());
+    e2e::Send(p.Main(), WM_NULL);  // start-up has finished; a late show would come now
+    ::Sleep(500);
+    EXPECT_FALSE(e2e::Visible(p.Main()));
+    EXPECT_FALSE(TrayIcon(p.Main(), NIM_MODIFY));
+    ASSERT_TRUE(e2e::CloseMessage(p.Main()));
+    EXPECT_EQ(p.process().Wait(), std::optional<DWORD>(0));
+    EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "RootCopy").value_or("<none>"),
+              "R:\\RootCopy.EXE");
+    EXPECT_EQ(e2e::IniSectionLines(p.SettingsFile(), "Settings").size(), 18u) << "not written by the same end";
+    e2e::DeleteRegValue(HKEY_CURRENT_USER, e2e::kRunOnceKey, "RootCopy");
+}
+
+std::string Refusal(const std::string& name) {
+    return name +
+           " is already running.\r\rNote:\rIf you want to input data from multiple USB HID scales, copy the "
+           "Pesora.EXE program file and save it with a different file name and then run the renamed copy and "
+           "configure it for the scale that you want to input data from.\rBe sure to select a different Hotkey in "
+           "the settings for each scale that you want to input data from.";
+}
+
+// One copy per executable name, whatever its folder or letter case, and across log-on sessions:
+// a refused copy changes nothing, whether the user answers its box or the log-on ends under it.
+// A copy saved under another name runs beside, with its own settings file and entry.
+TEST(Instances, OneCopyPerNameAndRenamedCopiesBeside) {
+    const std::string ini = e2e::SettingsFileFor("Dup");
+    const std::string settings = "[Settings]\r\nHotKey=121\r\nLoadWithWindows=True\r\n";
+    ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini)));
+    ASSERT_TRUE(e2e::WriteFileBytes(ini, settings));
+    ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup", "marker"));
+    auto expectUntouched = [&] {
+        EXPECT_EQ(e2e::ReadFileBytes(ini).value_or("?"), settings);
+        EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup").value_or("<none>"), "marker");
+    };
+    {  // a copy of the name in another session holds its marker in the machine-wide namespace
+        HANDLE otherSession = ::CreateMutexA(nullptr, FALSE, "Global\\Pesora.Instance.DUP");
+        ASSERT_NE(otherSession, nullptr);
+        e2e::Process refused = e2e::Start(e2e::InstallPesora(e2e::FreshFolder("dup_other"), "dUp.exe"));
+        HWND box = e2e::WaitForMessageBox(refused.Pid(), "dUp - Error!", 10s);
+        (void)::CloseHandle(otherSession);
+        ASSERT_NE(box, nullptr) << "not refused";
+        EXPECT_EQ(e2e::MessageBoxText(box), Refusal("dUp"));
+        EXPECT_EQ(e2e::MessageBoxButtons(box), std::vector<std::string>{"OK"});
+        EXPECT_TRUE(refused.Running());  // it waits for the user
+        ASSERT_TRUE(e2e::PressOk(box));
+        EXPECT_TRUE(refused.Wait().has_value());
+        expectUntouched();
+    }
+    e2e::Pesora first({.name = "Dup", .settings = settings});  // the name starts again
+    ASSERT_TRUE(first.Started());
+    {  // the refused copy's hidden window exists while its box is open: the log-on ends under it
+        e2e::Process second = e2e::Start(first.Exe());
+        HWND box = e2e::WaitForMessageBox(second.Pid(), "Dup - Error!");
+        ASSERT_NE(box, nullptr);
+        HWND secondMain = e2e::FindTopLevel(second.Pid(), "Pesora");
+        ASSERT_NE(secondMain, nullptr);
+        (void)e2e::Send(secondMain, WM_QUERYENDSESSION, 0, 0);
+        (void)e2e::Send(secondMain, WM_ENDSESSION, TRUE, 0);
+        if (second.Running()) {
+            ASSERT_TRUE(e2e::PressOk(box));
+        }
+        ASSERT_TRUE(second.Wait().has_value());
+        EXPECT_TRUE(first.process().Running());
+        EXPECT_TRUE(e2e::Visible(first.Main()));
+        expectUntouched();
+    }
+    {
+        e2e::Pesora beside({.name = "Blank Name",
+                            .settings = "[Settings]\r\nLoadWithWindows=True\r\n",
+                            .folder = "C:\\e2e\\run once\\with blanks"});
+        ASSERT_TRUE(beside.Started());
+        EXPECT_NE(beside.Main(), first.Main());
+        ASSERT_TRUE(beside.Exit());
+        EXPECT_EQ(e2e::IniSectionLines(beside.SettingsFile(), "Settings").size(), 18u);
+        EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Blank Name").value_or("<none>"),
+                  "\"C:\\e2e\\run once\\with blanks\\Blank Name.EXE\"");
+        e2e::DeleteRegValue(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Blank Name");
+    }
+    EXPECT_TRUE(first.process().Running());
+    expectUntouched();
+    ASSERT_TRUE(first.Exit());
+    EXPECT_EQ(first.Setting("HotKey").value_or("?"), "121");
+    EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup").value_or("<none>"),
+              e2e::FolderOf(first.Exe()) + "\\Dup.EXE");
+    e2e::DeleteRegValue(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup");
+}
+
+// ---- files the program did not write ------------------------------------------------------------
+
+// Hand-edited values, garbage, numbers beyond 32 bits, 5 MB, and bytes of the ANSI code page (the
+// ones it leaves undefined too): start-up completes, the values are read (after 5 MB) and converted
+// or fall back, the program ends normally, and every line that is not the program's own, and the
+// preamble's bytes, are kept.
+TEST(BadInput, GarbageHugeAndHighBytesStartEndAndKeepWhatIsNotItsOwn) {
+    std::vector<std::string> foreign = {"; \xC4nderungen \x80 \x81",
+                                        "this is not a settings file",
+                                        "=== ",
+                                        "[[[",
+                                        "HotKey",
+                                        ";comment",
+                                        "[Settings",
+                                        "x=1",
+                                        "[Big]"};
+    std::string content;
+    for (const std::string& line : foreign) {
+        content += line + "\r\n";
+    }
+    for (int i = 0; content.size() < 5u * 1024 * 1024; ++i) {
+        foreign.push_back("key" + std::to_string(i) + "=value number " + std::to_string(i) + " of a big section");
+        content += foreign.back() + "\r\n";
+    }
+    std::string high;
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        high += static_cast<char>(b);
+    }
+    std::string blanks(254, 'q');  // the longest text read back, with a blank at each end
+    blanks.front() = blanks.back() = ' ';
+    content +=
+        "[settings]\r\nHOTKEY=888.5\r\nhotkeystr=CTRL+F9\r\nHotkeyEnabled=true\r\nSampleRate=-99999999999\r\n"
+        "SelectedUnits=1e20\r\nInterCharacterDelay=4294967296\r\nPreamble=" +
+        high + "\r\nPostamble=\"" + blanks + "\"\r\nLater=kept\r\n";
+    foreign.push_back("Later=kept");
+    e2e::Pesora p({.name = "BadIni", .settings = content});
+    ASSERT_TRUE(p.Started());
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Visible(p.Main()); }));
+    ASSERT_TRUE(p.Exit());
+    const std::pair<std::string, std::string> expected[] = {{"HotKey", "888"},          {"Hotkeystr", "CTRL+F9"},
+                                                            {"HotkeyEnabled", "False"}, {"SampleRate", "50"},
+                                                            {"SelectedUnits", "0"},     {"InterCharacterDelay", "1"}};
+    for (const auto& [key, value] : expected) {
+        EXPECT_EQ(p.Setting(key).value_or("<missing>"), value) << key;
+    }
+    // The blanks at both ends survive as the system's own profile reading sees the value.
+    EXPECT_EQ(e2e::ReadIni(p.SettingsFile(), "Settings", "Postamble").value_or("<missing>"), blanks);
+    const auto lines = e2e::IniSectionLines(p.SettingsFile(), "Settings");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return _strnicmp(l.c_str(), "hotkeystr=", 10) == 0; }),
+              1)
+        << "the differently spelled key was not rewritten in place";
+    const std::string after = e2e::ReadFileBytes(p.SettingsFile()).value_or("");
+    EXPECT_EQ(after.rfind(foreign[0] + "\r\n", 0), 0u) << "the first line changed";
+    EXPECT_NE(after.find("\r\nPreamble=" + high + "\r\n"), std::string::npos) << "the preamble's bytes changed";
+    const auto afterLines = e2e::ReadLines(p.SettingsFile());
+    const std::set<std::string> kept(afterLines.begin(), afterLines.end());
+    for (const std::string& line : foreign) {
+        EXPECT_EQ(kept.count(line), 1u) << "lost: " << line;
+    }
+}
+
+TEST(BadInput, BinaryFileStartsAndKeepsItsBytes) {
+    std::string bytes;
+    for (int i = 0; i < 4096; ++i) {
+        bytes += static_cast<char>((i * 37 + 11) % 256);
+    }
+    e2e::Pesora p({.name = "BinIni", .settings = bytes});
+    ASSERT_TRUE(p.Started());
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Visible(p.Main()); }));
+    ASSERT_TRUE(p.Exit());
+    const std::string after = e2e::ReadFileBytes(p.SettingsFile()).value_or("");
+    ASSERT_GT(after.size(), bytes.size());
+    EXPECT_TRUE(after.substr(0, bytes.size()) == bytes) << "the original bytes were changed";
+    EXPECT_EQ(p.Setting("HotKey").value_or("<missing>"), "120");
+}
+
+TEST(BadInput, AFolderWhereTheFileShouldBeLeavesDefaultsAndNoFile) {
+    const std::string ini = e2e::SettingsFileFor("DirIni");
+    e2e::RemoveTree(ini);
+    ASSERT_TRUE(e2e::MakeFolders(ini));
+    {
+        e2e::Pesora p({.name = "DirIni", .keepSettingsFile = true});
+        ASSERT_TRUE(p.Started());
+        EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Visible(p.Main()); }));
+        ASSERT_TRUE(p.Exit());
+    }
+    EXPECT_TRUE(e2e::FolderExists(ini));
+    e2e::RemoveTree(ini);
+}
+
+}  // namespace
