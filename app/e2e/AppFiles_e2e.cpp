@@ -10,9 +10,6 @@
 #include "Fixture.h"
 #include "TrayIcon.h"
 
-// Designated initializers leave the options not named at their defaults, as meant.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace {
 
 using namespace std::chrono_literals;

@@ -15,9 +15,6 @@
 #include "app/TrayIconMessage.h"
 #include "dialogs/DialogIds.h"
 
-// Designated initializers leave the options not named at their defaults, as meant.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace {
 
 using namespace std::chrono_literals;
