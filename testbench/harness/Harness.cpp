@@ -516,9 +516,17 @@ std::string ClassName(HWND hwnd) {
     return std::string(buf, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
+// The caption as the system keeps it, read without a message: a thread busy in a wait would
+// answer WM_GETTEXT only when the wait ends, once for every window of the process.
+std::string Caption(HWND hwnd) {
+    wchar_t text[256] = {};
+    const int n = ::GetWindowTextW(hwnd, text, 256);
+    return Utf8(std::wstring_view(text, n > 0 ? static_cast<size_t>(n) : 0));
+}
+
 HWND FindTopLevel(DWORD pid, std::string_view caption, std::string_view className) {
     for (HWND hwnd : TopLevelWindows(pid)) {
-        if (Text(hwnd) == caption && (className.empty() || ClassName(hwnd) == className)) {
+        if (Caption(hwnd) == caption && (className.empty() || ClassName(hwnd) == className)) {
             return hwnd;
         }
     }
@@ -536,7 +544,7 @@ HWND WaitForMainWindow(const Process& process, Millis timeout) {
     (void)WaitUntil(
         [&] {
             for (HWND hwnd : TopLevelWindows(process.Pid())) {
-                if (::GetMenu(hwnd) != nullptr && Text(hwnd) == "Pesora") {
+                if (::GetMenu(hwnd) != nullptr && Caption(hwnd) == "Pesora") {
                     found = hwnd;
                     return true;
                 }

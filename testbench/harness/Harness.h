@@ -115,7 +115,8 @@ bool WaitUntil(const std::function<bool()>& condition, Millis timeout = kStartTi
 [[nodiscard]] HWND WaitForWindow(DWORD pid, std::string_view caption, Millis timeout = kStartTimeout);
 
 [[nodiscard]] HWND Control(HWND parent, int id);
-[[nodiscard]] std::string Text(HWND hwnd);  // WM_GETTEXT, works across processes
+[[nodiscard]] std::string Text(HWND hwnd);     // WM_GETTEXT, works across processes
+[[nodiscard]] std::string Caption(HWND hwnd);  // a top-level window's caption, without a message
 [[nodiscard]] std::string ClassName(HWND hwnd);
 [[nodiscard]] bool Visible(HWND hwnd);
 [[nodiscard]] bool Enabled(HWND hwnd);
