@@ -418,7 +418,12 @@ void Target::Run() {
 
 bool Target::Focus() const {
     (void)::SetForegroundWindow(_window);
-    return WaitUntil([&] { return ::GetForegroundWindow() == _window; }, 3s);
+    const bool front = WaitUntil([&] { return ::GetForegroundWindow() == _window; }, 3s);
+    // Once another program has been in front, the keyboard focus comes back to the frame, not to
+    // the edit box, and typed keys would go nowhere: a click into the box gives it the focus.
+    (void)::SendMessageW(_edit, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    (void)::SendMessageW(_edit, WM_LBUTTONUP, 0, 0);
+    return front;
 }
 
 void Target::Clear() const {
