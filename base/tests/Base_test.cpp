@@ -22,7 +22,7 @@ TEST(TextUtil, Utf16ToUtf8ReplacesLoneSurrogatesAndCaseFoldingIsAsciiOnly) {
         {std::u16string(2, u'\xd800'), "\xef\xbf\xbd\xef\xbf\xbd"},
     });
     // clang-format on
-    EXPECT_EQ(base::UpperAscii("hid#vid_0922&pid_8003\xc3\xa4"), "HID#VID_0922&PID_8003\xc3\xa4");
+    EXPECT_EQ(base::UpperAscii("hid#vid_0922&pid_8003 az\xc3\xa4"), "HID#VID_0922&PID_8003 AZ\xc3\xa4");
     EXPECT_TRUE(base::EqualsIgnoreCase("\\\\?\\hid#Vs0001", "\\\\?\\HID#VS0001"));
     EXPECT_FALSE(base::EqualsIgnoreCase("abc", "abcd"));
     EXPECT_FALSE(base::EqualsIgnoreCase("\xc3\xa4", "\xc3\x84"));  // not ASCII: compared as is

@@ -164,7 +164,7 @@ TEST(Decide, HostOriginMethodAndPath) {
 TEST(Sse, Framing) {
     EXPECT_EQ(SseEvent(R"({"a":1})"), "data: {\"a\":1}\n\n");
     EXPECT_EQ(SseEvent("a\n\nevent: x"), "data: a\ndata: \ndata: event: x\n\n");
-    EXPECT_EQ(SseEvent("a\r\nb\rc"), "data: a\ndata: b\ndata: c\n\n");
+    EXPECT_EQ(SseEvent("a\r\nb\rc\r\n"), "data: a\ndata: b\ndata: c\ndata: \n\n");
     EXPECT_EQ(SseKeepAlive() + SseStreamStart(), ": keep-alive\n\nretry: 2000\n\n");
 }
 
