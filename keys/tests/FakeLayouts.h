@@ -1,15 +1,20 @@
 #pragma once
 // Keyboard layouts as tables, written down from the published charts of the Windows layouts
-// (US 00000409, German 00000407, French 0000040C, Swiss German 00000807, US International
-// 00020409), and a model of the receiving program that turns key events back into text the
-// way those layouts do, dead keys included. Only the keys the tests need are listed: letters,
-// digits, the blank, the control keys and the punctuation and AltGr characters.
+// (US 00000409, German 00000407, French 0000040C, US International 00020409), and a model of
+// the receiving program that turns key events back into text the way those layouts do, dead
+// keys included. Wine cannot switch layouts, so these tables are what the layout logic is
+// tested against; only the keys the tests need are listed. Last, a recording injector.
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/TextUtil.h"
 #include "keys/KeyLayout.h"
 #include "keys/KeyPlayer.h"
 
@@ -22,10 +27,34 @@ struct LayoutRow {
     bool dead = false;
 };
 
+// One key: what it types plain, with Shift, with AltGr and with Shift+AltGr (a blank: nothing).
+struct ChartKey {
+    uint8_t vk;
+    std::u32string_view levels;
+};
+
 // Answers like VkKeyScanExW: the first row that types the character.
 class TableLayout final : public IKeyboardLayout {
   public:
-    TableLayout(std::string name, std::vector<LayoutRow> rows) : name(std::move(name)), rows(std::move(rows)) {}
+    // Letters, the blank and the control keys are the same on all five layouts.
+    TableLayout(std::string name, std::initializer_list<ChartKey> keys, std::u32string_view deadChars)
+        : name(std::move(name)) {
+        for (char32_t c = 'a'; c <= 'z'; ++c) {
+            rows.push_back({c, static_cast<uint8_t>(c - 'a' + 'A'), 0});
+            rows.push_back({c - 'a' + 'A', static_cast<uint8_t>(c - 'a' + 'A'), kStateShift});
+        }
+        rows.insert(rows.end(), {{U' ', 0x20, 0}, {U'\r', 0x0D, 0}, {U'\t', 0x09, 0}, {U'\b', 0x08, 0}});
+        rows.push_back({U'\n', 0x0D, kStateCtrl});
+        constexpr uint8_t kLevels[] = {0, kStateShift, kStateCtrl | kStateAlt, kStateShift | kStateCtrl | kStateAlt};
+        for (const ChartKey& key : keys) {
+            for (size_t i = 0; i < key.levels.size(); ++i) {
+                const char32_t c = key.levels[i];
+                if (c != U' ') {
+                    rows.push_back({c, key.vk, kLevels[i], deadChars.find(c) != std::u32string_view::npos});
+                }
+            }
+        }
+    }
 
     std::optional<LayoutKey> KeyFor(char32_t c) const override {
         for (const LayoutRow& row : rows) {
@@ -49,227 +78,102 @@ class TableLayout final : public IKeyboardLayout {
     std::vector<LayoutRow> rows;
 };
 
-inline constexpr uint8_t kS = kStateShift;
-inline constexpr uint8_t kAltGr = kStateCtrl | kStateAlt;
-inline constexpr uint8_t kSAltGr = kStateShift | kStateCtrl | kStateAlt;
-
-// Letters, the blank and the control keys, the same on all five layouts. Digits come
-// unshifted unless `shiftedDigits` (French).
-inline std::vector<LayoutRow> CommonRows(bool shiftedDigits) {
-    std::vector<LayoutRow> rows;
-    for (char32_t c = 'a'; c <= 'z'; ++c) {
-        rows.push_back({c, static_cast<uint8_t>('A' + (c - 'a')), 0});
-        rows.push_back({c - 'a' + 'A', static_cast<uint8_t>('A' + (c - 'a')), kS});
-    }
-    for (char32_t c = '0'; c <= '9'; ++c) {
-        rows.push_back({c, static_cast<uint8_t>(c), shiftedDigits ? kS : uint8_t{0}});
-    }
-    rows.push_back({U' ', 0x20, 0});
-    rows.push_back({U'\r', 0x0D, 0});
-    rows.push_back({U'\t', 0x09, 0});
-    rows.push_back({U'\b', 0x08, 0});
-    rows.push_back({U'\n', 0x0D, kStateCtrl});
-    return rows;
-}
-
-inline std::vector<LayoutRow> Join(std::vector<LayoutRow> rows, std::initializer_list<LayoutRow> more) {
-    rows.insert(rows.end(), more);
-    return rows;
-}
-
-// Several keys per line, so that the tables read like the charts they were taken from.
 // clang-format off
 inline TableLayout UsLayoutTable() {
     return {"US 00000409",
-            Join(CommonRows(false),
-                 {{U')', '0', kS},    {U'!', '1', kS},    {U'@', '2', kS},    {U'#', '3', kS},    {U'$', '4', kS},
-                  {U'%', '5', kS},    {U'^', '6', kS},    {U'&', '7', kS},    {U'*', '8', kS},    {U'(', '9', kS},
-                  {U';', 0xBA, 0},    {U':', 0xBA, kS},   {U'=', 0xBB, 0},    {U'+', 0xBB, kS},   {U',', 0xBC, 0},
-                  {U'<', 0xBC, kS},   {U'-', 0xBD, 0},    {U'_', 0xBD, kS},   {U'.', 0xBE, 0},    {U'>', 0xBE, kS},
-                  {U'/', 0xBF, 0},    {U'?', 0xBF, kS},   {U'`', 0xC0, 0},    {U'~', 0xC0, kS},   {U'[', 0xDB, 0},
-                  {U'{', 0xDB, kS},   {U'\\', 0xDC, 0},   {U'|', 0xDC, kS},   {U']', 0xDD, 0},    {U'}', 0xDD, kS},
-                  {U'\'', 0xDE, 0},   {U'"', 0xDE, kS}})};
+            {{'1', U"1!"}, {'2', U"2@"}, {'3', U"3#"}, {'4', U"4$"}, {'5', U"5%"}, {'6', U"6^"}, {'7', U"7&"},
+             {'8', U"8*"}, {'9', U"9("}, {'0', U"0)"}, {0xBA, U";:"}, {0xBB, U"=+"}, {0xBC, U",<"}, {0xBD, U"-_"},
+             {0xBE, U".>"}, {0xBF, U"/?"}, {0xC0, U"`~"}, {0xDB, U"[{"}, {0xDC, U"\\|"}, {0xDD, U"]}"},
+             {0xDE, U"'\""}},
+            U""};
 }
 
 // QWERTZ. Dead: ^ (the key left of 1), ´ and ` (the key left of Backspace).
 inline TableLayout GermanLayoutTable() {
     return {"German 00000407",
-            Join(CommonRows(false),
-                 {{U'!', '1', kS},       {U'"', '2', kS},      {U'\u00A7', '3', kS}, {U'$', '4', kS},
-                  {U'%', '5', kS},       {U'&', '6', kS},      {U'/', '7', kS},      {U'(', '8', kS},
-                  {U')', '9', kS},       {U'=', '0', kS},      {U'\u00B2', '2', kAltGr},
-                  {U'\u00B3', '3', kAltGr}, {U'{', '7', kAltGr}, {U'[', '8', kAltGr}, {U']', '9', kAltGr},
-                  {U'}', '0', kAltGr},   {U'@', 'Q', kAltGr},  {U'\u20AC', 'E', kAltGr}, {U'\u00B5', 'M', kAltGr},
-                  {U'\u00DF', 0xDB, 0},  {U'?', 0xDB, kS},     {U'\\', 0xDB, kAltGr}, {U'^', 0xDC, 0, true},
-                  {U'\u00B0', 0xDC, kS}, {U'\u00B4', 0xDD, 0, true}, {U'`', 0xDD, kS, true},
-                  {U'\u00FC', 0xBA, 0},  {U'\u00DC', 0xBA, kS}, {U'+', 0xBB, 0},     {U'*', 0xBB, kS},
-                  {U'~', 0xBB, kAltGr},  {U'\u00F6', 0xC0, 0},  {U'\u00D6', 0xC0, kS}, {U'\u00E4', 0xDE, 0},
-                  {U'\u00C4', 0xDE, kS}, {U'#', 0xBF, 0},      {U'\'', 0xBF, kS},    {U',', 0xBC, 0},
-                  {U';', 0xBC, kS},      {U'.', 0xBE, 0},      {U':', 0xBE, kS},     {U'-', 0xBD, 0},
-                  {U'_', 0xBD, kS},      {U'<', 0xE2, 0},      {U'>', 0xE2, kS},     {U'|', 0xE2, kAltGr}})};
+            {{'1', U"1!"}, {'2', U"2\"\u00B2"}, {'3', U"3\u00A7\u00B3"}, {'4', U"4$"}, {'5', U"5%"}, {'6', U"6&"},
+             {'7', U"7/{"}, {'8', U"8(["}, {'9', U"9)]"}, {'0', U"0=}"}, {'Q', U"qQ@"}, {'E', U"eE\u20AC"},
+             {'M', U"mM\u00B5"}, {0xDB, U"\u00DF?\\"}, {0xDC, U"^\u00B0"}, {0xDD, U"\u00B4`"},
+             {0xBA, U"\u00FC\u00DC"}, {0xBB, U"+*~"}, {0xC0, U"\u00F6\u00D6"}, {0xDE, U"\u00E4\u00C4"},
+             {0xBF, U"#'"}, {0xBC, U",;"}, {0xBE, U".:"}, {0xBD, U"-_"}, {0xE2, U"<>|"}},
+            U"^\u00B4`"};
 }
 
 // AZERTY: the digits need Shift. Dead: ^ and ¨ (the key right of P), ~ (AltGr+2), ` (AltGr+7).
 // No key types ä or ß.
 inline TableLayout FrenchLayoutTable() {
     return {"French 0000040C",
-            Join(CommonRows(true),
-                 {{U'&', '1', 0},        {U'\u00E9', '2', 0},  {U'"', '3', 0},       {U'\'', '4', 0},
-                  {U'(', '5', 0},        {U'-', '6', 0},       {U'\u00E8', '7', 0},  {U'_', '8', 0},
-                  {U'\u00E7', '9', 0},   {U'\u00E0', '0', 0},  {U'~', '2', kAltGr, true}, {U'#', '3', kAltGr},
-                  {U'{', '4', kAltGr},   {U'[', '5', kAltGr},  {U'|', '6', kAltGr},  {U'`', '7', kAltGr, true},
-                  {U'\\', '8', kAltGr},  {U'@', '0', kAltGr},  {U')', 0xDB, 0},      {U'\u00B0', 0xDB, kS},
-                  {U']', 0xDB, kAltGr},  {U'=', 0xBB, 0},      {U'+', 0xBB, kS},     {U'}', 0xBB, kAltGr},
-                  {U'\u20AC', 'E', kAltGr}, {U'^', 0xDD, 0, true}, {U'\u00A8', 0xDD, kS, true},
-                  {U'$', 0xBA, 0},       {U'\u00A3', 0xBA, kS}, {U'\u00A4', 0xBA, kAltGr}, {U'\u00F9', 0xC0, 0},
-                  {U'%', 0xC0, kS},      {U'*', 0xDC, 0},      {U'\u00B5', 0xDC, kS}, {U',', 0xBC, 0},
-                  {U'?', 0xBC, kS},      {U';', 0xBE, 0},      {U'.', 0xBE, kS},     {U':', 0xBF, 0},
-                  {U'/', 0xBF, kS},      {U'!', 0xDF, 0},      {U'\u00A7', 0xDF, kS}, {U'\u00B2', 0xDE, 0},
-                  {U'<', 0xE2, 0},       {U'>', 0xE2, kS}})};
-}
-
-// QWERTZ with its own AltGr level. Dead: ^ and ` (the key left of Backspace),
-// ¨ (right of ü), ~ (AltGr on the ^ key), ´ (AltGr on the ' key). No key types ß.
-inline TableLayout SwissGermanLayoutTable() {
-    return {"Swiss German 00000807",
-            Join(CommonRows(false),
-                 {{U'+', '1', kS},       {U'"', '2', kS},      {U'*', '3', kS},      {U'\u00E7', '4', kS},
-                  {U'%', '5', kS},       {U'&', '6', kS},      {U'/', '7', kS},      {U'(', '8', kS},
-                  {U')', '9', kS},       {U'=', '0', kS},      {U'\u00A6', '1', kAltGr}, {U'@', '2', kAltGr},
-                  {U'#', '3', kAltGr},   {U'\u00AC', '6', kAltGr}, {U'|', '7', kAltGr}, {U'\u00A2', '8', kAltGr},
-                  {U'\'', 0xDB, 0},      {U'?', 0xDB, kS},     {U'\u00B4', 0xDB, kAltGr, true},
-                  {U'^', 0xDD, 0, true}, {U'`', 0xDD, kS, true}, {U'~', 0xDD, kAltGr, true},
-                  {U'\u00FC', 0xBA, 0},  {U'\u00E8', 0xBA, kS}, {U'[', 0xBA, kAltGr}, {U'\u00A8', 0xC0, 0, true},
-                  {U'!', 0xC0, kS},      {U']', 0xC0, kAltGr}, {U'\u00F6', 0xDE, 0}, {U'\u00E9', 0xDE, kS},
-                  {U'\u00E4', 0xDC, 0},  {U'\u00E0', 0xDC, kS}, {U'{', 0xDC, kAltGr}, {U'$', 0xDF, 0},
-                  {U'\u00A3', 0xDF, kS}, {U'}', 0xDF, kAltGr}, {U'\u20AC', 'E', kAltGr}, {U'\u00A7', 0xBF, 0},
-                  {U'\u00B0', 0xBF, kS}, {U',', 0xBC, 0},      {U';', 0xBC, kS},     {U'.', 0xBE, 0},
-                  {U':', 0xBE, kS},      {U'-', 0xBD, 0},      {U'_', 0xBD, kS},     {U'<', 0xE2, 0},
-                  {U'>', 0xE2, kS},      {U'\\', 0xE2, kAltGr}})};
+            {{'1', U"&1"}, {'2', U"\u00E92~"}, {'3', U"\"3#"}, {'4', U"'4{"}, {'5', U"(5["}, {'6', U"-6|"},
+             {'7', U"\u00E87`"}, {'8', U"_8\\"}, {'9', U"\u00E79"}, {'0', U"\u00E00@"}, {'E', U"eE\u20AC"},
+             {0xDB, U")\u00B0]"}, {0xBB, U"=+}"}, {0xDD, U"^\u00A8"}, {0xBA, U"$\u00A3\u00A4"}, {0xC0, U"\u00F9%"},
+             {0xDC, U"*\u00B5"}, {0xBC, U",?"}, {0xBE, U";."}, {0xBF, U":/"}, {0xDF, U"!\u00A7"}, {0xDE, U"\u00B2"},
+             {0xE2, U"<>"}},
+            U"~`^\u00A8"};
 }
 
 // US positions, with ' " ` ~ ^ as dead keys and an AltGr level of accented letters and signs.
 inline TableLayout UsInternationalLayoutTable() {
     return {"US International 00020409",
-            Join(CommonRows(false),
-                 {{U')', '0', kS},       {U'!', '1', kS},      {U'@', '2', kS},      {U'#', '3', kS},
-                  {U'$', '4', kS},       {U'%', '5', kS},      {U'^', '6', kS, true}, {U'&', '7', kS},
-                  {U'*', '8', kS},       {U'(', '9', kS},      {U'\u00A1', '1', kAltGr}, {U'\u20AC', '5', kAltGr},
-                  {U'\u00E4', 'Q', kAltGr}, {U'\u00E5', 'W', kAltGr}, {U'\u00E9', 'E', kAltGr},
-                  {U'\u00DF', 'S', kAltGr}, {U'\u00F6', 'P', kAltGr}, {U'\u00FC', 'Y', kAltGr},
-                  {U';', 0xBA, 0},       {U':', 0xBA, kS},     {U'=', 0xBB, 0},      {U'+', 0xBB, kS},
-                  {U',', 0xBC, 0},       {U'<', 0xBC, kS},     {U'-', 0xBD, 0},      {U'_', 0xBD, kS},
-                  {U'.', 0xBE, 0},       {U'>', 0xBE, kS},     {U'/', 0xBF, 0},      {U'?', 0xBF, kS},
-                  {U'`', 0xC0, 0, true}, {U'~', 0xC0, kS, true}, {U'[', 0xDB, 0},    {U'{', 0xDB, kS},
-                  {U'\\', 0xDC, 0},      {U'|', 0xDC, kS},     {U'\u00AC', 0xDC, kAltGr}, {U']', 0xDD, 0},
-                  {U'}', 0xDD, kS},      {U'\'', 0xDE, 0, true}, {U'"', 0xDE, kS, true},
-                  {U'\u00B4', 0xDE, kAltGr}, {U'\u00A8', 0xDE, kSAltGr}})};
+            {{'1', U"1!\u00A1"}, {'2', U"2@"}, {'3', U"3#"}, {'4', U"4$"}, {'5', U"5%\u20AC"}, {'6', U"6^"},
+             {'7', U"7&"}, {'8', U"8*"}, {'9', U"9("}, {'0', U"0)"}, {'Q', U"qQ\u00E4"}, {'W', U"wW\u00E5"},
+             {'E', U"eE\u00E9"}, {'S', U"sS\u00DF"}, {'P', U"pP\u00F6"}, {'Y', U"yY\u00FC"}, {0xBA, U";:"},
+             {0xBB, U"=+"}, {0xBC, U",<"}, {0xBD, U"-_"}, {0xBE, U".>"}, {0xBF, U"/?"}, {0xC0, U"`~"},
+             {0xDB, U"[{"}, {0xDC, U"\\|\u00AC"}, {0xDD, U"]}"}, {0xDE, U"'\"\u00B4\u00A8"}},
+            U"^`~'\""};
 }
-
 // clang-format on
 
 inline std::vector<TableLayout> AllLayoutTables() {
-    return {UsLayoutTable(), GermanLayoutTable(), FrenchLayoutTable(), SwissGermanLayoutTable(),
-            UsInternationalLayoutTable()};
+    return {UsLayoutTable(), GermanLayoutTable(), FrenchLayoutTable(), UsInternationalLayoutTable()};
 }
 
-// The letter a dead key makes of the next character; 0 when they do not join.
+// The letter a dead key makes of a, e or n; 0 when they do not join.
 inline char32_t Compose(char32_t dead, char32_t base) {
-    struct Row {
-        char32_t dead, base, result;
-    };
-    static constexpr Row kRows[] = {
-        {U'^', U'a', U'\u00E2'},  {U'^', U'e', U'\u00EA'},  {U'\u00B4', U'a', U'\u00E1'}, {U'\u00B4', U'e', U'\u00E9'},
-        {U'\'', U'a', U'\u00E1'}, {U'\'', U'e', U'\u00E9'}, {U'`', U'a', U'\u00E0'},      {U'`', U'e', U'\u00E8'},
-        {U'~', U'a', U'\u00E3'},  {U'~', U'n', U'\u00F1'},  {U'\u00A8', U'a', U'\u00E4'}, {U'\u00A8', U'e', U'\u00EB'},
-        {U'"', U'a', U'\u00E4'},  {U'"', U'e', U'\u00EB'},
-    };
-    for (const Row& row : kRows) {
-        if (row.dead == dead && row.base == base) {
-            return row.result;
+    static constexpr std::u32string_view kRows[] = {U"^\u00E2\u00EA ", U"\u00B4\u00E1\u00E9 ", U"'\u00E1\u00E9 ",
+                                                    U"`\u00E0\u00E8 ", U"~\u00E3 \u00F1",      U"\u00A8\u00E4\u00EB ",
+                                                    U"\"\u00E4\u00EB "};
+    const size_t column = std::u32string_view(U"aen").find(base);
+    for (const std::u32string_view row : kRows) {
+        if (row[0] == dead && column != std::u32string_view::npos && row[column + 1] != U' ') {
+            return row[column + 1];
         }
     }
     return 0;
 }
 
-// The text a program with `layout` receives from `events`: held Shift, Ctrl and Alt select the
-// character of each pressed key, a dead key waits for the next one (joining it, or giving
-// both characters; the blank gives the accent alone), and Unicode events arrive as they are.
-// A key whose shift state types nothing on the layout (Ctrl+C) gives no text.
-inline std::u32string TypedText(const std::vector<KeyEvent>& events, const TableLayout& layout) {
-    bool shift = false, ctrl = false, alt = false;
+// The text (UTF-8) a program with `layout` receives from `events`: held Shift, Ctrl and Alt
+// select the character of each pressed key, a dead key waits for the next one (joining it, or
+// giving both characters; the blank gives the accent alone), and Unicode events arrive as they
+// are. A key whose shift state types nothing on the layout (Ctrl+C) gives no text.
+inline std::string TypedText(const std::vector<KeyEvent>& events, const TableLayout& layout) {
+    bool held[3] = {};         // Shift, Ctrl, Alt
     char32_t pendingDead = 0;  // 0: no dead key waiting
-    char16_t highSurrogate = 0;
-    std::u32string out;
+    std::u16string out;
     for (const KeyEvent& e : events) {
         const bool down = (e.flags & kKeyEventKeyUp) == 0;
-        if (e.flags & kKeyEventUnicode) {
-            if (!down) {
-                continue;
-            }
-            if (e.scan >= 0xD800 && e.scan <= 0xDBFF) {
-                highSurrogate = e.scan;
-            } else if (e.scan >= 0xDC00 && e.scan <= 0xDFFF && highSurrogate != 0) {
-                out += static_cast<char32_t>(0x10000 + ((highSurrogate - 0xD800) << 10) + (e.scan - 0xDC00));
-                highSurrogate = 0;
-            } else {
-                out += e.scan;
-            }
+        const size_t modifier = std::u16string_view(u"\x10\xA0\xA1\x11\xA2\xA3\x12\xA4\xA5").find(e.vk);
+        if ((e.flags & kKeyEventUnicode) != 0) {
+            out += down ? std::u16string(1, e.scan) : u"";
             continue;
         }
-        switch (e.vk) {
-            case 0x10:
-            case 0xA0:
-            case 0xA1:
-                shift = down;
-                continue;
-            case 0x11:
-            case 0xA2:
-            case 0xA3:
-                ctrl = down;
-                continue;
-            case 0x12:
-            case 0xA4:
-            case 0xA5:
-                alt = down;
-                continue;
-            default:
-                break;
-        }
-        if (!down) {
+        if (modifier != std::u16string_view::npos) {
+            held[modifier / 3] = down;
             continue;
         }
-        const uint8_t state = (shift ? kStateShift : 0) | (ctrl ? kStateCtrl : 0) | (alt ? kStateAlt : 0);
-        const std::optional<LayoutRow> row = layout.Produces(static_cast<uint8_t>(e.vk), state);
-        if (!row) {
-            continue;
-        }
-        if (row->dead) {
-            if (pendingDead != 0) {
-                out += pendingDead;
-                out += row->ch;
-                pendingDead = 0;
-            } else {
-                pendingDead = row->ch;
-            }
-            continue;
-        }
-        if (pendingDead != 0) {
-            const char32_t joined = Compose(pendingDead, row->ch);
-            if (joined != 0) {
-                out += joined;
-            } else {
-                out += pendingDead;
-                if (row->ch != U' ') {
-                    out += row->ch;
-                }
-            }
+        const uint8_t state = (held[0] ? kStateShift : 0) | (held[1] ? kStateCtrl : 0) | (held[2] ? kStateAlt : 0);
+        const std::optional<LayoutRow> row = down ? layout.Produces(static_cast<uint8_t>(e.vk), state) : std::nullopt;
+        if (row && row->dead && pendingDead == 0) {
+            pendingDead = row->ch;
+        } else if (row) {  // every layout character is in the BMP
+            const char32_t joined = row->dead ? 0 : Compose(pendingDead, row->ch);
+            out += joined != 0        ? std::u16string{char16_t(joined)}
+                   : pendingDead == 0 ? std::u16string{char16_t(row->ch)}
+                   : row->ch == U' '  ? std::u16string{char16_t(pendingDead)}
+                                      : std::u16string{char16_t(pendingDead), char16_t(row->ch)};
             pendingDead = 0;
-            continue;
         }
-        out += row->ch;
     }
-    return out;
+    return base::Utf16ToUtf8(out);
 }
 
 // A CharMapping on a table layout.
@@ -282,5 +186,67 @@ inline int32_t UsLayout(char32_t c) {
     static const TableLayout us = UsLayoutTable();
     return MapCharacter(c, us);
 }
+
+// A recording injector: every event and every wait lands in one log, on a fake clock.
+// "+vk" press, "-vk" release, "x" extended, "/scan" when not the layout's, "Uxxxx" a Unicode
+// character event, "wN" a pause; "?" marks a field the player must not set.
+class FakeInjector : public IKeyInjector {
+  public:
+    // What the layout gives as scan code: anything the player could not have made up.
+    static uint32_t ScanOf(uint32_t vk) { return (vk ^ 0x55) & 0xFF; }
+
+    void Inject(const KeyEvent& e) override {
+        events.push_back(e);
+        char text[32];
+        const char* sign = (e.flags & kKeyEventKeyUp) ? "-" : "+";
+        if (e.flags & kKeyEventUnicode) {
+            std::snprintf(text, sizeof text, "%sU%04X%s", sign, unsigned{e.scan}, e.vk != 0 ? "?vk" : "");
+        } else {
+            std::snprintf(text, sizeof text, "%s%u%s", sign, unsigned{e.vk}, (e.flags & kKeyEventExtended) ? "x" : "");
+            if (e.scan != ScanOf(e.vk)) {
+                std::snprintf(text + std::strlen(text), 8, "/%u", unsigned{e.scan});
+            }
+        }
+        Add(std::string(text) + ((e.flags & ~(kKeyEventKeyUp | kKeyEventExtended | kKeyEventUnicode)) ? "?flags" : ""));
+        injectedWithStateSet += state != KeyboardState{} ? 1 : 0;
+        now += injectCostMicroseconds;
+        if (onInject) {
+            onInject(e.vk, (e.flags & kKeyEventKeyUp) == 0);
+        }
+    }
+    uint32_t MapVirtualKey(uint32_t vk) override { return ScanOf(vk); }
+    KeyboardState GetKeyboardState() override {
+        ++stateReads;
+        return state;
+    }
+    void SetKeyboardState(const KeyboardState& s) override {
+        ++stateWrites;
+        state = s;
+    }
+    int64_t NowMicroseconds() override { return now; }
+    void WaitUntil(int64_t deadline) override {
+        const int64_t length = deadline - now;
+        Add("w" + (length % 1000 == 0 ? std::to_string(length / 1000) + "ms" : std::to_string(length) + "us"));
+        if (onWait) {
+            onWait();
+        }
+        now = std::max(now, deadline) + oversleepMicroseconds;
+    }
+
+    std::string log;
+    std::vector<KeyEvent> events;
+    KeyboardState state{};
+    int stateReads = 0;
+    int stateWrites = 0;
+    int injectedWithStateSet = 0;  // events sent while the thread's key state was not cleared
+    int64_t now = 1'000'000;
+    int64_t injectCostMicroseconds = 0;
+    int64_t oversleepMicroseconds = 0;
+    std::function<void(uint16_t vk, bool down)> onInject;
+    std::function<void()> onWait;
+
+  private:
+    void Add(const std::string& item) { log += (log.empty() ? "" : " ") + item; }
+};
 
 }  // namespace keys::testing

@@ -1,55 +1,41 @@
-#include "keys/KeyPlayer.h"
-
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <stdexcept>
 
-#include "keys/tests/FakeInjector.h"
+#include "base/TextUtil.h"
+#include "keys/KeyLayout.h"
+#include "keys/KeyPlayer.h"
 #include "keys/tests/FakeLayouts.h"
 
 namespace keys {
 namespace {
 
 using testing::FakeInjector;
-
-struct PlayCase {
-    int line;
-    std::string script;
-    int32_t delayMs;
-    bool capsOn;
-    int16_t code;
-    std::string log;  // +vk press, -vk release, x extended, /scan when not the layout's, Uxxxx a
-                      // Unicode character event, wN pause
-};
+using testing::TableLayout;
 
 TEST(SendKeyScript, InjectsEventsInOrderWithTheirPauses) {
-    const PlayCase cases[] = {
-        {__LINE__, "ab", 0, false, 0, "+65 -65 +66 -66"},
-        {__LINE__, "ab", -5, false, 0, "+65 -65 +66 -66"},
-        {__LINE__, "+ab", 5, false, 0, "+16 w5ms +65 w5ms -65 w5ms -16 w5ms +66 w5ms -66 w5ms"},
-        {__LINE__, "{a 2}", 1, false, 0, "+65 w1ms -65 w1ms +65 w1ms -65 w1ms"},
-        {__LINE__, "%f", 0, false, 0, "+18 +70 -70 -18 w2000ms"},
-        {__LINE__, "%f", 20, false, 0, "+18 w20ms +70 w20ms -70 w20ms -18 w2000ms w20ms"},
-        {__LINE__, "^+{END}", 0, false, 0, "+17 +16 +35x/79 -35x/79 -16 -17"},
-        {__LINE__, "+A", 0, false, 0, "+16 -16 +65 -65 +16 -16"},  // the two Shifts cancel out
-        {__LINE__, "{F9}~", 0, false, 0, "+120 -120 +13 -13"},
+    // clang-format off
+    struct Case { std::string script; int32_t delayMs; bool capsOn; int16_t code; std::string log; };
+    const Case cases[] = {
+        {"ab", -5, false, 0, "+65 -65 +66 -66"},
+        {"+ab", 5, false, 0, "+16 w5ms +65 w5ms -65 w5ms -16 w5ms +66 w5ms -66 w5ms"},
+        {"{a 2}", 1, false, 0, "+65 w1ms -65 w1ms +65 w1ms -65 w1ms"}, {"%f", 0, false, 0, "+18 +70 -70 -18 w2000ms"},
+        {"%f", 20, false, 0, "+18 w20ms +70 w20ms -70 w20ms -18 w2000ms w20ms"},
+        {"^+{END}", 0, false, 0, "+17 +16 +35x/79 -35x/79 -16 -17"},
+        {"+A", 0, false, 0, "+16 -16 +65 -65 +16 -16"},  // the two Shifts cancel out
         // Caps Lock goes off before the first event and on again after the last.
-        {__LINE__, "A", 0, true, 0, "+20/58 -20/58 +16 +65 -65 -16 +20/58 -20/58"},
-        {__LINE__, "a", 3, true, 0, "+20/58 -20/58 +65 w3ms -65 w3ms +20/58 -20/58"},
-        {__LINE__, "", 5, true, 0, "+20/58 -20/58 +20/58 -20/58"},
-        {__LINE__, "", 5, false, 0, ""},
+        {"A", 0, true, 0, "+20/58 -20/58 +16 +65 -65 -16 +20/58 -20/58"},
+        {"", 5, true, 0, "+20/58 -20/58 +20/58 -20/58"}, {"", 5, false, 0, ""},
         // A failed parse touches nothing, not even Caps Lock.
-        {__LINE__, "ab{BOGUS}", 5, true, kParseUnknownKeyName, ""},
-        {__LINE__, "(ab", 0, false, kParseUnclosedGroup, ""},
+        {"ab{BOGUS}", 5, true, kParseUnknownKeyName, ""},
     };
-    for (const PlayCase& c : cases) {
-        SCOPED_TRACE(c.line);
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
         FakeInjector injector;
         injector.state[16] = 0x80;  // the user still holds Shift
-        injector.state[144] = 0x01;
-        if (c.capsOn) {
-            injector.state[kVkCapital] = 0x01;
-        }
+        injector.state[kVkCapital] = c.capsOn ? 0x01 : 0;
         const KeyboardState before = injector.state;
         EXPECT_EQ(SendKeyScript(c.script, testing::UsLayout, injector, c.delayMs), c.code);
         EXPECT_EQ(injector.log, c.log);
@@ -62,128 +48,207 @@ TEST(SendKeyScript, InjectsEventsInOrderWithTheirPauses) {
     }
 }
 
-// The pause is measured from the moment after the event left, on the clock the waits use,
-// so neither a slow injection nor a late wake-up shortens the next gap.
+// The pause is measured from the moment after the event left, on the clock the waits use, so
+// neither a slow injection nor a late wake-up shortens the next gap.
 TEST(SendKeyScript, EachGapIsMeasuredFromItsOwnEvent) {
-    struct Case {
-        int line;
-        int32_t delayMs;
-        int64_t injectCost;
-        int64_t oversleep;
-    };
-    const Case cases[] = {
-        {__LINE__, 1, 0, 0},
-        {__LINE__, 5, 700, 0},
-        {__LINE__, 20, 0, 1500},
-        {__LINE__, 20, 300, 900},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        FakeInjector injector;
-        injector.injectCostMicroseconds = c.injectCost;
-        injector.oversleepMicroseconds = c.oversleep;
-        std::vector<int64_t> injectTimes;
-        injector.onInject = [&](uint16_t, bool) { injectTimes.push_back(injector.now); };
-        ASSERT_EQ(SendKeyScript("abc", testing::UsLayout, injector, c.delayMs), kParseOk);
-        ASSERT_EQ(injectTimes.size(), 6u);
-        for (size_t i = 1; i < injectTimes.size(); ++i) {
-            // The event after the pause is stamped after its own cost.
-            EXPECT_EQ(injectTimes[i] - injectTimes[i - 1], c.delayMs * 1000 + c.oversleep + c.injectCost);
-        }
+    FakeInjector injector;
+    injector.injectCostMicroseconds = 300;
+    injector.oversleepMicroseconds = 900;
+    std::vector<int64_t> times;
+    injector.onInject = [&](uint16_t, bool) { times.push_back(injector.now); };
+    ASSERT_EQ(SendKeyScript("abc", testing::UsLayout, injector, 20), kParseOk);
+    ASSERT_EQ(times.size(), 6u);
+    for (size_t i = 1; i < times.size(); ++i) {
+        EXPECT_EQ(times[i] - times[i - 1], 20'000 + 900 + 300);
     }
 }
 
 // Whatever ends a send in one of its pauses (File > Exit, the end of the log-on, a handler that
-// throws) releases every key the send holds down and turns Caps Lock back on before anything
-// else happens; nothing more of the script is typed.
+// throws) releases every key the send holds down and turns Caps Lock back on at once; nothing
+// more of the script is typed. Once a send has ended there is nothing left to give back.
+// The pause the send ends in counts from 1.
 TEST(SendKeyScript, SendEndedInAPauseGivesBackItsKeysAndCapsLock) {
-    enum class End { Call, Throw };
-    struct Case {
-        int line;
-        std::string script;
-        bool capsOn;
-        int endAtWait;  // 1 for the first pause
-        End how;
-        std::string log;
-    };
+    // clang-format off
+    struct Case { std::string script; bool capsOn; int endAtWait; bool throws; std::string log; };
     const Case cases[] = {
-        {__LINE__, "+ab", false, 1, End::Call, "+16 w5ms -16"},
-        {__LINE__, "+ab", true, 1, End::Call, "+20/58 -20/58 +16 w5ms -16 +20/58 -20/58"},
-        {__LINE__, "+ab", false, 2, End::Call, "+16 w5ms +65 w5ms -16 -65"},
-        {__LINE__, "+ab", false, 3, End::Call, "+16 w5ms +65 w5ms -65 w5ms -16"},
-        {__LINE__, "^%x", true, 2, End::Throw, "+20/58 -20/58 +17 w5ms +18 w5ms -17 -18 +20/58 -20/58"},
-        {__LINE__, "ab", false, 2, End::Call, "+65 w5ms -65 w5ms"},  // nothing held: nothing to give back
+        {"+ab", false, 1, false, "+16 w5ms -16"},
+        {"+ab", true, 1, false, "+20/58 -20/58 +16 w5ms -16 +20/58 -20/58"},
+        {"+ab", false, 2, false, "+16 w5ms +65 w5ms -16 -65"},
+        {"+ab", false, 3, false, "+16 w5ms +65 w5ms -65 w5ms -16"},
+        {"^%x", true, 2, true, "+20/58 -20/58 +17 w5ms +18 w5ms -17 -18 +20/58 -20/58"},
+        {"ab", false, 2, false, "+65 w5ms -65 w5ms"},  // nothing held: nothing to give back
     };
+    // clang-format on
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(c.log);
         FakeInjector injector;
-        if (c.capsOn) {
-            injector.state[kVkCapital] = 0x01;
-        }
+        injector.state[kVkCapital] = c.capsOn ? 0x01 : 0;
         int waits = 0;
         injector.onWait = [&] {
-            if (++waits != c.endAtWait) {
-                return;
-            }
-            if (c.how == End::Throw) {
+            if (++waits == c.endAtWait && c.throws) {
                 throw std::runtime_error("handler failed");
             }
-            EndActiveSend();
-            EndActiveSend();  // a second call gives back nothing more
+            if (waits == c.endAtWait) {
+                EndActiveSend();
+                EndActiveSend();  // a second call gives back nothing more
+            }
         };
-        if (c.how == End::Throw) {
+        if (c.throws) {
             EXPECT_THROW((void)SendKeyScript(c.script, testing::UsLayout, injector, 5), std::runtime_error);
         } else {
             EXPECT_EQ(SendKeyScript(c.script, testing::UsLayout, injector, 5), kParseOk);
         }
+        EndActiveSend();  // after the send: nothing
         EXPECT_EQ(injector.log, c.log);
     }
-}
-
-// Once a send has ended, by itself or early, there is nothing left to give back.
-TEST(SendKeyScript, EndingAfterTheSendDoesNothing) {
-    FakeInjector early;
-    early.onWait = [] { EndActiveSend(); };
-    ASSERT_EQ(SendKeyScript("+a", testing::UsLayout, early, 1), kParseOk);
+    FakeInjector whole;  // a key the script itself leaves down stays down
+    ASSERT_EQ(SendKeyScript("+a", testing::UsLayout, whole, 0), kParseOk);
     EndActiveSend();
-    EXPECT_EQ(early.log, "+16 w1ms -16");
-    FakeInjector next;
-    ASSERT_EQ(SendKeyScript("+a", testing::UsLayout, next, 0), kParseOk);
-    EndActiveSend();
-    EXPECT_EQ(next.log, "+16 +65 -65 -16");
-}
-
-TEST(SendKeyScript, MessagesAreHandledDuringThePauses) {
-    FakeInjector injector;
-    int handled = 0;
-    injector.onWait = [&] { ++handled; };
-    ASSERT_EQ(SendKeyScript("%x", testing::UsLayout, injector, 10), kParseOk);
-    EXPECT_EQ(handled, 5);  // four pauses after the events and the Alt pause
+    EXPECT_EQ(whole.log, "+16 +65 -65 -16");
 }
 
 TEST(NextKeyEvent, ResetStartsOverWithNothingHeld) {
     KeyQueue queue;
     ASSERT_EQ(ParseKeys("+ab", testing::UsLayout, queue), kParseOk);
     KeyReader reader(queue);
-    int32_t key = -1;
-    bool down = false;
-    ASSERT_TRUE(NextKeyEvent(reader, key, down));
     std::string log;
-    auto read = [&](int events) {
-        for (int i = 0; i < events && NextKeyEvent(reader, key, down); ++i) {
+    const auto read = [&](int32_t key, int events) {
+        bool down = false;
+        ASSERT_TRUE(NextKeyEvent(reader, key, down));  // key -1: the reset
+        for (int i = 0; i < events && NextKeyEvent(reader, key = 0, down); ++i) {
             log += (down ? "+" : "-") + std::to_string(key) + " ";
         }
     };
-    key = 0;
-    read(2);  // Shift and A pressed, A's release pending
-    key = -1;
-    ASSERT_TRUE(NextKeyEvent(reader, key, down));
-    EXPECT_EQ(queue.readPosition, 0);
-    key = 0;
-    read(100);
+    read(-1, 2);  // Shift and A pressed, A's release pending
+    read(-1, 100);
     EXPECT_EQ(log, "+16 +65 +16 +65 -65 -16 +66 -66 ");
-    key = 0;
-    EXPECT_FALSE(NextKeyEvent(reader, key, down));
+    EXPECT_EQ(queue.readPosition, queue.count);
+}
+
+// "S" Shift, "G" AltGr, "?" Ctrl or Alt alone, "U+" a Unicode character event, then the key code.
+std::string RenderEntry(int32_t entry) {
+    char text[24];
+    if (IsUnicodeEntry(entry)) {
+        std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(entry & ~kUnicodeEntry));
+        return text;
+    }
+    const int32_t ctrlAlt = entry & (kCtrlFlag | kAltFlag);
+    std::snprintf(text, sizeof text, "%s%s%02X", (entry & kShiftFlag) ? "S" : "",
+                  ctrlAlt == (kCtrlFlag | kAltFlag) ? "G"
+                  : ctrlAlt != 0                    ? "?"
+                                                    : "",
+                  unsigned(entry & 0xFF));
+    return text;
+}
+
+// What UTF-8 `text` arrives as when played on `layout`; characters with a meaning in the
+// script language go in braces.
+std::string TypedNow(std::string_view text, const TableLayout& layout) {
+    std::string script;
+    for (const char c : text) {
+        script +=
+            std::string_view("{}()+^%~").find(c) != std::string_view::npos ? std::string{'{', c, '}'} : std::string{c};
+    }
+    FakeInjector injector;
+    EXPECT_EQ(SendKeyScript(script, testing::MappingOn(layout), injector, 0), kParseOk) << script;
+    return testing::TypedText(injector.events, layout);
+}
+
+// Characters that need AltGr, that some layout lacks or has as a dead key, CJK, two thousands
+// separators, each followed by a letter a dead key would join, arrive exactly on every layout;
+// and so do whole sends like the ones users configure.
+TEST(SendKeyScript, EveryCharacterArrivesOnEveryLayout) {
+    std::vector<std::string> texts = {"Gewicht: 1\u202F234,50 kg", "^a'e\"a`e~n\u00B4a\u00A8e",
+                                      "Poids\u00A0: 1\u2019234.5 \u00B5g \U0001F600"};
+    for (const char32_t c : std::u32string_view(U"@{}[]\\\u20AC\u00E4\u00DF^`~'\"\u00B4\u00A8\u4E2D\u202F\u2019")) {
+        base::AppendUtf8(texts.emplace_back(), c);
+        texts.back() += 'a';
+    }
+    for (const TableLayout& layout : testing::AllLayoutTables()) {
+        for (const std::string& text : texts) {
+            EXPECT_EQ(TypedNow(text, layout), text) << layout.name;
+        }
+    }
+}
+
+// A key is used when it types the character alone; dead keys, keys that need Ctrl or Alt alone
+// (shortcuts) or a modifier beyond them (Kana), and characters no key types go as themselves.
+TEST(MapCharacter, TakesTheLayoutsKeyWithItsFullShiftStateOrSendsTheCharacter) {
+    const TableLayout us = testing::UsLayoutTable();
+    const TableLayout de = testing::GermanLayoutTable();
+    const TableLayout fr = testing::FrenchLayoutTable();
+    const TableLayout intl = testing::UsInternationalLayoutTable();
+    TableLayout odd("odd", {}, U"");
+    odd.rows = {{U'x', 0x58, kStateCtrl},
+                {U'y', 0x59, kStateAlt | kStateShift},
+                {U'z', 0x5A, 0x08},
+                {U'w', 0, 0},
+                {U'\x1B', 0xDB, kStateCtrl}};
+    // clang-format off
+    struct Case { const TableLayout& layout; char32_t c; const char* entry; };
+    const Case cases[] = {
+        {us, U'@', "S32"},       {us, U'\u00E4', "U+00E4"}, {us, U'\n', "0D"},  // Enter, not Ctrl+Enter
+        {de, U'@', "G51"},       {de, U'\u00E4', "DE"},     {de, U'?', "SDB"},        {de, U'^', "U+005E"},
+        {fr, U'1', "S31"},       {fr, U'~', "U+007E"},      {intl, U'\u00DF', "G53"}, {intl, U'\u00A8', "SGDE"},
+        {intl, U'\'', "U+0027"}, {odd, U'x', "U+0078"},     {odd, U'y', "U+0079"},    {odd, U'z', "U+007A"},
+        {odd, U'w', "U+0077"},   {odd, U'\x1B', "DB"},  // a control character keeps its key
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        EXPECT_EQ(RenderEntry(MapCharacter(c.c, c.layout)), c.entry) << c.layout.name << " " << unsigned(c.c);
+    }
+}
+
+// AltGr is held around its key alone, with no Alt pause, unless the script holds Ctrl or Alt
+// already; the keys with fixed scan codes carry them and the extended flag.
+TEST(SendKeyScript, EventsOfLayoutKeysUnicodeCharactersAndFixedKeys) {
+    const TableLayout us = testing::UsLayoutTable();
+    const TableLayout de = testing::GermanLayoutTable();
+    // clang-format off
+    struct Case { const TableLayout& layout; std::string script; int32_t delayMs; std::string log; };
+    const Case cases[] = {
+        {de, "@", 0, "+17 +18 +81 -81 -18 -17"}, {de, "{@ 2}", 0, "+17 +18 +81 -81 -18 -17 +17 +18 +81 -81 -18 -17"},
+        {de, "^(@)", 0, "+17 +18 +81 -81 -18 -17"}, {de, "%(@)x", 0, "+18 +17 +81 -81 -17 -18 w2000ms +88 -88"},
+        {de, "\u00E4{^}", 0, "+222 -222 +U005E -U005E"}, {us, "+\u00E4", 0, "+16 +U00E4 -U00E4 -16"},
+        {us, "\U0001F600", 0, "+UD83D +UDE00 -UD83D -UDE00"},  // a surrogate pair
+        {us, "\u4E2D\u4E2D", 5, "+U4E2D w5ms -U4E2D w5ms +U4E2D w5ms -U4E2D w5ms"},
+        {us, "{LEFT}{BREAK}", 0, "+37x/75 -37x/75 +19/69 -19/69"},  // Pause: 0x45 without the flag
+        {us, "+{END}", 0, "+16 +35x/79 -35x/79 -16"},
+        {us, "{ENTER}{TAB}{ESC}{F5}a", 0, "+13 -13 +9 -9 +27 -27 +116 -116 +65 -65"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        FakeInjector injector;
+        ASSERT_EQ(SendKeyScript(c.script, testing::MappingOn(c.layout), injector, c.delayMs), kParseOk);
+        EXPECT_EQ(injector.log, c.log);
+    }
+}
+
+// The navigation keys send the scan codes of their twins on the numeric keypad (7 8 9 - 4 5 6 +
+// 1 2 3 0 . from 0x47 on) with the extended flag, so that programs reading scan codes do not see
+// keypad keys; the other fixed keys as a PC keyboard sends them.
+TEST(FixedScanCodeOf, NavigationKeysAreTheirKeypadTwinsExtended) {
+    const uint8_t keypadOrder[] = {0x24, 0x26, 0x21, 0, 0x25, 0, 0x27, 0, 0x23, 0x28, 0x22, 0x2D, 0x2E};
+    struct Key {
+        uint8_t vk;
+        uint16_t scan;
+        bool extended;
+    };
+    std::vector<Key> keys = {{0x03, 0x46, true}, {0x13, 0x45, false}, {0x14, 0x3A, false}, {0x2C, 0x37, true},
+                             {0x6F, 0x35, true}, {0x90, 0x45, true},  {0xA3, 0x1D, true},  {0xA5, 0x38, true}};
+    for (size_t i = 0; i < std::size(keypadOrder); ++i) {
+        if (keypadOrder[i] != 0) {
+            keys.push_back({keypadOrder[i], static_cast<uint16_t>(0x47 + i), true});
+        }
+    }
+    for (const Key& k : keys) {
+        const std::optional<FixedScanCode> fixed = FixedScanCodeOf(k.vk);
+        ASSERT_TRUE(fixed) << unsigned(k.vk);
+        EXPECT_EQ(std::pair(fixed->scan, fixed->extended), std::pair(k.scan, k.extended)) << unsigned(k.vk);
+    }
+    EXPECT_FALSE(FixedScanCodeOf(0xA2));  // left Ctrl: the layout's, not extended
+    EXPECT_FALSE(FixedScanCodeOf('A'));
 }
 
 }  // namespace

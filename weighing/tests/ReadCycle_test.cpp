@@ -13,276 +13,188 @@ namespace {
 
 using Report = std::array<uint8_t, 8>;
 
-// Records what the cycle does to the window, in order, as one line of text per call.
-class RecordingView : public IReadCycleView, public base::IReadTimer {
-  public:
-    std::vector<std::string> calls;
-    std::function<void()> onDoEvents;
-    int listIndex = 0;
-    bool timerEnabled = true;
-
-    void SetWeightBox(std::string_view text) override { calls.push_back("Weight=" + std::string(text)); }
-    void SetStatus(std::string_view text) override { calls.push_back("Status=" + std::string(text)); }
-    void SetWeightCaption(std::string_view text) override { calls.push_back("Caption=" + std::string(text)); }
-    void SetTimerEnabled(bool enabled) override {
-        timerEnabled = enabled;
-        calls.push_back(enabled ? "Timer on" : "Timer off");
+// The window, the read timer and the scale in one, every call written to one log. The scale
+// delivers the queued reports one per read; with none queued it behaves like the time-out path,
+// whose re-open succeeds or fails as told.
+struct Bench : IReadCycleView, base::IReadTimer, IScaleDevice {
+    Bench() {
+        state.deviceOpen = true;
+        state.scaleTable.resize(1);
     }
-    bool TimerEnabled() const override { return timerEnabled; }
+    void Log(const std::string& call) { log += (log.empty() ? "" : " | ") + call; }
+    void SetWeightBox(std::string_view text) override { Log("Weight=" + std::string(text)); }
+    void SetStatus(std::string_view text) override { Log("Status=" + std::string(text)); }
+    void SetWeightCaption(std::string_view text) override { Log("Caption=" + std::string(text)); }
+    void SetTimerEnabled(bool enabled) override { Log((timerOn = enabled) ? "Timer on" : "Timer off"); }
+    bool TimerEnabled() const override { return timerOn; }
     void SetTimerInterval(int32_t) override {}
     void DoEvents() override {
-        calls.push_back("DoEvents");
-        if (onDoEvents) {
-            onDoEvents();
-        }
+        Log("DoEvents");
+        return onDoEvents ? onDoEvents() : void();
     }
-};
-
-// Delivers the queued reports one per read; with none queued it behaves like the time-out path,
-// whose re-open succeeds or fails as told.
-class FakeDevice : public IScaleDevice {
-  public:
-    explicit FakeDevice(base::AppState& state, std::vector<std::string>& calls) : _state(state), _calls(calls) {}
-    std::vector<Report> reports;
-    bool reopenSucceeds = true;
-    int zeroReports = 0;
-
     void ReadInputReport(std::span<uint8_t, 8> buffer, uint32_t waitMs) override {
-        _calls.push_back("Read wait=" + std::to_string(waitMs));
+        if (onRead) {
+            onRead();
+        }
+        Log("Read wait=" + std::to_string(waitMs));
+        state.deviceOpen = !reports.empty() || reopenSucceeds;
         if (!reports.empty()) {
             std::copy(reports.front().begin(), reports.front().end(), buffer.begin());
             reports.erase(reports.begin());
-        } else {
-            _state.deviceOpen = reopenSucceeds;
         }
     }
     void SendZeroReport() override { ++zeroReports; }
 
-  private:
-    base::AppState& _state;
-    std::vector<std::string>& _calls;
-};
-
-struct Bench {
     base::AppState state;
-    RecordingView view;
-    FakeDevice device{state, view.calls};
-    ReadCycle cycle{state, view, view, device};
-    Bench() {
-        state.deviceOpen = true;
-        state.scaleTable.push_back({"\\\\?\\HID#VID_0922&PID_8003#1", "Scale"});
-        state.settings.SelectedUnits = 0;
-    }
+    std::string log;
+    std::function<void()> onDoEvents, onRead;
+    std::vector<Report> reports;
+    bool timerOn = true, reopenSucceeds = true;
+    int zeroReports = 0;
+    ReadCycle cycle{state, *this, *this, *this};
 };
 
-std::string Joined(const std::vector<std::string>& calls) {
-    std::string out;
-    for (const auto& call : calls) {
-        out += (out.empty() ? "" : " | ") + call;
-    }
-    return out;
-}
+const std::string kShown1kg = "Status= | Weight=1 kg | Caption=Weight (kg):";
 
+// The wait is the sample rate less 50 ms, within 0 to 450 even for rates a hand-edited file may
+// hold; a silent scale that cannot be opened again stops the timer; no scale open: no read, no
+// message pass. What the hotkey types is what the Weight box shows.
 TEST(ReadWeight, RunsTheStepsInOrder) {
-    struct Case {
-        int line;
-        bool deviceOpen;
-        std::optional<Report> report;
-        bool reopenSucceeds;
-        int32_t sampleRate;
-        const char* expected;
-        const char* weightText;
-    };
     const Report kg = {3, 4, 3, 0xFF, 0x7B, 0x04, 0, 0};      // 114.7 kg, stable
     const Report moving = {3, 3, 2, 0x00, 0x05, 0x00, 0, 0};  // 5 g in motion
     const Report under = {3, 5, 3, 0x00, 0x02, 0x00, 0, 0};   // -2 kg
+    const std::string notFound = "Timer off | Status=Scale Not Found | Weight=0 | Caption=Weight ():";
+    // clang-format off
+    struct Case { bool deviceOpen; std::optional<Report> report; bool reopens; int32_t sampleRate; std::string log; };
     const Case cases[] = {
-        {__LINE__, true, kg, true, 50,
-         "Read wait=0 | DoEvents | Status= | Weight=114.7 kg | Caption=Weight (kg):", "114.7"},
-        {__LINE__, true, moving, true, 200,
-         "Read wait=150 | DoEvents | Status=Scale In Motion | Weight=5 g | Caption=Weight (g):", "5"},
-        {__LINE__, true, under, true, 500,
-         "Read wait=450 | DoEvents | Status=Negative Weight | Weight=-2 kg | Caption=Weight (kg):", "-2"},
-        // Silent scale, re-opened: the zero buffer shows again.
-        {__LINE__, true, std::nullopt, true, 50,
-         "Read wait=0 | DoEvents | Status= | Weight=0 | Caption=Weight ():", "0"},
-        // Silent scale that cannot be opened again.
-        {__LINE__, true, std::nullopt, false, 50,
-         "Read wait=0 | DoEvents | Timer off | Status=Scale Not Found | Weight=0 | Caption=Weight ():", "0"},
-        // No scale open: no read, no message pass.
-        {__LINE__, false, kg, true, 50, "Timer off | Status=Scale Not Found | Weight=0 | Caption=Weight ():", "0"},
-        // Rates a hand-edited file may hold.
-        {__LINE__, true, kg, true, 10,
-         "Read wait=0 | DoEvents | Status= | Weight=114.7 kg | Caption=Weight (kg):", "114.7"},
-        {__LINE__, true, kg, true, INT32_MIN,
-         "Read wait=0 | DoEvents | Status= | Weight=114.7 kg | Caption=Weight (kg):", "114.7"},
-        {__LINE__, true, kg, true, INT32_MAX,
-         "Read wait=450 | DoEvents | Status= | Weight=114.7 kg | Caption=Weight (kg):", "114.7"},
+        {true, kg, true, 50, "Read wait=0 | DoEvents | Status= | Weight=114.7 kg | Caption=Weight (kg):"},
+        {true, moving, true, 200, "Read wait=150 | DoEvents | Status=Scale In Motion | Weight=5 g | Caption=Weight (g):"},
+        {true, under, true, 500, "Read wait=450 | DoEvents | Status=Negative Weight | Weight=-2 kg | Caption=Weight (kg):"},
+        {true, std::nullopt, true, 50, "Read wait=0 | DoEvents | Status= | Weight=0 | Caption=Weight ():"},
+        {true, std::nullopt, false, 50, "Read wait=0 | DoEvents | " + notFound}, {false, kg, true, 50, notFound},
+        {true, kg, true, INT32_MIN, "Read wait=0 | DoEvents | Status= | Weight=114.7 kg | Caption=Weight (kg):"},
+        {true, kg, true, INT32_MAX, "Read wait=450 | DoEvents | Status= | Weight=114.7 kg | Caption=Weight (kg):"},
     };
+    // clang-format on
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
         Bench bench;
         bench.state.deviceOpen = c.deviceOpen;
         bench.state.settings.SampleRate = c.sampleRate;
-        bench.device.reopenSucceeds = c.reopenSucceeds;
+        bench.reopenSucceeds = c.reopens;
         if (c.report) {
-            bench.device.reports.push_back(*c.report);
+            bench.reports.push_back(*c.report);
         }
         bench.cycle.ReadWeight();
-        EXPECT_EQ(Joined(bench.view.calls), c.expected);
-        EXPECT_EQ(bench.state.weightText, c.weightText);
+        EXPECT_EQ(bench.log, c.log);
+        EXPECT_NE(bench.log.find("Weight=" + bench.state.weightText + bench.state.unitsSuffix + " |"),
+                  std::string::npos);
         EXPECT_FALSE(bench.cycle.Running());
     }
 }
 
-TEST(ReadWeight, KeepsTheLastReportAndSuffixWhenNothingNewArrives) {
+// A report without a unit keeps the suffix shown; a scale gone keeps the last report on show;
+// settings changed while the messages ran apply to this cycle.
+TEST(ReadWeight, KeepsTheLastReportAndSuffixAndUsesSettingsChangedInTheCycle) {
     Bench bench;
-    bench.device.reports.push_back({3, 4, 3, 0x00, 0x07, 0x00, 0, 0});  // 7 kg
-    bench.cycle.ReadWeight();
-    bench.device.reports.push_back({3, 4, 0, 0x00, 0x09, 0x00, 0, 0});  // 9, no unit
-    bench.cycle.ReadWeight();
-    EXPECT_EQ(bench.state.weightText, "9");
-    EXPECT_EQ(bench.state.unitsSuffix, " kg");
-    bench.view.calls.clear();
-    bench.device.reopenSucceeds = false;  // the scale has gone
-    bench.cycle.ReadWeight();
-    EXPECT_EQ(Joined(bench.view.calls),
-              "Read wait=0 | DoEvents | Timer off | Status=Scale Not Found | Weight=9 kg | Caption=Weight (kg):");
-    EXPECT_EQ(bench.state.reportBuffer[4], 0x09);
-}
-
-TEST(ReadWeight, DropsATickThatArrivesInsideACycle) {
-    Bench bench;
-    bench.device.reports.push_back({3, 4, 3, 0x00, 0x01, 0x00, 0, 0});
-    bench.device.reports.push_back({3, 4, 3, 0x00, 0x02, 0x00, 0, 0});
-    int nested = 0;
-    bench.view.onDoEvents = [&] {
-        ++nested;
-        bench.cycle.ReadWeight();  // ReadTimer fires while messages are processed
-        EXPECT_TRUE(bench.cycle.Running());
-    };
-    bench.cycle.ReadWeight();
-    EXPECT_EQ(nested, 1);
-    EXPECT_EQ(Joined(bench.view.calls), "Read wait=0 | DoEvents | Status= | Weight=1 kg | Caption=Weight (kg):");
-    // The next regular tick reads again.
-    bench.view.onDoEvents = nullptr;
-    bench.cycle.ReadWeight();
-    EXPECT_EQ(bench.state.weightText, "2");
-}
-
-// Before a hotkey send the reports already sent are taken without a wait and without a message
-// pass (which could run the send's own hotkey again), also from inside a cycle's message pass,
-// where that cycle's read is over; never inside the read itself, and never without an open scale.
-TEST(TakeQueuedReports, ReadsWithoutWaitingAndShowsTheNewestReport) {
-    struct Case {
-        int line;
-        bool deviceOpen, timerOn, fromInsideTheRead;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {__LINE__, true, true, false, "Read wait=0 | Status= | Weight=6 kg | Caption=Weight (kg):"},
-        {__LINE__, false, true, false, ""},
-        {__LINE__, true, false, false, ""},
-        {__LINE__, true, true, true, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        Bench bench;
-        bench.state.settings.SampleRate = 500;
-        bench.state.deviceOpen = c.deviceOpen;
-        bench.view.timerEnabled = c.timerOn;
-        bench.device.reports.push_back({3, 4, 3, 0x00, 0x06, 0x00, 0, 0});  // 6 kg
-        if (c.fromInsideTheRead) {
-            // A read that ran the hotkey inside itself; no device read does, but none may nest.
-            class NestingDevice : public IScaleDevice {
-              public:
-                ReadCycle* cycle = nullptr;
-                void ReadInputReport(std::span<uint8_t, 8>, uint32_t) override { cycle->TakeQueuedReports(); }
-                void SendZeroReport() override {}
-            } nesting;
-            ReadCycle cycle{bench.state, bench.view, bench.view, nesting};
-            nesting.cycle = &cycle;
-            cycle.ReadWeight();
-            EXPECT_EQ(bench.device.reports.size(), 1U);
-            continue;
-        }
-        bench.cycle.TakeQueuedReports();
-        EXPECT_EQ(Joined(bench.view.calls), c.expected);
-    }
-}
-
-TEST(TakeQueuedReports, RunsInsideACyclesMessagePass) {
-    Bench bench;
-    bench.device.reports.push_back({3, 4, 3, 0x00, 0x01, 0x00, 0, 0});
-    bench.device.reports.push_back({3, 4, 3, 0x00, 0x02, 0x00, 0, 0});
-    bench.view.onDoEvents = [&] { bench.cycle.TakeQueuedReports(); };  // the hotkey's message
-    bench.cycle.ReadWeight();
-    EXPECT_EQ(Joined(bench.view.calls),
-              "Read wait=0 | DoEvents | Read wait=0 | Status= | Weight=2 kg | Caption=Weight (kg): | Status= | "
-              "Weight=2 kg | Caption=Weight (kg):");
-    EXPECT_EQ(bench.state.weightText, "2");
-}
-
-TEST(ReadWeight, LeavesTheDisplayAsARemovalDuringTheCycleLeftIt) {
-    Bench bench;
-    bench.device.reports.push_back({3, 4, 3, 0x00, 0x07, 0x00, 0, 0});  // 7 kg
-    bench.cycle.ReadWeight();
-    bench.device.reports.push_back({3, 4, 3, 0x00, 0x08, 0x00, 0, 0});
-    bench.view.calls.clear();
-    bench.view.onDoEvents = [&] {  // the removal notice of the selected scale
-        bench.view.SetTimerEnabled(false);
-        bench.view.SetWeightBox("");
-    };
-    bench.cycle.ReadWeight();
-    EXPECT_EQ(Joined(bench.view.calls), "Read wait=0 | DoEvents | Timer off | Weight=");
-    EXPECT_EQ(bench.state.weightText, "7");  // what the hotkey would type is not refreshed either
-    EXPECT_FALSE(bench.cycle.Running());
-}
-
-TEST(ReadWeight, UsesSettingsChangedWhileMessagesWereProcessed) {
-    Bench bench;
-    bench.device.reports.push_back({3, 4, 3, 0xFF, 0x0F, 0x00, 0, 0});  // 1.5 kg
     bench.state.settings.WeightFormat = "0.00";
+    bench.reports = {{3, 4, 3, 0x00, 0x07, 0x00, 0, 0}, {3, 4, 0, 0x00, 0x09, 0x00, 0, 0}};
     bench.cycle.ReadWeight();
-    EXPECT_EQ(bench.state.weightText, "1.50");
-    bench.view.onDoEvents = [&] {
+    EXPECT_EQ(bench.state.weightText, "7.00");
+    bench.cycle.ReadWeight();
+    bench.log.clear();
+    bench.reopenSucceeds = false;  // the scale has gone
+    bench.cycle.ReadWeight();
+    EXPECT_EQ(bench.log,
+              "Read wait=0 | DoEvents | Timer off | Status=Scale Not Found | Weight=9.00 kg | Caption=Weight (kg):");
+    bench.state.deviceOpen = bench.reopenSucceeds = bench.timerOn = true;
+    bench.reports = {{3, 4, 3, 0xFF, 0x0F, 0x00, 0, 0}};  // 1.5 kg
+    bench.onDoEvents = [&] {
         bench.state.settings.WeightFormat = "0.000";
         bench.state.settings.SelectedUnits = 2;
     };
     bench.cycle.ReadWeight();
-    EXPECT_EQ(bench.state.weightText, "1500.000");
-    EXPECT_EQ(bench.state.unitsSuffix, " g");
+    EXPECT_EQ(bench.state.weightText + bench.state.unitsSuffix, "1500.000 g");
 }
 
-TEST(ReadWeight, RecoversTheFlagWhenACycleThrows) {
+// A tick that arrives inside a cycle's message pass is dropped; the next regular tick reads.
+// The hotkey's TakeQueuedReports there reads without waiting and shows the newest report.
+TEST(ReadWeight, DropsATickThatArrivesInsideACycle) {
+    for (const bool hotkey : {false, true}) {
+        Bench bench;
+        bench.reports = {{3, 4, 3, 0x00, 0x01, 0x00, 0, 0}, {3, 4, 3, 0x00, 0x02, 0x00, 0, 0}};
+        bench.onDoEvents = [&] {
+            hotkey ? bench.cycle.TakeQueuedReports() : bench.cycle.ReadWeight();
+            EXPECT_TRUE(bench.cycle.Running());
+        };
+        bench.cycle.ReadWeight();
+        const std::string shown2kg = " | Status= | Weight=2 kg | Caption=Weight (kg):";
+        EXPECT_EQ(bench.log, hotkey ? "Read wait=0 | DoEvents | Read wait=0" + shown2kg + shown2kg
+                                    : "Read wait=0 | DoEvents | " + kShown1kg);
+        bench.onDoEvents = nullptr;
+        bench.cycle.ReadWeight();
+        EXPECT_EQ(bench.state.weightText, "2");
+    }
+}
+
+// Before a hotkey send the reports already sent are taken without a wait and without a message
+// pass; never inside the read itself, and never without an open scale.
+TEST(TakeQueuedReports, ReadsWithoutWaitingAndShowsTheNewestReport) {
+    // clang-format off
+    struct Case { bool deviceOpen, timerOn, fromInsideTheRead; std::string log; };
+    const Case cases[] = {
+        {true, true, false, "Read wait=0 | " + kShown1kg}, {false, true, false, ""}, {true, false, false, ""},
+        {true, true, true, "Read wait=450 | DoEvents | " + kShown1kg},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        Bench bench;
+        bench.state.settings.SampleRate = 500;
+        bench.state.deviceOpen = c.deviceOpen;
+        bench.timerOn = c.timerOn;
+        bench.reports.push_back({3, 4, 3, 0x00, 0x01, 0x00, 0, 0});
+        if (c.fromInsideTheRead) {
+            bench.onRead = [&] { bench.cycle.TakeQueuedReports(); };  // no read does this, but none may nest
+            bench.cycle.ReadWeight();
+        } else {
+            bench.cycle.TakeQueuedReports();
+        }
+        EXPECT_EQ(bench.log, c.log);
+    }
+}
+
+// The selected scale pulled out while the messages ran: its removal stopped the timer and
+// emptied the weight, and the cycle must not put the gone scale's weight back. A handler that
+// throws leaves the cycle not running.
+TEST(ReadWeight, LeavesTheDisplayAsARemovalDuringTheCycleLeftIt) {
     Bench bench;
-    bench.device.reports.push_back({3, 4, 3, 0x00, 0x01, 0x00, 0, 0});
-    bench.view.onDoEvents = [] { throw std::runtime_error("handler failed"); };
+    bench.reports = {{3, 4, 3, 0x00, 0x07, 0x00, 0, 0}, {3, 4, 3, 0x00, 0x08, 0x00, 0, 0}};
+    bench.cycle.ReadWeight();
+    bench.log.clear();
+    bench.onDoEvents = [&] {
+        bench.SetTimerEnabled(false);
+        bench.SetWeightBox("");
+    };
+    bench.cycle.ReadWeight();
+    EXPECT_EQ(bench.log, "Read wait=0 | DoEvents | Timer off | Weight=");
+    EXPECT_EQ(bench.state.weightText, "7");
+    bench.onDoEvents = [] { throw std::runtime_error("handler failed"); };
+    bench.timerOn = true;
     EXPECT_THROW(bench.cycle.ReadWeight(), std::runtime_error);
     EXPECT_FALSE(bench.cycle.Running());
 }
 
 TEST(ZeroButton_Click, SendsTheZeroReportOnlyForAnOpenSelectedScale) {
-    struct Case {
-        int line;
-        bool deviceOpen;
-        int listIndex;
-        size_t rows;
-        int zeroReports;
-    };
-    const Case cases[] = {
-        {__LINE__, true, 0, 1, 1},  {__LINE__, true, 1, 2, 1}, {__LINE__, false, 0, 1, 0},
-        {__LINE__, true, -1, 1, 0}, {__LINE__, true, 0, 0, 0},  // the list was refreshed without the scale
-        {__LINE__, true, 1, 1, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
+    // open, selected row, rows, zero reports sent
+    // clang-format off
+    const std::tuple<bool, int, size_t, int> cases[] = {
+        {true, 0, 1, 1}, {true, 1, 2, 1}, {false, 0, 1, 0}, {true, -1, 1, 0}, {true, 0, 0, 0}, {true, 1, 1, 0}};
+    // clang-format on
+    for (const auto& [open, row, rows, sent] : cases) {
         Bench bench;
-        bench.state.deviceOpen = c.deviceOpen;
-        bench.state.scaleTable.resize(c.rows);
-        bench.view.listIndex = c.listIndex;
-        ZeroButton_Click(bench.state, bench.view.listIndex, bench.device);
-        EXPECT_EQ(bench.device.zeroReports, c.zeroReports);
+        bench.state.deviceOpen = open;
+        bench.state.scaleTable.resize(rows);
+        ZeroButton_Click(bench.state, row, bench);
+        EXPECT_EQ(bench.zeroReports, sent) << row << " of " << rows;
     }
 }
 
