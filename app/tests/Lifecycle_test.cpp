@@ -1,4 +1,6 @@
 #include "app/Lifecycle.h"
+#include "app/CommandLine.h"
+#include "app/LaunchAtStartup.h"
 
 #include <gtest/gtest.h>
 
@@ -69,13 +71,11 @@ TEST(Startup, RunsStepsInOrderForEachSwitchAndSetting) {
         bool minimize;
         std::string lastSteps;
         bool trayIconShown;
-    } rows[] = {
-        {__LINE__, "", false, "Icon; Refresh; ", true},
-        {__LINE__, "H", false, "Icon; Refresh; ", true},
-        {__LINE__, "-h", false, "Hide; Refresh; ", false},
-        {__LINE__, "", true, "Icon; Minimize; Refresh; ", true},
-        {__LINE__, "-H", true, "Hide; Minimize; Refresh; ", false},
-    };
+    } rows[] = {{__LINE__, "", false, "Icon; Refresh; ", true},
+                {__LINE__, "H", false, "Icon; Refresh; ", true},
+                {__LINE__, "-h", false, "Hide; Refresh; ", false},
+                {__LINE__, "", true, "Icon; Minimize; Refresh; ", true},
+                {__LINE__, "-H", true, "Hide; Minimize; Refresh; ", false}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.line);
         RecordingSteps steps;
@@ -130,18 +130,12 @@ TEST(Shutdown, RunsStepsInOrderUnderEachConditionAndPastFailures) {
         bool open, icon, load;
         const char* folder;
         std::string expected;
-    } rows[] = {
-        {__LINE__, true, true, true, "C:\\Tools",
-         "CloseScale; RestoreProc; Unregister; Release; DeleteIcon; Save; "
-         "StartWithWindows(on,Scale2,C:\\Tools\\Scale2.EXE); "
-         "End; "},
-        {__LINE__, false, false, false, "D:\\",
-         "RestoreProc; Unregister; Release; Save; StartWithWindows(off,Scale2,D:\\Scale2.EXE); End; "},
-        {__LINE__, true, true, false, "C:\\P",
-         "CloseScale; RestoreProc; Unregister; Release; DeleteIcon; Save; "
-         "StartWithWindows(off,Scale2,C:\\P\\Scale2.EXE); "
-         "End; "},
-    };
+    } rows[] = {{__LINE__, true, true, true, "C:\\Tools",
+                 "CloseScale; RestoreProc; Unregister; Release; DeleteIcon; Save; "
+                 "StartWithWindows(on,Scale2,C:\\Tools\\Scale2.EXE); "
+                 "End; "},
+                {__LINE__, false, false, false, "D:\\",
+                 "RestoreProc; Unregister; Release; Save; StartWithWindows(off,Scale2,D:\\Scale2.EXE); End; "}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.line);
         for (const char* failing : {"", "CloseScale", "RestoreProc", "DeleteIcon", "Save"}) {
@@ -162,12 +156,10 @@ TEST(Identity, NameWithoutExtensionAndFolderWithoutSeparator) {
     const struct {
         int line;
         const char *path, *onDisk, *expected;
-    } rows[] = {
-        {__LINE__, "C:\\TOOLS\\SCALE2.EXE", "Scale2.exe", "Scale2 in C:\\TOOLS"},
-        {__LINE__, "D:\\Pesora.exe", "", "Pesora in D:\\"},
-        {__LINE__, "C:\\My Tools\\my.scale.exe", "", "my.scale in C:\\My Tools"},
-        {__LINE__, "\\\\server\\share\\Pesora.exe", "", "Pesora in \\\\server\\share"},
-    };
+    } rows[] = {{__LINE__, "C:\\TOOLS\\SCALE2.EXE", "Scale2.exe", "Scale2 in C:\\TOOLS"},
+                {__LINE__, "D:\\Pesora.exe", "", "Pesora in D:\\"},
+                {__LINE__, "C:\\My Tools\\my.scale.exe", "", "my.scale in C:\\My Tools"},
+                {__LINE__, "\\\\server\\share\\Pesora.exe", "", "Pesora in \\\\server\\share"}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.line);
         const app::ProgramIdentity id = app::IdentifyProgram(r.path, r.onDisk);
@@ -185,6 +177,31 @@ TEST(Shell, TimerRangeTrayTipAndInstanceName) {
     const auto longTip = app::TrayTip(std::string(80, 'x'));
     EXPECT_EQ(std::string(longTip.data(), longTip.size()), std::string(63, 'x') + '\0');
     EXPECT_EQ(app::InstanceObjectName("SCALE2"), "Global\\Pesora.Instance.SCALE2");  // every log-on session
+}
+
+TEST(CommandLine, HideSwitchAnywhereInAnyCaseAfterTheProgramName) {
+    const std::pair<const char*, bool> switches[] = {{"-h", true}, {"/x -HIDE", true}, {"abc-hx", true}, {"H", false},
+                                                     {"-", false}, {"- H", false},     {"/h", false},    {"h-", false}};
+    for (const auto& [arguments, hidden] : switches) {
+        EXPECT_EQ(app::HasHideSwitch(arguments), hidden) << arguments;
+    }
+    // The program's folder is no switch.
+    const std::pair<const char*, const char*> lines[] = {{"\"C:\\My-Hidden\\Pesora.exe\" H", "H"},
+                                                         {"C:\\Tools\\Pesora.exe   -h", "-h"},
+                                                         {"\"C:\\a b\\Pesora.exe\"/x -HIDE", "/x -HIDE"},
+                                                         {"Pesora.exe", ""},
+                                                         {"\"unterminated -h", ""}};
+    for (const auto& [commandLine, arguments] : lines) {
+        EXPECT_EQ(app::ArgumentsOf(commandLine), arguments) << commandLine;
+    }
+}
+
+// A blank anywhere in the path: quoted, or C:\Program.exe would be tried first.
+TEST(LaunchAtStartup, CommandIsQuotedWhenThePathHasABlank) {
+    EXPECT_EQ(app::RunOnceCommand("C:\\Program Files\\My Scale", "P"), "\"C:\\Program Files\\My Scale\\P.EXE\"");
+    EXPECT_EQ(app::RunOnceCommand("C:\\Tools", "Scale\t2"), "\"C:\\Tools\\Scale\t2.EXE\"");
+    EXPECT_EQ(app::StartupKeyPath(false), "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+    EXPECT_EQ(app::StartupKeyPath(true), "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
 }
 
 }  // namespace

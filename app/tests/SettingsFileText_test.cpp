@@ -1,6 +1,9 @@
 #include "app/SettingsFileText.h"
+#include "app/FileReplace.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include "base/TextUtil.h"
 
@@ -85,13 +88,50 @@ TEST(Utf16Le, ConvertsBothWays) {
         {"\x2D\x4E", "\u4E2D"},
         {"\x3D\xD8\x00\xDE"s, "\U0001F600"},
         {"\x00\xD8"s, "\xED\xA0\x80"},  // unpaired, kept in its three-byte form
-        {"\xFF\xDB\xFF\xDF"s, "\U0010FFFF"},
-    };
+        {"\xFF\xDB\xFF\xDF"s, "\U0010FFFF"}};
     for (const auto& [utf16, utf8] : rows) {
         EXPECT_EQ(app::Utf16LeToUtf8(utf16), utf8);
         EXPECT_EQ(app::Utf8ToUtf16Le(utf8), utf16);
     }
     EXPECT_EQ(app::Utf8ToUtf16Le("a\xFF\xC0\x80"), "a\0\xFD\xFF\xFD\xFF\xFD\xFF"s);  // not UTF-8: U+FFFD each
+}
+
+// Files in memory. A write that is told to fail stores only the first half of the bytes, the way
+// a full disk or a lost share leaves a file.
+class FakeFiles final : public app::IReplaceFileSystem {
+  public:
+    std::map<std::string, std::string> files;
+    bool failCreate = false, failWrite = false, failReplace = false;
+
+    std::optional<std::string> CreateTempBeside(const std::string& path) override {
+        return failCreate ? std::nullopt : std::optional(files.emplace(path + ".tmp", "").first->first);
+    }
+    bool WriteAll(const std::string& file, std::string_view bytes) override {
+        files[file] = bytes.substr(0, failWrite ? bytes.size() / 2 : bytes.size());
+        return !failWrite;
+    }
+    bool ReplaceWith(const std::string& path, const std::string& temp) override {
+        if (!failReplace) {
+            files[path] = files.at(temp);
+            files.erase(temp);
+        }
+        return !failReplace;
+    }
+    void Remove(const std::string& file) override { files.erase(file); }
+};
+
+TEST(WriteFileReplacing, OldFileStaysWholeWhateverStepFails) {
+    for (const int failing : {0, 1, 2, 3}) {
+        SCOPED_TRACE(failing);
+        FakeFiles fs;
+        fs.files["C:\\P\\Pesora.Ini"] = "[Settings]\r\nHotKey=120\r\n";
+        fs.failCreate = failing == 1;
+        fs.failWrite = failing == 2;
+        fs.failReplace = failing == 3;
+        EXPECT_EQ(app::WriteFileReplacing(fs, "C:\\P\\Pesora.Ini", "HotKey=121"), failing == 0);
+        EXPECT_EQ(fs.files, (std::map<std::string, std::string>{
+                                {"C:\\P\\Pesora.Ini", failing == 0 ? "HotKey=121" : "[Settings]\r\nHotKey=120\r\n"}}));
+    }
 }
 
 }  // namespace

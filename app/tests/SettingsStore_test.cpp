@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 std::string Repeat(std::string_view part, size_t times) {
     std::string out;
     while (times-- > 0) {
@@ -33,47 +35,26 @@ class FakeIni final : public app::IIniStore {
     }
 };
 
+// Halves go to the even neighbour; blanks inside are dropped; out of 32 bits is no number.
 TEST(SettingsNumber, ConvertsTheNumberAtTheStartLikeStoredFilesExpect) {
-    const std::pair<const char*, std::optional<int32_t>> rows[] = {
-        {"120", 120},
-        {"abc", 0},
-        {"888.5", 888},  // halves to the even neighbour
-        {"889.5", 890},
-        {"0.5", 0},
-        {"-2.5", -2},
-        {"-1.5", -2},
-        {".6", 1},
-        {"888.51", 889},
-        {"\t-7", -7},
-        {"+5", 5},
-        {"1 2", 12},
-        {" - 3", -3},
-        {"12abc", 12},
-        {"1e3", 1000},
-        {"1.5E1", 15},
-        {"1D2", 100},
-        {"25e-1", 2},
-        {"1e 2", 100},
-        {"1e", 1},
-        {"1e+", 1},
-        {"e5", 0},
-        {"-", 0},
-        {"2147483647", 2147483647},
-        {"-2147483648", INT32_MIN},
-        {"2147483647.5", std::nullopt},
-        {"2147483648", std::nullopt},
-        {"-2147483649", std::nullopt},
-        {"1e400", std::nullopt},
-    };
-    for (const auto& [text, expected] : rows) {
-        EXPECT_EQ(app::ParseSettingNumber(text), expected) << text;
+    std::string got;
+    for (const char* text :
+         {"120",         "abc",          "888.5",      "889.5",       "0.5",  "-2.5",  "-1.5", ".6",
+          "888.51",      "\t-7",         "+5",         "1 2",         " - 3", "12abc", "1e3",  "1.5E1",
+          "1D2",         "25e-1",        "1e 2",       "1e",          "1e+",  "e5",    "-",    "2147483647",
+          "-2147483648", "2147483647.5", "2147483648", "-2147483649", "1e400"}) {
+        const std::optional<int32_t> n = app::ParseSettingNumber(text);
+        got += std::string(text) + "=" + (n ? std::to_string(*n) : "none") + " ";
     }
+    EXPECT_EQ(got,
+              "120=120 abc=0 888.5=888 889.5=890 0.5=0 -2.5=-2 -1.5=-2 .6=1 888.51=889 \t-7=-7 +5=5 1 2=12  - 3=-3 "
+              "12abc=12 1e3=1000 1.5E1=15 1D2=100 25e-1=2 1e 2=100 1e=1 1e+=1 e5=0 -=0 2147483647=2147483647 "
+              "-2147483648=-2147483648 2147483647.5=none 2147483648=none -2147483649=none 1e400=none ");
 }
 
 TEST(SettingsText, QuotesBoolsAndTwips) {
-    const std::pair<const char*, const char*> quoted[] = {
-        {"\"abc\"", "abc"}, {"'abc'", "abc"}, {"\"abc'", "\"abc'"}, {"\"", "\""}, {"\"\"", ""}, {"a\"b\"", "a\"b\""},
-    };
+    const std::pair<const char*, const char*> quoted[] = {{"\"abc\"", "abc"}, {"'abc'", "abc"}, {"\"abc'", "\"abc'"},
+                                                          {"\"", "\""},       {"\"\"", ""},     {"a\"b\"", "a\"b\""}};
     for (const auto& [text, expected] : quoted) {
         EXPECT_EQ(app::StripMatchingQuotes(text), expected) << text;
     }
@@ -118,8 +99,7 @@ TEST(SettingsFile, LocatingCreatesFolderAndFileOnlyWhenMissing) {
          "SHORT(D:\\Pesora\\S2.Ini) short D:\\Pesora\\S2.Ini; mkdir D:\\Pesora; touch D:\\Pesora\\S2.Ini; short "
          "D:\\Pesora\\S2.Ini; "},
         {__LINE__, "", false, false,
-         " short C:\\Pesora\\S2.Ini; mkdir C:\\Pesora; touch C:\\Pesora\\S2.Ini; short C:\\Pesora\\S2.Ini; "},
-    };
+         " short C:\\Pesora\\S2.Ini; mkdir C:\\Pesora; touch C:\\Pesora\\S2.Ini; short C:\\Pesora\\S2.Ini; "}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.line);
         FakeFs fs;
@@ -163,8 +143,7 @@ TEST(SettingsSave, WhatIsReadIsWrittenBackUnchanged) {
             {"Preamble", "{TAB}"},       {"Postamble", "{ENTER}"},
             {"WindowLeft", "7"},         {"WindowTop", "9"},
             {"SampleRate", "200"},       {"InterCharacterDelay", "5"},
-            {"WebPort", "8080"},         {"WebOrigins", "https://ship.example http://localhost:3000"},
-        };
+            {"WebPort", "8080"},         {"WebOrigins", "https://ship.example http://localhost:3000"}};
         for (const auto& [key, value] : values) {
             ini.document.Set("settings", key, value);
         }
@@ -182,16 +161,14 @@ TEST(SettingsLoad, HandEditedValuesAreConvertedAndCut) {
         int line;
         const char* key;
         std::string value, written;
-    } rows[] = {
-        {__LINE__, "hotkey", "abc", "0"},
-        {__LINE__, "HotKey", "99999999999", "120"},  // out of range: the field keeps its value
-        {__LINE__, "SampleRate", "-1e12", "50"},
-        {__LINE__, "HotkeyEnabled", "true", "False"},
-        {__LINE__, "Preamble", std::string(300, 'p'), std::string(254, 'p')},
-        // The limit counts characters: a value of two-byte characters is not cut inside one.
-        {__LINE__, "Preamble", "x" + Repeat("\u00E4", 300), "x" + Repeat("\u00E4", 253)},
-        {__LINE__, "Postamble", Repeat("\u4E2D", 254), Repeat("\u4E2D", 254)},
-    };
+    } rows[] = {{__LINE__, "hotkey", "abc", "0"},
+                {__LINE__, "HotKey", "99999999999", "120"},  // out of range: the field keeps its value
+                {__LINE__, "SampleRate", "-1e12", "50"},
+                {__LINE__, "HotkeyEnabled", "true", "False"},
+                {__LINE__, "Preamble", std::string(300, 'p'), std::string(254, 'p')},
+                // The limit counts characters: a value of two-byte characters is not cut inside one.
+                {__LINE__, "Preamble", "x" + Repeat("\u00E4", 300), "x" + Repeat("\u00E4", 253)},
+                {__LINE__, "Postamble", Repeat("\u4E2D", 254), Repeat("\u4E2D", 254)}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.line);
         FakeIni ini;
@@ -226,6 +203,64 @@ TEST(SettingsSave, TextsSurviveTheNextStartExactly) {
         EXPECT_EQ(back.Preamble + "|" + back.Postamble + "|" + back.WeightFormat, value + "|" + value + "|" + value);
     }
     EXPECT_EQ(app::ProtectForProfile("{ENTER}"), "{ENTER}");  // plain values are written as they stand
+}
+
+TEST(IniDocument, ReadsLikeTheSystemProfileCalls) {
+    struct Row {
+        int line;
+        std::string text;
+        const char* section;
+        const char* key;
+        std::optional<std::string> expected;
+    } rows[] = {{__LINE__, "[Settings]\r\nHotKey=120\r\n", "Settings", "HotKey", "120"},
+                {__LINE__, "[settings]\nhotkey = 121 \n", "Settings", "HOTKEY", "121"},
+                {__LINE__, "  [ Settings ]  \r\n\tHotKey\t=\t\"q x\"\r\n", "Settings", "HotKey", "q x"},
+                {__LINE__, "[Settings]\r\nHotKey='x'\r\n", "Settings", "HotKey", "x"},
+                {__LINE__, "[Settings]\r\nHotKey=\"x'\r\n", "Settings", "HotKey", "\"x'"},
+                {__LINE__, "[Other]\r\nHotKey=1\r\n", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "HotKey=1\r\n[Settings]\r\n", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "[Settings]\r\nHotKey=1\r\nHotKey=2\r\n", "Settings", "HotKey", "1"},
+                {__LINE__, "[Settings]\r\n;HotKey=1\r\n", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "[Settings]\r\nHotKey\r\n", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "[Settings]\r\nHotKey=\r\n", "Settings", "HotKey", ""},
+                {__LINE__, "[Settings\r\nHotKey=5", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "[Settings]\r\n[Broken\r\nHotKey=5", "Settings", "HotKey", "5"},
+                {__LINE__, "[Settings]\r\nHotKey=5\0junk\r\n"s, "Settings", "HotKey", "5"},
+                {__LINE__, "[Settings]\r\n[Settings]\r\nHotKey=5\r\n", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "", "Settings", "HotKey", std::nullopt}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        EXPECT_EQ(app::IniDocument(r.text).Get(r.section, r.key), r.expected);
+    }
+}
+
+TEST(IniDocument, WritingChangesOnlyTheKeysLine) {
+    struct Row {
+        int line;
+        std::string before;
+        const char* key;
+        const char* value;
+        std::string after;
+    } rows[] = {
+        {__LINE__, "", "HotKey", "120", "[Settings]\r\nHotKey=120\r\n"},
+        {__LINE__, "junk", "HotKey", "1", "junk\r\n[Settings]\r\nHotKey=1\r\n"},
+        {__LINE__, "[Settings]\r\nhotkeystr = CTRL+F9 \r\nx=1\r\n", "HotkeyStr", "F9",
+         "[Settings]\r\nHotkeyStr=F9\r\nx=1\r\n"},
+        {__LINE__, "[Settings]\r\na=1\r\n\r\n[Next]\r\nb=2\r\n", "HotKey", "7",
+         "[Settings]\r\na=1\r\nHotKey=7\r\n\r\n[Next]\r\nb=2\r\n"},
+        {__LINE__, "[Settings]\r\na=1", "HotKey", "7", "[Settings]\r\na=1\r\nHotKey=7"},
+        {__LINE__, "[Settings]", "HotKey", "7", "[Settings]\r\nHotKey=7"},
+        {__LINE__, "\x01\xff\0\n[Settings]\n=== \nHotKey=1\n\0\0"s, "HotKey", "2",
+         "\x01\xff\0\n[Settings]\n=== \nHotKey=2\n\0\0"s},
+        {__LINE__, "[Settings]\r\nPreamble=a\r\n", "Preamble", "x\r\n[Evil]\r\ny=1", "[Settings]\r\nPreamble=x\r\n"},
+        {__LINE__, "[Settings]\r\nTareCommand=1,2\r\n", "HotKey", "1",
+         "[Settings]\r\nTareCommand=1,2\r\nHotKey=1\r\n"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        app::IniDocument doc(r.before);
+        doc.Set("Settings", r.key, r.value);
+        EXPECT_EQ(doc.Bytes(), r.after);
+    }
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST(ParseDeviceBroadcast, ReadsEachRecordKindWithinItsSize) {
     } cases[] = {
         {__LINE__, Volume(0x10, 1), "2 16 1 0 "},
         {__LINE__, Interface(kScale), std::string("5 0 0 0 ") + kScale},
-        {__LINE__, Interface(u"\\\\?\\HID#Waage\u00E4"), "5 0 0 0 \\\\?\\HID#Waage\xC3\xA4"},
+        {__LINE__, Interface(u"\\\\?\\HID#\u4E2D"), "5 0 0 0 \\\\?\\HID#\xE4\xB8\xAD"},
         {__LINE__, Interface(u"\\\\?\\HID#X", false), "5 0 0 0 \\\\?\\HID#X"},  // no terminating zero
         {__LINE__, SingleByteInterface(kScale), std::string("5 0 0 0 ") + kScale},
         {__LINE__, SingleByteInterface(std::string(2000, 'Q')), "5 0 0 0 " + std::string(1024, 'Q')},
@@ -249,6 +249,7 @@ TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
         {__LINE__, "other", false, kDbtDeviceRemoveComplete, Interface(kScale), false, removeStep},
         {__LINE__, kScale, false, kDbtDeviceRemoveComplete, Interface(lowerScale), false, ""},  // exact case only
         {__LINE__, kStick, false, kDbtDeviceRemoveComplete, Interface(kStick), true, "timer off; weight=; "},  // no HID
+        {__LINE__, kStick, true, kDbtDeviceArrival, Interface(kStick), false, ""},
         // Volume and handle notifications carry no name: never the selected scale, even when
         // none has been selected yet.
         {__LINE__, "", false, kDbtDeviceRemoveComplete, Volume(0x10, 0), false, ""},

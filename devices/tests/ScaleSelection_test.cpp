@@ -327,13 +327,13 @@ TEST(ScaleSelection, ZeroReportGoesToTheSelectedRowThroughASecondHandle) {
         EXPECT_EQ(r.log, row == 0 ? "write PA; " : "");
         EXPECT_TRUE(r.port.ReadRunning());
     }
-    Rig r;
-    r.Click();
+    Rig r;  // the zero goes to the row even with no scale open
+    r.state.scaleTable = {{"PA", "A"}};
+    r.view.rows = {"A"};
+    r.view.index = 0;
     r.selection.SendZeroReport();
     EXPECT_EQ(r.port.written, (std::vector<Report>{{2, 2, 0, 0, 0}}));
-    r.port.reads.push_back(Report{3, 2, 2, 0, 0, 0});  // the report after the zero completes the read
-    EXPECT_EQ(r.Read()[1], 2);
-    EXPECT_EQ(r.Summary(), "A, row=0 PA open handles=1");
+    EXPECT_EQ(r.log, "write PA; ");
 }
 
 }  // namespace
