@@ -188,6 +188,7 @@ TEST(CommandLine, HideSwitchAnywhereInAnyCaseAfterTheProgramName) {
     // The program's folder is no switch.
     const std::pair<const char*, const char*> lines[] = {{"\"C:\\My-Hidden\\Pesora.exe\" H", "H"},
                                                          {"C:\\Tools\\Pesora.exe   -h", "-h"},
+                                                         {"Pesora.exe\t-h", "-h"},
                                                          {"\"C:\\a b\\Pesora.exe\"/x -HIDE", "/x -HIDE"},
                                                          {"Pesora.exe", ""},
                                                          {"\"unterminated -h", ""}};

@@ -127,14 +127,14 @@ class RecordingEvents final : public IDeviceEvents {
 };
 
 struct Rig {
-    Log log;
+    Log& log;
     FakeVolumes volumes{log};
     RecordingEvents events{log};
     DeviceNotifications notifications{volumes, events};
 
-    uint32_t Send(uint32_t event, const Record& record, uint32_t msg = kWmDeviceChange) {
+    uint32_t Send(uint32_t event, const Record& record) {
         const DeviceBroadcast b = ParseDeviceBroadcast(record);
-        return notifications.OnWindowMessage(msg, event, record.empty() ? nullptr : &b);
+        return notifications.OnWindowMessage(kWmDeviceChange, event, record.empty() ? nullptr : &b);
     }
 };
 
@@ -142,70 +142,59 @@ TEST(DeviceNotifications, DispatchesTheFiveEventsAndVetoesOnRequest) {
     const std::string hid = std::string(" 5 [E: 5 - ") + kScale + "]; ";
     const struct {
         int line;
-        uint32_t msg, event;
+        uint32_t event;
         Record record;
         bool cancel;
-        uint32_t result;
-        std::string log;
+        std::string log;  // then "deny" for a vetoed query
     } cases[] = {
-        {__LINE__, kWmDeviceChange, 0x8000, Interface(kScale), false, 0, "arrival" + hid},
-        {__LINE__, kWmDeviceChange, 0x8001, Interface(kScale), false, 0, "query" + hid},
-        {__LINE__, kWmDeviceChange, 0x8001, Interface(kScale), true, kBroadcastQueryDeny, "query" + hid},
-        {__LINE__, kWmDeviceChange, 0x8002, Interface(kScale), true, 0, "failed" + hid},
-        {__LINE__, kWmDeviceChange, 0x8003, Interface(kScale), false, 0, "pending" + hid},
-        {__LINE__, kWmDeviceChange, 0x8004, Interface(kScale), false, 0, "complete" + hid},
-        {__LINE__, kWmDeviceChange, 0x8000, Volume(0x14, 1), false, 0,
-         "subscribe C; arrival 2 [E: 2 - vol: C, flags: 1]; "},
-        {__LINE__, kWmDeviceChange, 0x8000, Volume(1U << 25, 0xABCD), false, 0,
-         "subscribe Z; arrival 2 [E: 2 - vol: Z, flags: ABCD]; "},
-        {__LINE__, kWmDeviceChange, 0x8000, Volume(0, 0x1F), false, 0, "arrival 2 [E: 2 - vol: , flags: 1F]; "},
-        {__LINE__, kWmDeviceChange, 0x8000, {}, false, 0, "arrival 0 [E: 0 - ]; "},
-        {__LINE__, kWmDeviceChange, 0x0007, {}, false, 0, ""},  // DBT_DEVNODES_CHANGED: no event
-        {__LINE__, kWmDeviceChange, 0x8005, {}, false, 0, ""},
-        {__LINE__, kWmDeviceChange, 0x7FFF, {}, false, 0, ""},
-        {__LINE__, 0x0218, 0x8000, {}, false, 0, ""},  // another message
+        {__LINE__, 0x8000, Interface(kScale), false, "arrival" + hid},
+        {__LINE__, 0x8001, Interface(kScale), false, "query" + hid},
+        {__LINE__, 0x8001, Interface(kScale), true, "query" + hid + "deny"},
+        {__LINE__, 0x8002, Interface(kScale), true, "failed" + hid},
+        {__LINE__, 0x8003, Interface(kScale), false, "pending" + hid},
+        {__LINE__, 0x8004, Interface(kScale), false, "complete" + hid},
+        {__LINE__, 0x8000, Volume(0x14, 1), false, "subscribe C; arrival 2 [E: 2 - vol: C, flags: 1]; "},
+        {__LINE__, 0x8000, Volume(1U << 25, 0xABCD), false, "subscribe Z; arrival 2 [E: 2 - vol: Z, flags: ABCD]; "},
+        {__LINE__, 0x8000, Volume(0, 0x1F), false, "arrival 2 [E: 2 - vol: , flags: 1F]; "},
+        {__LINE__, 0x8000, {}, false, "arrival 0 [E: 0 - ]; "},
+        {__LINE__, 0x0007, {}, false, ""},  // DBT_DEVNODES_CHANGED: no event
+        {__LINE__, 0x8005, {}, false, ""},
+        {__LINE__, 0x7FFF, {}, false, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        Rig r;
+        Log log;
+        Rig r{log};
         r.events.cancel = c.cancel;
-        EXPECT_EQ(r.Send(c.event, c.record, c.msg), c.result);
-        EXPECT_EQ(r.log, c.log);
+        EXPECT_EQ(r.notifications.OnWindowMessage(0x0218, c.event, nullptr), 0U);  // another message: nothing
+        const uint32_t result = r.Send(c.event, c.record);
+        EXPECT_EQ(log + (result == kBroadcastQueryDeny ? "deny" : result != 0 ? "other" : ""), c.log);
         EXPECT_EQ(DescribeDeviceEvent(r.notifications, "After"), "After: 0 - ");  // nothing current any more
     }
 }
 
 TEST(DeviceNotifications, WatchesAVolumeFromArrivalToRemovePending) {
     Log log;
-    FakeVolumes volumes{log};
     {
-        RecordingEvents events{log};
-        DeviceNotifications notifications{volumes, events};
-        const auto send = [&](uint32_t event, const Record& record) {
-            const DeviceBroadcast b = ParseDeviceBroadcast(record);
-            notifications.OnWindowMessage(kWmDeviceChange, event, &b);
-        };
-        send(kDbtDeviceArrival, Volume(0x30, 0));  // E and F: E is the lowest
-        send(kDbtDeviceQueryRemove, Handle(volumes.live.begin()->first));
-        send(kDbtDeviceQueryRemove, Handle(0x999));
-        send(kDbtDeviceQueryRemoveFailed, Handle(0));
-        send(kDbtDeviceRemovePending, Volume(0x10, 0));
-        EXPECT_TRUE(volumes.live.empty());
-        send(kDbtDeviceArrival, Volume(0x10, 0));  // E again, dropped at shutdown
+        Rig r{log};
+        r.Send(kDbtDeviceArrival, Volume(0x30, 0));  // E and F: E is the lowest
+        r.Send(kDbtDeviceQueryRemove, Handle(r.volumes.live.begin()->first));
+        r.Send(kDbtDeviceQueryRemove, Handle(0x999));
+        r.Send(kDbtDeviceQueryRemoveFailed, Handle(0));
+        r.Send(kDbtDeviceRemovePending, Volume(0x10, 0));
+        r.Send(kDbtDeviceArrival, Volume(0x10, 0));  // E again, dropped at shutdown
     }
     EXPECT_EQ(log,
               "subscribe E; arrival 2 [E: 2 - vol: E, flags: 0]; query 6 [E: 6 - vol: E]; query 6 [E: 6 - vol: ]; "
               "failed 6 [E: 6 - vol: ]; pending 2 [E: 2 - vol: E, flags: 0]; unsubscribe E; subscribe E; "
               "arrival 2 [E: 2 - vol: E, flags: 0]; unsubscribe E; ");
-    EXPECT_TRUE(volumes.live.empty());
 }
 
 TEST(DeviceNotifications, SetQueryHookTakesIndicesAndLettersAndReplaces) {
     Log log;
-    FakeVolumes volumes{log};
     {
-        RecordingEvents events{log};
-        DeviceNotifications n{volumes, events};
+        Rig r{log};
+        DeviceNotifications& n = r.notifications;
         const auto result = [&](bool ok) { Note(log, ok ? "yes" : "no"); };
         result(n.SetQueryHook(0, true));
         result(n.SetQueryHook(25, true));
