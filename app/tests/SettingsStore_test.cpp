@@ -1,152 +1,67 @@
 #include "app/SettingsStore.h"
-#include "app/IniDocument.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <map>
 #include <vector>
 
+#include "app/IniDocument.h"
+
 namespace {
+
+using namespace std::string_literals;
 
 std::string Repeat(std::string_view part, size_t times) {
     std::string out;
-    for (size_t i = 0; i < times; ++i) {
+    while (times-- > 0) {
         out += part;
     }
     return out;
 }
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-    return out;
-}
-
-// An initialisation file in memory: keys without regard to case, every call recorded.
+// The settings file in memory, with the same reading rules as on disk; every call recorded.
 class FakeIni final : public app::IIniStore {
   public:
-    std::map<std::string, std::string> values;  // lower-cased key -> value
-    std::vector<std::string> reads;             // "key=fallback"
-    std::vector<std::string> writes;            // "key=value"
+    app::IniDocument document;
+    std::string reads, writes;  // "key=fallback; ", "key=value; "
 
-    void Set(std::string_view key, std::string_view value) { values[Lower(key)] = std::string(value); }
     std::string Read(std::string_view section, std::string_view key, std::string_view fallback) override {
-        EXPECT_EQ(section, "Settings");
-        reads.push_back(std::string(key) + "=" + std::string(fallback));
-        const auto it = values.find(Lower(key));
-        return it == values.end() ? std::string(fallback) : it->second;
+        reads += std::string(key) + "=" + std::string(fallback) + "; ";
+        return document.Get(section, key).value_or(std::string(fallback));
     }
     void Write(std::string_view section, std::string_view key, std::string_view value) override {
-        EXPECT_EQ(section, "Settings");
-        writes.push_back(std::string(key) + "=" + std::string(value));
-        values[Lower(key)] = std::string(value);
+        writes += std::string(key) + "=" + std::string(value) + "; ";
+        document.Set(section, key, value);
     }
 };
 
+// Halves go to the even neighbour; blanks inside are dropped; out of 32 bits is no number.
 TEST(SettingsNumber, ConvertsTheNumberAtTheStartLikeStoredFilesExpect) {
-    struct Row {
-        int line;
-        const char* text;
-        std::optional<int32_t> expected;
-    } rows[] = {
-        {__LINE__, "120", 120},
-        {__LINE__, "abc", 0},
-        {__LINE__, "", 0},
-        {__LINE__, "888.5", 888},
-        {__LINE__, "889.5", 890},
-        {__LINE__, "0.5", 0},
-        {__LINE__, "1.5", 2},
-        {__LINE__, "2.5", 2},
-        {__LINE__, "-1.5", -2},
-        {__LINE__, "-2.5", -2},
-        {__LINE__, "-0.5", 0},
-        {__LINE__, ".6", 1},
-        {__LINE__, "888.51", 889},
-        {__LINE__, "  42", 42},
-        {__LINE__, "\t-7", -7},
-        {__LINE__, "+5", 5},
-        {__LINE__, "1 2", 12},
-        {__LINE__, " - 3", -3},
-        {__LINE__, "12abc", 12},
-        {__LINE__, "1e3", 1000},
-        {__LINE__, "1.5E1", 15},
-        {__LINE__, "25e-1", 2},
-        {__LINE__, "1e", 1},
-        {__LINE__, "1e+", 1},
-        {__LINE__, "e5", 0},
-        {__LINE__, "-", 0},
-        {__LINE__, "0x10", 0},
-        {__LINE__, "2147483647", 2147483647},
-        {__LINE__, "-2147483648", INT32_MIN},
-        {__LINE__, "2147483647.4", 2147483647},
-        {__LINE__, "2147483647.5", std::nullopt},
-        {__LINE__, "2147483648", std::nullopt},
-        {__LINE__, "-2147483649", std::nullopt},
-        {__LINE__, "99999999999", std::nullopt},
-        {__LINE__, "1e400", std::nullopt},
-        {__LINE__, "-1e400", std::nullopt},
-        {__LINE__, "00000000000000000000000000000000000000000000000000007", 7},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.line);
-        EXPECT_EQ(app::ParseSettingNumber(r.text), r.expected) << r.text;
+    std::string got;
+    for (const char* text :
+         {"120",         "abc",          "888.5",      "889.5",       "0.5",  "-2.5",  "-1.5", ".6",
+          "888.51",      "\t-7",         "+5",         "1 2",         " - 3", "12abc", "1e3",  "1.5E1",
+          "1D2",         "25e-1",        "1e 2",       "1e",          "1e+",  "e5",    "-",    "2147483647",
+          "-2147483648", "2147483647.5", "2147483648", "-2147483649", "1e400"}) {
+        const std::optional<int32_t> n = app::ParseSettingNumber(text);
+        got += std::string(text) + "=" + (n ? std::to_string(*n) : "none") + " ";
     }
+    EXPECT_EQ(got,
+              "120=120 abc=0 888.5=888 889.5=890 0.5=0 -2.5=-2 -1.5=-2 .6=1 888.51=889 \t-7=-7 +5=5 1 2=12  - 3=-3 "
+              "12abc=12 1e3=1000 1.5E1=15 1D2=100 25e-1=2 1e 2=100 1e=1 1e+=1 e5=0 -=0 2147483647=2147483647 "
+              "-2147483648=-2147483648 2147483647.5=none 2147483648=none -2147483649=none 1e400=none ");
 }
 
-TEST(SettingsBool, OnlyExactTrueIsTrue) {
-    struct Row {
-        int line;
-        const char* text;
-        bool expected;
-    } rows[] = {
-        {__LINE__, "True", true}, {__LINE__, "true", false},  {__LINE__, "TRUE", false},  {__LINE__, "-1", false},
-        {__LINE__, "1", false},   {__LINE__, "True ", false}, {__LINE__, "False", false}, {__LINE__, "", false},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.line);
-        EXPECT_EQ(app::ParseSettingBool(r.text), r.expected);
+TEST(SettingsText, QuotesBoolsAndTwips) {
+    const std::pair<const char*, const char*> quoted[] = {{"\"abc\"", "abc"}, {"'abc'", "abc"}, {"\"abc'", "\"abc'"},
+                                                          {"\"", "\""},       {"\"\"", ""},     {"a\"b\"", "a\"b\""}};
+    for (const auto& [text, expected] : quoted) {
+        EXPECT_EQ(app::StripMatchingQuotes(text), expected) << text;
     }
-}
-
-TEST(SettingsText, MatchingQuotesAreStrippedOnce) {
-    struct Row {
-        int line;
-        const char* text;
-        const char* expected;
-    } rows[] = {
-        {__LINE__, "\"abc\"", "abc"}, {__LINE__, "'abc'", "abc"}, {__LINE__, "\"abc'", "\"abc'"},
-        {__LINE__, "\"", "\""},       {__LINE__, "\"\"", ""},     {__LINE__, "a\"b\"", "a\"b\""},
-        {__LINE__, "\"'x'\"", "'x'"}, {__LINE__, "", ""},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.line);
-        EXPECT_EQ(app::StripMatchingQuotes(r.text), r.expected);
-    }
-}
-
-TEST(SettingsText, TwipsAreWrittenWithoutDecimalSeparatorWhenWhole) {
-    struct Row {
-        int line;
-        double twips;
-        const char* expected;
-    } rows[] = {
-        {__LINE__, 1500, "1500"},
-        {__LINE__, 0, "0"},
-        {__LINE__, -480000, "-480000"},
-        {__LINE__, 1234.5, "1234.5"},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.line);
-        EXPECT_EQ(app::FormatTwips(r.twips), r.expected);
-    }
-}
-
-TEST(SettingsFile, PathIsUnderPesoraFolderNamedAfterExe) {
-    EXPECT_EQ(app::SettingsFileFullPath("C:\\ProgramData", "Scale2"), "C:\\ProgramData\\Pesora\\Scale2.Ini");
-    EXPECT_EQ(app::SettingsFileFullPath("", "Pesora"), "C:\\Pesora\\Pesora.Ini");
-    EXPECT_EQ(app::SettingsFileFullPath("D:\\", "Pesora"), "D:\\Pesora\\Pesora.Ini");
+    EXPECT_TRUE(app::ParseSettingBool("True"));
+    EXPECT_FALSE(app::ParseSettingBool("true"));
+    EXPECT_FALSE(app::ParseSettingBool("True "));
+    EXPECT_EQ(app::FormatTwips(1234.5), "1234.5");
 }
 
 // Records what locating the file does; files "exist" once created.
@@ -155,17 +70,17 @@ class FakeFs final : public app::ISettingsFileSystem {
     std::string folder = "C:\\ProgramData";
     bool writable = true;
     std::vector<std::string> existing;
-    std::vector<std::string> calls;
+    std::string calls;
 
     std::string CommonDataFolder() override { return folder; }
     std::string ShortPathOf(const std::string& path) override {
-        calls.push_back("short " + path);
+        calls += "short " + path + "; ";
         const bool exists = std::find(existing.begin(), existing.end(), path) != existing.end();
         return exists ? "SHORT(" + path + ")" : std::string();
     }
-    void CreateFolder(const std::string& path) override { calls.push_back("mkdir " + path); }
+    void CreateFolder(const std::string& path) override { calls += "mkdir " + path + "; "; }
     void CreateEmptyFile(const std::string& path) override {
-        calls.push_back("touch " + path);
+        calls += "touch " + path + "; ";
         if (writable) {
             existing.push_back(path);
         }
@@ -173,222 +88,179 @@ class FakeFs final : public app::ISettingsFileSystem {
 };
 
 TEST(SettingsFile, LocatingCreatesFolderAndFileOnlyWhenMissing) {
-    const std::string file = "C:\\ProgramData\\Pesora\\Scale2.Ini";
-    struct Row {
+    const struct {
         int line;
-        bool exists;
-        bool writable;
-        std::string expectedPath;
-        std::vector<std::string> expectedCalls;
-    } rows[] = {
-        {__LINE__, true, true, "SHORT(" + file + ")", {"short " + file}},
-        {__LINE__,
-         false,
-         true,
-         "SHORT(" + file + ")",
-         {"short " + file, "mkdir C:\\ProgramData\\Pesora", "touch " + file, "short " + file}},
-        {__LINE__,
-         false,
-         false,
-         "",
-         {"short " + file, "mkdir C:\\ProgramData\\Pesora", "touch " + file, "short " + file}},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.line);
-        FakeFs fs;
-        fs.writable = r.writable;
-        if (r.exists) {
-            fs.existing.push_back(file);
-        }
-        EXPECT_EQ(app::LocateSettingsFile(fs, "Scale2"), r.expectedPath);
-        EXPECT_EQ(fs.calls, r.expectedCalls);
-    }
-}
-
-TEST(SettingsLoad, ReadsEveryKeyInOrderWithItsDefault) {
-    FakeIni ini;
-    base::Settings s;
-    app::LoadSettings(ini, s);
-    const std::vector<std::string> expected = {
-        "HotKey=120",
-        "Hotkeystr=F9",
-        "HotkeyEnabled=True",
-        "WeightFormat=",
-        "SelectedUnits=0",
-        "IncludeUnits=True",
-        "CommaSeparator=False",
-        "LoadWithWindows=False",
-        "MinimizeAtStartup=False",
-        "SelectedScale=",
-        "Preamble=",
-        "Postamble=",
-        "TareCommand=2,2,0,0,0,0",
-        "SampleRate=50",
-        "InterCharacterDelay=1",
-        "WebPort=0",
-        "WebOrigins=",
-    };
-    EXPECT_EQ(ini.reads, expected);
-    EXPECT_EQ(s.HotKey, 120);
-    EXPECT_EQ(s.Hotkeystr, "F9");
-    EXPECT_TRUE(s.HotkeyEnabled);
-    EXPECT_TRUE(s.IncludeUnits);
-    EXPECT_FALSE(s.LoadWithWindows);
-    EXPECT_EQ(s.SampleRate, 50);
-    EXPECT_EQ(s.InterCharacterDelay, 1);
-    EXPECT_EQ(s.TareCommand, "2,2,0,0,0,0");
-}
-
-TEST(SettingsLoad, ConvertsHandEditedValues) {
-    struct Row {
-        int line;
-        const char* key;
-        std::string value;
-        std::string (*field)(const base::Settings&);
+        std::string folder;
+        bool exists, writable;
         std::string expected;
     } rows[] = {
-        {__LINE__, "hotkey", "abc", [](const base::Settings& s) { return std::to_string(s.HotKey); }, "0"},
-        {__LINE__, "HOTKEY", "888.5", [](const base::Settings& s) { return std::to_string(s.HotKey); }, "888"},
-        {__LINE__, "HotKey", "99999999999", [](const base::Settings& s) { return std::to_string(s.HotKey); }, "120"},
-        {__LINE__, "SampleRate", "-1e12", [](const base::Settings& s) { return std::to_string(s.SampleRate); }, "50"},
-        {__LINE__, "hotkeystr", "CTRL+F9", [](const base::Settings& s) { return s.Hotkeystr; }, "CTRL+F9"},
-        {__LINE__, "HotkeyEnabled", "true",
-         [](const base::Settings& s) { return std::string(s.HotkeyEnabled ? "T" : "F"); }, "F"},
-        {__LINE__, "MinimizeAtStartup", "True",
-         [](const base::Settings& s) { return std::string(s.MinimizeAtStartup ? "T" : "F"); }, "T"},
-        {__LINE__, "Preamble", std::string(300, 'p'), [](const base::Settings& s) { return s.Preamble; },
-         std::string(254, 'p')},
-        // The limit counts characters: a value of two-byte characters is not cut inside one.
-        {__LINE__, "Preamble", "x" + Repeat("\u00E4", 300), [](const base::Settings& s) { return s.Preamble; },
-         "x" + Repeat("\u00E4", 253)},
-        {__LINE__, "Postamble", Repeat("\u4E2D", 254), [](const base::Settings& s) { return s.Postamble; },
-         Repeat("\u4E2D", 254)},
-        {__LINE__, "TareCommand", "1,2", [](const base::Settings& s) { return s.TareCommand; }, "1,2"},
-    };
-    for (const Row& r : rows) {
+        {__LINE__, "C:\\Data", true, true, "SHORT(C:\\Data\\Pesora\\S2.Ini) short C:\\Data\\Pesora\\S2.Ini; "},
+        {__LINE__, "D:\\", false, true,
+         "SHORT(D:\\Pesora\\S2.Ini) short D:\\Pesora\\S2.Ini; mkdir D:\\Pesora; touch D:\\Pesora\\S2.Ini; short "
+         "D:\\Pesora\\S2.Ini; "},
+        {__LINE__, "", false, false,
+         " short C:\\Pesora\\S2.Ini; mkdir C:\\Pesora; touch C:\\Pesora\\S2.Ini; short C:\\Pesora\\S2.Ini; "}};
+    for (const auto& r : rows) {
         SCOPED_TRACE(r.line);
+        FakeFs fs;
+        fs.folder = r.folder;
+        fs.writable = r.writable;
+        if (r.exists) {
+            fs.existing.push_back(app::SettingsFileFullPath(r.folder, "S2"));
+        }
+        EXPECT_EQ(app::LocateSettingsFile(fs, "S2") + " " + fs.calls, r.expected);
+    }
+}
+
+// An empty file gives the defaults; a shutdown writes them back in the file's order, never TareCommand.
+TEST(SettingsLoad, EmptyFileGivesTheDefaultsAndSavingWritesThemInOrder) {
+    FakeIni ini;
+    base::Settings s;
+    std::string rateSeen;
+    app::LoadSettings(ini, s, [&](int32_t rate) { rateSeen = std::to_string(rate) + " after " + ini.reads; });
+    EXPECT_EQ(rateSeen.substr(0, 9) + rateSeen.substr(rateSeen.size() - 15), "50 after SampleRate=50; ");
+    EXPECT_EQ(s.TareCommand, "2,2,0,0,0,0");
+    app::SaveSettings(ini, s, 1500, -480000);
+    EXPECT_EQ(ini.writes,
+              "HotKey=120; HotkeyStr=F9; HotkeyEnabled=True; WeightFormat=; SelectedUnits=0; IncludeUnits=True; "
+              "CommaSeparator=False; LoadWithWindows=False; MinimizeAtStartup=False; SelectedScale=; Preamble=; "
+              "Postamble=; WindowLeft=1500; WindowTop=-480000; SampleRate=50; InterCharacterDelay=1; WebPort=0; "
+              "WebOrigins=; ");
+}
+
+// Every key read is written back unchanged; the bools take patterns that tell each one apart.
+TEST(SettingsSave, WhatIsReadIsWrittenBackUnchanged) {
+    for (const char* bools : {"FTFTF", "TFFTT", "FFTFT"}) {
+        SCOPED_TRACE(bools);
+        const auto b = [&](int i) { return bools[i] == 'T' ? "True" : "False"; };
         FakeIni ini;
-        ini.Set(r.key, r.value);
+        const std::map<std::string, std::string> values = {
+            {"HotKey", "888"},           {"HotkeyStr", "SHIFT+CTRL+F9"},
+            {"HotkeyEnabled", b(0)},     {"WeightFormat", "0.000"},
+            {"SelectedUnits", "3"},      {"IncludeUnits", b(1)},
+            {"CommaSeparator", b(2)},    {"LoadWithWindows", b(3)},
+            {"MinimizeAtStartup", b(4)}, {"SelectedScale", "\\\\?\\hid#vid_0922&pid_8003#1"},
+            {"Preamble", "{TAB}"},       {"Postamble", "{ENTER}"},
+            {"WindowLeft", "7"},         {"WindowTop", "9"},
+            {"SampleRate", "200"},       {"InterCharacterDelay", "5"},
+            {"WebPort", "8080"},         {"WebOrigins", "https://ship.example http://localhost:3000"}};
+        for (const auto& [key, value] : values) {
+            ini.document.Set("settings", key, value);
+        }
         base::Settings s;
         app::LoadSettings(ini, s);
-        EXPECT_EQ(r.field(s), r.expected);
+        app::SaveSettings(ini, s, 7, 9);
+        for (const auto& [key, value] : values) {
+            EXPECT_EQ(ini.document.Get("Settings", key), value) << key;
+        }
     }
 }
 
-TEST(SettingsLoad, TimerGetsSampleRateBeforeTheNextKeyIsRead) {
-    FakeIni ini;
-    ini.Set("SampleRate", "0");
-    base::Settings s;
-    std::vector<std::string> seen;
-    app::LoadSettings(
-        ini, s, [&](int32_t rate) { seen.push_back("rate " + std::to_string(rate) + " after " + ini.reads.back()); });
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0], "rate 0 after SampleRate=50");
-    EXPECT_EQ(ini.reads.back(), "WebOrigins=");
-}
-
-TEST(SettingsSave, WritesSixteenKeysInOrderAndNeverTareCommand) {
-    FakeIni ini;
-    base::Settings s;
-    s.HotKey = -5;
-    s.Hotkeystr = "CTRL+F9";
-    s.HotkeyEnabled = false;
-    s.LoadWithWindows = true;
-    s.TareCommand = "9,9";
-    s.Preamble = "{TAB}";
-    app::SaveSettings(ini, s, 1500, -480000);
-    const std::vector<std::string> expected = {
-        "HotKey=-5",
-        "HotkeyStr=CTRL+F9",
-        "HotkeyEnabled=False",
-        "WeightFormat=",
-        "SelectedUnits=0",
-        "IncludeUnits=True",
-        "CommaSeparator=False",
-        "LoadWithWindows=True",
-        "MinimizeAtStartup=False",
-        "SelectedScale=",
-        "Preamble={TAB}",
-        "Postamble=",
-        "WindowLeft=1500",
-        "WindowTop=-480000",
-        "SampleRate=50",
-        "InterCharacterDelay=1",
-        "WebPort=0",
-        "WebOrigins=",
-    };
-    EXPECT_EQ(ini.writes, expected);
-}
-
-TEST(SettingsSave, WhatIsReadIsWrittenBackUnchanged) {
-    FakeIni ini;
-    ini.Set("HotKey", "888");
-    ini.Set("hotkeystr", "SHIFT+CTRL+F9");
-    ini.Set("WeightFormat", "0.000");
-    ini.Set("SelectedUnits", "3");
-    ini.Set("CommaSeparator", "True");
-    ini.Set("SelectedScale", "\\\\?\\hid#vid_0922&pid_8003#1");
-    ini.Set("Postamble", "{ENTER}");
-    ini.Set("SampleRate", "200");
-    ini.Set("InterCharacterDelay", "5");
-    ini.Set("WebPort", "8080");
-    ini.Set("WebOrigins", "https://ship.example http://localhost:3000");
-    const auto before = ini.values;
-    base::Settings s;
-    app::LoadSettings(ini, s);
-    app::SaveSettings(ini, s, 0, 0);
-    for (const auto& [key, value] : before) {
-        SCOPED_TRACE(key);
-        EXPECT_EQ(ini.values.at(key), value);
+TEST(SettingsLoad, HandEditedValuesAreConvertedAndCut) {
+    const struct {
+        int line;
+        const char* key;
+        std::string value, written;
+    } rows[] = {{__LINE__, "hotkey", "abc", "0"},
+                {__LINE__, "HotKey", "99999999999", "120"},  // out of range: the field keeps its value
+                {__LINE__, "SampleRate", "-1e12", "50"},
+                {__LINE__, "HotkeyEnabled", "true", "False"},
+                {__LINE__, "Preamble", std::string(300, 'p'), std::string(254, 'p')},
+                // The limit counts characters: a value of two-byte characters is not cut inside one.
+                {__LINE__, "Preamble", "x" + Repeat("\u00E4", 300), "x" + Repeat("\u00E4", 253)},
+                {__LINE__, "Postamble", Repeat("\u4E2D", 254), Repeat("\u4E2D", 254)}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.line);
+        FakeIni ini;
+        ini.document.Set("Settings", r.key, r.value);
+        base::Settings s;
+        app::LoadSettings(ini, s);
+        app::SaveSettings(ini, s, 0, 0);
+        EXPECT_EQ(ini.document.Get("Settings", r.key), r.written);
     }
 }
-
-// The settings file itself, held in memory with the same reading rules as on disk.
-class DocumentIni final : public app::IIniStore {
-  public:
-    app::IniDocument document;
-    std::string Read(std::string_view section, std::string_view key, std::string_view fallback) override {
-        const auto value = document.Get(section, key);
-        return value ? *value : std::string(fallback);
-    }
-    void Write(std::string_view section, std::string_view key, std::string_view value) override {
-        document.Set(section, key, value);
-    }
-};
 
 TEST(SettingsSave, TextsSurviveTheNextStartExactly) {
-    struct Row {
-        int line;
-        std::string value;
-    } rows[] = {
-        {__LINE__, " {DAY}"},  // blanks around a value are dropped on reading
-        {__LINE__, "{TAB} "},
-        {__LINE__, "\"ZERO\""},  // so is one pair of matching quotes
-        {__LINE__, "'x'"},
-        {__LINE__, "\"0.0\";x"},  // quotes that do not pair up stay as they are
-        {__LINE__, "{ENTER}"},
-        {__LINE__, ""},
-        // The longest texts that are read back: the quotes must not cost them a blank.
-        {__LINE__, " " + std::string(253, 'p')},
-        {__LINE__, std::string(253, 'p') + " "},
-        {__LINE__, " " + std::string(252, 'p')},
-        {__LINE__, "\"" + std::string(252, 'p') + "\""},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.line);
-        DocumentIni ini;
+    for (const std::string& value : {
+             std::string(" {DAY}"),  // blanks around a value are dropped on reading
+             std::string("{TAB} "),
+             std::string("\"ZERO\""),  // so is one pair of matching quotes
+             std::string("'x'"),
+             std::string("\"0.0\";x"),  // quotes that do not pair up stay as they are
+             std::string(""),
+             // The longest texts that are read back: the quotes must not cost them a blank.
+             " " + std::string(253, 'p'),
+             std::string(253, 'p') + " ",
+             "\"" + std::string(252, 'p') + "\"",
+         }) {
+        SCOPED_TRACE(value);
+        FakeIni ini;
         base::Settings s;
-        s.Preamble = r.value;
-        s.Postamble = r.value;
-        s.WeightFormat = r.value;
+        s.Preamble = s.Postamble = s.WeightFormat = value;
         app::SaveSettings(ini, s, 0, 0);
         base::Settings back;
         app::LoadSettings(ini, back);
-        EXPECT_EQ(back.Preamble, r.value);
-        EXPECT_EQ(back.Postamble, r.value);
-        EXPECT_EQ(back.WeightFormat, r.value);
+        EXPECT_EQ(back.Preamble + "|" + back.Postamble + "|" + back.WeightFormat, value + "|" + value + "|" + value);
     }
     EXPECT_EQ(app::ProtectForProfile("{ENTER}"), "{ENTER}");  // plain values are written as they stand
+}
+
+TEST(IniDocument, ReadsLikeTheSystemProfileCalls) {
+    struct Row {
+        int line;
+        std::string text;
+        const char* section;
+        const char* key;
+        std::optional<std::string> expected;
+    } rows[] = {{__LINE__, "[Settings]\r\nHotKey=120\r\n", "Settings", "HotKey", "120"},
+                {__LINE__, "[settings]\nhotkey = 121 \n", "Settings", "HOTKEY", "121"},
+                {__LINE__, "  [ Settings ]  \r\n\tHotKey\t=\t\"q x\"\r\n", "Settings", "HotKey", "q x"},
+                {__LINE__, "[Settings]\r\nHotKey='x'\r\n", "Settings", "HotKey", "x"},
+                {__LINE__, "[Settings]\r\nHotKey=\"x'\r\n", "Settings", "HotKey", "\"x'"},
+                {__LINE__, "[Other]\r\nHotKey=1\r\n", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "HotKey=1\r\n[Settings]\r\n", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "[Settings]\r\nHotKey=1\r\nHotKey=2\r\n", "Settings", "HotKey", "1"},
+                {__LINE__, "[Settings]\r\n;HotKey=1\r\n", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "[Settings]\r\nHotKey\r\n", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "[Settings]\r\nHotKey=\r\n", "Settings", "HotKey", ""},
+                {__LINE__, "[Settings\r\nHotKey=5", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "[Settings]\r\n[Broken\r\nHotKey=5", "Settings", "HotKey", "5"},
+                {__LINE__, "[Settings]\r\nHotKey=5\0junk\r\n"s, "Settings", "HotKey", "5"},
+                {__LINE__, "[Settings]\r\n[Settings]\r\nHotKey=5\r\n", "Settings", "HotKey", std::nullopt},
+                {__LINE__, "", "Settings", "HotKey", std::nullopt}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        EXPECT_EQ(app::IniDocument(r.text).Get(r.section, r.key), r.expected);
+    }
+}
+
+TEST(IniDocument, WritingChangesOnlyTheKeysLine) {
+    struct Row {
+        int line;
+        std::string before;
+        const char* key;
+        const char* value;
+        std::string after;
+    } rows[] = {
+        {__LINE__, "", "HotKey", "120", "[Settings]\r\nHotKey=120\r\n"},
+        {__LINE__, "junk", "HotKey", "1", "junk\r\n[Settings]\r\nHotKey=1\r\n"},
+        {__LINE__, "[Settings]\r\nhotkeystr = CTRL+F9 \r\nx=1\r\n", "HotkeyStr", "F9",
+         "[Settings]\r\nHotkeyStr=F9\r\nx=1\r\n"},
+        {__LINE__, "[Settings]\r\na=1\r\n\r\n[Next]\r\nb=2\r\n", "HotKey", "7",
+         "[Settings]\r\na=1\r\nHotKey=7\r\n\r\n[Next]\r\nb=2\r\n"},
+        {__LINE__, "[Settings]\r\na=1", "HotKey", "7", "[Settings]\r\na=1\r\nHotKey=7"},
+        {__LINE__, "[Settings]", "HotKey", "7", "[Settings]\r\nHotKey=7"},
+        {__LINE__, "\x01\xff\0\n[Settings]\n=== \nHotKey=1\n\0\0"s, "HotKey", "2",
+         "\x01\xff\0\n[Settings]\n=== \nHotKey=2\n\0\0"s},
+        {__LINE__, "[Settings]\r\nPreamble=a\r\n", "Preamble", "x\r\n[Evil]\r\ny=1", "[Settings]\r\nPreamble=x\r\n"},
+        {__LINE__, "[Settings]\r\nTareCommand=1,2\r\n", "HotKey", "1",
+         "[Settings]\r\nTareCommand=1,2\r\nHotKey=1\r\n"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.line);
+        app::IniDocument doc(r.before);
+        doc.Set("Settings", r.key, r.value);
+        EXPECT_EQ(doc.Bytes(), r.after);
+    }
 }
 
 }  // namespace

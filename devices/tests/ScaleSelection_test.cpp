@@ -11,560 +11,329 @@
 namespace devices {
 namespace {
 
-using testing::FakeEnumerator;
-using testing::FakeHidPort;
-using testing::FakeView;
 using testing::Log;
+using Buffer = std::array<uint8_t, 8>;
+using Records = std::vector<base::ScaleDeviceRecord>;
+using Report = std::vector<uint8_t>;
+constexpr Buffer kOld{9, 9, 9, 9, 9, 9, 9, 9};
 
-struct FilterCase {
-    int line;
-    std::string displayName;
-    bool kept;
+// The main window's state and views over scripted devices.
+struct Rig {
+    Log log;
+    base::AppState state;
+    testing::FakeView view{log};
+    testing::FakeEnumerator enumerator{log};
+    testing::FakeHidPort port{log};
+    ScaleSelection selection{state, view, view, view, enumerator, port};
+
+    explicit Rig(std::set<std::string> present = {"PA"}) { port.present = std::move(present); }
+    // Lists `table` and clicks row `row`, as a user choosing a scale.
+    void Click(Records table = {{"PA", "A"}}, int row = 0) {
+        state.scaleTable = std::move(table);
+        view.rows.clear();
+        for (const base::ScaleDeviceRecord& r : state.scaleTable) {
+            view.rows.push_back(r.displayName);
+        }
+        Click(row);
+    }
+    void Click(int row) {
+        view.index = row;
+        selection.ScaleList_Click();
+    }
+    Buffer Read(Buffer buffer = kOld, uint32_t waitMs = 0) {
+        selection.ReadInputReport(buffer, waitMs);
+        return buffer;
+    }
+    // The list with its selected row; then the remembered scale and whether it is open.
+    std::string Rows() const {
+        std::string s;
+        for (const std::string& row : view.rows) {
+            s += row + ",";
+        }
+        return s + " row=" + std::to_string(view.index);
+    }
+    std::string Summary() const {
+        return Rows() + " " + state.settings.SelectedScale + (state.deviceOpen ? " open" : "") +
+               " handles=" + std::to_string(port.openHandles);
+    }
 };
 
 TEST(IsScaleCandidate, DropsKeyboardsTouchDevicesAndUnnamedPaths) {
-    const FilterCase cases[] = {
-        {__LINE__, "USB Postal Scale (HIDClass)", true},
-        {__LINE__, "HID-compliant mouse (HIDClass)", true},
-        {__LINE__, "HID Keyboard Device (Keyboard)", false},
-        {__LINE__, "Wireless keyBOARD receiver", false},
-        {__LINE__, "HID-compliant touch screen (HIDClass)", false},
-        {__LINE__, "Touchpad", false},
-        {__LINE__, R"(\\?\HID#VID_FFFF&PID_0001#6&77&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})", false},
-        {__LINE__, R"(\\?\hid#vid_ffff)", false},  // upper-cased before the search
-        {__LINE__, R"(\\.\HID scale)", true},
-        {__LINE__, "", true},
-        {__LINE__, "KEYB OARD", true},
+    const std::pair<const char*, bool> cases[] = {
+        {"USB Postal Scale (HIDClass)", true},
+        {"Wireless keyBOARD receiver", false},
+        {"Touchpad", false},
+        {R"(\\?\hid#vid_ffff)", false},
+        {R"(\\.\HID scale)", true},
+        {"KEYB OARD", true},
     };
-    for (const FilterCase& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(IsScaleCandidate(c.displayName), c.kept);
+    for (const auto& [name, kept] : cases) {
+        EXPECT_EQ(IsScaleCandidate(name), kept) << name;
     }
 }
 
-class ScaleSelectionTest : public ::testing::Test {
-  protected:
-    Log log;
-    base::AppState state;
-    FakeView view{log};
-    FakeEnumerator enumerator{log};
-    FakeHidPort port{log};
-    ScaleSelection selection{state, view, view, view, enumerator, port};
-};
-
-struct RefreshCase {
-    int line;
-    std::optional<std::vector<base::ScaleDeviceRecord>> found;
-    std::string selectedScale;
-    std::vector<std::string> rows;
-    std::string status;
-    int selectedRow;
-    std::string selectedAfter;  // SelectedScale afterwards
-    bool deviceOpen;
-};
-
-TEST_F(ScaleSelectionTest, RefreshButtonClickListsFiltersAndReselects) {
-    const base::ScaleDeviceRecord scaleA{"PA", "Scale (HIDClass)"};
-    const base::ScaleDeviceRecord scaleB{"PB", "Scale (HIDClass) [2]"};
-    const base::ScaleDeviceRecord keyboard{"PK", "Keyboard (Keyboard)"};
-    const base::ScaleDeviceRecord unnamed{R"(\\?\HID#X)", R"(\\?\HID#X)"};
-    const RefreshCase cases[] = {
-        {__LINE__,
-         std::vector{scaleA, keyboard, scaleB},
-         "PB",
-         {scaleA.displayName, scaleB.displayName},
-         "",
-         1,
-         "PB",
-         true},
-        {__LINE__, std::vector{scaleA, scaleB}, "", {scaleA.displayName, scaleB.displayName}, "", -1, "", false},
-        {__LINE__, std::vector{scaleA}, "pa", {scaleA.displayName}, "", -1, "pa", false},  // case matters
-        {__LINE__,
-         std::vector{scaleA, base::ScaleDeviceRecord{"PA", "Same path"}},
-         "PA",
-         {scaleA.displayName, "Same path"},
-         "",
-         1,
-         "PA",
-         true},  // the last match wins
-        {__LINE__, std::vector{keyboard, unnamed}, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
-        {__LINE__, std::nullopt, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
-        {__LINE__, std::vector<base::ScaleDeviceRecord>{}, "PA", {}, "No USB HID Scales Found", -1, "PA", false},
-        {__LINE__,
-         std::vector{base::ScaleDeviceRecord{"PGONE", "Gone (HIDClass)"}},
-         "PGONE",
-         {"Gone (HIDClass)"},
-         "",
-         0,
-         "PGONE",
-         false},  // listed, but vanished before the open
+TEST(ScaleSelection, RefreshListsFiltersAndReselects) {
+    const base::ScaleDeviceRecord a{"PA", "A"}, b{"PB", "B"}, keyboard{"PK", "Keyboard"};
+    const struct {
+        int line;
+        std::optional<Records> found;
+        std::string selected;
+        std::string summary;
+    } cases[] = {
+        {__LINE__, Records{a, keyboard, b}, "PB", "|A,B, row=1 PB open handles=1"},
+        {__LINE__, Records{a, b}, "", "|A,B, row=-1  handles=0"},
+        {__LINE__, Records{a}, "pa", "|A, row=-1 pa handles=0"},                           // the path's case matters
+        {__LINE__, Records{a, {"PA", "Twin"}}, "PA", "|A,Twin, row=1 PA open handles=1"},  // the last wins
+        {__LINE__, Records{keyboard}, "PA", "No USB HID Scales Found| row=-1 PA handles=0"},
+        {__LINE__, std::nullopt, "PA", "No USB HID Scales Found| row=-1 PA handles=0"},
+        {__LINE__, Records{{"PGONE", "Gone"}}, "PGONE", "|Gone, row=0 PGONE handles=0"},  // cannot open
     };
-    for (const RefreshCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        Log log;
-        base::AppState state;
-        FakeView view{log};
-        FakeEnumerator enumerator{log};
-        FakeHidPort port{log};
-        port.present = {"PA", "PB"};
-        ScaleSelection selection{state, view, view, view, enumerator, port};
-        state.settings.SelectedScale = c.selectedScale;
-        enumerator.result = c.found;
-
-        selection.RefreshButton_Click();
-
-        EXPECT_EQ(view.rows, c.rows);
-        EXPECT_EQ(view.status, c.status);
-        EXPECT_EQ(view.index, c.selectedRow);
-        EXPECT_EQ(state.settings.SelectedScale, c.selectedAfter);
-        EXPECT_EQ(state.deviceOpen, c.deviceOpen);
-        EXPECT_EQ(port.openHandles, c.deviceOpen ? 1 : 0);
-        if (!c.rows.empty()) {
-            ASSERT_EQ(state.scaleTable.size(), c.rows.size());
-            for (size_t i = 0; i < c.rows.size(); ++i) {
-                EXPECT_EQ(state.scaleTable[i].displayName, c.rows[i]);
-            }
-        }
+        Rig r({"PA", "PB"});
+        r.state.settings.SelectedScale = c.selected;
+        r.enumerator.result = c.found;
+        r.selection.RefreshButton_Click();
+        EXPECT_EQ(r.view.status + "|" + r.Summary(), c.summary);
+        EXPECT_EQ(r.state.scaleTable.size(), r.view.rows.size());
     }
 }
-
-struct RemovedCase {
-    int line;
-    std::vector<std::string> removed;  // reported removed, in order
-    std::vector<std::string> arrived;  // then reported arrived
-    std::vector<std::string> rows;
-    int selectedRow;
-};
 
 // A device reported removed may still be enumerated for a moment; it is neither listed nor
 // reopened until it arrives again.
-TEST_F(ScaleSelectionTest, RefreshLeavesOutDevicesReportedRemoved) {
+TEST(ScaleSelection, RefreshLeavesOutDevicesReportedRemoved) {
     const std::string pathA = R"(\\?\HID#VID_0922&PID_8003#A1#{4d1e55b2})";
     const std::string pathB = R"(\\?\HID#VID_0922&PID_8003#B1#{4d1e55b2})";
     const std::string lowerA = R"(\\?\HID#VID_0922&PID_8003#a1#{4d1e55b2})";
-    const RemovedCase cases[] = {
-        {__LINE__, {}, {}, {"A", "B"}, 0},
-        {__LINE__, {pathA}, {}, {"B"}, -1},
-        {__LINE__, {lowerA}, {}, {"B"}, -1},  // the notification's spelling of the same path
-        {__LINE__, {pathB}, {}, {"A"}, 0},
-        {__LINE__, {pathA}, {lowerA}, {"A", "B"}, 0},
-        {__LINE__, {pathA, pathA}, {pathA}, {"A", "B"}, 0},  // reported twice, back once
-        {__LINE__, {pathA, pathB}, {}, {}, -1},
-        {__LINE__, {""}, {}, {"A", "B"}, 0},
+    const struct {
+        int line;
+        std::vector<std::string> removed, arrived;
+        std::string rows;
+    } cases[] = {
+        {__LINE__, {}, {}, "|A,B, row=0"},
+        {__LINE__, {lowerA}, {}, "|B, row=-1"},  // the notification's spelling of the same path
+        {__LINE__, {pathB}, {}, "|A, row=0"},
+        {__LINE__, {pathA}, {lowerA}, "|A,B, row=0"},
+        {__LINE__, {pathA, pathA}, {pathA}, "|A,B, row=0"},  // reported twice, back once
+        {__LINE__, {pathA, pathB}, {}, "No USB HID Scales Found| row=-1"},
+        {__LINE__, {""}, {}, "|A,B, row=0"},
     };
-    for (const RemovedCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        Log log;
-        base::AppState state;
-        FakeView view{log};
-        FakeEnumerator enumerator{log};
-        FakeHidPort port{log};
-        port.present = {pathB};  // A is gone: opening it fails
-        ScaleSelection selection{state, view, view, view, enumerator, port};
-        state.settings.SelectedScale = pathA;
-        enumerator.result = std::vector<base::ScaleDeviceRecord>{{pathA, "A"}, {pathB, "B"}};
+        Rig r({pathA, pathB});
+        r.state.settings.SelectedScale = pathA;
+        r.enumerator.result = Records{{pathA, "A"}, {pathB, "B"}};
         for (const std::string& path : c.removed) {
-            selection.DeviceRemoved(path);
+            r.selection.DeviceRemoved(path);
         }
         for (const std::string& path : c.arrived) {
-            selection.DeviceArrived(path);
+            r.selection.DeviceArrived(path);
         }
-
-        selection.RefreshButton_Click();
-
-        EXPECT_EQ(view.rows, c.rows);
-        EXPECT_EQ(view.index, c.selectedRow);
-        EXPECT_EQ(view.status, c.rows.empty() ? "No USB HID Scales Found" : "");
+        r.selection.RefreshButton_Click();
+        EXPECT_EQ(r.view.status + "|" + r.Rows(), c.rows);
     }
 }
 
 // Once the enumeration no longer reports a removed device, it is forgotten: when it is back
 // in the list later (a missed arrival), it is listed again.
-TEST_F(ScaleSelectionTest, RemovedDeviceIsForgottenOnceNoLongerEnumerated) {
-    port.present = {"PA"};
-    selection.DeviceRemoved("PA");
-    enumerator.result = std::vector<base::ScaleDeviceRecord>{{"PA", "A"}, {"PB", "B"}};
-    selection.RefreshButton_Click();
-    EXPECT_EQ(view.rows, (std::vector<std::string>{"B"}));
-
-    enumerator.result = std::vector<base::ScaleDeviceRecord>{{"PB", "B"}};
-    selection.RefreshButton_Click();
-    enumerator.result = std::vector<base::ScaleDeviceRecord>{{"PA", "A"}, {"PB", "B"}};
-    selection.RefreshButton_Click();
-    EXPECT_EQ(view.rows, (std::vector<std::string>{"A", "B"}));
+TEST(ScaleSelection, RemovedDeviceIsForgottenOnceNoLongerEnumerated) {
+    Rig r;
+    r.selection.DeviceRemoved("PA");
+    for (const Records& found : {Records{{"PA", "A"}, {"PB", "B"}}, Records{{"PB", "B"}}, Records{{"PA", "A"}}}) {
+        r.enumerator.result = found;
+        r.selection.RefreshButton_Click();
+    }
+    EXPECT_EQ(r.view.rows, (std::vector<std::string>{"A"}));
 }
 
-TEST_F(ScaleSelectionTest, RefreshWithoutScalesKeepsTheTableAndTheReading) {
-    port.present = {"PA"};
-    enumerator.result = std::vector<base::ScaleDeviceRecord>{{"PA", "Scale"}};
-    state.settings.SelectedScale = "PA";
-    selection.RefreshButton_Click();
-    ASSERT_TRUE(state.deviceOpen);
-    log.clear();
-
-    enumerator.result = std::nullopt;
-    selection.RefreshButton_Click();
-
-    EXPECT_EQ(log, (Log{"enumerate", "clear list", "status=No USB HID Scales Found"}));
-    EXPECT_EQ(state.scaleTable, (std::vector<base::ScaleDeviceRecord>{{"PA", "Scale"}}));
-    EXPECT_TRUE(state.deviceOpen);
-    EXPECT_EQ(port.openPath, "PA");
+TEST(ScaleSelection, RefreshWithoutScalesKeepsTheTableAndTheReading) {
+    Rig r;
+    r.state.settings.SelectedScale = "PA";
+    r.enumerator.result = Records{{"PA", "Scale"}};
+    r.selection.RefreshButton_Click();
+    r.log.clear();
+    r.enumerator.result = Records{};
+    r.selection.RefreshButton_Click();
+    EXPECT_EQ(r.log, "enumerate; clear list; status=No USB HID Scales Found; ");
+    EXPECT_EQ(r.state.scaleTable, (Records{{"PA", "Scale"}}));
+    EXPECT_EQ(r.Summary(), " row=-1 PA open handles=1");
 }
 
-TEST_F(ScaleSelectionTest, ScaleListClickClearsOpensAndRemembersInOrder) {
-    port.present = {"PA", "PB"};
-    state.scaleTable = {{"PA", "A"}, {"PB", "B"}};
-    view.rows = {"A", "B"};
-    view.index = 0;
-    selection.ScaleList_Click();
-    ASSERT_EQ(state.settings.SelectedScale, "PA");
-    log.clear();
-
-    view.index = 1;
-    selection.ScaleList_Click();
-
-    EXPECT_EQ(log, (Log{"weight=", "timer on", "close", "open PB", "ask 3/8"}));
-    EXPECT_EQ(state.settings.SelectedScale, "PB");
-    EXPECT_TRUE(state.deviceOpen);
-    EXPECT_EQ(port.openHandles, 1);
-}
-
-struct ClickCase {
-    int line;
-    std::vector<std::string> rows;
-    int index;
-    bool opened;
-    Log expectedLog;
-};
-
-TEST_F(ScaleSelectionTest, ScaleListClickWithoutAnOpenableRowLeavesTheScaleClosed) {
-    const ClickCase cases[] = {
-        {__LINE__, {}, -1, false, {"weight=", "timer on"}},
-        {__LINE__, {"A", "Gone"}, -1, false, {"weight=", "timer on"}},
-        {__LINE__, {"A", "Gone"}, 1, false, {"weight=", "timer on", "open PGONE"}},
-        {__LINE__, {"A", "Gone", "Extra row"}, 2, false, {"weight=", "timer on"}},  // row without a record
-        {__LINE__, {"A", "Gone"}, 0, true, {"weight=", "timer on", "open PA", "ask 3/8"}},
+// Each click starts over from a scale already open on row 0.
+TEST(ScaleSelection, ClickClosesTheOldHandleAndRemembersOnlyWhatOpened) {
+    const struct {
+        int line;
+        std::vector<std::string> rows;
+        int row;
+        std::string expected;  // the steps, then the outcome
+    } cases[] = {
+        {__LINE__, {"A", "B"}, 1, "weight=; timer on; close; open PB; ask 3/8; A,B, row=1 PB open handles=1"},
+        {__LINE__, {"A", "B", "Gone"}, 2, "weight=; timer on; close; open PGONE; A,B,Gone, row=2 PA handles=0"},
+        {__LINE__, {"A", "B"}, -1, "weight=; timer on; A,B, row=-1 PA handles=1"},
+        {__LINE__, {}, 0, "weight=; timer on;  row=0 PA handles=1"},
+        {__LINE__, {"A", "B", "Gone", "X"}, 3, "weight=; timer on; A,B,Gone,X, row=3 PA handles=1"},  // no record
     };
-    for (const ClickCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        Log log;
-        base::AppState state;
-        FakeView view{log};
-        FakeEnumerator enumerator{log};
-        FakeHidPort port{log};
-        port.present = {"PA"};
-        ScaleSelection selection{state, view, view, view, enumerator, port};
-        state.scaleTable = {{"PA", "A"}, {"PGONE", "Gone"}};
-        state.settings.SelectedScale = "previous";
-        state.deviceOpen = true;
-        view.rows = c.rows;
-        view.index = c.index;
-
-        selection.ScaleList_Click();
-
-        EXPECT_EQ(log, c.expectedLog);
-        EXPECT_EQ(state.deviceOpen, c.opened);
-        EXPECT_EQ(state.settings.SelectedScale, c.opened ? "PA" : "previous");
-        EXPECT_TRUE(view.timer);
-        EXPECT_EQ(view.weight, "");
+        Rig r({"PA", "PB"});
+        r.Click({{"PA", "A"}, {"PB", "B"}});
+        r.log.clear();
+        r.state.scaleTable.push_back({"PGONE", "Gone"});
+        r.view.rows = c.rows;
+        r.Click(c.row);
+        EXPECT_EQ(r.log + r.Summary(), c.expected);
     }
 }
 
-struct ReadCase {
-    int line;
-    std::optional<std::vector<uint8_t>> report;
-    std::array<uint8_t, 8> expected;
-    int opens;  // opens of the scale in all, the first included
-};
-
-TEST_F(ScaleSelectionTest, ReadInputReportCopiesOnlyWhatArrived) {
-    const std::array<uint8_t, 8> old{9, 9, 9, 9, 9, 9, 9, 9};
-    const ReadCase cases[] = {
-        {__LINE__, std::vector<uint8_t>{3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, {3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, 1},
-        {__LINE__, std::vector<uint8_t>{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}, 1},  // a 6-byte report
-        {__LINE__, std::vector<uint8_t>{}, old, 1},
-        {__LINE__, std::vector<uint8_t>(9, 1), old, 2},  // longer than asked for: the read fails, re-open
-        {__LINE__, std::nullopt, old, 1},                // nothing within the wait: the handle stays
+TEST(ScaleSelection, ReadCopiesOnlyWhatArrived) {
+    const struct {
+        int line;
+        std::optional<Report> report;
+        Buffer expected;
+        int opens;  // of the scale in all, the first included
+    } cases[] = {
+        {__LINE__, Report{3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, {3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, 1},
+        {__LINE__, Report{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}, 1},  // a 6-byte report
+        {__LINE__, Report{}, kOld, 1},
+        {__LINE__, Report(9, 1), kOld, 2},  // longer than asked for: the read fails, re-open
+        {__LINE__, std::nullopt, kOld, 1},  // nothing within the wait: the handle stays
     };
-    for (const ReadCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        Log log;
-        base::AppState state;
-        FakeView view{log};
-        FakeEnumerator enumerator{log};
-        FakeHidPort port{log};
-        port.present = {"PA"};
-        ScaleSelection selection{state, view, view, view, enumerator, port};
-        state.scaleTable = {{"PA", "A"}};
-        view.rows = {"A"};
-        view.index = 0;
-        selection.ScaleList_Click();
-        port.reads.push_back(c.report);
-        std::array<uint8_t, 8> buffer = old;
-
-        selection.ReadInputReport(buffer);
-
+        Rig r;
+        r.Click();
+        r.port.reads.push_back(c.report);
+        Buffer buffer = kOld;
+        r.selection.ReadInputReport(buffer);
         EXPECT_EQ(buffer, c.expected);
-        EXPECT_TRUE(state.deviceOpen);
-        EXPECT_EQ(port.openHandles, 1);
-        EXPECT_EQ(port.opens, c.opens);
+        EXPECT_TRUE(r.state.deviceOpen);
+        EXPECT_EQ(r.port.openHandles, 1);
+        EXPECT_EQ(r.port.opens, c.opens);
     }
 }
 
 // A time-out used to close the handle and open the scale again every tick; a report that came
 // while it was closed never reached the display.
-TEST_F(ScaleSelectionTest, ReadTimeoutKeepsTheHandleAndTheRunningRead) {
-    port.present = {"PA"};
-    state.scaleTable = {{"PA", "A"}};
-    view.rows = {"A"};
-    view.index = 0;
-    state.settings.SampleRate = 300;
-    selection.ScaleList_Click();
-    log.clear();
-    std::array<uint8_t, 8> buffer{};
-
-    selection.ReadInputReport(buffer);
-    selection.ReadInputReport(buffer, 120);  // the read cycle's own wait wins over SampleRate
-
-    EXPECT_EQ(log, (Log{"read 8", "wait 250", "wait 120"}));  // one read, waited for twice
-    EXPECT_EQ(port.opens, 1);
-
-    // The report the scale sends meanwhile completes that same read.
-    port.reads.push_back(std::vector<uint8_t>{3, 4, 2, 0, 42, 0});
-    selection.ReadInputReport(buffer, 0);
-    EXPECT_EQ(buffer[4], 42);
-    EXPECT_EQ(port.opens, 1);
+TEST(ScaleSelection, ReadTimeoutKeepsTheHandleAndTheRunningRead) {
+    Rig r;
+    r.state.settings.SampleRate = 300;
+    r.Click();
+    r.log.clear();
+    Buffer buffer{};
+    r.selection.ReadInputReport(buffer);
+    r.selection.ReadInputReport(buffer, 120);  // the read cycle's own wait wins over SampleRate
+    EXPECT_EQ(r.log, "read 8; wait 250; wait 120; ");
+    r.port.reads.push_back(Report{3, 4, 2, 0, 42, 0});  // completes that same read
+    EXPECT_EQ(r.Read()[4], 42);
+    EXPECT_EQ(r.port.opens, 1);
 }
 
 // A scale that sends faster than the read cycle fills the handle's queue: the cycle must show
-// the newest report, not the oldest, and keep a read running once the queue is empty.
-TEST_F(ScaleSelectionTest, ReadTakesTheNewestOfTheQueuedReports) {
-    port.present = {"PA"};
-    state.scaleTable = {{"PA", "A"}};
-    view.rows = {"A"};
-    view.index = 0;
-    selection.ScaleList_Click();
-    for (uint8_t w : {10, 20, 30}) {
-        port.reads.push_back(std::vector<uint8_t>{3, 4, 2, 0, w, 0});
+// the newest report, not the oldest, and keep a read running once the queue is empty; a queue
+// that never runs dry cannot hold the cycle.
+TEST(ScaleSelection, ReadTakesTheNewestOfABoundedQueue) {
+    for (const int queued : {3, 1000}) {
+        SCOPED_TRACE(queued);
+        Rig r;
+        r.Click();
+        for (int i = 1; i <= queued; ++i) {
+            r.port.reads.push_back(Report{3, 4, 2, 0, static_cast<uint8_t>(i), 0});
+        }
+        const int taken = std::min(queued, HidInterface::kMaxQueuedReports + 1);
+        EXPECT_EQ(r.Read(), (Buffer{3, 4, 2, 0, static_cast<uint8_t>(taken), 0, 9, 9}));
+        EXPECT_EQ(r.port.reads.size(), static_cast<size_t>(queued - taken));
+        EXPECT_TRUE(r.port.ReadRunning());
+        EXPECT_EQ(r.Summary(), "A, row=0 PA open handles=1");
     }
-    log.clear();
-    std::array<uint8_t, 8> buffer{9, 9, 9, 9, 9, 9, 9, 9};
-
-    selection.ReadInputReport(buffer, 0);
-
-    EXPECT_EQ(buffer, (std::array<uint8_t, 8>{3, 4, 2, 0, 30, 0, 9, 9}));
-    EXPECT_EQ(log, (Log{"read 8", "wait 0", "read 8", "wait 0", "read 8", "wait 0", "read 8", "wait 0"}));
-    EXPECT_TRUE(port.ReadRunning());
-    EXPECT_TRUE(state.deviceOpen);
-    EXPECT_EQ(port.openPath, "PA");
 }
 
-// A device that never runs dry (or a driver that keeps answering) cannot hold the cycle.
-TEST_F(ScaleSelectionTest, ReadOfQueuedReportsIsBounded) {
-    port.present = {"PA"};
-    state.scaleTable = {{"PA", "A"}};
-    view.rows = {"A"};
-    view.index = 0;
-    selection.ScaleList_Click();
-    for (int i = 0; i < 1000; ++i) {
-        port.reads.push_back(std::vector<uint8_t>{3, 4, 2, 0, static_cast<uint8_t>(i), 0});
-    }
-    std::array<uint8_t, 8> buffer{};
-
-    selection.ReadInputReport(buffer, 0);
-
-    EXPECT_EQ(port.reads.size(), 1000u - 1u - HidInterface::kMaxQueuedReports);
-    EXPECT_EQ(buffer[4], static_cast<uint8_t>(HidInterface::kMaxQueuedReports));
-    EXPECT_TRUE(port.ReadRunning());  // the rest waits for the next cycle
-    EXPECT_TRUE(state.deviceOpen);
-}
-
-TEST_F(ScaleSelectionTest, FailedReadOnAVanishedScaleLeavesItClosed) {
-    port.present = {"PA"};
-    state.scaleTable = {{"PA", "A"}};
-    view.rows = {"A"};
-    view.index = 0;
-    selection.ScaleList_Click();
-    std::array<uint8_t, 8> buffer{};
-    selection.ReadInputReport(buffer);  // a read is running when the scale goes
-    port.present.clear();               // pulled out
-    log.clear();
-
-    selection.ReadInputReport(buffer);
-
-    EXPECT_EQ(log, (Log{"wait 0", "cancel", "close", "weight=", "timer on", "open PA"}));
-    EXPECT_FALSE(state.deviceOpen);
-    EXPECT_EQ(port.openHandles, 0);
-    EXPECT_EQ(state.settings.SelectedScale, "PA");
-    EXPECT_TRUE(view.timer);  // the read cycle stops it at its next tick
+TEST(ScaleSelection, FailedReadOnAVanishedScaleLeavesItClosed) {
+    Rig r;
+    r.Click();
+    r.Read();  // a read is running when the scale goes
+    r.port.present.clear();
+    r.log.clear();
+    r.Read();
+    EXPECT_EQ(r.log, "wait 0; cancel; close; weight=; timer on; open PA; ");
+    EXPECT_EQ(r.Summary(), "A, row=0 PA handles=0");
 }
 
 // A scale that reports only on change sends nothing about the weight already on it; it is asked
 // when it is opened, and again after a silent spell. A scale that refuses is read as before.
-struct AskCase {
-    int line;
-    std::optional<std::vector<uint8_t>> current;  // its answer; nothing: it refuses
-    uint64_t silentMs;                            // then nothing arrives for this long
-    std::array<uint8_t, 8> afterOpen;             // the buffer after the first read
-    std::array<uint8_t, 8> afterSilence;          // after a read at the end of the silence
-    int asks;
-};
-
-TEST_F(ScaleSelectionTest, CurrentReportIsAskedForAtOpenAndAfterSilence) {
-    const std::array<uint8_t, 8> old{9, 9, 9, 9, 9, 9, 9, 9};
-    const std::array<uint8_t, 8> parcel{3, 4, 2, 0, 0xE2, 0x04, 9, 9};  // 1250 g
-    const AskCase cases[] = {
-        {__LINE__, std::vector<uint8_t>{3, 4, 2, 0, 0xE2, 0x04}, HidInterface::kSilenceAskMs - 1, parcel, old, 1},
-        {__LINE__, std::vector<uint8_t>{3, 4, 2, 0, 0xE2, 0x04}, HidInterface::kSilenceAskMs, parcel, parcel, 2},
-        {__LINE__, std::nullopt, HidInterface::kSilenceAskMs, old, old, 2},  // refuses: asked, read as before
+TEST(ScaleSelection, CurrentReportIsAskedForAtOpenAndAfterSilence) {
+    const Buffer parcel{3, 4, 2, 0, 0xE2, 0x04, 9, 9};
+    const struct {
+        int line;
+        std::optional<Report> answer;
+        uint64_t silentMs;
+        Buffer afterOpen, afterSilence;
+        bool askedAgain;
+    } cases[] = {
+        {__LINE__, Report{3, 4, 2, 0, 0xE2, 0x04}, HidInterface::kSilenceAskMs - 1, parcel, kOld, false},
+        {__LINE__, Report{3, 4, 2, 0, 0xE2, 0x04}, HidInterface::kSilenceAskMs, parcel, parcel, true},
+        {__LINE__, std::nullopt, HidInterface::kSilenceAskMs, kOld, kOld, true},
     };
-    for (const AskCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        Log log;
-        base::AppState state;
-        FakeView view{log};
-        FakeEnumerator enumerator{log};
-        FakeHidPort port{log};
-        port.present = {"PA"};
-        port.currentReport = c.current;
-        ScaleSelection selection{state, view, view, view, enumerator, port};
-        state.scaleTable = {{"PA", "A"}};
-        view.rows = {"A"};
-        view.index = 0;
-        selection.ScaleList_Click();
-        std::array<uint8_t, 8> buffer = old;
-
-        selection.ReadInputReport(buffer, 0);
-        EXPECT_EQ(buffer, c.afterOpen);
-
-        buffer = old;
-        port.now += c.silentMs;
-        selection.ReadInputReport(buffer, 0);
-        EXPECT_EQ(buffer, c.afterSilence);
-        EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& e) { return e.starts_with("ask"); }),
-                  c.asks);
-        EXPECT_EQ(port.opens, 1);
+        Rig r;
+        r.port.currentReport = c.answer;
+        r.Click();
+        EXPECT_EQ(r.Read(), c.afterOpen);
+        r.port.now += c.silentMs;
+        EXPECT_EQ(r.Read(), c.afterSilence);
+        EXPECT_EQ(r.log.find("ask", r.log.find("ask") + 1) != std::string::npos, c.askedAgain);
+        EXPECT_EQ(r.port.opens, 1);
     }
 }
 
 // The scale's own reports arrive after the answer to the question asked at open: they are newer.
-TEST_F(ScaleSelectionTest, ReportsReadAfterTheOpenWinOverTheAnswer) {
-    port.present = {"PA"};
-    port.currentReport = std::vector<uint8_t>{3, 4, 2, 0, 10, 0};
-    state.scaleTable = {{"PA", "A"}};
-    view.rows = {"A"};
-    view.index = 0;
-    selection.ScaleList_Click();
-    port.reads.push_back(std::vector<uint8_t>{3, 4, 2, 0, 11, 0});
-    std::array<uint8_t, 8> buffer{};
-
-    selection.ReadInputReport(buffer, 0);
-
-    EXPECT_EQ(buffer[4], 11);
-}
-
-// The report ID asked for is the one the scale's own reports carry.
-TEST_F(ScaleSelectionTest, CurrentReportIsAskedForWithTheScalesReportId) {
-    port.present = {"PA"};
-    state.scaleTable = {{"PA", "A"}};
-    view.rows = {"A"};
-    view.index = 0;
-    selection.ScaleList_Click();
-    port.reads.push_back(std::vector<uint8_t>{7, 4, 2, 0, 10, 0});
-    std::array<uint8_t, 8> buffer{};
-    selection.ReadInputReport(buffer, 0);
-    log.clear();
-
-    port.now += HidInterface::kSilenceAskMs;
-    selection.ReadInputReport(buffer, 0);
-
-    EXPECT_EQ(log, (Log{"wait 0", "ask 7/8"}));
+// The question after a silence carries the report ID the scale's own reports carry.
+TEST(ScaleSelection, OwnReportsWinOverTheAnswerAndSetTheAskedId) {
+    Rig r;
+    r.port.currentReport = Report{3, 4, 2, 0, 10, 0};
+    r.Click();
+    r.port.reads.push_back(Report{7, 4, 2, 0, 11, 0});
+    EXPECT_EQ(r.Read()[4], 11);
+    r.log.clear();
+    r.port.now += HidInterface::kSilenceAskMs;
+    r.Read();
+    EXPECT_EQ(r.log, "wait 0; ask 7/8; ");
 }
 
 // A report that completes the running read while it is being cancelled (a new selection of the
 // same scale) is the scale's newest weight: it is shown, not dropped. Another scale's is not.
-TEST_F(ScaleSelectionTest, ReportCompletingDuringTheCancelIsKeptForTheSameScale) {
-    struct Case {
-        int line;
-        int reselect;
-        uint8_t shown;
-    } cases[] = {
-        {__LINE__, 0, 55},
-        {__LINE__, 1, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        Log log;
-        base::AppState state;
-        FakeView view{log};
-        FakeEnumerator enumerator{log};
-        FakeHidPort port{log};
-        port.present = {"PA", "PB"};
-        ScaleSelection selection{state, view, view, view, enumerator, port};
-        state.scaleTable = {{"PA", "A"}, {"PB", "B"}};
-        view.rows = {"A", "B"};
-        view.index = 0;
-        selection.ScaleList_Click();
-        std::array<uint8_t, 8> buffer{};
-        selection.ReadInputReport(buffer, 0);  // leaves a read running
-        port.completesOnCancel = std::vector<uint8_t>{3, 4, 2, 0, 55, 0};
-
-        view.index = c.reselect;
-        selection.ScaleList_Click();
-        selection.ReadInputReport(buffer, 0);
-
-        EXPECT_EQ(buffer[4], c.shown);
+TEST(ScaleSelection, ReportCompletingDuringTheCancelIsKeptForTheSameScale) {
+    for (const int reselect : {0, 1}) {
+        SCOPED_TRACE(reselect);
+        Rig r({"PA", "PB"});
+        r.Click({{"PA", "A"}, {"PB", "B"}});
+        r.Read();  // leaves a read running
+        r.port.completesOnCancel = Report{3, 4, 2, 0, 55, 0};
+        r.view.index = reselect;
+        r.selection.ScaleList_Click();
+        EXPECT_EQ(r.Read()[4], reselect == 0 ? 55 : 9);
     }
 }
 
-TEST_F(ScaleSelectionTest, ZeroReportGoesThroughASecondHandleWhileReadingGoesOn) {
-    port.present = {"PA"};
-    state.scaleTable = {{"PA", "A"}};
-    view.rows = {"A"};
-    view.index = 0;
-    selection.ScaleList_Click();
-    std::array<uint8_t, 8> buffer{};
-    selection.ReadInputReport(buffer);  // a read is running
-    log.clear();
-
-    selection.SendZeroReport();
-
-    EXPECT_EQ(log, (Log{"write PA"}));
-    ASSERT_EQ(port.written.size(), 1U);
-    EXPECT_EQ(port.written[0], (std::vector<uint8_t>{2, 2, 0, 0, 0}));
-    EXPECT_TRUE(state.deviceOpen);
-    EXPECT_TRUE(port.ReadRunning());
-
-    // The scale's report right after the zero completes the read that was running.
-    port.reads.push_back(std::vector<uint8_t>{3, 2, 2, 0, 0, 0});
-    buffer.fill(9);
-    selection.ReadInputReport(buffer);
-    EXPECT_EQ(buffer[1], 2);
-    EXPECT_EQ(port.opens, 1);
-}
-
-TEST_F(ScaleSelectionTest, ZeroReportWithoutAnOpenScaleClosesNothing) {
-    port.present = {"PA"};
-    state.scaleTable = {{"PA", "A"}};
-    view.rows = {"A"};
-    view.index = 0;
-    state.deviceOpen = false;
-
-    selection.SendZeroReport();
-
-    EXPECT_EQ(log, (Log{"write PA"}));
-}
-
-TEST_F(ScaleSelectionTest, CloseScaleDeviceIsSafeToRepeat) {
-    port.present = {"PA"};
-    state.scaleTable = {{"PA", "A"}};
-    view.rows = {"A"};
-    view.index = 0;
-    selection.ScaleList_Click();
-    selection.CloseScaleDevice();
-    selection.CloseScaleDevice();
-    EXPECT_EQ(port.openHandles, 0);
-    EXPECT_EQ(std::count(log.begin(), log.end(), "close"), 1);
+TEST(ScaleSelection, ZeroReportGoesToTheSelectedRowThroughASecondHandle) {
+    for (const int row : {-1, 0, 1}) {
+        SCOPED_TRACE(row);
+        Rig r;
+        r.Click();
+        r.Read();  // a read is running
+        r.log.clear();
+        r.view.index = row;
+        r.selection.SendZeroReport();
+        EXPECT_EQ(r.log, row == 0 ? "write PA; " : "");
+        EXPECT_TRUE(r.port.ReadRunning());
+    }
+    Rig r;  // the zero goes to the row even with no scale open
+    r.state.scaleTable = {{"PA", "A"}};
+    r.view.rows = {"A"};
+    r.view.index = 0;
+    r.selection.SendZeroReport();
+    EXPECT_EQ(r.port.written, (std::vector<Report>{{2, 2, 0, 0, 0}}));
+    EXPECT_EQ(r.log, "write PA; ");
 }
 
 }  // namespace
