@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 : "${BENCH_DIR:?BENCH_DIR must name a started bench}"
 export PESORA_SOAK_ITERATIONS=${1:-200}
 prog=$PESORA_WIN_DIR/e2e-bin/devices_soak_plug.exe
-[ -f "$prog" ] || { echo "soak: build the devices_soak_plug target first" >&2; exit 2; }
+cmake --build "$PESORA_WIN_DIR" --target devices_soak_plug >/dev/null  # built on demand, not with the tests
 eval "$("$root/testbench/bench.sh" env)"
 
 out=$(mktemp "$BENCH_DIR/soak.XXXXXX")
