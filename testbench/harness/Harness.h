@@ -26,7 +26,7 @@ inline constexpr Millis kExitTimeout = 15s;
 [[nodiscard]] std::string TestBinDir();
 [[nodiscard]] std::string WinBuildDir();
 [[nodiscard]] std::string PesoraExe();
-[[nodiscard]] std::string TestProgram(std::string_view name);  // e.g. "TargetWindow.exe"
+[[nodiscard]] std::string TestProgram(std::string_view name);  // e.g. "browser.py"
 [[nodiscard]] std::string JoinPath(std::string_view folder, std::string_view name);
 [[nodiscard]] std::string FolderOf(std::string_view path);
 [[nodiscard]] std::string FileNameOf(std::string_view path);
