@@ -51,6 +51,8 @@ TEST(SettingsFile, FirstStartCreatesAnEmptyFileAndExitWritesEveryKey) {
     ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "First", "stale"));
     e2e::Pesora p({.name = "First"});
     ASSERT_TRUE(p.Started());
+    // The start-up makes the file once its window is up: wait for it rather than race it.
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::FileExists(p.SettingsFile()); }, 5s));
     EXPECT_EQ(e2e::ReadFileBytes(p.SettingsFile()).value_or("<none>"), "");
     const RECT rect = e2e::WindowRect(p.Main());
     ASSERT_TRUE(p.Exit());
