@@ -75,6 +75,9 @@ void DeviceChangeHandlers::OnDeviceRemoveComplete(const DeviceNotifications& not
     // Stop first: the refresh below must not find the scale still being read.
     if (IsSelectedScale(notifications)) {
         _state.sendSuppressed = true;
+        // No scale is read from here on: nothing may show, serve or type its last weight.
+        _state.deviceOpen = false;
+        _state.weightText.clear();
         _timer.SetTimerEnabled(false);
         _display.SetWeightBox("");
     }

@@ -86,7 +86,9 @@ void ScaleSelection::RefreshButton_Click() {
 }
 
 void ScaleSelection::ScaleList_Click() {
+    const bool wasOpen = _state.deviceOpen;
     _display.SetWeightBox("");
+    _state.weightText.clear();
     _state.deviceOpen = false;
     _timer.SetTimerEnabled(true);
 
@@ -100,6 +102,12 @@ void ScaleSelection::ScaleList_Click() {
         return;
     }
     const std::string path = _state.scaleTable[static_cast<size_t>(index)].devicePath;
+    // The buffer holds the open scale's last report. Re-opening that scale (a refresh, a failed
+    // read) keeps it; any other scale has no weight until it reports itself.
+    if (!wasOpen || !base::EqualsIgnoreCase(path, _state.settings.SelectedScale)) {
+        _state.reportBuffer = {};
+        _state.awaitingReport = true;
+    }
     _hid.CloseScaleDevice();
     if (_hid.OpenScaleDevice(path)) {
         _state.settings.SelectedScale = path;
@@ -114,7 +122,10 @@ void ScaleSelection::ReadInputReport(std::span<uint8_t> dest) {
 void ScaleSelection::ReadInputReport(std::span<uint8_t> dest, uint32_t waitMs) {
     // Only a read that failed (the scale is gone or broken) opens the scale again; a silent
     // scale keeps its handle and its running read.
-    if (_hid.ReadReport(dest, waitMs) == ReadOutcome::Failed) {
+    const ReadOutcome outcome = _hid.ReadReport(dest, waitMs);
+    if (outcome == ReadOutcome::Report) {
+        _state.awaitingReport = false;
+    } else if (outcome == ReadOutcome::Failed) {
         ScaleList_Click();
     }
 }

@@ -57,7 +57,7 @@ TEST(MakeWebReading, NumberUnitStatusAndScaleFromTheLastReport) {
          0,
          " kg",
          false,
-         R"({"weight":1,"unit":"kg","text":"T","status":"Scale Not Found","statusCode":4,"stable":true,"scale":"S",)"},
+         R"({"weight":null,"unit":"kg","text":"T","status":"Scale Not Found","statusCode":0,"stable":false,"scale":"S",)"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);
