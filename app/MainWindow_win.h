@@ -182,7 +182,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     std::unique_ptr<keys::HotKeys> _hotKeys;
     DdeServer _dde;
     dialogs::HelpViewer _help;
-    dialogs::AboutBox _about{_state.sendSuppressed};
+    dialogs::AboutBox _about{_state.aboutBoxOpen};
     std::string _lastWeightBox;  // advise links hear of a change only when the text changed
     // A tick whose read finds nothing re-opens the scale, which clears the weight box, and then
     // shows the last report again: texts set during a tick reach the box when the tick ends, so

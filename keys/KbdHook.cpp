@@ -65,7 +65,7 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
     if (_injecting) {
         return;
     }
-    if (_state.sendSuppressed) {
+    if (_state.sendSuppressed || _state.aboutBoxOpen) {
         return;
     }
     if (!_timer.TimerEnabled()) {

@@ -27,7 +27,8 @@ struct AppState {
     std::string weightText;                 // current weight text, no unit
     std::string unitsSuffix;                // current unit suffix with its leading blank
 
-    bool sendSuppressed = false;  // while set, hotkey presses do nothing
+    bool sendSuppressed = false;  // the selected scale was pulled out: hotkey presses do nothing
+    bool aboutBoxOpen = false;    // the about box keeps its own: no scale event lifts it
 
     // A weight exists only while a scale is read and has reported since it was chosen.
     [[nodiscard]] bool HasWeight() const noexcept { return deviceOpen && !awaitingReport; }

@@ -357,14 +357,6 @@ TEST_F(HandlersTest, StopAndResumeOnlyForTheSelectedScale) {
          InterfaceRecord(Wide(kScaleInterface)),
          false,
          {std::string("removed ") + kScaleInterface, "RefreshButton_Click"}},
-        // The path must match exactly, letter case included.
-        {__LINE__,
-         kScaleInterface,
-         false,
-         kDbtDeviceRemoveComplete,
-         InterfaceRecord(Wide(R"(\\?\hid#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030})")),
-         false,
-         {}},
         // Not a HID interface: no refresh.
         {__LINE__,
          kStickInterface,
