@@ -53,7 +53,7 @@ void AboutBox::ShowModal(HWND owner) {
         return;
     }
     _modal = true;
-    (void)::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), owner, &DialogProc,
+    (void)::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), owner, &DialogProc,
                             reinterpret_cast<LPARAM>(this));
     _modal = false;
 }
@@ -61,7 +61,7 @@ void AboutBox::ShowModal(HWND owner) {
 void AboutBox::ShowModeless(HWND owner) {
     if (_hwnd == nullptr) {
         _modal = false;
-        const HWND hwnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), owner,
+        const HWND hwnd = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), owner,
                                                &DialogProc, reinterpret_cast<LPARAM>(this));
         if (hwnd == nullptr) {
             return;
