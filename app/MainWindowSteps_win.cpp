@@ -53,6 +53,7 @@ void MainWindow::LoadSettings() {
             SetTimerInterval(static_cast<int32_t>(*interval));
         }
     });
+    _settingsAsLoaded = _state.settings;
 }
 
 void MainWindow::BuildHotkeyNames() {
@@ -116,7 +117,8 @@ void MainWindow::SaveSettings() {
     RECT r{};
     (void)::GetWindowRect(_hwnd, &r);
     IniFileStore store(_state.settingsFilePath);
-    app::SaveSettings(store, _state.settings, PixelsToTwips(r.left, _dpi), PixelsToTwips(r.top, _dpi));
+    app::SaveSettings(store, _state.settings, PixelsToTwips(r.left, _dpi), PixelsToTwips(r.top, _dpi),
+                      &_settingsAsLoaded);
     (void)store.Commit();  // a file that cannot be written keeps what it had; nothing is reported
 }
 

@@ -145,6 +145,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     base::AppState _state;
     ShellState _shell;
     std::string _helpFile;
+    base::Settings _settingsAsLoaded;  // what start-up read: keys still equal to it are not written back
     std::string _ddeTopic = "Scale";
 
     int _dpi = 96;

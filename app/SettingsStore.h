@@ -67,6 +67,13 @@ class ISettingsFileSystem {
 void LoadSettings(IIniStore& store, base::Settings& settings, const std::function<void(int32_t)>& onSampleRate = {});
 
 // Writes the sixteen keys in the file's order, then the web endpoint's two; TareCommand is never written.
-void SaveSettings(IIniStore& store, const base::Settings& settings, double windowLeftTwips, double windowTopTwips);
+// With `asLoaded` (the settings as read at start-up) a key the program did not change, and which
+// the file holds, keeps what the file holds now: an edit made by hand while the program ran
+// survives its end. The window's position is always written.
+void SaveSettings(IIniStore& store,
+                  const base::Settings& settings,
+                  double windowLeftTwips,
+                  double windowTopTwips,
+                  const base::Settings* asLoaded = nullptr);
 
 }  // namespace app
