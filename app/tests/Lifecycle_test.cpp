@@ -109,6 +109,8 @@ TEST(Startup, SecondCopyIsRefusedWithTheExactMessageAndNothingElse) {
     EXPECT_EQ(app::RunStartup(steps, StateFor("Pesora", "C:\\Tools"), shell, ""), app::StartupOutcome::Refused);
     const std::vector<std::string> expected = {
         "AnotherInstanceRunning",
+        "LocateSettingsFile",
+        "LoadSettings",
         "ShowRefusal(Pesora - Error!|Pesora is already running.\r\rNote:\rIf you want to input data from multiple "
         "USB HID scales, copy the Pesora.EXE program file and save it with a different file name and then run the "
         "renamed copy and configure it for the scale that you want to input data from.\rBe sure to select a "
@@ -129,11 +131,12 @@ TEST(Startup, RefusedCopyTouchesNothingWhateverArrivesWhileItsBoxIsOpen) {
     app::ShellState shell;
     steps.duringRefusal = [&] { app::RunShutdown(steps, state, shell); };
     EXPECT_EQ(app::RunStartup(steps, state, shell, ""), app::StartupOutcome::Refused);
-    ASSERT_EQ(steps.steps.size(), 4u);
+    ASSERT_EQ(steps.steps.size(), 7u);
     EXPECT_EQ(steps.steps[0], "AnotherInstanceRunning");
-    EXPECT_EQ(steps.steps[1].substr(0, 12), "ShowRefusal(");
-    EXPECT_EQ(steps.steps[2], "EndProcess");  // from the shutdown inside the box
-    EXPECT_EQ(steps.steps[3], "EndProcess");
+    EXPECT_EQ(steps.steps[3].substr(0, 30), "SetStartWithWindows(on,Pesora,");  // the entry Windows deleted
+    EXPECT_EQ(steps.steps[4].substr(0, 12), "ShowRefusal(");
+    EXPECT_EQ(steps.steps[5], "EndProcess");  // from the shutdown inside the box
+    EXPECT_EQ(steps.steps[6], "EndProcess");
 }
 
 TEST(Startup, AFailingStepIsAbandonedAndTheNextOneRuns) {
