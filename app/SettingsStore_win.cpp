@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <sddl.h>
 #include <shldisp.h>
 #include <shlobj.h>
 
@@ -167,11 +168,13 @@ class DiskReplaceFileSystem final : public IReplaceFileSystem {
             target.assign(longPath, n);
         }
         const std::wstring wideTemp = W(temp);
-        // Keep what the user set on the old file (hidden, archive); the read-only case never
-        // gets here.
-        const DWORD attributes = ::GetFileAttributesW(target.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES) {
-            (void)::SetFileAttributesW(wideTemp.c_str(), attributes);  // cosmetic: a failure keeps the default
+        // An existing file is replaced in a way that keeps its security (permissions an
+        // administrator gave it so that every user can save), attributes and creation time; a
+        // rename would give it the new file's inherited ones. The read-only case never gets here.
+        if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            return ::ReplaceFileW(target.c_str(), wideTemp.c_str(), /* backup */ nullptr,
+                                  REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                  nullptr) != FALSE;
         }
         return ::MoveFileExW(wideTemp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
                FALSE;
@@ -213,7 +216,17 @@ std::string SettingsFileSystem::ShortPathOf(const std::string& path) {
 }
 
 void SettingsFileSystem::CreateFolder(const std::string& path) {
-    (void)::CreateDirectoryW(W(path).c_str(), nullptr);  // an existing folder is fine
+    // The folder is shared by every user of the machine: besides what ProgramData passes on
+    // (read for users, and full control for its creator alone), the machine's users may change
+    // what is in it, the settings files included (object and container inherit).
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;0x1301bf;;;BU)", SDDL_REVISION_1, &sd,
+                                                               nullptr)) {
+        sa.lpSecurityDescriptor = sd;
+    }
+    (void)::CreateDirectoryW(W(path).c_str(), sd != nullptr ? &sa : nullptr);  // an existing folder is fine
+    (void)::LocalFree(sd);
 }
 
 void SettingsFileSystem::CreateEmptyFile(const std::string& path) {
