@@ -55,8 +55,8 @@ std::optional<std::wstring> RunOnceValue(const wchar_t* name) {
     return std::wstring(data);
 }
 
-// Items 1 and 5 (no weight without a reporting scale), 9 (UTF-8 file without mark) and 4 (a hand
-// edit survives the exit), on one running copy.
+// No weight without a reporting scale, a UTF-8 file without mark, and a hand edit that survives
+// the exit, on one running copy.
 TEST(Faults, NoWeightWithoutAScaleAndTheFileKeepsItsEdits) {
     Scale a(Scale::Options("2201"));
     ASSERT_TRUE(a.SetGrams(1250));
@@ -109,7 +109,7 @@ TEST(Faults, NoWeightWithoutAScaleAndTheFileKeepsItsEdits) {
     }
 }
 
-// Item 9: a file with the UTF-8 mark keeps it and its one section.
+// A file with the UTF-8 mark keeps it and its one section.
 TEST(Faults, AUtf8FileWithItsMarkIsWrittenBackSo) {
     PesoraOptions options;
     options.name = "FaultsMark";
@@ -123,7 +123,7 @@ TEST(Faults, AUtf8FileWithItsMarkIsWrittenBackSo) {
     EXPECT_NE(text.find("Preamble=\xC5\x81\r\n"), std::string::npos) << text;
 }
 
-// Item 8: the lossless conversion to the ANSI code page takes no look-alikes.
+// The lossless conversion to the ANSI code page takes no look-alikes.
 TEST(Faults, TheAnsiCodePageRefusesLookAlikes) {
     const app::AnsiCodePageWin ansi;
     ASSERT_EQ(::GetACP(), 1252U);
@@ -143,8 +143,8 @@ TEST(Faults, TheAnsiCodePageRefusesLookAlikes) {
     }
 }
 
-// Items 10 and 11, on a copy in a folder beyond the ANSI code page: a refused second copy writes
-// the run-once entry Windows deleted, and the entry names the folder as it is.
+// A copy in a folder beyond the ANSI code page: a refused second copy writes the run-once entry
+// Windows deleted, and the entry names the folder as it is.
 TEST(Faults, ARefusedCopyAndAFolderBeyondTheAnsiCodePage) {
     const std::wstring folder = L"C:\\e2e\\\u0141ukasz";
     const std::wstring exe = folder + L"\\FaultsRun.exe";
@@ -192,8 +192,8 @@ TEST(Faults, ARefusedCopyAndAFolderBeyondTheAnsiCodePage) {
     (void)DeleteFileAt(SettingsFileFor("FaultsRun"));
 }
 
-// Item 6: the folder Pesora creates for the settings lets the machine's users change files in it.
-// Item 7: without a tray (no shell window to take the icon) minimising must not hide the window.
+// The folder Pesora creates for the settings lets the machine's users change files in it, and
+// without a tray (no shell window to take the icon) minimising does not hide the window.
 TEST(Faults, TheSettingsFolderIsOpenToUsersAndTheWindowStaysReachable) {
     const std::string folder = JoinPath(CommonAppData(), "Pesora");
     ASSERT_TRUE(RemoveTree(folder));
