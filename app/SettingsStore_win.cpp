@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 #include <shldisp.h>
 #include <shlobj.h>
@@ -127,6 +128,27 @@ void IniFileStore::Write(std::string_view section, std::string_view key, std::st
 
 namespace {
 
+// The new file takes the old one's place by a rename, which would give it its own inherited
+// permissions and drop what an administrator gave the old file (so that every user may save):
+// the old file's DACL goes onto the new one first, protected or inheriting as it was. Its
+// inherited entries are taken from the folder again. (ReplaceFileW keeps the security as
+// well, but a refused replace can leave a temporary file of its own beside the settings.)
+void KeepSecurity(const std::wstring& from, std::wstring& to) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (::GetNamedSecurityInfoW(from.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &sd) != ERROR_SUCCESS) {
+        return;  // a new file, or one whose permissions cannot be read: it keeps the folder's
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    const bool isProtected = ::GetSecurityDescriptorControl(sd, &control, &revision) && (control & SE_DACL_PROTECTED);
+    const SECURITY_INFORMATION info = DACL_SECURITY_INFORMATION | (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                               : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    (void)::SetNamedSecurityInfoW(to.data(), SE_FILE_OBJECT, info, nullptr, nullptr, dacl, nullptr);
+    (void)::LocalFree(sd);
+}
+
 // The settings file's folder on disk. The path it is given is the short form; the rename that
 // puts the new file in place uses the long form, so that the file keeps its own name.
 class DiskReplaceFileSystem final : public IReplaceFileSystem {
@@ -167,14 +189,13 @@ class DiskReplaceFileSystem final : public IReplaceFileSystem {
         if (n != 0 && n < std::size(longPath)) {
             target.assign(longPath, n);
         }
-        const std::wstring wideTemp = W(temp);
-        // An existing file is replaced in a way that keeps its security (permissions an
-        // administrator gave it so that every user can save), attributes and creation time; a
-        // rename would give it the new file's inherited ones. The read-only case never gets here.
-        if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            return ::ReplaceFileW(target.c_str(), wideTemp.c_str(), /* backup */ nullptr,
-                                  REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                                  nullptr) != FALSE;
+        std::wstring wideTemp = W(temp);
+        // Keep what the user set on the old file (hidden, archive); the read-only case never
+        // gets here.
+        const DWORD attributes = ::GetFileAttributesW(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            (void)::SetFileAttributesW(wideTemp.c_str(), attributes);  // cosmetic: a failure keeps the default
+            KeepSecurity(target, wideTemp);
         }
         return ::MoveFileExW(wideTemp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
                FALSE;
