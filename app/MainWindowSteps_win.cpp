@@ -49,13 +49,15 @@ void MainWindow::CreateDeviceNotifications() {
 }
 
 void MainWindow::LoadSettings() {
-    IniFileStore store(_state.settingsFilePath);
+    IniFileStore file(_state.settingsFilePath);
+    _settingsAsLoaded.fileText.clear();
+    RecordingIniStore store(file, _settingsAsLoaded.fileText);
     app::LoadSettings(store, _state.settings, [this](int32_t sampleRate) {
         if (const auto interval = TimerIntervalFromSampleRate(sampleRate)) {
             SetTimerInterval(static_cast<int32_t>(*interval));
         }
     });
-    _settingsAsLoaded = _state.settings;
+    _settingsAsLoaded.settings = _state.settings;
 }
 
 void MainWindow::BuildHotkeyNames() {

@@ -19,6 +19,7 @@
 #include "app/Lifecycle.h"
 #include "app/MainWindowLayout.h"
 #include "app/ReadCycleMessages_win.h"
+#include "app/SettingsStore.h"
 #include "app/TrayIcon_win.h"
 #include "base/model/AppState.h"
 #include "base/win/BaseWindow_win.h"
@@ -145,7 +146,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     base::AppState _state;
     ShellState _shell;
     std::string _helpFile;
-    base::Settings _settingsAsLoaded;  // what start-up read: keys still equal to it are not written back
+    SettingsAsLoaded _settingsAsLoaded;  // what start-up read: hand edits of keys still equal to it stay
     std::string _ddeTopic = "Scale";
 
     int _dpi = 96;

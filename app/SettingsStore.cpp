@@ -7,6 +7,11 @@
 namespace app {
 
 namespace {
+// A value cannot hold a line break, so this fallback tells a missing key from any value.
+constexpr std::string_view kMissingKey = "\n";
+}  // namespace
+
+namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -228,20 +233,35 @@ std::string ProtectForProfile(std::string_view value) {
     return quoted;
 }
 
+std::string RecordingIniStore::Read(std::string_view section, std::string_view key, std::string_view fallback) {
+    std::string value = _store.Read(section, key, kMissingKey);
+    if (value == kMissingKey) {
+        return std::string(fallback);
+    }
+    _fileText[std::string(key)] = value;
+    return value;
+}
+
+void RecordingIniStore::Write(std::string_view section, std::string_view key, std::string_view value) {
+    _store.Write(section, key, value);
+}
+
 void SaveSettings(IIniStore& store,
                   const base::Settings& s,
                   double windowLeftTwips,
                   double windowTopTwips,
-                  const base::Settings* asLoaded) {
-    // A value cannot hold a line break, so this fallback tells a missing key from any value.
-    constexpr std::string_view kMissing = "\n";
+                  const SettingsAsLoaded* asLoaded) {
     const auto write = [&](std::string_view key, const std::string& value, const std::string& loaded) {
-        if (asLoaded != nullptr && value == loaded && store.Read(kSettingsSection, key, kMissing) != kMissing) {
-            return;
+        if (asLoaded != nullptr && value == loaded) {
+            const std::string now = store.Read(kSettingsSection, key, kMissingKey);
+            const auto atStart = asLoaded->fileText.find(key);
+            if (now != kMissingKey && (atStart == asLoaded->fileText.end() || atStart->second != now)) {
+                return;  // edited by hand since the start, and not changed here: the edit stays
+            }
         }
         store.Write(kSettingsSection, key, ProtectForProfile(value));
     };
-    const base::Settings& l = asLoaded != nullptr ? *asLoaded : s;
+    const base::Settings& l = asLoaded != nullptr ? asLoaded->settings : s;
     write("HotKey", std::to_string(s.HotKey), std::to_string(l.HotKey));
     write("HotkeyStr", s.Hotkeystr, l.Hotkeystr);
     write("HotkeyEnabled", FormatSettingBool(s.HotkeyEnabled), FormatSettingBool(l.HotkeyEnabled));

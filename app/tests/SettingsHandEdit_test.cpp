@@ -1,5 +1,5 @@
 // An edit made by hand to the settings file while the program runs survives its end, for every
-// key the program did not change itself.
+// key the program did not change itself; keys not edited meanwhile are written as before.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -19,18 +19,18 @@ struct MapStore final : app::IIniStore {
     }
 };
 
-TEST(SettingsHandEdit, KeysTheProgramDidNotChangeKeepTheFilesValue) {
-    base::Settings loaded;
-    loaded.SampleRate = 50;
-    loaded.WebPort = 0;
-    loaded.Preamble = "a";
-    base::Settings now = loaded;
-    now.Preamble = "b";  // changed in the program
+TEST(SettingsHandEdit, KeysEditedWhileRunningKeepTheEditOthersAreWrittenAsRead) {
     MapStore file;
-    file.values = {{"SampleRate", "100"}, {"WebPort", "8080"}, {"Preamble", "edited"}};  // edited by hand
+    file.values = {{"SampleRate", "50"}, {"WebPort", "8080.4"}, {"Preamble", "a"}};
+    app::SettingsAsLoaded loaded;
+    app::RecordingIniStore recording(file, loaded.fileText);
+    app::LoadSettings(recording, loaded.settings);
+    base::Settings now = loaded.settings;
+    now.Preamble = "b";                 // changed in the program
+    file.values["SampleRate"] = "100";  // edited by hand meanwhile
     app::SaveSettings(file, now, 15, 30, &loaded);
     EXPECT_EQ(file.values["SampleRate"], "100");
-    EXPECT_EQ(file.values["WebPort"], "8080");
+    EXPECT_EQ(file.values["WebPort"], "8080");  // not edited since the start: written as the program read it
     EXPECT_EQ(file.values["Preamble"], "b");
     EXPECT_EQ(file.values["HotKey"], "120");  // a key the file lacks is written
     EXPECT_EQ(file.values["WindowLeft"], "15");
