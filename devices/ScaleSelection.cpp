@@ -110,7 +110,9 @@ void ScaleSelection::ScaleList_Click() {
     }
     _hid.CloseScaleDevice();
     if (_hid.OpenScaleDevice(path)) {
-        _state.settings.SelectedScale = path;
+        if (!SameDevicePath(path, _state.settings.SelectedScale)) {
+            _state.settings.SelectedScale = path;  // the remembered spelling stays: the file keeps what it had
+        }
         _state.deviceOpen = true;
         _state.sendSuppressed = false;  // a removed scale no longer matters once another is read
     }

@@ -78,7 +78,7 @@ TEST_F(ScaleSelectionTest, RefreshButtonClickListsFiltersAndReselects) {
          "PB",
          true},
         {__LINE__, std::vector{scaleA, scaleB}, "", {scaleA.displayName, scaleB.displayName}, "", -1, "", false},
-        {__LINE__, std::vector{scaleA}, "pa", {scaleA.displayName}, "", 0, "PA", true},  // case does not matter
+        {__LINE__, std::vector{scaleA}, "pa", {scaleA.displayName}, "", 0, "pa", true},  // case does not matter
         {__LINE__,
          std::vector{scaleA, base::ScaleDeviceRecord{"PA", "Same path"}},
          "PA",
