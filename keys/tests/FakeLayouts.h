@@ -1,9 +1,8 @@
 #pragma once
-// Keyboard layouts as tables, written down from the published charts of the Windows layouts
-// (US 00000409, German 00000407, French 0000040C, US International 00020409), and a model of
-// the receiving program that turns key events back into text the way those layouts do, dead
-// keys included. Wine cannot switch layouts, so these tables are what the layout logic is
-// tested against; only the keys the tests need are listed. Last, a recording injector.
+// Keyboard layouts as tables from the published charts of the Windows layouts (US 00000409,
+// German 00000407, US International 00020409), and a model of the receiving program that turns
+// key events back into text as those layouts do, dead keys included. Wine cannot switch layouts,
+// so these tables are what the layout logic is tested against. Last, a recording injector.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -36,7 +35,7 @@ struct ChartKey {
 // Answers like VkKeyScanExW: the first row that types the character.
 class TableLayout final : public IKeyboardLayout {
   public:
-    // Letters, the blank and the control keys are the same on all five layouts.
+    // Letters, the blank and the control keys are the same on all these layouts.
     TableLayout(std::string name, std::initializer_list<ChartKey> keys, std::u32string_view deadChars)
         : name(std::move(name)) {
         for (char32_t c = 'a'; c <= 'z'; ++c) {
@@ -99,18 +98,6 @@ inline TableLayout GermanLayoutTable() {
             U"^\u00B4`"};
 }
 
-// AZERTY: the digits need Shift. Dead: ^ and ¨ (the key right of P), ~ (AltGr+2), ` (AltGr+7).
-// No key types ä or ß.
-inline TableLayout FrenchLayoutTable() {
-    return {"French 0000040C",
-            {{'1', U"&1"}, {'2', U"\u00E92~"}, {'3', U"\"3#"}, {'4', U"'4{"}, {'5', U"(5["}, {'6', U"-6|"},
-             {'7', U"\u00E87`"}, {'8', U"_8\\"}, {'9', U"\u00E79"}, {'0', U"\u00E00@"}, {'E', U"eE\u20AC"},
-             {0xDB, U")\u00B0]"}, {0xBB, U"=+}"}, {0xDD, U"^\u00A8"}, {0xBA, U"$\u00A3\u00A4"}, {0xC0, U"\u00F9%"},
-             {0xDC, U"*\u00B5"}, {0xBC, U",?"}, {0xBE, U";."}, {0xBF, U":/"}, {0xDF, U"!\u00A7"}, {0xDE, U"\u00B2"},
-             {0xE2, U"<>"}},
-            U"~`^\u00A8"};
-}
-
 // US positions, with ' " ` ~ ^ as dead keys and an AltGr level of accented letters and signs.
 inline TableLayout UsInternationalLayoutTable() {
     return {"US International 00020409",
@@ -124,14 +111,13 @@ inline TableLayout UsInternationalLayoutTable() {
 // clang-format on
 
 inline std::vector<TableLayout> AllLayoutTables() {
-    return {UsLayoutTable(), GermanLayoutTable(), FrenchLayoutTable(), UsInternationalLayoutTable()};
+    return {UsLayoutTable(), GermanLayoutTable(), UsInternationalLayoutTable()};
 }
 
 // The letter a dead key makes of a, e or n; 0 when they do not join.
 inline char32_t Compose(char32_t dead, char32_t base) {
     static constexpr std::u32string_view kRows[] = {U"^\u00E2\u00EA ", U"\u00B4\u00E1\u00E9 ", U"'\u00E1\u00E9 ",
-                                                    U"`\u00E0\u00E8 ", U"~\u00E3 \u00F1",      U"\u00A8\u00E4\u00EB ",
-                                                    U"\"\u00E4\u00EB "};
+                                                    U"`\u00E0\u00E8 ", U"~\u00E3 \u00F1",      U"\"\u00E4\u00EB "};
     const size_t column = std::u32string_view(U"aen").find(base);
     for (const std::u32string_view row : kRows) {
         if (row[0] == dead && column != std::u32string_view::npos && row[column + 1] != U' ') {
