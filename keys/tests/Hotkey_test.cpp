@@ -248,14 +248,6 @@ TEST(GetKeyStates, SideSelectsWhichKeysCount) {
     }
 }
 
-TEST(GetKeyStates, IsKeyDownUsesTheLowByte) {
-    const FakeKeyState source({{120, kDown}, {65, kToggled}});
-    for (const auto& [key, down] :
-         {std::pair(120, true), {888, true}, {0x1078, true}, {65, false}, {121, false}, {0, false}}) {
-        EXPECT_EQ(IsKeyDown(source, key), down) << key;
-    }
-}
-
 // A hotkey's name, typed into a send as "{NAME}" or as the character itself, presses that same
 // key: the two name tables and the US layout's keys agree. The names only the hotkey box knows
 // are listed; 100 names in all, none shared by two codes.
