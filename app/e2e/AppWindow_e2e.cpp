@@ -272,8 +272,12 @@ TEST_F(Window, CopyDdeAndTypingCarryTheWeightWithTheLocaleSeparators) {
 }
 
 // Help > Contents opens the help file in the HTML Help viewer; F1 in the main window asks for
-// it too, and without the file says which file is missing.
-TEST_F(Window, ContentsOpensTheHelpViewerAndF1SaysWhenTheFileIsMissing) {
+// it too, and without the file says which file is missing. From the menu the about box is modal
+// and names the running file's version; the icon's right click opens it modeless, during which
+// the hotkey types nothing. Minimised, the window hides into its icon; the icon's left click
+// brings it back. A restarting shell gets the icon again. The mouse moving over the window at an
+// x equal to a button message's number is no click on the icon.
+TEST_F(Window, HelpAboutAndNotificationIcon) {
     const std::string chm = e2e::JoinPath(e2e::FolderOf(pesora->Exe()), "PesoraHelp.chm");
     ASSERT_TRUE(e2e::FileExists(chm)) << "the build did not compile PesoraHelp.chm";
     ASSERT_TRUE(pesora->Menu(IDM_CONTENTS));
@@ -304,14 +308,7 @@ TEST_F(Window, ContentsOpensTheHelpViewerAndF1SaysWhenTheFileIsMissing) {
     EXPECT_NE(e2e::MessageBoxText(box).find("PesoraHelp.chm"), std::string::npos) << e2e::MessageBoxText(box);
     EXPECT_TRUE(e2e::PressOk(box));
     EXPECT_TRUE(e2e::WaitUntil([&] { return !::IsWindow(box); }, 5s));
-}
 
-// From the menu the about box is modal and names the running file's version. The icon's right
-// click opens it modeless, during which the hotkey types nothing. Minimised, the window hides
-// into its icon; the icon's left click brings it back. A restarting shell gets the icon again.
-// The mouse moving over the window at an x equal to a button message's number is no click on
-// the icon.
-TEST_F(Window, AboutBoxAndNotificationIcon) {
     const std::string version = e2e::FileVersion(pesora->Exe(), 3);
     ASSERT_FALSE(version.empty());
     ASSERT_TRUE(pesora->Menu(IDM_ABOUT));
