@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "base/TextUtil.h"
 #include "keys/KeyLayout.h"
 #include "keys/KeyPlayer.h"
 #include "keys/tests/FakeLayouts.h"
@@ -122,36 +121,6 @@ TEST(NextKeyEvent, ResetStartsOverWithNothingHeld) {
     read(-1, 100);
     EXPECT_EQ(log, "+16 +65 +16 +65 -65 -16 +66 -66 ");
     EXPECT_EQ(queue.readPosition, queue.count);
-}
-
-// What UTF-8 `text` arrives as when played on `layout`; characters with a meaning in the
-// script language go in braces.
-std::string TypedNow(std::string_view text, const TableLayout& layout) {
-    std::string script;
-    for (const char c : text) {
-        script +=
-            std::string_view("{}()+^%~").find(c) != std::string_view::npos ? std::string{'{', c, '}'} : std::string{c};
-    }
-    FakeInjector injector;
-    EXPECT_EQ(SendKeyScript(script, testing::MappingOn(layout), injector, 0), kParseOk) << script;
-    return testing::TypedText(injector.events, layout);
-}
-
-// Characters that need AltGr, that some layout lacks or has as a dead key, CJK, two thousands
-// separators, each followed by a letter a dead key would join, arrive exactly on every layout;
-// and so do whole sends like the ones users configure.
-TEST(SendKeyScript, EveryCharacterArrivesOnEveryLayout) {
-    std::vector<std::string> texts = {"Gewicht: 1\u202F234,50 kg", "^a'e\"a`e~n\u00B4a\u00A8e",
-                                      "Poids\u00A0: 1\u2019234.5 \u00B5g \U0001F600"};
-    for (const char32_t c : std::u32string_view(U"@{}[]\\\u20AC\u00E4\u00DF^`~'\"\u00B4\u00A8\u4E2D\u202F\u2019")) {
-        base::AppendUtf8(texts.emplace_back(), c);
-        texts.back() += 'a';
-    }
-    for (const TableLayout& layout : testing::AllLayoutTables()) {
-        for (const std::string& text : texts) {
-            EXPECT_EQ(TypedNow(text, layout), text) << layout.name;
-        }
-    }
 }
 
 // A key is used when it types the character alone; dead keys, keys that need Ctrl or Alt alone
