@@ -15,7 +15,6 @@ namespace devices {
 namespace {
 
 using testing::Log;
-using testing::Note;
 using Record = std::vector<uint8_t>;
 
 constexpr const char* kScale = R"(\\?\HID#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030})";
@@ -56,25 +55,21 @@ Record Handle(uintptr_t notifyHandle) {
 
 TEST(ParseDeviceBroadcast, ReadsEachRecordKindWithinItsSize) {
     const struct {
-        int line;
         Record record;
         std::string expected;  // type mask flags handle name
     } cases[] = {
-        {__LINE__, Volume(0x10, 1), "2 16 1 0 "},
-        {__LINE__, Interface(kScale), std::string("5 0 0 0 ") + kScale},
-        {__LINE__, Interface(u"\\\\?\\HID#\u4E2D"), "5 0 0 0 \\\\?\\HID#\xE4\xB8\xAD"},
-        {__LINE__, Interface(u"\\\\?\\HID#X", false), "5 0 0 0 \\\\?\\HID#X"},  // no terminating zero
-        {__LINE__, SingleByteInterface(kScale), std::string("5 0 0 0 ") + kScale},
-        {__LINE__, SingleByteInterface(std::string(2000, 'Q')), "5 0 0 0 " + std::string(1024, 'Q')},
-        {__LINE__, Interface(std::u16string(3000, u'A')), "5 0 0 0 " + std::string(kMaxInterfaceNameChars, 'A')},
-        {__LINE__, Handle(0xABCD), "6 0 0 43981 "},
-        {__LINE__, Header(12, kDbtDevTypVolume), "2 0 0 0 "},  // cut short: no mask
-        {__LINE__, Header(12, kDbtDevTypHandle), "6 0 0 0 "},
-        {__LINE__, Header(8, kDbtDevTypVolume), "2 0 0 0 "},
-        {__LINE__, Header(7, kDbtDevTypVolume), "0 0 0 0 "},  // not even a type
+        {Volume(0x10, 1), "2 16 1 0 "},
+        {Interface(kScale), std::string("5 0 0 0 ") + kScale},
+        {Interface(u"\\\\?\\HID#\u4E2D"), "5 0 0 0 \\\\?\\HID#\xE4\xB8\xAD"},
+        {Interface(u"\\\\?\\HID#X", false), "5 0 0 0 \\\\?\\HID#X"},  // no terminating zero
+        {SingleByteInterface(kScale), std::string("5 0 0 0 ") + kScale},
+        {SingleByteInterface(std::string(2000, 'Q')), "5 0 0 0 " + std::string(1024, 'Q')},
+        {Handle(0xABCD), "6 0 0 43981 "},
+        {Header(12, kDbtDevTypVolume), "2 0 0 0 "},  // cut short: no mask
+        {Header(7, kDbtDevTypVolume), "0 0 0 0 "},   // not even a type
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         const DeviceBroadcast b = ParseDeviceBroadcast(c.record);
         EXPECT_EQ(std::to_string(b.devType) + " " + std::to_string(b.unitMask) + " " + std::to_string(b.volumeFlags) +
                       " " + std::to_string(b.notifyHandle) + " " + b.interfaceName,
@@ -89,7 +84,7 @@ class FakeVolumes final : public IVolumeNotifications {
     std::map<uintptr_t, char> live;
 
     uintptr_t Subscribe(char letter) override {
-        Note(_log, std::string("subscribe ") + letter);
+        _log += std::string("subscribe ") + letter + "; ";
         if (letter == 'Q') {
             return 0;  // a volume that cannot be opened
         }
@@ -97,7 +92,7 @@ class FakeVolumes final : public IVolumeNotifications {
         return next++;
     }
     void Unsubscribe(uintptr_t subscription) override {
-        Note(_log, std::string("unsubscribe ") + live.at(subscription));
+        _log += std::string("unsubscribe ") + live.at(subscription) + "; ";
         live.erase(subscription);
     }
 
@@ -121,7 +116,7 @@ class RecordingEvents final : public IDeviceEvents {
 
   private:
     void Record(const std::string& what, const DeviceNotifications& n, uint32_t t) {
-        Note(_log, what + " " + std::to_string(t) + " [" + DescribeDeviceEvent(n, "E") + "]");
+        _log += what + " " + std::to_string(t) + " [" + DescribeDeviceEvent(n, "E") + "]; ";
     }
     Log& _log;
 };
@@ -141,28 +136,26 @@ struct Rig {
 TEST(DeviceNotifications, DispatchesTheFiveEventsAndVetoesOnRequest) {
     const std::string hid = std::string(" 5 [E: 5 - ") + kScale + "]; ";
     const struct {
-        int line;
         uint32_t event;
         Record record;
         bool cancel;
         std::string log;  // then "deny" for a vetoed query
     } cases[] = {
-        {__LINE__, 0x8000, Interface(kScale), false, "arrival" + hid},
-        {__LINE__, 0x8001, Interface(kScale), false, "query" + hid},
-        {__LINE__, 0x8001, Interface(kScale), true, "query" + hid + "deny"},
-        {__LINE__, 0x8002, Interface(kScale), true, "failed" + hid},
-        {__LINE__, 0x8003, Interface(kScale), false, "pending" + hid},
-        {__LINE__, 0x8004, Interface(kScale), false, "complete" + hid},
-        {__LINE__, 0x8000, Volume(0x14, 1), false, "subscribe C; arrival 2 [E: 2 - vol: C, flags: 1]; "},
-        {__LINE__, 0x8000, Volume(1U << 25, 0xABCD), false, "subscribe Z; arrival 2 [E: 2 - vol: Z, flags: ABCD]; "},
-        {__LINE__, 0x8000, Volume(0, 0x1F), false, "arrival 2 [E: 2 - vol: , flags: 1F]; "},
-        {__LINE__, 0x8000, {}, false, "arrival 0 [E: 0 - ]; "},
-        {__LINE__, 0x0007, {}, false, ""},  // DBT_DEVNODES_CHANGED: no event
-        {__LINE__, 0x8005, {}, false, ""},
-        {__LINE__, 0x7FFF, {}, false, ""},
+        {0x8000, Interface(kScale), false, "arrival" + hid},
+        {0x8001, Interface(kScale), false, "query" + hid},
+        {0x8001, Interface(kScale), true, "query" + hid + "deny"},
+        {0x8002, Interface(kScale), true, "failed" + hid},
+        {0x8003, Interface(kScale), false, "pending" + hid},
+        {0x8004, Interface(kScale), false, "complete" + hid},
+        {0x8000, Volume(0x14, 1), false, "subscribe C; arrival 2 [E: 2 - vol: C, flags: 1]; "},
+        {0x8000, Volume(1U << 25, 0xABCD), false, "subscribe Z; arrival 2 [E: 2 - vol: Z, flags: ABCD]; "},
+        {0x8000, Volume(0, 0x1F), false, "arrival 2 [E: 2 - vol: , flags: 1F]; "},
+        {0x8000, {}, false, "arrival 0 [E: 0 - ]; "},
+        {0x8005, {}, false, ""},
+        {0x7FFF, {}, false, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         Log log;
         Rig r{log};
         r.events.cancel = c.cancel;
@@ -195,7 +188,7 @@ TEST(DeviceNotifications, SetQueryHookTakesIndicesAndLettersAndReplaces) {
     {
         Rig r{log};
         DeviceNotifications& n = r.notifications;
-        const auto result = [&](bool ok) { Note(log, ok ? "yes" : "no"); };
+        const auto result = [&](bool ok) { log += ok ? "yes; " : "no; "; };
         result(n.SetQueryHook(0, true));
         result(n.SetQueryHook(25, true));
         result(n.SetQueryHook(26, true));
@@ -220,7 +213,6 @@ TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
     const std::string arriveStep = std::string("arrived ") + kScale + "; RefreshButton_Click; ";
     const std::string lowerScale = R"(\\?\hid#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030})";
     const struct {
-        int line;
         std::string selected;
         bool suppressedBefore;
         uint32_t event;
@@ -229,33 +221,28 @@ TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
         std::string log;
         size_t listed = 3;  // rows in the list
     } cases[] = {
-        {__LINE__, kScale, false, kDbtDeviceRemoveComplete, Interface(kScale), true,
-         "timer off; weight=; " + removeStep},
-        {__LINE__, kScale, true, kDbtDeviceArrival, Interface(kScale), false,
-         arriveStep + "select 1; ScaleList_Click; "},
-        {__LINE__, kScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep, 1},  // its row is gone
-        {__LINE__, "other", true, kDbtDeviceArrival, Interface(kScale), true, arriveStep},
-        {__LINE__, "other", false, kDbtDeviceRemoveComplete, Interface(kScale), false, removeStep},
-        {__LINE__, kScale, false, kDbtDeviceRemoveComplete, Interface(lowerScale), false, ""},  // exact case only
-        {__LINE__, kStick, false, kDbtDeviceRemoveComplete, Interface(kStick), true, "timer off; weight=; "},  // no HID
-        {__LINE__, kStick, true, kDbtDeviceArrival, Interface(kStick), false, ""},
+        {kScale, false, kDbtDeviceRemoveComplete, Interface(kScale), true, "timer off; weight=; " + removeStep},
+        {kScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep + "select 1; ScaleList_Click; "},
+        {kScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep, 1},  // its row is gone
+        {"other", true, kDbtDeviceArrival, Interface(kScale), true, arriveStep},
+        {"other", false, kDbtDeviceRemoveComplete, Interface(kScale), false, removeStep},
+        {kScale, false, kDbtDeviceRemoveComplete, Interface(lowerScale), false, ""},                 // exact case only
+        {kStick, false, kDbtDeviceRemoveComplete, Interface(kStick), true, "timer off; weight=; "},  // no HID
+        {kStick, true, kDbtDeviceArrival, Interface(kStick), false, ""},
         // Volume and handle notifications carry no name: never the selected scale, even when
         // none has been selected yet.
-        {__LINE__, "", false, kDbtDeviceRemoveComplete, Volume(0x10, 0), false, ""},
-        {__LINE__, "", true, kDbtDeviceArrival, Volume(0x10, 0), true, "subscribe E; "},
-        {__LINE__, "", false, kDbtDeviceRemoveComplete, Handle(0x5), false, ""},
-        {__LINE__, "", false, kDbtDeviceRemoveComplete, Interface(u""), false, ""},
+        {"", false, kDbtDeviceRemoveComplete, Volume(0x10, 0), false, ""},
+        {"", true, kDbtDeviceArrival, Volume(0x10, 0), true, "subscribe E; "},
         // The other three events have no handler.
-        {__LINE__, kScale, false, kDbtDeviceRemovePending, Interface(kScale), false, ""},
-        {__LINE__, kScale, false, kDbtDeviceQueryRemove, Interface(kScale), false, ""},
+        {kScale, false, kDbtDeviceRemovePending, Interface(kScale), false, ""},
+        {kScale, false, kDbtDeviceQueryRemove, Interface(kScale), false, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         Log log;
         base::AppState state;
         testing::FakeView view{log};
-        testing::FakeCommands commands{log};
-        DeviceChangeHandlers handlers{state, view, view, view, commands};
+        DeviceChangeHandlers handlers{state, view, view, view, view};
         FakeVolumes volumes{log};
         DeviceNotifications notifications{volumes, handlers};
         state.settings.SelectedScale = c.selected;

@@ -117,20 +117,19 @@ TEST(EnumHidDevices, NamesEveryHidDeviceInRawInputOrder) {
 
 TEST(EnumHidDevices, GivesNoListWhenNothingCanBeEnumerated) {
     const struct {
-        int line;
         uint32_t osVersion;
         bool rawListFails;
         std::vector<std::pair<uint32_t, std::string>> raw;
     } cases[] = {
-        {__LINE__, 500, false, {{kRimTypeHid, kScalePath}}},      // older than 5.1
-        {__LINE__, 0, false, {{kRimTypeHid, kScalePath}}},        // version unreadable
-        {__LINE__, 601, true, {{kRimTypeHid, kScalePath}}},       // the list calls fail
-        {__LINE__, 601, false, {}},                               // no devices
-        {__LINE__, 601, false, {{0, "mouse"}, {1, "keyboard"}}},  // no HID-type device
-        {__LINE__, 601, false, {{kRimTypeHid, ""}}},              // a HID device without a name
+        {500, false, {{kRimTypeHid, kScalePath}}},      // older than 5.1
+        {0, false, {{kRimTypeHid, kScalePath}}},        // version unreadable
+        {601, true, {{kRimTypeHid, kScalePath}}},       // the list calls fail
+        {601, false, {}},                               // no devices
+        {601, false, {{0, "mouse"}, {1, "keyboard"}}},  // no HID-type device
+        {601, false, {{kRimTypeHid, ""}}},              // a HID device without a name
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         FakeHidEnumPlatform p;
         p.osVersion = c.osVersion;
         p.rawListFails = c.rawListFails;
@@ -141,15 +140,15 @@ TEST(EnumHidDevices, GivesNoListWhenNothingCanBeEnumerated) {
 
 // Friendly name, bus-reported description, location (only up to 5.1), device description.
 TEST(ChooseSetupName, TakesTheFirstNonEmptyNameInOrder) {
-    const std::tuple<int, uint32_t, RecordedSetupDevice, std::string> cases[] = {
-        {__LINE__, 601, {"", "C", "Friendly", "Bus", "Loc", "Desc"}, "Friendly"},
-        {__LINE__, 601, {"", "C", "", "Bus", "Loc", "Desc"}, "Bus"},
-        {__LINE__, 502, {"", "C", "", "", "Loc", "Desc"}, "Desc"},
-        {__LINE__, 501, {"", "C", "", "", "Loc", "Desc"}, "Loc"},
-        {__LINE__, 501, {"", "C", "", "", "", "Desc"}, "Desc"},
+    const std::tuple<uint32_t, RecordedSetupDevice, std::string> cases[] = {
+        {601, {"", "C", "Friendly", "Bus", "Loc", "Desc"}, "Friendly"},
+        {601, {"", "C", "", "Bus", "Loc", "Desc"}, "Bus"},
+        {502, {"", "C", "", "", "Loc", "Desc"}, "Desc"},
+        {501, {"", "C", "", "", "Loc", "Desc"}, "Loc"},
+        {501, {"", "C", "", "", "", "Desc"}, "Desc"},
     };
-    for (const auto& [line, osVersion, device, expected] : cases) {
-        SCOPED_TRACE(line);
+    for (const auto& [osVersion, device, expected] : cases) {
+        SCOPED_TRACE(expected);
         FakeHidEnumPlatform p;
         p.passes[""] = {device};
         auto walk = p.OpenSetupDevices("");
