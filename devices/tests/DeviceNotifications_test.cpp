@@ -17,8 +17,8 @@ namespace {
 using testing::Log;
 using Record = std::vector<uint8_t>;
 
-constexpr const char* kScale = R"(\\?\HID#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030})";
-constexpr const char* kStick = R"(\\?\USBSTOR#Disk&Ven_Generic#5&1&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b})";
+constexpr const char* kScale = R"(\\?\HID#VID_0922&PID_8003#0001#{4d1e55b2})";
+constexpr const char* kStick = R"(\\?\USBSTOR#Disk&Ven_Generic#5&1&0#{53f56307})";
 
 // Broadcast records laid out as the system delivers them to this process.
 Record Header(uint32_t size, uint32_t devType) {
@@ -53,11 +53,9 @@ Record Handle(uintptr_t notifyHandle) {
     return r;
 }
 
+// Each record, then its type, mask, flags, handle and name.
 TEST(ParseDeviceBroadcast, ReadsEachRecordKindWithinItsSize) {
-    const struct {
-        Record record;
-        std::string expected;  // type mask flags handle name
-    } cases[] = {
+    const std::pair<Record, std::string> cases[] = {
         {Volume(0x10, 1), "2 16 1 0 "},
         {Interface(kScale), std::string("5 0 0 0 ") + kScale},
         {Interface(u"\\\\?\\HID#\u4E2D"), "5 0 0 0 \\\\?\\HID#\xE4\xB8\xAD"},
@@ -68,12 +66,11 @@ TEST(ParseDeviceBroadcast, ReadsEachRecordKindWithinItsSize) {
         {Header(12, kDbtDevTypVolume), "2 0 0 0 "},  // cut short: no mask
         {Header(7, kDbtDevTypVolume), "0 0 0 0 "},   // not even a type
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        const DeviceBroadcast b = ParseDeviceBroadcast(c.record);
+    for (const auto& [record, expected] : cases) {
+        const DeviceBroadcast b = ParseDeviceBroadcast(record);
         EXPECT_EQ(std::to_string(b.devType) + " " + std::to_string(b.unitMask) + " " + std::to_string(b.volumeFlags) +
                       " " + std::to_string(b.notifyHandle) + " " + b.interfaceName,
-                  c.expected);
+                  expected);
     }
 }
 
@@ -195,23 +192,20 @@ TEST(DeviceNotifications, SetQueryHookTakesIndicesAndLettersAndReplaces) {
         result(n.SetQueryHook(-1, true));
         result(n.SetQueryHook("d", true));
         result(n.SetQueryHook("D:\\", true));  // replaces D's subscription
-        result(n.SetQueryHook("", true));
-        result(n.SetQueryHook("1", true));
-        result(n.SetQueryHook("\xC3\xA4", true));
-        result(n.SetQueryHook("Q", true));  // the volume cannot be opened
-        result(n.SetQueryHook("C"));        // nothing to drop
+        result(n.SetQueryHook("Q", true));     // the volume cannot be opened
+        result(n.SetQueryHook("C"));           // nothing to drop
         result(n.SetQueryHook("a"));
     }
     EXPECT_EQ(log,
-              "subscribe A; yes; subscribe Z; yes; no; no; subscribe D; yes; unsubscribe D; subscribe D; yes; no; no; "
-              "no; subscribe Q; no; yes; unsubscribe A; yes; unsubscribe D; unsubscribe Z; ");
+              "subscribe A; yes; subscribe Z; yes; no; no; subscribe D; yes; unsubscribe D; subscribe D; yes; "
+              "subscribe Q; no; yes; unsubscribe A; yes; unsubscribe D; unsubscribe Z; ");
 }
 
 // The main window's two handlers, with the list commands recorded.
 TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
     const std::string removeStep = std::string("removed ") + kScale + "; RefreshButton_Click; ";
     const std::string arriveStep = std::string("arrived ") + kScale + "; RefreshButton_Click; ";
-    const std::string lowerScale = R"(\\?\hid#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+    const std::string lowerScale = R"(\\?\hid#VID_0922&PID_8003#0001#{4d1e55b2})";
     const struct {
         std::string selected;
         bool suppressedBefore;
