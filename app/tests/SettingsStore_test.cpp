@@ -178,18 +178,11 @@ TEST(SettingsLoad, HandEditedValuesAreConvertedAndCut) {
 }
 
 TEST(SettingsSave, TextsSurviveTheNextStartExactly) {
-    for (const std::string& value : {
-             std::string(" {DAY}"),  // blanks around a value are dropped on reading
-             std::string("{TAB} "),
-             std::string("\"ZERO\""),  // so is one pair of matching quotes
-             std::string("'x'"),
-             std::string("\"0.0\";x"),  // quotes that do not pair up stay as they are
-             std::string(""),
-             // The longest texts that are read back: the quotes must not cost them a blank.
-             " " + std::string(253, 'p'),
-             std::string(253, 'p') + " ",
-             "\"" + std::string(252, 'p') + "\"",
-         }) {
+    // Blanks around a value and one pair of matching quotes are dropped on reading; quotes that do
+    // not pair up stay. The longest texts that are read back must not lose a blank to the quotes.
+    const std::string p253(253, 'p');
+    for (const std::string& value : {" {DAY}"s, "{TAB} "s, "\"ZERO\""s, "'x'"s, "\"0.0\";x"s, ""s, " " + p253,
+                                     p253 + " ", "\"" + p253.substr(1) + "\""}) {
         SCOPED_TRACE(value);
         FakeIni ini;
         base::Settings s;
