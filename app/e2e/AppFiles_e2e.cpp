@@ -169,7 +169,8 @@ std::string Refusal(const std::string& name) {
 }
 
 // One copy per executable name, whatever its folder or letter case, and across log-on sessions:
-// a refused copy changes nothing, whether the user answers its box or the log-on ends under it.
+// a refused copy changes no setting, whether the user answers its box or the log-on ends under it;
+// as start at log-on is on, it writes its run-once entry back (Windows deleted it to run it).
 // A copy saved under another name runs beside, with its own settings file and entry.
 TEST(Instances, OneCopyPerNameAndRenamedCopiesBeside) {
     const std::string ini = e2e::SettingsFileFor("Dup");
@@ -177,14 +178,15 @@ TEST(Instances, OneCopyPerNameAndRenamedCopiesBeside) {
     ASSERT_TRUE(e2e::MakeFolders(e2e::FolderOf(ini)));
     ASSERT_TRUE(e2e::WriteFileBytes(ini, settings));
     ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup", "marker"));
-    auto expectUntouched = [&] {
+    auto expectUntouched = [&](const std::string& entry) {
         EXPECT_EQ(e2e::ReadFileBytes(ini).value_or("?"), settings);
-        EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup").value_or("<none>"), "marker");
+        EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup").value_or("<none>"), entry);
     };
     {  // a copy of the name in another session holds its marker in the machine-wide namespace
         HANDLE otherSession = ::CreateMutexA(nullptr, FALSE, "Global\\Pesora.Instance.DUP");
         ASSERT_NE(otherSession, nullptr);
-        e2e::Process refused = e2e::Start(e2e::InstallPesora(e2e::FreshFolder("dup_other"), "dUp.exe"));
+        const std::string refusedExe = e2e::InstallPesora(e2e::FreshFolder("dup_other"), "dUp.exe");
+        e2e::Process refused = e2e::Start(refusedExe);
         HWND box = e2e::WaitForMessageBox(refused.Pid(), "dUp - Error!", 10s);
         (void)::CloseHandle(otherSession);
         ASSERT_NE(box, nullptr) << "not refused";
@@ -193,7 +195,7 @@ TEST(Instances, OneCopyPerNameAndRenamedCopiesBeside) {
         EXPECT_TRUE(refused.Running());  // it waits for the user
         ASSERT_TRUE(e2e::PressOk(box));
         EXPECT_TRUE(refused.Wait().has_value());
-        expectUntouched();
+        expectUntouched(e2e::FolderOf(refusedExe) + "\\dUp.EXE");
     }
     e2e::Pesora first({.name = "Dup", .settings = settings});  // the name starts again
     ASSERT_TRUE(first.Started());
@@ -211,7 +213,7 @@ TEST(Instances, OneCopyPerNameAndRenamedCopiesBeside) {
         ASSERT_TRUE(second.Wait().has_value());
         EXPECT_TRUE(first.process().Running());
         EXPECT_TRUE(e2e::Visible(first.Main()));
-        expectUntouched();
+        expectUntouched(e2e::FolderOf(first.Exe()) + "\\Dup.EXE");
     }
     {
         e2e::Pesora beside({.name = "Blank Name",
@@ -226,7 +228,7 @@ TEST(Instances, OneCopyPerNameAndRenamedCopiesBeside) {
         e2e::DeleteRegValue(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Blank Name");
     }
     EXPECT_TRUE(first.process().Running());
-    expectUntouched();
+    expectUntouched(e2e::FolderOf(first.Exe()) + "\\Dup.EXE");
     ASSERT_TRUE(first.Exit());
     EXPECT_EQ(first.Setting("HotKey").value_or("?"), "121");
     EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Dup").value_or("<none>"),

@@ -94,7 +94,7 @@ TEST(Startup, RunsStepsInOrderForEachSwitchAndSettingPastAFailingStep) {
 }
 
 // The end of the log-on (or a close message) handled by the refusal box's message loop runs
-// the shutdown: a refused copy must still write and touch nothing.
+// the shutdown: a refused copy writes no settings and touches no other copy's entry.
 TEST(Startup, SecondCopyIsRefusedWithItsNameAndTouchesNothing) {
     RecordingSteps steps;
     steps.otherInstance = true;
@@ -105,8 +105,15 @@ TEST(Startup, SecondCopyIsRefusedWithItsNameAndTouchesNothing) {
     EXPECT_EQ(app::RunStartup(steps, state, shell, ""), app::StartupOutcome::Refused);
     const std::string text = app::AlreadyRunningText("Scale2");  // the rest of it is read off the box end to end
     EXPECT_EQ(text.substr(0, 33), "Scale2 is already running.\r\rNote:");
-    EXPECT_EQ(steps.steps, "ShowRefusal(Scale2 - Error!|" + text + "); End; End; ");
+    const std::string refusal = "ShowRefusal(Scale2 - Error!|" + text + "); End; End; ";
+    // Windows deleted the run-once entry that started this copy: written back, and nothing else.
+    EXPECT_EQ(steps.steps, "Locate; Load; StartWithWindows(on,Scale2,C:\\Tools\\Scale2.EXE); " + refusal);
     EXPECT_FALSE(shell.trayIconShown);
+    RecordingSteps off;
+    off.otherInstance = true;
+    state.settings.LoadWithWindows = false;
+    EXPECT_EQ(app::RunStartup(off, state, shell, ""), app::StartupOutcome::Refused);
+    EXPECT_EQ(off.steps, "Locate; Load; " + refusal.substr(0, refusal.size() - 5));
 }
 
 TEST(Shutdown, RunsStepsInOrderUnderEachConditionAndPastFailures) {

@@ -155,6 +155,25 @@ TEST(SettingsSave, WhatIsReadIsWrittenBackUnchanged) {
     }
 }
 
+// An edit made by hand while the program runs survives its end for every key the program did not
+// change itself; keys not edited meanwhile are written as the program read them.
+TEST(SettingsSave, KeysEditedWhileRunningKeepTheEditOthersAreWrittenAsRead) {
+    FakeIni file;
+    file.document = app::IniDocument("[Settings]\r\nSampleRate=50\r\nWebPort=8080.4\r\nPreamble=a\r\n");
+    app::SettingsAsLoaded loaded;
+    app::RecordingIniStore recording(file, loaded.fileText);
+    app::LoadSettings(recording, loaded.settings);
+    base::Settings now = loaded.settings;
+    now.Preamble = "b";                                  // changed in the program
+    file.document.Set("Settings", "SampleRate", "100");  // edited by hand meanwhile
+    app::SaveSettings(file, now, 15, 30, &loaded);
+    std::string got;
+    for (const char* key : {"SampleRate", "WebPort", "Preamble", "HotKey", "WindowLeft"}) {
+        got += file.document.Get("Settings", key).value_or("none") + " ";
+    }
+    EXPECT_EQ(got, "100 8080 b 120 15 ");  // HotKey: a key the file lacks is written
+}
+
 TEST(SettingsLoad, HandEditedValuesAreConvertedAndCut) {
     const struct {
         const char* key;

@@ -18,7 +18,8 @@ TEST(MakeWebReading, NumberUnitStatusAndScaleFromTheLastReport) {
         {3, 0xFE, 125, 2, " g", true,
          R"({"weight":1250,"unit":"g","text":"T","status":"Scale In Motion","statusCode":3,)"},
         {2, 0, 1, 10, " oz t ", true, R"({"weight":32.1507225875,"unit":"oz t",)"},  // only the outer blanks go
-        {4, 0, 1, 0, " kg", false, R"({"weight":1,"unit":"kg","text":"T","status":"Scale Not Found","statusCode":4,)"},
+        {4, 0, 1, 0, " kg", false,
+         R"({"weight":null,"unit":"kg","text":"T","status":"Scale Not Found","statusCode":0,)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.expected);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <string>
@@ -205,7 +206,6 @@ TEST(DeviceNotifications, SetQueryHookTakesIndicesAndLettersAndReplaces) {
 TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
     const std::string removeStep = std::string("removed ") + kScale + "; RefreshButton_Click; ";
     const std::string arriveStep = std::string("arrived ") + kScale + "; RefreshButton_Click; ";
-    const std::string lowerScale = R"(\\?\hid#VID_0922&PID_8003#0001#{4d1e55b2})";
     const struct {
         std::string selected;
         bool suppressedBefore;
@@ -220,7 +220,6 @@ TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
         {kScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep, 1},  // its row is gone
         {"other", true, kDbtDeviceArrival, Interface(kScale), true, arriveStep},
         {"other", false, kDbtDeviceRemoveComplete, Interface(kScale), false, removeStep},
-        {kScale, false, kDbtDeviceRemoveComplete, Interface(lowerScale), false, ""},                 // exact case only
         {kStick, false, kDbtDeviceRemoveComplete, Interface(kStick), true, "timer off; weight=; "},  // no HID
         {kStick, true, kDbtDeviceArrival, Interface(kStick), false, ""},
         // Volume and handle notifications carry no name: never the selected scale, even when
@@ -249,6 +248,66 @@ TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
         EXPECT_EQ(state.sendSuppressed, c.suppressedAfter);
         EXPECT_EQ(log, c.log);
     }
+}
+
+// Windows spells one device path in different case in enumeration and in WM_DEVICECHANGE: the
+// remembered scale, its removal and its return must be recognised whatever the case.
+struct CaseBench {
+    Log log;
+    base::AppState state;
+    testing::FakeView view{log};
+    testing::FakeHidPort port{log};
+    ScaleSelection selection{state, view, view, view, view, port};
+    DeviceChangeHandlers handlers{state, view, view, view, selection};
+    FakeVolumes volumes{log};
+    DeviceNotifications notifications{volumes, handlers};
+
+    void Notify(uint32_t event, const char* name) {
+        DeviceBroadcast b{kDbtDevTypDeviceInterface, 0, 0, name, 0};
+        (void)notifications.OnWindowMessage(kWmDeviceChange, event, &b);
+    }
+};
+
+TEST(DevicePathCase, TheSelectedScaleIsKnownInAnyCase) {
+    const char* lower = R"(\\?\hid#vid_0922&pid_8003#7&1#{4d1e55b2-f16f})";
+    const char* upper = R"(\\?\HID#VID_0922&PID_8003#7&1#{4D1E55B2-F16F})";
+    // Remembered, listed and notified spellings.
+    const std::array<const char*, 3> rows[] = {{upper, lower, upper}, {lower, upper, upper}, {upper, upper, lower}};
+    for (const auto& [remembered, listed, notified] : rows) {
+        SCOPED_TRACE(std::string(remembered) + " " + listed + " " + notified);
+        CaseBench b;
+        b.state.settings.SelectedScale = remembered;
+        b.view.found = std::vector<base::ScaleDeviceRecord>{{listed, "Scale"}};
+        b.port.present = {listed};
+        b.selection.RefreshButton_Click();
+        EXPECT_TRUE(b.state.deviceOpen);  // the remembered scale is chosen again
+
+        b.Notify(kDbtDeviceRemoveComplete, notified);
+        EXPECT_TRUE(b.state.sendSuppressed);
+        EXPECT_FALSE(b.view.timer);
+        EXPECT_TRUE(b.view.rows.empty());  // hidden although the system still lists it
+
+        b.Notify(kDbtDeviceArrival, notified);
+        EXPECT_FALSE(b.state.sendSuppressed);
+        EXPECT_TRUE(b.state.deviceOpen);
+    }
+}
+
+// The removal's suppression ends when any scale is read again; the about box's does not.
+TEST(DevicePathCase, ChoosingAnotherScaleLiftsTheRemovalsSuppression) {
+    const char* other = R"(\\?\HID#VID_0922&PID_8009#7&2#{4d1e55b2})";
+    CaseBench b;
+    b.view.found = std::vector<base::ScaleDeviceRecord>{{other, "Other"}, {kScale, "Scale"}};
+    b.port.present = {other, kScale};
+    b.state.settings.SelectedScale = kScale;
+    b.state.aboutBoxOpen = true;
+    b.selection.RefreshButton_Click();
+    b.Notify(kDbtDeviceRemoveComplete, kScale);
+    ASSERT_TRUE(b.state.sendSuppressed);
+    b.view.index = 0;
+    b.selection.ScaleList_Click();
+    EXPECT_FALSE(b.state.sendSuppressed);
+    EXPECT_TRUE(b.state.aboutBoxOpen);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST(ScaleSelection, RefreshListsFiltersAndReselects) {
     } cases[] = {
         {Records{a, keyboard, b}, "PB", "|A,B, row=1 PB open handles=1"},
         {Records{a, b}, "", "|A,B, row=-1  handles=0"},
-        {Records{a}, "pa", "|A, row=-1 pa handles=0"},                           // the path's case matters
+        {Records{a}, "pa", "|A, row=0 pa open handles=1"},                       // a path in any case
         {Records{a, {"PA", "Twin"}}, "PA", "|A,Twin, row=1 PA open handles=1"},  // the last wins
         {Records{keyboard}, "PA", "No USB HID Scales Found| row=-1 PA handles=0"},
         {std::nullopt, "PA", "No USB HID Scales Found| row=-1 PA handles=0"},
