@@ -206,6 +206,7 @@ TEST(DeviceNotifications, SetQueryHookTakesIndicesAndLettersAndReplaces) {
 TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
     const std::string removeStep = std::string("removed ") + kScale + "; RefreshButton_Click; ";
     const std::string arriveStep = std::string("arrived ") + kScale + "; RefreshButton_Click; ";
+    const std::string lowerScale = R"(\\?\hid#vid_0922&pid_8003#0001#{4d1e55b2})";  // any case names the scale
     const struct {
         std::string selected;
         bool suppressedBefore;
@@ -218,6 +219,7 @@ TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
         {kScale, false, kDbtDeviceRemoveComplete, Interface(kScale), true, "timer off; weight=; " + removeStep},
         {kScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep + "select 1; ScaleList_Click; "},
         {kScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep, 1},  // its row is gone
+        {lowerScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep + "select 1; ScaleList_Click; "},
         {"other", true, kDbtDeviceArrival, Interface(kScale), true, arriveStep},
         {"other", false, kDbtDeviceRemoveComplete, Interface(kScale), false, removeStep},
         {kStick, false, kDbtDeviceRemoveComplete, Interface(kStick), true, "timer off; weight=; "},  // no HID
