@@ -89,19 +89,18 @@ class FakeFs final : public app::ISettingsFileSystem {
 
 TEST(SettingsFile, LocatingCreatesFolderAndFileOnlyWhenMissing) {
     const struct {
-        int line;
         std::string folder;
         bool exists, writable;
         std::string expected;
     } rows[] = {
-        {__LINE__, "C:\\Data", true, true, "SHORT(C:\\Data\\Pesora\\S2.Ini) short C:\\Data\\Pesora\\S2.Ini; "},
-        {__LINE__, "D:\\", false, true,
+        {"C:\\Data", true, true, "SHORT(C:\\Data\\Pesora\\S2.Ini) short C:\\Data\\Pesora\\S2.Ini; "},
+        {"D:\\", false, true,
          "SHORT(D:\\Pesora\\S2.Ini) short D:\\Pesora\\S2.Ini; mkdir D:\\Pesora; touch D:\\Pesora\\S2.Ini; short "
          "D:\\Pesora\\S2.Ini; "},
-        {__LINE__, "", false, false,
+        {"", false, false,
          " short C:\\Pesora\\S2.Ini; mkdir C:\\Pesora; touch C:\\Pesora\\S2.Ini; short C:\\Pesora\\S2.Ini; "}};
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.line);
+        SCOPED_TRACE(&r - rows);
         FakeFs fs;
         fs.folder = r.folder;
         fs.writable = r.writable;
@@ -156,21 +155,38 @@ TEST(SettingsSave, WhatIsReadIsWrittenBackUnchanged) {
     }
 }
 
+// An edit made by hand while the program runs survives its end for every key the program did not
+// change itself; keys not edited meanwhile are written as the program read them.
+TEST(SettingsSave, KeysEditedWhileRunningKeepTheEditOthersAreWrittenAsRead) {
+    FakeIni file;
+    file.document = app::IniDocument("[Settings]\r\nSampleRate=50\r\nWebPort=8080.4\r\nPreamble=a\r\n");
+    app::SettingsAsLoaded loaded;
+    app::RecordingIniStore recording(file, loaded.fileText);
+    app::LoadSettings(recording, loaded.settings);
+    base::Settings now = loaded.settings;
+    now.Preamble = "b";                                  // changed in the program
+    file.document.Set("Settings", "SampleRate", "100");  // edited by hand meanwhile
+    app::SaveSettings(file, now, 15, 30, &loaded);
+    std::string got;
+    for (const char* key : {"SampleRate", "WebPort", "Preamble", "HotKey", "WindowLeft"}) {
+        got += file.document.Get("Settings", key).value_or("none") + " ";
+    }
+    EXPECT_EQ(got, "100 8080 b 120 15 ");  // HotKey: a key the file lacks is written
+}
+
 TEST(SettingsLoad, HandEditedValuesAreConvertedAndCut) {
     const struct {
-        int line;
         const char* key;
         std::string value, written;
-    } rows[] = {{__LINE__, "hotkey", "abc", "0"},
-                {__LINE__, "HotKey", "99999999999", "120"},  // out of range: the field keeps its value
-                {__LINE__, "SampleRate", "-1e12", "50"},
-                {__LINE__, "HotkeyEnabled", "true", "False"},
-                {__LINE__, "Preamble", std::string(300, 'p'), std::string(254, 'p')},
+    } rows[] = {{"hotkey", "abc", "0"},
+                {"HotKey", "99999999999", "120"},  // out of range: the field keeps its value
+                {"HotkeyEnabled", "true", "False"},
+                {"Preamble", std::string(300, 'p'), std::string(254, 'p')},
                 // The limit counts characters: a value of two-byte characters is not cut inside one.
-                {__LINE__, "Preamble", "x" + Repeat("\u00E4", 300), "x" + Repeat("\u00E4", 253)},
-                {__LINE__, "Postamble", Repeat("\u4E2D", 254), Repeat("\u4E2D", 254)}};
+                {"Preamble", "x" + Repeat("\u00E4", 300), "x" + Repeat("\u00E4", 253)},
+                {"Postamble", Repeat("\u4E2D", 254), Repeat("\u4E2D", 254)}};
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.line);
+        SCOPED_TRACE(&r - rows);
         FakeIni ini;
         ini.document.Set("Settings", r.key, r.value);
         base::Settings s;
@@ -181,18 +197,11 @@ TEST(SettingsLoad, HandEditedValuesAreConvertedAndCut) {
 }
 
 TEST(SettingsSave, TextsSurviveTheNextStartExactly) {
-    for (const std::string& value : {
-             std::string(" {DAY}"),  // blanks around a value are dropped on reading
-             std::string("{TAB} "),
-             std::string("\"ZERO\""),  // so is one pair of matching quotes
-             std::string("'x'"),
-             std::string("\"0.0\";x"),  // quotes that do not pair up stay as they are
-             std::string(""),
-             // The longest texts that are read back: the quotes must not cost them a blank.
-             " " + std::string(253, 'p'),
-             std::string(253, 'p') + " ",
-             "\"" + std::string(252, 'p') + "\"",
-         }) {
+    // Blanks around a value and one pair of matching quotes are dropped on reading; quotes that do
+    // not pair up stay. The longest texts that are read back must not lose a blank to the quotes.
+    const std::string p253(253, 'p');
+    for (const std::string& value : {" {DAY}"s, "{TAB} "s, "\"ZERO\""s, "'x'"s, "\"0.0\";x"s, ""s, " " + p253,
+                                     p253 + " ", "\"" + p253.substr(1) + "\""}) {
         SCOPED_TRACE(value);
         FakeIni ini;
         base::Settings s;
@@ -206,57 +215,48 @@ TEST(SettingsSave, TextsSurviveTheNextStartExactly) {
 }
 
 TEST(IniDocument, ReadsLikeTheSystemProfileCalls) {
-    struct Row {
-        int line;
-        std::string text;
-        const char* section;
-        const char* key;
-        std::optional<std::string> expected;
-    } rows[] = {{__LINE__, "[Settings]\r\nHotKey=120\r\n", "Settings", "HotKey", "120"},
-                {__LINE__, "[settings]\nhotkey = 121 \n", "Settings", "HOTKEY", "121"},
-                {__LINE__, "  [ Settings ]  \r\n\tHotKey\t=\t\"q x\"\r\n", "Settings", "HotKey", "q x"},
-                {__LINE__, "[Settings]\r\nHotKey='x'\r\n", "Settings", "HotKey", "x"},
-                {__LINE__, "[Settings]\r\nHotKey=\"x'\r\n", "Settings", "HotKey", "\"x'"},
-                {__LINE__, "[Other]\r\nHotKey=1\r\n", "Settings", "HotKey", std::nullopt},
-                {__LINE__, "HotKey=1\r\n[Settings]\r\n", "Settings", "HotKey", std::nullopt},
-                {__LINE__, "[Settings]\r\nHotKey=1\r\nHotKey=2\r\n", "Settings", "HotKey", "1"},
-                {__LINE__, "[Settings]\r\n;HotKey=1\r\n", "Settings", "HotKey", std::nullopt},
-                {__LINE__, "[Settings]\r\nHotKey\r\n", "Settings", "HotKey", std::nullopt},
-                {__LINE__, "[Settings]\r\nHotKey=\r\n", "Settings", "HotKey", ""},
-                {__LINE__, "[Settings\r\nHotKey=5", "Settings", "HotKey", std::nullopt},
-                {__LINE__, "[Settings]\r\n[Broken\r\nHotKey=5", "Settings", "HotKey", "5"},
-                {__LINE__, "[Settings]\r\nHotKey=5\0junk\r\n"s, "Settings", "HotKey", "5"},
-                {__LINE__, "[Settings]\r\n[Settings]\r\nHotKey=5\r\n", "Settings", "HotKey", std::nullopt},
-                {__LINE__, "", "Settings", "HotKey", std::nullopt}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.line);
-        EXPECT_EQ(app::IniDocument(r.text).Get(r.section, r.key), r.expected);
+    const std::pair<std::string, std::optional<std::string>> rows[] = {
+        {"[Settings]\r\nHotKey=120\r\n", "120"},
+        {"[settings]\nHOTKEY = 121 \n", "121"},
+        {"  [ Settings ]  \r\n\tHotKey\t=\t\"q x\"\r\n", "q x"},
+        {"[Settings]\r\nHotKey='x'\r\n", "x"},
+        {"[Settings]\r\nHotKey=\"x'\r\n", "\"x'"},
+        {"[Other]\r\nHotKey=1\r\n", std::nullopt},
+        {"HotKey=1\r\n[Settings]\r\n", std::nullopt},
+        {"[Settings]\r\nHotKey=1\r\nHotKey=2\r\n", "1"},
+        {"[Settings]\r\n;HotKey=1\r\n", std::nullopt},
+        {"[Settings]\r\nHotKey\r\n", std::nullopt},
+        {"[Settings]\r\nHotKey=\r\n", ""},
+        {"[Settings\r\nHotKey=5", std::nullopt},
+        {"[Settings]\r\n[Broken\r\nHotKey=5", "5"},
+        {"[Settings]\r\nHotKey=5\0junk\r\n"s, "5"},
+        {"[Settings]\r\n[Settings]\r\nHotKey=5\r\n", std::nullopt},
+        {"", std::nullopt}};
+    for (const auto& [text, expected] : rows) {
+        EXPECT_EQ(app::IniDocument(text).Get("Settings", "HotKey"), expected) << text;
     }
 }
 
 TEST(IniDocument, WritingChangesOnlyTheKeysLine) {
     struct Row {
-        int line;
         std::string before;
         const char* key;
         const char* value;
         std::string after;
     } rows[] = {
-        {__LINE__, "", "HotKey", "120", "[Settings]\r\nHotKey=120\r\n"},
-        {__LINE__, "junk", "HotKey", "1", "junk\r\n[Settings]\r\nHotKey=1\r\n"},
-        {__LINE__, "[Settings]\r\nhotkeystr = CTRL+F9 \r\nx=1\r\n", "HotkeyStr", "F9",
-         "[Settings]\r\nHotkeyStr=F9\r\nx=1\r\n"},
-        {__LINE__, "[Settings]\r\na=1\r\n\r\n[Next]\r\nb=2\r\n", "HotKey", "7",
+        {"", "HotKey", "120", "[Settings]\r\nHotKey=120\r\n"},
+        {"junk", "HotKey", "1", "junk\r\n[Settings]\r\nHotKey=1\r\n"},
+        {"[Settings]\r\nhotkeystr = CTRL+F9 \r\nx=1\r\n", "HotkeyStr", "F9", "[Settings]\r\nHotkeyStr=F9\r\nx=1\r\n"},
+        {"[Settings]\r\na=1\r\n\r\n[Next]\r\nb=2\r\n", "HotKey", "7",
          "[Settings]\r\na=1\r\nHotKey=7\r\n\r\n[Next]\r\nb=2\r\n"},
-        {__LINE__, "[Settings]\r\na=1", "HotKey", "7", "[Settings]\r\na=1\r\nHotKey=7"},
-        {__LINE__, "[Settings]", "HotKey", "7", "[Settings]\r\nHotKey=7"},
-        {__LINE__, "\x01\xff\0\n[Settings]\n=== \nHotKey=1\n\0\0"s, "HotKey", "2",
+        {"[Settings]\r\na=1", "HotKey", "7", "[Settings]\r\na=1\r\nHotKey=7"},
+        {"[Settings]", "HotKey", "7", "[Settings]\r\nHotKey=7"},
+        {"\x01\xff\0\n[Settings]\n=== \nHotKey=1\n\0\0"s, "HotKey", "2",
          "\x01\xff\0\n[Settings]\n=== \nHotKey=2\n\0\0"s},
-        {__LINE__, "[Settings]\r\nPreamble=a\r\n", "Preamble", "x\r\n[Evil]\r\ny=1", "[Settings]\r\nPreamble=x\r\n"},
-        {__LINE__, "[Settings]\r\nTareCommand=1,2\r\n", "HotKey", "1",
-         "[Settings]\r\nTareCommand=1,2\r\nHotKey=1\r\n"}};
+        {"[Settings]\r\nPreamble=a\r\n", "Preamble", "x\r\n[Evil]\r\ny=1", "[Settings]\r\nPreamble=x\r\n"},
+        {"[Settings]\r\nTareCommand=1,2\r\n", "HotKey", "1", "[Settings]\r\nTareCommand=1,2\r\nHotKey=1\r\n"}};
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.line);
+        SCOPED_TRACE(&r - rows);
         app::IniDocument doc(r.before);
         doc.Set("Settings", r.key, r.value);
         EXPECT_EQ(doc.Bytes(), r.after);

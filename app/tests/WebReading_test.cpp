@@ -4,50 +4,27 @@
 
 namespace {
 
+// Each row: status, exponent and low weight byte of the last report; units; suffix; scale open.
 TEST(MakeWebReading, NumberUnitStatusAndScaleFromTheLastReport) {
     const struct {
-        int line;
-        std::array<uint8_t, 8> report;
+        uint8_t status, exponent, weight;
         int32_t units;
         std::string suffix;
         bool open;
         std::string expected;
     } rows[] = {
-        {__LINE__,
-         {3, 4, 3, 0xFE, 0x7D, 0, 0, 0},
-         0,
-         " kg",
-         true,  // 1.25 kg, stable
-         R"({"weight":1.25,"unit":"kg","text":"T","status":"","statusCode":4,"stable":true,"scale":"S",)"},
-        {__LINE__,
-         {3, 5, 3, 0xFE, 0x7D, 0, 0, 0},
-         0,
-         " kg",
-         true,  // under zero: the number is signed
-         R"({"weight":-1.25,"unit":"kg","text":"T","status":"Negative Weight","statusCode":5,"stable":false,)"},
-        {__LINE__,
-         {3, 3, 3, 0xFE, 0x7D, 0, 0, 0},
-         2,
-         " g",
-         true,  // converted to grams; in motion
-         R"({"weight":1250,"unit":"g","text":"T","status":"Scale In Motion","statusCode":3,"stable":false,)"},
-        {__LINE__,
-         {3, 2, 3, 0, 1, 0, 0, 0},
-         10,
-         " oz t ",
-         true,  // only the blanks around the unit go
-         R"({"weight":32.1507225875,"unit":"oz t","text":"T","status":"","statusCode":2,)"},
-        {__LINE__,
-         {3, 4, 3, 0, 1, 0, 0, 0},
-         0,
-         " kg",
-         false,
-         R"({"weight":null,"unit":"kg","text":"T","status":"Scale Not Found","statusCode":0,"stable":false,"scale":"S",)"},
+        {4, 0xFE, 125, 0, " kg", true,
+         R"({"weight":1.25,"unit":"kg","text":"T","status":"","statusCode":4,"stable":true,)"},
+        {3, 0xFE, 125, 2, " g", true,
+         R"({"weight":1250,"unit":"g","text":"T","status":"Scale In Motion","statusCode":3,)"},
+        {2, 0, 1, 10, " oz t ", true, R"({"weight":32.1507225875,"unit":"oz t",)"},  // only the outer blanks go
+        {4, 0, 1, 0, " kg", false,
+         R"({"weight":null,"unit":"kg","text":"T","status":"Scale Not Found","statusCode":0,)"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.line);
+        SCOPED_TRACE(row.expected);
         base::AppState s;
-        s.reportBuffer = row.report;
+        s.reportBuffer = {3, row.status, 3, row.exponent, row.weight, 0, 0, 0};
         s.settings.SelectedUnits = row.units;
         s.unitsSuffix = row.suffix;
         s.deviceOpen = row.open;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <string>
@@ -15,11 +16,10 @@ namespace devices {
 namespace {
 
 using testing::Log;
-using testing::Note;
 using Record = std::vector<uint8_t>;
 
-constexpr const char* kScale = R"(\\?\HID#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030})";
-constexpr const char* kStick = R"(\\?\USBSTOR#Disk&Ven_Generic#5&1&0#{53f56307-b6bf-11d0-94f2-00a0c91efb8b})";
+constexpr const char* kScale = R"(\\?\HID#VID_0922&PID_8003#0001#{4d1e55b2})";
+constexpr const char* kStick = R"(\\?\USBSTOR#Disk&Ven_Generic#5&1&0#{53f56307})";
 
 // Broadcast records laid out as the system delivers them to this process.
 Record Header(uint32_t size, uint32_t devType) {
@@ -54,31 +54,24 @@ Record Handle(uintptr_t notifyHandle) {
     return r;
 }
 
+// Each record, then its type, mask, flags, handle and name.
 TEST(ParseDeviceBroadcast, ReadsEachRecordKindWithinItsSize) {
-    const struct {
-        int line;
-        Record record;
-        std::string expected;  // type mask flags handle name
-    } cases[] = {
-        {__LINE__, Volume(0x10, 1), "2 16 1 0 "},
-        {__LINE__, Interface(kScale), std::string("5 0 0 0 ") + kScale},
-        {__LINE__, Interface(u"\\\\?\\HID#\u4E2D"), "5 0 0 0 \\\\?\\HID#\xE4\xB8\xAD"},
-        {__LINE__, Interface(u"\\\\?\\HID#X", false), "5 0 0 0 \\\\?\\HID#X"},  // no terminating zero
-        {__LINE__, SingleByteInterface(kScale), std::string("5 0 0 0 ") + kScale},
-        {__LINE__, SingleByteInterface(std::string(2000, 'Q')), "5 0 0 0 " + std::string(1024, 'Q')},
-        {__LINE__, Interface(std::u16string(3000, u'A')), "5 0 0 0 " + std::string(kMaxInterfaceNameChars, 'A')},
-        {__LINE__, Handle(0xABCD), "6 0 0 43981 "},
-        {__LINE__, Header(12, kDbtDevTypVolume), "2 0 0 0 "},  // cut short: no mask
-        {__LINE__, Header(12, kDbtDevTypHandle), "6 0 0 0 "},
-        {__LINE__, Header(8, kDbtDevTypVolume), "2 0 0 0 "},
-        {__LINE__, Header(7, kDbtDevTypVolume), "0 0 0 0 "},  // not even a type
+    const std::pair<Record, std::string> cases[] = {
+        {Volume(0x10, 1), "2 16 1 0 "},
+        {Interface(kScale), std::string("5 0 0 0 ") + kScale},
+        {Interface(u"\\\\?\\HID#\u4E2D"), "5 0 0 0 \\\\?\\HID#\xE4\xB8\xAD"},
+        {Interface(u"\\\\?\\HID#X", false), "5 0 0 0 \\\\?\\HID#X"},  // no terminating zero
+        {SingleByteInterface(kScale), std::string("5 0 0 0 ") + kScale},
+        {SingleByteInterface(std::string(2000, 'Q')), "5 0 0 0 " + std::string(1024, 'Q')},
+        {Handle(0xABCD), "6 0 0 43981 "},
+        {Header(12, kDbtDevTypVolume), "2 0 0 0 "},  // cut short: no mask
+        {Header(7, kDbtDevTypVolume), "0 0 0 0 "},   // not even a type
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        const DeviceBroadcast b = ParseDeviceBroadcast(c.record);
+    for (const auto& [record, expected] : cases) {
+        const DeviceBroadcast b = ParseDeviceBroadcast(record);
         EXPECT_EQ(std::to_string(b.devType) + " " + std::to_string(b.unitMask) + " " + std::to_string(b.volumeFlags) +
                       " " + std::to_string(b.notifyHandle) + " " + b.interfaceName,
-                  c.expected);
+                  expected);
     }
 }
 
@@ -89,7 +82,7 @@ class FakeVolumes final : public IVolumeNotifications {
     std::map<uintptr_t, char> live;
 
     uintptr_t Subscribe(char letter) override {
-        Note(_log, std::string("subscribe ") + letter);
+        _log += std::string("subscribe ") + letter + "; ";
         if (letter == 'Q') {
             return 0;  // a volume that cannot be opened
         }
@@ -97,7 +90,7 @@ class FakeVolumes final : public IVolumeNotifications {
         return next++;
     }
     void Unsubscribe(uintptr_t subscription) override {
-        Note(_log, std::string("unsubscribe ") + live.at(subscription));
+        _log += std::string("unsubscribe ") + live.at(subscription) + "; ";
         live.erase(subscription);
     }
 
@@ -121,7 +114,7 @@ class RecordingEvents final : public IDeviceEvents {
 
   private:
     void Record(const std::string& what, const DeviceNotifications& n, uint32_t t) {
-        Note(_log, what + " " + std::to_string(t) + " [" + DescribeDeviceEvent(n, "E") + "]");
+        _log += what + " " + std::to_string(t) + " [" + DescribeDeviceEvent(n, "E") + "]; ";
     }
     Log& _log;
 };
@@ -141,28 +134,26 @@ struct Rig {
 TEST(DeviceNotifications, DispatchesTheFiveEventsAndVetoesOnRequest) {
     const std::string hid = std::string(" 5 [E: 5 - ") + kScale + "]; ";
     const struct {
-        int line;
         uint32_t event;
         Record record;
         bool cancel;
         std::string log;  // then "deny" for a vetoed query
     } cases[] = {
-        {__LINE__, 0x8000, Interface(kScale), false, "arrival" + hid},
-        {__LINE__, 0x8001, Interface(kScale), false, "query" + hid},
-        {__LINE__, 0x8001, Interface(kScale), true, "query" + hid + "deny"},
-        {__LINE__, 0x8002, Interface(kScale), true, "failed" + hid},
-        {__LINE__, 0x8003, Interface(kScale), false, "pending" + hid},
-        {__LINE__, 0x8004, Interface(kScale), false, "complete" + hid},
-        {__LINE__, 0x8000, Volume(0x14, 1), false, "subscribe C; arrival 2 [E: 2 - vol: C, flags: 1]; "},
-        {__LINE__, 0x8000, Volume(1U << 25, 0xABCD), false, "subscribe Z; arrival 2 [E: 2 - vol: Z, flags: ABCD]; "},
-        {__LINE__, 0x8000, Volume(0, 0x1F), false, "arrival 2 [E: 2 - vol: , flags: 1F]; "},
-        {__LINE__, 0x8000, {}, false, "arrival 0 [E: 0 - ]; "},
-        {__LINE__, 0x0007, {}, false, ""},  // DBT_DEVNODES_CHANGED: no event
-        {__LINE__, 0x8005, {}, false, ""},
-        {__LINE__, 0x7FFF, {}, false, ""},
+        {0x8000, Interface(kScale), false, "arrival" + hid},
+        {0x8001, Interface(kScale), false, "query" + hid},
+        {0x8001, Interface(kScale), true, "query" + hid + "deny"},
+        {0x8002, Interface(kScale), true, "failed" + hid},
+        {0x8003, Interface(kScale), false, "pending" + hid},
+        {0x8004, Interface(kScale), false, "complete" + hid},
+        {0x8000, Volume(0x14, 1), false, "subscribe C; arrival 2 [E: 2 - vol: C, flags: 1]; "},
+        {0x8000, Volume(1U << 25, 0xABCD), false, "subscribe Z; arrival 2 [E: 2 - vol: Z, flags: ABCD]; "},
+        {0x8000, Volume(0, 0x1F), false, "arrival 2 [E: 2 - vol: , flags: 1F]; "},
+        {0x8000, {}, false, "arrival 0 [E: 0 - ]; "},
+        {0x8005, {}, false, ""},
+        {0x7FFF, {}, false, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         Log log;
         Rig r{log};
         r.events.cancel = c.cancel;
@@ -195,31 +186,28 @@ TEST(DeviceNotifications, SetQueryHookTakesIndicesAndLettersAndReplaces) {
     {
         Rig r{log};
         DeviceNotifications& n = r.notifications;
-        const auto result = [&](bool ok) { Note(log, ok ? "yes" : "no"); };
+        const auto result = [&](bool ok) { log += ok ? "yes; " : "no; "; };
         result(n.SetQueryHook(0, true));
         result(n.SetQueryHook(25, true));
         result(n.SetQueryHook(26, true));
         result(n.SetQueryHook(-1, true));
         result(n.SetQueryHook("d", true));
         result(n.SetQueryHook("D:\\", true));  // replaces D's subscription
-        result(n.SetQueryHook("", true));
-        result(n.SetQueryHook("1", true));
-        result(n.SetQueryHook("\xC3\xA4", true));
-        result(n.SetQueryHook("Q", true));  // the volume cannot be opened
-        result(n.SetQueryHook("C"));        // nothing to drop
+        result(n.SetQueryHook("Q", true));     // the volume cannot be opened
+        result(n.SetQueryHook("C"));           // nothing to drop
         result(n.SetQueryHook("a"));
     }
     EXPECT_EQ(log,
-              "subscribe A; yes; subscribe Z; yes; no; no; subscribe D; yes; unsubscribe D; subscribe D; yes; no; no; "
-              "no; subscribe Q; no; yes; unsubscribe A; yes; unsubscribe D; unsubscribe Z; ");
+              "subscribe A; yes; subscribe Z; yes; no; no; subscribe D; yes; unsubscribe D; subscribe D; yes; "
+              "subscribe Q; no; yes; unsubscribe A; yes; unsubscribe D; unsubscribe Z; ");
 }
 
 // The main window's two handlers, with the list commands recorded.
 TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
     const std::string removeStep = std::string("removed ") + kScale + "; RefreshButton_Click; ";
     const std::string arriveStep = std::string("arrived ") + kScale + "; RefreshButton_Click; ";
+    const std::string lowerScale = R"(\\?\hid#vid_0922&pid_8003#0001#{4d1e55b2})";  // any case names the scale
     const struct {
-        int line;
         std::string selected;
         bool suppressedBefore;
         uint32_t event;
@@ -228,32 +216,28 @@ TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
         std::string log;
         size_t listed = 3;  // rows in the list
     } cases[] = {
-        {__LINE__, kScale, false, kDbtDeviceRemoveComplete, Interface(kScale), true,
-         "timer off; weight=; " + removeStep},
-        {__LINE__, kScale, true, kDbtDeviceArrival, Interface(kScale), false,
-         arriveStep + "select 1; ScaleList_Click; "},
-        {__LINE__, kScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep, 1},  // its row is gone
-        {__LINE__, "other", true, kDbtDeviceArrival, Interface(kScale), true, arriveStep},
-        {__LINE__, "other", false, kDbtDeviceRemoveComplete, Interface(kScale), false, removeStep},
-        {__LINE__, kStick, false, kDbtDeviceRemoveComplete, Interface(kStick), true, "timer off; weight=; "},  // no HID
-        {__LINE__, kStick, true, kDbtDeviceArrival, Interface(kStick), false, ""},
+        {kScale, false, kDbtDeviceRemoveComplete, Interface(kScale), true, "timer off; weight=; " + removeStep},
+        {kScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep + "select 1; ScaleList_Click; "},
+        {kScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep, 1},  // its row is gone
+        {lowerScale, true, kDbtDeviceArrival, Interface(kScale), false, arriveStep + "select 1; ScaleList_Click; "},
+        {"other", true, kDbtDeviceArrival, Interface(kScale), true, arriveStep},
+        {"other", false, kDbtDeviceRemoveComplete, Interface(kScale), false, removeStep},
+        {kStick, false, kDbtDeviceRemoveComplete, Interface(kStick), true, "timer off; weight=; "},  // no HID
+        {kStick, true, kDbtDeviceArrival, Interface(kStick), false, ""},
         // Volume and handle notifications carry no name: never the selected scale, even when
         // none has been selected yet.
-        {__LINE__, "", false, kDbtDeviceRemoveComplete, Volume(0x10, 0), false, ""},
-        {__LINE__, "", true, kDbtDeviceArrival, Volume(0x10, 0), true, "subscribe E; "},
-        {__LINE__, "", false, kDbtDeviceRemoveComplete, Handle(0x5), false, ""},
-        {__LINE__, "", false, kDbtDeviceRemoveComplete, Interface(u""), false, ""},
+        {"", false, kDbtDeviceRemoveComplete, Volume(0x10, 0), false, ""},
+        {"", true, kDbtDeviceArrival, Volume(0x10, 0), true, "subscribe E; "},
         // The other three events have no handler.
-        {__LINE__, kScale, false, kDbtDeviceRemovePending, Interface(kScale), false, ""},
-        {__LINE__, kScale, false, kDbtDeviceQueryRemove, Interface(kScale), false, ""},
+        {kScale, false, kDbtDeviceRemovePending, Interface(kScale), false, ""},
+        {kScale, false, kDbtDeviceQueryRemove, Interface(kScale), false, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         Log log;
         base::AppState state;
         testing::FakeView view{log};
-        testing::FakeCommands commands{log};
-        DeviceChangeHandlers handlers{state, view, view, view, commands};
+        DeviceChangeHandlers handlers{state, view, view, view, view};
         FakeVolumes volumes{log};
         DeviceNotifications notifications{volumes, handlers};
         state.settings.SelectedScale = c.selected;
@@ -266,6 +250,66 @@ TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
         EXPECT_EQ(state.sendSuppressed, c.suppressedAfter);
         EXPECT_EQ(log, c.log);
     }
+}
+
+// Windows spells one device path in different case in enumeration and in WM_DEVICECHANGE: the
+// remembered scale, its removal and its return must be recognised whatever the case.
+struct CaseBench {
+    Log log;
+    base::AppState state;
+    testing::FakeView view{log};
+    testing::FakeHidPort port{log};
+    ScaleSelection selection{state, view, view, view, view, port};
+    DeviceChangeHandlers handlers{state, view, view, view, selection};
+    FakeVolumes volumes{log};
+    DeviceNotifications notifications{volumes, handlers};
+
+    void Notify(uint32_t event, const char* name) {
+        DeviceBroadcast b{kDbtDevTypDeviceInterface, 0, 0, name, 0};
+        (void)notifications.OnWindowMessage(kWmDeviceChange, event, &b);
+    }
+};
+
+TEST(DevicePathCase, TheSelectedScaleIsKnownInAnyCase) {
+    const char* lower = R"(\\?\hid#vid_0922&pid_8003#7&1#{4d1e55b2-f16f})";
+    const char* upper = R"(\\?\HID#VID_0922&PID_8003#7&1#{4D1E55B2-F16F})";
+    // Remembered, listed and notified spellings.
+    const std::array<const char*, 3> rows[] = {{upper, lower, upper}, {lower, upper, upper}, {upper, upper, lower}};
+    for (const auto& [remembered, listed, notified] : rows) {
+        SCOPED_TRACE(std::string(remembered) + " " + listed + " " + notified);
+        CaseBench b;
+        b.state.settings.SelectedScale = remembered;
+        b.view.found = std::vector<base::ScaleDeviceRecord>{{listed, "Scale"}};
+        b.port.present = {listed};
+        b.selection.RefreshButton_Click();
+        EXPECT_TRUE(b.state.deviceOpen);  // the remembered scale is chosen again
+
+        b.Notify(kDbtDeviceRemoveComplete, notified);
+        EXPECT_TRUE(b.state.sendSuppressed);
+        EXPECT_FALSE(b.view.timer);
+        EXPECT_TRUE(b.view.rows.empty());  // hidden although the system still lists it
+
+        b.Notify(kDbtDeviceArrival, notified);
+        EXPECT_FALSE(b.state.sendSuppressed);
+        EXPECT_TRUE(b.state.deviceOpen);
+    }
+}
+
+// The removal's suppression ends when any scale is read again; the about box's does not.
+TEST(DevicePathCase, ChoosingAnotherScaleLiftsTheRemovalsSuppression) {
+    const char* other = R"(\\?\HID#VID_0922&PID_8009#7&2#{4d1e55b2})";
+    CaseBench b;
+    b.view.found = std::vector<base::ScaleDeviceRecord>{{other, "Other"}, {kScale, "Scale"}};
+    b.port.present = {other, kScale};
+    b.state.settings.SelectedScale = kScale;
+    b.state.aboutBoxOpen = true;
+    b.selection.RefreshButton_Click();
+    b.Notify(kDbtDeviceRemoveComplete, kScale);
+    ASSERT_TRUE(b.state.sendSuppressed);
+    b.view.index = 0;
+    b.selection.ScaleList_Click();
+    EXPECT_FALSE(b.state.sendSuppressed);
+    EXPECT_TRUE(b.state.aboutBoxOpen);
 }
 
 }  // namespace

@@ -20,11 +20,13 @@ namespace devices::testing {
 
 // The steps taken, each followed by "; ".
 using Log = std::string;
-inline void Note(Log& log, std::string_view step) {
-    log.append(step).append("; ");
-}
 
-class FakeView final : public IScaleListView, public base::IReadingDisplay, public base::IReadTimer {
+// The window's views, its scale enumeration and (for the device handlers) its list commands.
+class FakeView final : public IScaleListView,
+                       public base::IReadingDisplay,
+                       public base::IReadTimer,
+                       public IScaleEnumerator,
+                       public IScaleListCommands {
   public:
     explicit FakeView(Log& log) : _log(log) {}
     std::string weight = "1.23";
@@ -32,21 +34,30 @@ class FakeView final : public IScaleListView, public base::IReadingDisplay, publ
     bool timer = false;
     std::vector<std::string> rows;
     int index = -1;
+    std::optional<std::vector<base::ScaleDeviceRecord>> found;
 
-    void SetWeightBox(std::string_view text) override { Note(_log, "weight=" + (weight = text)); }
-    void SetStatus(std::string_view text) override { Note(_log, "status=" + (status = text)); }
-    void SetTimerEnabled(bool on) override { Note(_log, (timer = on) ? "timer on" : "timer off"); }
+    void SetWeightBox(std::string_view text) override { _log += "weight=" + (weight = text) + "; "; }
+    void SetStatus(std::string_view text) override { _log += "status=" + (status = text) + "; "; }
+    void SetTimerEnabled(bool on) override { _log += (timer = on) ? "timer on; " : "timer off; "; }
     bool TimerEnabled() const override { return timer; }
     void SetTimerInterval(int32_t) override {}
     void ClearList() override {
         rows.clear();
         index = -1;
-        Note(_log, "clear list");
+        _log += "clear list; ";
     }
     void AddListRow(std::string_view text) override { rows.emplace_back(text); }
     int ListCount() const override { return static_cast<int>(rows.size()); }
     int ListIndex() const override { return index; }
-    void SetListIndex(int i) override { Note(_log, "select " + std::to_string(index = i)); }
+    void SetListIndex(int i) override { _log += "select " + std::to_string(index = i) + "; "; }
+    std::optional<std::vector<base::ScaleDeviceRecord>> Enumerate() override {
+        _log += "enumerate; ";
+        return found;
+    }
+    void RefreshButton_Click() override { _log += "RefreshButton_Click; "; }
+    void ScaleList_Click() override { _log += "ScaleList_Click; "; }
+    void DeviceRemoved(std::string_view path) override { _log += "removed " + std::string(path) + "; "; }
+    void DeviceArrived(std::string_view path) override { _log += "arrived " + std::string(path) + "; "; }
 
   private:
     Log& _log;
@@ -69,7 +80,7 @@ class FakeHidPort final : public IHidPort {
     uint64_t now = 1000;
 
     bool OpenRead(std::string_view path) override {
-        Note(_log, "open " + std::string(path));
+        _log += "open " + std::string(path) + "; ";
         if (!present.contains(std::string(path))) {
             return false;
         }
@@ -79,65 +90,58 @@ class FakeHidPort final : public IHidPort {
         return true;
     }
     bool StartRead(size_t length) override {
-        Note(_log, "read " + std::to_string(length));
-        _running = !openPath.empty() && present.contains(openPath);
+        _log += "read " + std::to_string(length) + "; ";
         _started = length;
-        return _running;
+        return _running = !openPath.empty() && present.contains(openPath);
     }
     bool ReadRunning() const override { return _running; }
     ReadWait WaitRead(uint32_t ms, size_t* transferred) override {
-        Note(_log, "wait " + std::to_string(ms));
+        _log += "wait " + std::to_string(ms) + "; ";
         if (!_running || !present.contains(openPath)) {
             _running = false;
             return ReadWait::Failed;
         }
-        if (reads.empty() || !reads.front()) {
-            if (!reads.empty()) {
-                reads.pop_front();
-            }
+        const std::optional<std::vector<uint8_t>> next = reads.empty() ? std::nullopt : reads.front();
+        if (!reads.empty()) {
+            reads.pop_front();
+        }
+        if (!next) {
             return ReadWait::TimedOut;
         }
-        const std::vector<uint8_t> next = *reads.front();
-        reads.pop_front();
         _running = false;
-        if (next.size() > _started) {
+        if (next->size() > _started) {
             return ReadWait::Failed;  // too long for the buffer
         }
-        std::copy(next.begin(), next.end(), _staging.begin());
-        *transferred = next.size();
+        *transferred = std::copy(next->begin(), next->end(), _staging.begin()) - _staging.begin();
         return ReadWait::Report;
     }
     std::span<const uint8_t> Staging() const override { return _staging; }
     std::optional<size_t> CancelRead() override {
-        Note(_log, "cancel");
-        const bool wasRunning = std::exchange(_running, false);
-        if (!wasRunning || !completesOnCancel) {
-            return std::nullopt;
-        }
-        std::copy(completesOnCancel->begin(), completesOnCancel->end(), _staging.begin());
-        const size_t size = completesOnCancel->size();
+        _log += "cancel; ";
+        const std::optional<std::vector<uint8_t>> late =
+            std::exchange(_running, false) ? completesOnCancel : std::nullopt;
         completesOnCancel.reset();
-        return size;
+        return late ? std::optional<size_t>(std::copy(late->begin(), late->end(), _staging.begin()) - _staging.begin())
+                    : std::nullopt;
     }
     void CloseRead() override {
         _running = false;
         if (!openPath.empty()) {
-            Note(_log, "close");
+            _log += "close; ";
             openPath.clear();
             --openHandles;
         }
     }
     std::optional<size_t> GetInputReport(std::span<uint8_t> report) override {
-        Note(_log, "ask " + std::to_string(report[0]) + "/" + std::to_string(report.size()));
+        _log += "ask " + std::to_string(report[0]) + "/" + std::to_string(report.size()) + "; ";
         if (openPath.empty() || !currentReport) {
             return std::nullopt;
         }
-        const size_t count = std::min(report.size(), currentReport->size());
-        std::copy_n(currentReport->begin(), count, report.begin());
-        return count;
+        return std::copy_n(currentReport->begin(), std::min(report.size(), currentReport->size()), report.begin()) -
+               report.begin();
     }
     void WriteOnce(std::string_view path, std::span<const uint8_t> report) override {
-        Note(_log, "write " + std::string(path));
+        _log += "write " + std::string(path) + "; ";
         written.emplace_back(report.begin(), report.end());
     }
     uint64_t NowMs() const override { return now; }
@@ -147,31 +151,6 @@ class FakeHidPort final : public IHidPort {
     bool _running = false;
     size_t _started = 0;
     std::array<uint8_t, kStagingBufferSize> _staging{};
-};
-
-class FakeEnumerator final : public IScaleEnumerator {
-  public:
-    explicit FakeEnumerator(Log& log) : _log(log) {}
-    std::optional<std::vector<base::ScaleDeviceRecord>> result;
-    std::optional<std::vector<base::ScaleDeviceRecord>> Enumerate() override {
-        Note(_log, "enumerate");
-        return result;
-    }
-
-  private:
-    Log& _log;
-};
-
-class FakeCommands final : public IScaleListCommands {
-  public:
-    explicit FakeCommands(Log& log) : _log(log) {}
-    void RefreshButton_Click() override { Note(_log, "RefreshButton_Click"); }
-    void ScaleList_Click() override { Note(_log, "ScaleList_Click"); }
-    void DeviceRemoved(std::string_view path) override { Note(_log, "removed " + std::string(path)); }
-    void DeviceArrived(std::string_view path) override { Note(_log, "arrived " + std::string(path)); }
-
-  private:
-    Log& _log;
 };
 
 }  // namespace devices::testing

@@ -22,19 +22,18 @@ struct Rig {
     Log log;
     base::AppState state;
     testing::FakeView view{log};
-    testing::FakeEnumerator enumerator{log};
     testing::FakeHidPort port{log};
-    ScaleSelection selection{state, view, view, view, enumerator, port};
+    ScaleSelection selection{state, view, view, view, view, port};
 
     explicit Rig(std::set<std::string> present = {"PA"}) { port.present = std::move(present); }
-    // Lists `table` and clicks row `row`, as a user choosing a scale.
-    void Click(Records table = {{"PA", "A"}}, int row = 0) {
+    // Lists `table` and clicks its first row, as a user choosing a scale.
+    void Click(Records table = {{"PA", "A"}}) {
         state.scaleTable = std::move(table);
         view.rows.clear();
         for (const base::ScaleDeviceRecord& r : state.scaleTable) {
             view.rows.push_back(r.displayName);
         }
-        Click(row);
+        Click(0);
     }
     void Click(int row) {
         view.index = row;
@@ -59,14 +58,12 @@ struct Rig {
 };
 
 TEST(IsScaleCandidate, DropsKeyboardsTouchDevicesAndUnnamedPaths) {
-    const std::pair<const char*, bool> cases[] = {
-        {"USB Postal Scale (HIDClass)", true},
-        {"Wireless keyBOARD receiver", false},
-        {"Touchpad", false},
-        {R"(\\?\hid#vid_ffff)", false},
-        {R"(\\.\HID scale)", true},
-        {"KEYB OARD", true},
-    };
+    const std::pair<const char*, bool> cases[] = {{"USB Postal Scale (HIDClass)", true},
+                                                  {"Wireless keyBOARD receiver", false},
+                                                  {"Touchpad", false},
+                                                  {R"(\\?\hid#vid_ffff)", false},
+                                                  {R"(\\.\HID scale)", true},
+                                                  {"KEYB OARD", true}};
     for (const auto& [name, kept] : cases) {
         EXPECT_EQ(IsScaleCandidate(name), kept) << name;
     }
@@ -75,24 +72,23 @@ TEST(IsScaleCandidate, DropsKeyboardsTouchDevicesAndUnnamedPaths) {
 TEST(ScaleSelection, RefreshListsFiltersAndReselects) {
     const base::ScaleDeviceRecord a{"PA", "A"}, b{"PB", "B"}, keyboard{"PK", "Keyboard"};
     const struct {
-        int line;
         std::optional<Records> found;
         std::string selected;
         std::string summary;
     } cases[] = {
-        {__LINE__, Records{a, keyboard, b}, "PB", "|A,B, row=1 PB open handles=1"},
-        {__LINE__, Records{a, b}, "", "|A,B, row=-1  handles=0"},
-        {__LINE__, Records{a}, "pa", "|A, row=0 pa open handles=1"},                       // a path in any case
-        {__LINE__, Records{a, {"PA", "Twin"}}, "PA", "|A,Twin, row=1 PA open handles=1"},  // the last wins
-        {__LINE__, Records{keyboard}, "PA", "No USB HID Scales Found| row=-1 PA handles=0"},
-        {__LINE__, std::nullopt, "PA", "No USB HID Scales Found| row=-1 PA handles=0"},
-        {__LINE__, Records{{"PGONE", "Gone"}}, "PGONE", "|Gone, row=0 PGONE handles=0"},  // cannot open
+        {Records{a, keyboard, b}, "PB", "|A,B, row=1 PB open handles=1"},
+        {Records{a, b}, "", "|A,B, row=-1  handles=0"},
+        {Records{a}, "pa", "|A, row=0 pa open handles=1"},                       // a path in any case
+        {Records{a, {"PA", "Twin"}}, "PA", "|A,Twin, row=1 PA open handles=1"},  // the last wins
+        {Records{keyboard}, "PA", "No USB HID Scales Found| row=-1 PA handles=0"},
+        {std::nullopt, "PA", "No USB HID Scales Found| row=-1 PA handles=0"},
+        {Records{{"PGONE", "Gone"}}, "PGONE", "|Gone, row=0 PGONE handles=0"},  // cannot open
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         Rig r({"PA", "PB"});
         r.state.settings.SelectedScale = c.selected;
-        r.enumerator.result = c.found;
+        r.view.found = c.found;
         r.selection.RefreshButton_Click();
         EXPECT_EQ(r.view.status + "|" + r.Summary(), c.summary);
         EXPECT_EQ(r.state.scaleTable.size(), r.view.rows.size());
@@ -102,35 +98,18 @@ TEST(ScaleSelection, RefreshListsFiltersAndReselects) {
 // A device reported removed may still be enumerated for a moment; it is neither listed nor
 // reopened until it arrives again.
 TEST(ScaleSelection, RefreshLeavesOutDevicesReportedRemoved) {
-    const std::string pathA = R"(\\?\HID#VID_0922&PID_8003#A1#{4d1e55b2})";
-    const std::string pathB = R"(\\?\HID#VID_0922&PID_8003#B1#{4d1e55b2})";
-    const std::string lowerA = R"(\\?\HID#VID_0922&PID_8003#a1#{4d1e55b2})";
-    const struct {
-        int line;
-        std::vector<std::string> removed, arrived;
-        std::string rows;
-    } cases[] = {
-        {__LINE__, {}, {}, "|A,B, row=0"},
-        {__LINE__, {lowerA}, {}, "|B, row=-1"},  // the notification's spelling of the same path
-        {__LINE__, {pathB}, {}, "|A, row=0"},
-        {__LINE__, {pathA}, {lowerA}, "|A,B, row=0"},
-        {__LINE__, {pathA, pathA}, {pathA}, "|A,B, row=0"},  // reported twice, back once
-        {__LINE__, {pathA, pathB}, {}, "No USB HID Scales Found| row=-1"},
-        {__LINE__, {""}, {}, "|A,B, row=0"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        Rig r({pathA, pathB});
-        r.state.settings.SelectedScale = pathA;
-        r.enumerator.result = Records{{pathA, "A"}, {pathB, "B"}};
-        for (const std::string& path : c.removed) {
-            r.selection.DeviceRemoved(path);
-        }
-        for (const std::string& path : c.arrived) {
-            r.selection.DeviceArrived(path);
-        }
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"pa", "", "|B, row=-1"},  // the notification's spelling of the same path
+        {"PB", "", "|A, row=0"},
+        {"PA", "pa", "|A,B, row=0"}};
+    for (const auto& [removed, arrived, rows] : cases) {
+        Rig r({"PA", "PB"});
+        r.state.settings.SelectedScale = "PA";
+        r.view.found = Records{{"PA", "A"}, {"PB", "B"}};
+        r.selection.DeviceRemoved(removed);
+        r.selection.DeviceArrived(arrived);
         r.selection.RefreshButton_Click();
-        EXPECT_EQ(r.view.status + "|" + r.Rows(), c.rows);
+        EXPECT_EQ(r.view.status + "|" + r.Rows(), rows) << removed;
     }
 }
 
@@ -140,7 +119,7 @@ TEST(ScaleSelection, RemovedDeviceIsForgottenOnceNoLongerEnumerated) {
     Rig r;
     r.selection.DeviceRemoved("PA");
     for (const Records& found : {Records{{"PA", "A"}, {"PB", "B"}}, Records{{"PB", "B"}}, Records{{"PA", "A"}}}) {
-        r.enumerator.result = found;
+        r.view.found = found;
         r.selection.RefreshButton_Click();
     }
     EXPECT_EQ(r.view.rows, (std::vector<std::string>{"A"}));
@@ -149,10 +128,10 @@ TEST(ScaleSelection, RemovedDeviceIsForgottenOnceNoLongerEnumerated) {
 TEST(ScaleSelection, RefreshWithoutScalesKeepsTheTableAndTheReading) {
     Rig r;
     r.state.settings.SelectedScale = "PA";
-    r.enumerator.result = Records{{"PA", "Scale"}};
+    r.view.found = Records{{"PA", "Scale"}};
     r.selection.RefreshButton_Click();
     r.log.clear();
-    r.enumerator.result = Records{};
+    r.view.found = Records{};
     r.selection.RefreshButton_Click();
     EXPECT_EQ(r.log, "enumerate; clear list; status=No USB HID Scales Found; ");
     EXPECT_EQ(r.state.scaleTable, (Records{{"PA", "Scale"}}));
@@ -162,19 +141,18 @@ TEST(ScaleSelection, RefreshWithoutScalesKeepsTheTableAndTheReading) {
 // Each click starts over from a scale already open on row 0.
 TEST(ScaleSelection, ClickClosesTheOldHandleAndRemembersOnlyWhatOpened) {
     const struct {
-        int line;
         std::vector<std::string> rows;
         int row;
         std::string expected;  // the steps, then the outcome
     } cases[] = {
-        {__LINE__, {"A", "B"}, 1, "weight=; timer on; close; open PB; ask 3/8; A,B, row=1 PB open handles=1"},
-        {__LINE__, {"A", "B", "Gone"}, 2, "weight=; timer on; close; open PGONE; A,B,Gone, row=2 PA handles=0"},
-        {__LINE__, {"A", "B"}, -1, "weight=; timer on; A,B, row=-1 PA handles=1"},
-        {__LINE__, {}, 0, "weight=; timer on;  row=0 PA handles=1"},
-        {__LINE__, {"A", "B", "Gone", "X"}, 3, "weight=; timer on; A,B,Gone,X, row=3 PA handles=1"},  // no record
+        {{"A", "B"}, 1, "weight=; timer on; close; open PB; ask 3/8; A,B, row=1 PB open handles=1"},
+        {{"A", "B", "Gone"}, 2, "weight=; timer on; close; open PGONE; A,B,Gone, row=2 PA handles=0"},
+        {{"A", "B"}, -1, "weight=; timer on; A,B, row=-1 PA handles=1"},
+        {{}, 0, "weight=; timer on;  row=0 PA handles=1"},
+        {{"A", "B", "Gone", "X"}, 3, "weight=; timer on; A,B,Gone,X, row=3 PA handles=1"},  // no record
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         Rig r({"PA", "PB"});
         r.Click({{"PA", "A"}, {"PB", "B"}});
         r.log.clear();
@@ -187,19 +165,17 @@ TEST(ScaleSelection, ClickClosesTheOldHandleAndRemembersOnlyWhatOpened) {
 
 TEST(ScaleSelection, ReadCopiesOnlyWhatArrived) {
     const struct {
-        int line;
         std::optional<Report> report;
         Buffer expected;
         int opens;  // of the scale in all, the first included
     } cases[] = {
-        {__LINE__, Report{3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, {3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, 1},
-        {__LINE__, Report{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}, 1},  // a 6-byte report
-        {__LINE__, Report{}, kOld, 1},
-        {__LINE__, Report(9, 1), kOld, 2},  // longer than asked for: the read fails, re-open
-        {__LINE__, std::nullopt, kOld, 1},  // nothing within the wait: the handle stays
+        {Report{3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, {3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, 1},
+        {Report{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}, 1},  // a 6-byte report
+        {Report(9, 1), kOld, 2},  // longer than asked for: the read fails, re-open
+        {std::nullopt, kOld, 1},  // nothing within the wait: the handle stays
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         Rig r;
         r.Click();
         r.port.reads.push_back(c.report);
@@ -263,18 +239,17 @@ TEST(ScaleSelection, FailedReadOnAVanishedScaleLeavesItClosed) {
 TEST(ScaleSelection, CurrentReportIsAskedForAtOpenAndAfterSilence) {
     const Buffer parcel{3, 4, 2, 0, 0xE2, 0x04, 9, 9};
     const struct {
-        int line;
         std::optional<Report> answer;
         uint64_t silentMs;
         Buffer afterOpen, afterSilence;
         bool askedAgain;
     } cases[] = {
-        {__LINE__, Report{3, 4, 2, 0, 0xE2, 0x04}, HidInterface::kSilenceAskMs - 1, parcel, kOld, false},
-        {__LINE__, Report{3, 4, 2, 0, 0xE2, 0x04}, HidInterface::kSilenceAskMs, parcel, parcel, true},
-        {__LINE__, std::nullopt, HidInterface::kSilenceAskMs, kOld, kOld, true},
+        {Report{3, 4, 2, 0, 0xE2, 0x04}, HidInterface::kSilenceAskMs - 1, parcel, kOld, false},
+        {Report{3, 4, 2, 0, 0xE2, 0x04}, HidInterface::kSilenceAskMs, parcel, parcel, true},
+        {std::nullopt, HidInterface::kSilenceAskMs, kOld, kOld, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         Rig r;
         r.port.currentReport = c.answer;
         r.Click();

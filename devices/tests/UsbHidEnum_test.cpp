@@ -1,8 +1,10 @@
 #include "devices/UsbHidEnum.h"
+#include "devices/DeviceIdKey.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,15 +15,15 @@ struct RecordedSetupDevice {
     std::string hardwareId, className, friendlyName, busReportedDescription, locationInformation, deviceDescription;
 };
 
-// Recorded enumeration data played back; property reads are counted per hardware ID, so the
-// tests see which devices were looked up.
+// Recorded enumeration data played back; the hardware IDs whose class was read are noted, so
+// the tests see which devices were looked up.
 class FakeHidEnumPlatform final : public IHidEnumPlatform {
   public:
     uint32_t osVersion = 601;
     bool rawListFails = false;
     std::vector<std::pair<uint32_t, std::string>> raw;               // type, name (empty: cannot be read)
     std::map<std::string, std::vector<RecordedSetupDevice>> passes;  // "USB" and "" (all)
-    std::map<std::string, int> propertyReads;
+    std::set<std::string> lookedUp;
 
     uint32_t GetOsVersionNumber() override { return osVersion; }
     std::optional<std::vector<RawInputEntry>> RawInputDevices() override {
@@ -34,49 +36,46 @@ class FakeHidEnumPlatform final : public IHidEnumPlatform {
     std::string GetRawDeviceName(uintptr_t handle) override { return raw.at(handle).second; }
     std::unique_ptr<ISetupDeviceWalk> OpenSetupDevices(std::string_view enumerator) override {
         auto it = passes.find(std::string(enumerator));
-        return it == passes.end() ? nullptr : std::make_unique<Walk>(it->second, propertyReads);
+        return it == passes.end() ? nullptr : std::make_unique<Walk>(it->second, lookedUp);
     }
 
   private:
     class Walk final : public ISetupDeviceWalk {
       public:
-        Walk(const std::vector<RecordedSetupDevice>& devices, std::map<std::string, int>& reads)
-            : _devices(devices), _reads(reads) {}
+        Walk(const std::vector<RecordedSetupDevice>& devices, std::set<std::string>& lookedUp)
+            : _devices(devices), _lookedUp(lookedUp) {}
         bool Next() override { return ++_at < _devices.size(); }
-        std::string HardwareId() override { return _devices.at(_at).hardwareId; }
-        std::string ClassName() override { return Read(&RecordedSetupDevice::className); }
-        std::string FriendlyName() override { return Read(&RecordedSetupDevice::friendlyName); }
-        std::string BusReportedDescription() override { return Read(&RecordedSetupDevice::busReportedDescription); }
-        std::string LocationInformation() override { return Read(&RecordedSetupDevice::locationInformation); }
-        std::string DeviceDescription() override { return Read(&RecordedSetupDevice::deviceDescription); }
+        std::string HardwareId() override { return At().hardwareId; }
+        std::string ClassName() override {
+            _lookedUp.insert(At().hardwareId);
+            return At().className;
+        }
+        std::string FriendlyName() override { return At().friendlyName; }
+        std::string BusReportedDescription() override { return At().busReportedDescription; }
+        std::string LocationInformation() override { return At().locationInformation; }
+        std::string DeviceDescription() override { return At().deviceDescription; }
 
       private:
-        std::string Read(std::string RecordedSetupDevice::*field) {
-            ++_reads[_devices.at(_at).hardwareId];
-            return _devices.at(_at).*field;
-        }
+        const RecordedSetupDevice& At() const { return _devices.at(_at); }
         const std::vector<RecordedSetupDevice>& _devices;
-        std::map<std::string, int>& _reads;
+        std::set<std::string>& _lookedUp;
         size_t _at = SIZE_MAX;
     };
 };
 
-constexpr const char* kScalePath =
-    R"(\\?\HID#VID_0922&PID_8003#7&1a2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
-constexpr const char* kTwinPath = R"(\\?\HID#VID_0922&PID_8003#7&99&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
-constexpr const char* kReceiverPath =
-    R"(\\?\HID#VID_046D&PID_C52B&MI_01&Col01#8&2b1f9c2a&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
-constexpr const char* kTouchPath =
-    R"(\\?\HID#VID_04F3&PID_2234&Col01#5&3a4b&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
-constexpr const char* kUnknownPath = R"(\\?\HID#VID_FFFF&PID_0001#6&77&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+constexpr const char* kScalePath = R"(\\?\HID#VID_0922&PID_8003#7&1a2b3c4d&0&0000#{4d1e55b2})";
+constexpr const char* kTwinPath = R"(\\?\HID#VID_0922&PID_8003#7&99&0&0000#{4d1e55b2})";
+constexpr const char* kReceiverPath = R"(\\?\HID#VID_046D&PID_C52B&MI_01&Col01#8&2b1f9c2a&0&0000#{4d1e55b2})";
+constexpr const char* kTouchPath = R"(\\?\HID#VID_04F3&PID_2234&Col01#5&3a4b&0&0000#{4d1e55b2})";
+constexpr const char* kUnknownPath = R"(\\?\HID#VID_FFFF&PID_0001#6&77&0&0000#{4d1e55b2})";
 
 // A desk with two identical scales, a composite wireless receiver, a touch screen, a device the
 // setup API does not know, a keyboard and a mouse, as recorded from the two setup-API passes.
-FakeHidEnumPlatform RecordedDesk() {
+TEST(EnumHidDevices, NamesEveryHidDeviceInRawInputOrder) {
     FakeHidEnumPlatform p;
-    p.raw = {{1, R"(\\?\HID#VID_046D&PID_C31C&MI_00#7&1&0&0000#{884b96c3-56ef-11d1-bc8c-00a0c91405dd})"},
+    p.raw = {{1, R"(\\?\HID#VID_046D&PID_C31C&MI_00#7&1#{884b96c3})"},
              {kRimTypeHid, kScalePath},
-             {0, R"(\\?\HID#VID_046D&PID_C077#7&2&0&0000#{378de44c-56ef-11d1-bc8c-00a0c91405dd})"},
+             {0, R"(\\?\HID#VID_046D&PID_C077#7&2#{378de44c})"},
              {kRimTypeHid, kReceiverPath},
              {kRimTypeHid, kTouchPath},
              {kRimTypeHid, kUnknownPath},
@@ -92,11 +91,6 @@ FakeHidEnumPlatform RecordedDesk() {
                     {R"(HID\VID_04F3&PID_2234&Col01)", "HIDClass", "", "", "", "HID-compliant touch screen"},
                     {R"(ACPI\PNP0303)", "Keyboard", "", "", "", "Standard PS/2 Keyboard"},
                     {"", "System", "", "", "", "No hardware ID"}};
-    return p;
-}
-
-TEST(EnumHidDevices, NamesEveryHidDeviceInRawInputOrder) {
-    FakeHidEnumPlatform p = RecordedDesk();
     const std::vector<base::ScaleDeviceRecord> expected = {
         {kScalePath, "USB Postal Scale (HIDClass)"},            // the USB node wins over the HID child
         {kReceiverPath, "Wireless Receiver (HIDClass)"},        // the MI_01 interface, not the parent
@@ -105,9 +99,9 @@ TEST(EnumHidDevices, NamesEveryHidDeviceInRawInputOrder) {
         {kTwinPath, "USB Postal Scale (HIDClass) [2]"}};
     EXPECT_EQ(EnumHidDevices(p), expected);
     // Names are looked up only for devices a HID device can match.
-    EXPECT_EQ(p.propertyReads.count(R"(ACPI\PNP0303)") + p.propertyReads.count(R"(USB\ROOT_HUB30&VID8086&PID1E31)"),
-              0U);
-    EXPECT_GT(p.propertyReads[R"(USB\VID_0922&PID_8003&REV_0100)"], 0);
+    EXPECT_EQ(p.lookedUp,
+              (std::set<std::string>{R"(USB\VID_0922&PID_8003&REV_0100)", R"(HID\VID_0922&PID_8003&REV_0100)",
+                                     R"(USB\VID_046D&PID_C52B&REV_1201&MI_01)", R"(HID\VID_04F3&PID_2234&Col01)"}));
 
     p.passes.erase("USB");  // the USB set cannot be opened: the all-enumerator pass names them
     EXPECT_EQ(EnumHidDevices(p).value().at(0).displayName, "HID-compliant device (HIDClass)");
@@ -117,20 +111,17 @@ TEST(EnumHidDevices, NamesEveryHidDeviceInRawInputOrder) {
 
 TEST(EnumHidDevices, GivesNoListWhenNothingCanBeEnumerated) {
     const struct {
-        int line;
         uint32_t osVersion;
         bool rawListFails;
         std::vector<std::pair<uint32_t, std::string>> raw;
     } cases[] = {
-        {__LINE__, 500, false, {{kRimTypeHid, kScalePath}}},      // older than 5.1
-        {__LINE__, 0, false, {{kRimTypeHid, kScalePath}}},        // version unreadable
-        {__LINE__, 601, true, {{kRimTypeHid, kScalePath}}},       // the list calls fail
-        {__LINE__, 601, false, {}},                               // no devices
-        {__LINE__, 601, false, {{0, "mouse"}, {1, "keyboard"}}},  // no HID-type device
-        {__LINE__, 601, false, {{kRimTypeHid, ""}}},              // a HID device without a name
+        {500, false, {{kRimTypeHid, kScalePath}}},      // older than 5.1
+        {601, true, {{kRimTypeHid, kScalePath}}},       // the list calls fail
+        {601, false, {{0, "mouse"}, {1, "keyboard"}}},  // no HID-type device
+        {601, false, {{kRimTypeHid, ""}}},              // a HID device without a name
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(&c - cases);
         FakeHidEnumPlatform p;
         p.osVersion = c.osVersion;
         p.rawListFails = c.rawListFails;
@@ -141,15 +132,14 @@ TEST(EnumHidDevices, GivesNoListWhenNothingCanBeEnumerated) {
 
 // Friendly name, bus-reported description, location (only up to 5.1), device description.
 TEST(ChooseSetupName, TakesTheFirstNonEmptyNameInOrder) {
-    const std::tuple<int, uint32_t, RecordedSetupDevice, std::string> cases[] = {
-        {__LINE__, 601, {"", "C", "Friendly", "Bus", "Loc", "Desc"}, "Friendly"},
-        {__LINE__, 601, {"", "C", "", "Bus", "Loc", "Desc"}, "Bus"},
-        {__LINE__, 502, {"", "C", "", "", "Loc", "Desc"}, "Desc"},
-        {__LINE__, 501, {"", "C", "", "", "Loc", "Desc"}, "Loc"},
-        {__LINE__, 501, {"", "C", "", "", "", "Desc"}, "Desc"},
+    const std::tuple<uint32_t, RecordedSetupDevice, std::string> cases[] = {
+        {601, {"", "C", "Friendly", "Bus", "Loc", "Desc"}, "Friendly"},
+        {601, {"", "C", "", "Bus", "Loc", "Desc"}, "Bus"},
+        {502, {"", "C", "", "", "Loc", "Desc"}, "Desc"},
+        {501, {"", "C", "", "", "Loc", "Desc"}, "Loc"},
     };
-    for (const auto& [line, osVersion, device, expected] : cases) {
-        SCOPED_TRACE(line);
+    for (const auto& [osVersion, device, expected] : cases) {
+        SCOPED_TRACE(expected);
         FakeHidEnumPlatform p;
         p.passes[""] = {device};
         auto walk = p.OpenSetupDevices("");
@@ -162,7 +152,6 @@ TEST(MakeDisplayName, AppendsTheClassUnlessTheNameEndsWithAParenthesis) {
     EXPECT_EQ(MakeDisplayName({"Scale", "HIDClass", ""}), "Scale (HIDClass)");
     EXPECT_EQ(MakeDisplayName({"Scale (USB)", "HIDClass", ""}), "Scale (USB)");
     EXPECT_EQ(MakeDisplayName({"Scale (", "HIDClass", ""}), "Scale ( (HIDClass)");
-    EXPECT_EQ(MakeDisplayName({"", "HIDClass", ""}), " (HIDClass)");
 }
 
 TEST(MakeDisplayNamesUnique, NumbersRepeatedNamesFromTwoToAHundred) {
@@ -217,6 +206,36 @@ TEST(PropertyText, ReadsEachTypeOrNamesIt) {
     EXPECT_EQ(DevicePropertyText(18, std::u16string(u"USB Scale \u00E4\0junk", 16)), "USB Scale \xC3\xA4");
     EXPECT_EQ(DevicePropertyText(0, u"ignored"), "");
     EXPECT_EQ(DevicePropertyText(0x2012, u"x"), "Unknown prop type (8210)");  // a string list
+}
+
+// Identifier shapes as the raw-input list and the setup API report them.
+TEST(ParseDeviceIdKey, ReducesIdentifiersToVendorProductInterface) {
+    const std::pair<std::string, std::string> cases[] = {
+        {R"(\\?\HID#VID_0922&PID_8003#7&1a2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})", "09228003"},
+        {R"(\\?\hid#vid_0a1b&pid_2c3d&mi_00#9&abc&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})", "0A1B2C3D00"},
+        {R"(USB\VID_046D&PID_C52B&REV_1201&MI_01)", "046DC52B01"},
+        {R"(PID_8003&VID_0922)", "09228003"},                             // the pattern fixes the order
+        {R"(USB\VID_0922&MI_00)", "0922"},                                // a missing PID ends the alternative
+        {R"(PCI\VEN_8086&DEV_1E31&SUBSYS_20F017AA&REV_04)", "80861E31"},  // the second alternative
+        {R"(ACPI\PNP0303\4&1D401FB5&0)", "PNP0303"},                      // no tags: second significant token
+        {R"(\??\ROOT#SYSTEM#0000#{97ebaacc-95bd-11d0-a3ea-00a0c9223196})", "SYSTEM"},
+        {"KEYBOARD", "KEYBOARD"},  // a single token
+        {"VIDEO_X", "VIDEO_X"},    // VID must be followed by "_"
+        {"0000&??&0000", ""},
+        {"USB\\VID_" + std::string(3000, 'A') + "&PID_" + std::string(3000, 'b'),
+         std::string(3000, 'A') + std::string(3000, 'B')},
+    };
+    for (const auto& [id, expected] : cases) {
+        EXPECT_EQ(ParseDeviceIdKey(id), expected) << id;
+    }
+}
+
+TEST(ParseDeviceIdKey, FollowsTheGivenPattern) {
+    const std::string id = R"(USB\VID_0922&PID_8003&MI_02)";
+    EXPECT_EQ(ParseDeviceIdKey(id, "PID"), "8003");
+    EXPECT_EQ(ParseDeviceIdKey(id, "MI VID"), "020922");
+    EXPECT_EQ(ParseDeviceIdKey(id, "XYZ|PID"), "8003");
+    EXPECT_EQ(ParseDeviceIdKey(id, "XYZ"), "VID_0922");  // falls back to the second token
 }
 
 }  // namespace
