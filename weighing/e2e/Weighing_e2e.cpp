@@ -88,7 +88,6 @@ TEST_F(Weighing, WeightAlreadyOnThePlatformShowsWhenTheScaleIsOpened) {
     EXPECT_EQ(pesora->Caption(), "Weight (kg):");
     EXPECT_EQ(pesora->Status(), "");
     // After a row click: the other scale's weight, not the last one shown.
-    ASSERT_TRUE(pesora->WaitRow("Other"));
     Select(*other);
     EXPECT_TRUE(pesora->WaitWeight("0,777", kWithinTheOpen)) << pesora->Weight();
 }
@@ -219,7 +218,7 @@ TEST(ReportLoss, EveryReportOfAnOnChangeScaleReachesTheWeightBox) {
         std::unique_ptr<e2e::Pesora> pesora;
         int checked = 0;
         std::vector<std::string> losses;
-    } runs[] = {{50, 70, 400, nullptr, nullptr}, {100, 60, 500, nullptr, nullptr}, {500, 24, 1300, nullptr, nullptr}};
+    } runs[] = {{50, 70, 400}, {100, 60, 500}, {500, 24, 1300}};
     for (Run& run : runs) {
         const std::string serial = std::to_string(6410 + run.sampleRate / 50);
         e2e::ScaleOptions options = OnChange(serial, "Loss " + serial, static_cast<uint16_t>(0x6400 + run.sampleRate));
@@ -229,7 +228,7 @@ TEST(ReportLoss, EveryReportOfAnOnChangeScaleReachesTheWeightBox) {
     }
     e2e::WaitOutRawInputCache();
     {  // started together: one after another, Wine's start-ups alone would take long
-        std::vector<std::thread> starters;
+        std::vector<std::jthread> starters;
         for (Run& run : runs) {
             starters.emplace_back([&run] {
                 run.pesora = std::make_unique<e2e::Pesora>(e2e::PesoraOptions{
@@ -238,9 +237,6 @@ TEST(ReportLoss, EveryReportOfAnOnChangeScaleReachesTheWeightBox) {
                                                    {"IncludeUnits", "False"},
                                                    {"SampleRate", std::to_string(run.sampleRate)}})});
             });
-        }
-        for (std::thread& starter : starters) {
-            starter.join();
         }
     }
     for (Run& run : runs) {
@@ -253,40 +249,39 @@ TEST(ReportLoss, EveryReportOfAnOnChangeScaleReachesTheWeightBox) {
         }
         ASSERT_TRUE(reading) << run.sampleRate << " shows '" << run.pesora->Weight() << "'";
     }
-    std::vector<std::thread> senders;
-    for (Run& run : runs) {
-        senders.emplace_back([&run] {
-            if (run.scale->options().refuseInputRequests) {
-                const std::string shown = run.pesora->Weight();
-                ::Sleep(3500);
-                if (run.pesora->Weight() != shown || run.pesora->Status() != "") {
-                    run.losses.push_back("after a silent spell: '" + run.pesora->Weight() + "' '" +
-                                         run.pesora->Status() + "'");
+    {
+        std::vector<std::jthread> senders;
+        for (Run& run : runs) {
+            senders.emplace_back([&run] {
+                if (run.scale->options().refuseInputRequests) {
+                    const std::string shown = run.pesora->Weight();
+                    ::Sleep(3500);
+                    if (run.pesora->Weight() != shown || run.pesora->Status() != "") {
+                        run.losses.push_back("after a silent spell: '" + run.pesora->Weight() + "' '" +
+                                             run.pesora->Status() + "'");
+                    }
                 }
-            }
-            std::mt19937 random(static_cast<unsigned>(run.sampleRate));  // the same intervals every time
-            std::uniform_int_distribution<int> gap(20, run.maxGapMs);
-            for (int i = 0; i < run.reports; ++i) {
-                const int grams = 2000 + i;
-                const int waitMs = gap(random);
-                if (!run.scale->SetGrams(grams)) {
-                    run.losses.push_back("the scale refused " + std::to_string(grams));
+                std::mt19937 random(static_cast<unsigned>(run.sampleRate));  // the same intervals every time
+                std::uniform_int_distribution<int> gap(20, run.maxGapMs);
+                for (int i = 0; i < run.reports; ++i) {
+                    const int grams = 2000 + i;
+                    const int waitMs = gap(random);
+                    if (!run.scale->SetGrams(grams)) {
+                        run.losses.push_back("the scale refused " + std::to_string(grams));
+                    }
+                    ::Sleep(static_cast<DWORD>(waitMs));
+                    if (waitMs < run.sampleRate + 100) {
+                        continue;  // the next report may overtake this one
+                    }
+                    ++run.checked;
+                    const std::string shown = run.pesora->Weight();
+                    if (shown != std::to_string(grams)) {
+                        run.losses.push_back(std::to_string(grams) + " not shown " + std::to_string(waitMs) +
+                                             " ms after it was sent: '" + shown + "'");
+                    }
                 }
-                ::Sleep(static_cast<DWORD>(waitMs));
-                if (waitMs < run.sampleRate + 100) {
-                    continue;  // the next report may overtake this one
-                }
-                ++run.checked;
-                const std::string shown = run.pesora->Weight();
-                if (shown != std::to_string(grams)) {
-                    run.losses.push_back(std::to_string(grams) + " not shown " + std::to_string(waitMs) +
-                                         " ms after it was sent: '" + shown + "'");
-                }
-            }
-        });
-    }
-    for (std::thread& sender : senders) {
-        sender.join();
+            });
+        }
     }
     for (const Run& run : runs) {
         EXPECT_GE(run.checked, run.reports / 3) << run.sampleRate;  // the check has something to say
