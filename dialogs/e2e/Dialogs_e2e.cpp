@@ -102,21 +102,20 @@ class Dialogs : public ::testing::Test {
 };
 
 TEST_F(Dialogs, SettingsShowsAndStoresWhatItShows) {
-    base::Settings settings;
-    settings.SelectedUnits = 13;
-    settings.WeightFormat = "0.00";
-    settings.SampleRate = 200;
-    settings.InterCharacterDelay = 20;
-    settings.Preamble = std::string(300, 'p');  // longer than the box takes: kept as it is
+    // The preamble is longer than the box takes: kept as it is.
+    base::Settings settings{.WeightFormat = "0.00",
+                            .SelectedUnits = 13,
+                            .Preamble = std::string(300, 'p'),
+                            .SampleRate = 200,
+                            .InterCharacterDelay = 20};
     base::Settings expected = settings;
     const bool ok = Settings(settings, [&](HWND dlg) {
         EXPECT_EQ(::SendMessageA(dlg, WM_GETICON, ICON_BIG, 0), ::SendMessageA(s_owner, WM_GETICON, ICON_BIG, 0));
-        const std::pair<int, const char*> shown[] = {{IDC_SET_UNITS, "Pounds and Ounces"},
-                                                     {IDC_SET_HOTKEY, "F9"},
-                                                     {IDC_SET_FORMAT, "0.00"},
-                                                     {IDC_SET_SAMPLE_RATE, "200 ms"},
-                                                     {IDC_SET_KEY_DELAY, "20 ms"}};
-        for (const auto& [id, text] : shown) {
+        for (const auto& [id, text] : {std::pair{IDC_SET_UNITS, "Pounds and Ounces"},
+                                       {IDC_SET_HOTKEY, "F9"},
+                                       {IDC_SET_FORMAT, "0.00"},
+                                       {IDC_SET_SAMPLE_RATE, "200 ms"},
+                                       {IDC_SET_KEY_DELAY, "20 ms"}}) {
             EXPECT_EQ(e2e::Text(::GetDlgItem(dlg, id)), text) << id;
         }
         // Narrow with the advanced column hidden; "Advanced..." widens it and narrows it again;
@@ -170,12 +169,13 @@ TEST_F(Dialogs, SettingsShowsAndStoresWhatItShows) {
         (void)Send(dlg, IDC_SET_POSTAMBLE, EM_SETSEL, 1, 4);
         (void)FocusOn(dlg, IDC_SET_POSTAMBLE_TOKENS);
         (void)Send(dlg, IDC_SET_POSTAMBLE_TOKENS, CB_SETCURSEL, 0);
+        const auto dropped = [&] { return Send(dlg, IDC_SET_POSTAMBLE_TOKENS, CB_GETDROPPEDSTATE) != 0; };
         e2e::Chord({VK_F4});
-        EXPECT_TRUE(e2e::WaitUntil([&] { return Send(dlg, IDC_SET_POSTAMBLE_TOKENS, CB_GETDROPPEDSTATE) != 0; }, 2s));
+        EXPECT_TRUE(e2e::WaitUntil(dropped, 2s));
         e2e::Chord({VK_DOWN});
         EXPECT_TRUE(Keys({VK_RETURN}, dlg, IDC_SET_POSTAMBLE, "1{TAB}5"));
         e2e::Chord({VK_F4});
-        EXPECT_TRUE(e2e::WaitUntil([&] { return Send(dlg, IDC_SET_POSTAMBLE_TOKENS, CB_GETDROPPEDSTATE) != 0; }, 2s));
+        EXPECT_TRUE(e2e::WaitUntil(dropped, 2s));
         EXPECT_TRUE(Keys({VK_RETURN}, dlg, IDC_SET_POSTAMBLE, "1{TAB}{TAB}5"));
 
         // The hotkey check box greys out exactly its six controls.
