@@ -59,9 +59,18 @@ HWND Focused(HWND window) {
 }
 
 bool FocusOn(HWND dialog, int id) {
-    (void)::SetForegroundWindow(dialog);
     (void)::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, id)), TRUE);
-    return e2e::WaitUntil([&] { return Focused(dialog) == ::GetDlgItem(dialog, id); }, 2s);
+    // Typed keys go to the foreground window: under load a first SetForegroundWindow may not
+    // have taken yet when the keys are sent, so ask until it has.
+    return e2e::WaitUntil(
+        [&] {
+            if (::GetForegroundWindow() != dialog) {
+                (void)::SetForegroundWindow(dialog);
+                return false;
+            }
+            return Focused(dialog) == ::GetDlgItem(dialog, id);
+        },
+        2s);
 }
 
 // Keys pressed into the focused control; true once control `id` shows `text`.
