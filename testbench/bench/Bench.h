@@ -42,14 +42,9 @@ inline double CpuMs(HANDLE process, const std::string& exeName) {
         return hostproc::UnixCpuMs("\\" + exeName);
     }
     FILETIME created, exited, kernel, user;
-    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) {
-        return -1.0;
-    }
-    const auto ms = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
-               10000.0;
-    };
-    return ms(kernel) + ms(user);
+    return ::GetProcessTimes(process, &created, &exited, &kernel, &user)
+               ? hostproc::FileTimeMs(kernel) + hostproc::FileTimeMs(user)
+               : -1.0;
 }
 
 // A process's CPU time per minute over `seconds`, while `meanwhile` runs every 100 ms.
