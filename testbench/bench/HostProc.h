@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace hostproc {
@@ -14,21 +16,10 @@ inline double FileTimeMs(const FILETIME& t) {
     return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
 }
 
-// Up to 64 KB of a small file; empty when it cannot be read.
+// A small file (they read as empty under /proc until read to the end); empty when unreadable.
 inline std::string ReadSmallFile(const std::string& path) {
-    std::string out;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return out;
-    }
-    char buf[4096];
-    DWORD got = 0;
-    while (::ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0 && out.size() < 65536) {
-        out.append(buf, got);
-    }
-    ::CloseHandle(h);
-    return out;
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 // Lower case, with the NULs between a command line's arguments as blanks.
