@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -64,17 +65,11 @@ inline double UnixCpuMs(const std::string& program) {
         return -1.0;
     }
     // After ")": state is field 3; utime and stime are fields 14 and 15.
-    const char* at = stat.c_str() + close + 2;
-    for (int field = 3; field < 14; ++field) {
-        at = std::strchr(at, ' ');
-        if (at == nullptr) {
-            return -1.0;
-        }
-        ++at;
-    }
-    char* end = nullptr;
-    const double utime = std::strtod(at, &end);
-    return end == at || *end != ' ' ? -1.0 : (utime + std::atof(end + 1)) * 10.0;
+    double utime = 0, stime = 0;
+    return std::sscanf(stat.c_str() + close + 1, "%*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %lf %lf", &utime,
+                       &stime) == 2
+               ? (utime + stime) * 10.0
+               : -1.0;
 }
 
 // The resident anonymous memory of the process whose command line starts with the program.

@@ -9,28 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "HostProc.h"
-
-namespace {
-
-struct Search {
-    DWORD pid;
-    HWND window;
-};
-
-BOOL CALLBACK FindVisible(HWND hwnd, LPARAM lParam) {
-    auto* s = reinterpret_cast<Search*>(lParam);
-    DWORD pid = 0;
-    (void)::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == s->pid && ::IsWindowVisible(hwnd) && ::GetWindow(hwnd, GW_OWNER) == nullptr) {
-        s->window = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -49,15 +30,26 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot start %s (%lu)\n", argv[1], ::GetLastError());
         return 1;
     }
-    Search s{pi.dwProcessId, nullptr};
-    for (int i = 0; i < 30000 && s.window == nullptr; ++i) {
-        (void)::EnumWindows(&FindVisible, reinterpret_cast<LPARAM>(&s));
-        if (s.window == nullptr) {
+    // The process's first visible top-level window that no other window owns.
+    const auto findVisible = [](HWND hwnd, LPARAM lParam) -> BOOL {
+        auto* s = reinterpret_cast<std::pair<DWORD, HWND>*>(lParam);
+        DWORD pid = 0;
+        (void)::GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == s->first && ::IsWindowVisible(hwnd) && ::GetWindow(hwnd, GW_OWNER) == nullptr) {
+            s->second = hwnd;
+            return FALSE;
+        }
+        return TRUE;
+    };
+    std::pair<DWORD, HWND> s{pi.dwProcessId, nullptr};
+    for (int i = 0; i < 30000 && s.second == nullptr; ++i) {
+        (void)::EnumWindows(findVisible, reinterpret_cast<LPARAM>(&s));
+        if (s.second == nullptr) {
             ::Sleep(1);
         }
     }
     (void)::QueryPerformanceCounter(&t1);
-    const double startMs = s.window == nullptr ? -1.0
+    const double startMs = s.second == nullptr ? -1.0
                                                : static_cast<double>(t1.QuadPart - t0.QuadPart) * 1000.0 /
                                                      static_cast<double>(freq.QuadPart);
     ::Sleep(static_cast<DWORD>(idleSeconds) * 1000);
@@ -76,8 +68,8 @@ int main(int argc, char** argv) {
                 static_cast<double>(mem.WorkingSetSize) / 1024.0);
     // Closed the way a user closes it, so that it cleans up (a killed program leaves its
     // notification-area icon behind, which slows the next start); killed only if it hangs.
-    if (s.window != nullptr) {
-        (void)::PostMessageA(s.window, WM_CLOSE, 0, 0);
+    if (s.second != nullptr) {
+        (void)::PostMessageA(s.second, WM_CLOSE, 0, 0);
     }
     if (::WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) {
         (void)::TerminateProcess(pi.hProcess, 0);
@@ -85,5 +77,5 @@ int main(int argc, char** argv) {
     }
     (void)::CloseHandle(pi.hThread);
     (void)::CloseHandle(pi.hProcess);
-    return s.window != nullptr ? 0 : 1;
+    return s.second != nullptr ? 0 : 1;
 }
