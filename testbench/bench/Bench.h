@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,14 +18,7 @@ namespace bench {
 using namespace std::chrono_literals;
 
 inline double NowMs() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 inline double Percentile(std::vector<double> v, double p) {
@@ -42,14 +36,9 @@ inline double CpuMs(HANDLE process, const std::string& exeName) {
         return hostproc::UnixCpuMs("\\" + exeName);
     }
     FILETIME created, exited, kernel, user;
-    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) {
-        return -1.0;
-    }
-    const auto ms = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
-               10000.0;
-    };
-    return ms(kernel) + ms(user);
+    return ::GetProcessTimes(process, &created, &exited, &kernel, &user)
+               ? hostproc::FileTimeMs(kernel) + hostproc::FileTimeMs(user)
+               : -1.0;
 }
 
 // A process's CPU time per minute over `seconds`, while `meanwhile` runs every 100 ms.
@@ -79,14 +68,14 @@ struct Reader {
               e2e::ScaleOptions options = e2e::Scale::Options(serial, "Bench Scale " + serial);
               options.intervalMs = scaleIntervalMs;
               return options;
-          }()) {
+          }()),
+          exeName(name + ".exe") {
         (void)scale.SetGrams(1);
         e2e::WaitOutRawInputCache();  // Pesora's first enumeration must find the scale
         settings.insert(settings.begin(), {{"SelectedScale", scale.Path()}, {"IncludeUnits", "False"}});
         pesora =
             std::make_unique<e2e::Pesora>(e2e::PesoraOptions{.name = name, .settings = e2e::SettingsText(settings)});
         ready = scale.Plugged() && pesora->Started() && pesora->WaitWeight("1", 10s);
-        exeName = name + ".exe";
     }
 
     // Steps the weight through 100, 101, ... grams, `changes` times; after each step calls

@@ -11,8 +11,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "HostProc.h"
 #include "keys/KeyInjector_win.h"
 #include "keys/KeyPlayer.h"
 #include "keys/KeyboardLayout_win.h"
@@ -22,20 +24,19 @@ namespace {
 std::mutex g_arrivalsLock;
 std::vector<int64_t> g_arrivals;  // QPC microseconds of every key message the window received
 
+std::vector<int64_t> Arrivals() {
+    const std::lock_guard lock(g_arrivalsLock);
+    return g_arrivals;
+}
+
 LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-        case WM_SYSKEYDOWN:
-        case WM_SYSKEYUP: {
-            const int64_t now = keys::QpcMicroseconds();
-            const std::lock_guard lock(g_arrivalsLock);
-            g_arrivals.push_back(now);
-            return 0;
-        }
-        default:
-            return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (msg != WM_KEYDOWN && msg != WM_KEYUP && msg != WM_SYSKEYDOWN && msg != WM_SYSKEYUP) {
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
     }
+    const int64_t now = keys::QpcMicroseconds();
+    const std::lock_guard lock(g_arrivalsLock);
+    g_arrivals.push_back(now);
+    return 0;
 }
 
 // The real injector, with the moment each event left.
@@ -59,41 +60,22 @@ class TimedInjector final : public keys::IKeyInjector {
 
 // The sending thread's processor time: the target window's thread stands in for another
 // program, whose time is not ours.
-int64_t ThreadCpuMicroseconds() {
+double ThreadCpuMs() {
     FILETIME created{}, exited{}, kernel{}, user{};
-    if (!::GetThreadTimes(::GetCurrentThread(), &created, &exited, &kernel, &user)) {
-        return 0;
-    }
-    auto us = [](FILETIME t) {
-        return static_cast<int64_t>((uint64_t{t.dwHighDateTime} << 32 | t.dwLowDateTime) / 10);
-    };
-    return us(kernel) + us(user);
+    return ::GetThreadTimes(::GetCurrentThread(), &created, &exited, &kernel, &user)
+               ? hostproc::FileTimeMs(kernel) + hostproc::FileTimeMs(user)
+               : 0.0;
 }
 
-struct GapStats {
-    double medianMs = 0, worstMs = 0, shortestMs = 0;
-    size_t count = 0;
-};
-
-GapStats Gaps(const std::vector<int64_t>& times) {
+void PrintGaps(const char* between, const std::vector<int64_t>& times) {
     std::vector<int64_t> gaps;
     for (size_t i = 1; i < times.size(); ++i) {
         gaps.push_back(times[i] - times[i - 1]);
     }
-    GapStats stats;
-    if (gaps.empty()) {
-        return stats;
-    }
     std::sort(gaps.begin(), gaps.end());
-    stats.count = gaps.size();
-    stats.medianMs = gaps[gaps.size() / 2] / 1000.0;
-    stats.worstMs = gaps.back() / 1000.0;
-    stats.shortestMs = gaps.front() / 1000.0;
-    return stats;
-}
-
-void Settle(int ms) {
-    keys::PumpMessagesUntil(keys::QpcMicroseconds() + int64_t{ms} * 1000);
+    const auto ms = [&](size_t i) { return gaps.empty() ? 0.0 : gaps[i] / 1000.0; };
+    std::printf("             gap between %-16s median %.3f ms, worst %.3f ms, shortest %.3f ms\n", between,
+                ms(gaps.size() / 2), ms(gaps.size() - 1), ms(0));
 }
 
 }  // namespace
@@ -128,7 +110,7 @@ int main() {
         ::Sleep(10);
     }
     HWND hwnd = target;
-    Settle(500);
+    keys::PumpMessagesUntil(keys::QpcMicroseconds() + 500000);  // let the window settle
     std::printf("foreground is the bench window: %s\n", ::GetForegroundWindow() == hwnd ? "yes" : "no");
 
     // The floor under every pause: how late a 1 ms sleep wakes on this machine right now.
@@ -145,14 +127,9 @@ int main() {
                     wakes[180] / 1000.0, wakes.back() / 1000.0);
     }
 
-    struct Run {
-        int32_t delayMs;
-        int chars;
-    };
-    const Run runs[] = {{0, 2000}, {1, 1000}, {5, 200}, {20, 50}};
-    for (const Run& run : runs) {
+    for (const auto& [delayMs, chars] : {std::pair{0, 2000}, {1, 1000}, {5, 200}, {20, 50}}) {
         std::string script;
-        for (int i = 0; i < run.chars; ++i) {
+        for (int i = 0; i < chars; ++i) {
             script += static_cast<char>('a' + i % 26);
         }
         {
@@ -160,43 +137,26 @@ int main() {
             g_arrivals.clear();
         }
         TimedInjector injector;
-        const int64_t cpu0 = ThreadCpuMicroseconds();
+        const double cpu0 = ThreadCpuMs();
         const int64_t wall0 = keys::QpcMicroseconds();
         const keys::KeyboardLayoutWin layout(::GetKeyboardLayout(0));
         const int16_t result = keys::SendKeyScript(
-            script, [&layout](char32_t c) { return keys::MapCharacter(c, layout); }, injector, run.delayMs);
-        const int64_t wall = keys::QpcMicroseconds() - wall0;
-        const int64_t cpu = ThreadCpuMicroseconds() - cpu0;
+            script, [&layout](char32_t c) { return keys::MapCharacter(c, layout); }, injector, delayMs);
+        const double wallMs = (keys::QpcMicroseconds() - wall0) / 1000.0;
+        const double cpuMs = ThreadCpuMs() - cpu0;
         // The target works through its queue at its own pace: wait for every message (ten
         // seconds at most), so that none spills into the next run.
-        for (int i = 0; i < 1000; ++i) {
-            size_t received = 0;
-            {
-                const std::lock_guard lock(g_arrivalsLock);
-                received = g_arrivals.size();
-            }
-            if (received >= injector.injected.size()) {
-                break;
-            }
+        for (int i = 0; i < 1000 && Arrivals().size() < injector.injected.size(); ++i) {
             ::Sleep(10);
         }
-        const GapStats inj = Gaps(injector.injected);
-        std::vector<int64_t> arrivals;
-        {
-            const std::lock_guard lock(g_arrivalsLock);
-            arrivals = g_arrivals;
-        }
-        const GapStats arr = Gaps(arrivals);
+        const std::vector<int64_t> arrivals = Arrivals();
         std::printf(
             "delay %2d ms: result %d, %zu events injected in %.1f ms (%.0f events/s), %zu key messages "
             "received; sending thread's CPU %.1f ms = %.1f%% of wall time\n",
-            run.delayMs, result, injector.injected.size(), wall / 1000.0,
-            injector.injected.size() * 1e6 / static_cast<double>(wall), g_arrivals.size(), cpu / 1000.0,
-            100.0 * static_cast<double>(cpu) / static_cast<double>(wall));
-        std::printf("             gap between injected events: median %.3f ms, worst %.3f ms, shortest %.3f ms\n",
-                    inj.medianMs, inj.worstMs, inj.shortestMs);
-        std::printf("             gap between key messages:    median %.3f ms, worst %.3f ms, shortest %.3f ms\n",
-                    arr.medianMs, arr.worstMs, arr.shortestMs);
+            delayMs, result, injector.injected.size(), wallMs, injector.injected.size() * 1e3 / wallMs, arrivals.size(),
+            cpuMs, 100.0 * cpuMs / wallMs);
+        PrintGaps("injected events:", injector.injected);
+        PrintGaps("key messages:", arrivals);
     }
     (void)::PostThreadMessageA(targetThreadId, WM_QUIT, 0, 0);
     targetThread.join();

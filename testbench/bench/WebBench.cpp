@@ -61,17 +61,12 @@ class Follower {
             }
             const double now = bench::NowMs();
             buf.append(chunk, static_cast<size_t>(n));
-            size_t end;
-            while ((end = buf.find("\n\n")) != std::string::npos) {
-                const std::string block = buf.substr(0, end);
-                buf.erase(0, end + 2);
-                const size_t at = block.find("\"text\":\"");
-                if (block.rfind("data: ", 0) == 0 && at != std::string::npos) {
-                    const size_t start = at + 8;
-                    const std::string text = block.substr(start, block.find('"', start) - start);
+            for (size_t end; (end = buf.find("\n\n")) != std::string::npos; buf.erase(0, end + 2)) {
+                const size_t at = buf.find("\"text\":\"");
+                if (buf.rfind("data: ", 0) == 0 && at < end) {
                     ++_events;
                     std::lock_guard lock(_mutex);
-                    _arrivals.emplace(text, now);
+                    _arrivals.emplace(buf.substr(at + 8, buf.find('"', at + 8) - at - 8), now);
                 }
             }
         }
@@ -96,8 +91,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<double> boxDelays;
-    std::vector<double> eventDelays;
+    std::vector<double> boxDelays, eventDelays;
     int missed = 0;
     {
         Follower follower;
@@ -121,10 +115,10 @@ int main(int argc, char** argv) {
         });
     }
     std::printf("%d changes (%d not seen at both ends), scale interval 50 ms, SampleRate 50 ms\n", changes, missed);
-    std::printf("report change to Weight box (ms): median %.1f  worst %.1f\n", bench::Percentile(boxDelays, 0.5),
-                bench::Percentile(boxDelays, 1.0));
-    std::printf("report change to /events client (ms): median %.1f  worst %.1f\n", bench::Percentile(eventDelays, 0.5),
-                bench::Percentile(eventDelays, 1.0));
+    for (const auto& [to, delays] : {std::pair{"Weight box", &boxDelays}, {"/events client", &eventDelays}}) {
+        std::printf("report change to %s (ms): median %.1f  worst %.1f\n", to, bench::Percentile(*delays, 0.5),
+                    bench::Percentile(*delays, 1.0));
+    }
 
     // The weight changes ten times a second while the CPU time is measured.
     int grams = 1000;

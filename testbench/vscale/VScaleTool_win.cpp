@@ -15,6 +15,15 @@ int Report(const vscale::Outcome& outcome) {
     return 0;
 }
 
+// A change of the bus or its scales, with how long it took.
+int ReportTimed(const vscale::Outcome& outcome, const std::string& prefix = {}) {
+    if (outcome.ok) {
+        std::printf("%s%s (%lld ms)\n", prefix.c_str(), outcome.message.c_str(),
+                    static_cast<long long>(outcome.elapsed.count()));
+    }
+    return Report(outcome);
+}
+
 std::wstring ProgramFolder() {
     wchar_t path[MAX_PATH] = {};
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -30,28 +39,12 @@ int Run(const vscale::Command& command) {
         case CommandKind::Help:
             std::fputs(vscale::UsageText().c_str(), stdout);
             return 0;
-        case CommandKind::Install: {
-            auto outcome = vscale::Install(ProgramFolder());
-            if (outcome.ok) {
-                std::printf("%s (%lld ms)\n", outcome.message.c_str(), static_cast<long long>(outcome.elapsed.count()));
-            }
-            return Report(outcome);
-        }
-        case CommandKind::Plug: {
-            auto outcome = vscale::Plug(command.plug);
-            if (outcome.ok) {
-                std::printf("plugged %s: %s (%lld ms)\n", serial.c_str(), outcome.message.c_str(),
-                            static_cast<long long>(outcome.elapsed.count()));
-            }
-            return Report(outcome);
-        }
-        case CommandKind::Unplug: {
-            auto outcome = vscale::Unplug(serial);
-            if (outcome.ok) {
-                std::printf("%s (%lld ms)\n", outcome.message.c_str(), static_cast<long long>(outcome.elapsed.count()));
-            }
-            return Report(outcome);
-        }
+        case CommandKind::Install:
+            return ReportTimed(vscale::Install(ProgramFolder()));
+        case CommandKind::Plug:
+            return ReportTimed(vscale::Plug(command.plug), "plugged " + serial + ": ");
+        case CommandKind::Unplug:
+            return ReportTimed(vscale::Unplug(serial));
         case CommandKind::Set:
             return Report(vscale::SetReading(serial, command.reading));
         case CommandKind::Queue:
