@@ -39,11 +39,6 @@ start() {
   local t0=$SECONDS
   wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1 </dev/null
   wineserver -w
-  # With no window manager on the bench, Wine's own management of top-level windows waits about
-  # 2 s for a manager's answer each time a visible window is hidden or closed: unmanaged windows
-  # behave the same for the tests without that wait.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
-  wineserver -w
   # Drive R: is an empty folder of the bench, so that tests can run a program from a drive root.
   rm -rf "$BENCH_DIR/drive-r"
   mkdir -p "$BENCH_DIR/drive-r"

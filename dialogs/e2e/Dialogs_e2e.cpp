@@ -218,7 +218,8 @@ TEST_F(Dialogs, SettingsEscChangesNothing) {
     EXPECT_FALSE(Settings(settings, [](HWND dlg) {
         (void)Send(dlg, IDC_SET_POSTAMBLE, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("changed"));
         ASSERT_TRUE(FocusOn(dlg, IDC_SET_HOTKEY));
-        EXPECT_TRUE(Keys({VK_SHIFT, 'A'}, dlg, IDC_SET_HOTKEY, "SHIFT+A"));
+        EXPECT_TRUE(Keys({VK_SHIFT, 'A'}, dlg, IDC_SET_HOTKEY, "SHIFT+A"))
+            << e2e::Text(::GetDlgItem(dlg, IDC_SET_HOTKEY)) << " foreground " << (::GetForegroundWindow() == dlg);
         (void)FocusOn(dlg, IDC_SET_POSTAMBLE);
         e2e::Chord({VK_F1});
         HWND box = nullptr;
