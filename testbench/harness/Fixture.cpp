@@ -7,8 +7,6 @@
 #include <mutex>
 #include <sstream>
 
-#include "testbench/vscale/VScaleClient_win.h"
-
 namespace e2e {
 
 namespace {
@@ -21,19 +19,12 @@ std::string Str(std::string_view s) {
 }
 
 bool SameNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+    return a.size() == b.size() && ::_strnicmp(a.data(), b.data(), a.size()) == 0;
 }
 
 std::string_view Trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
-        s.remove_suffix(1);
-    }
-    return s;
+    const size_t first = s.find_first_not_of(" \t");
+    return first == s.npos ? std::string_view() : s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -64,10 +55,7 @@ std::vector<std::string> SectionLines(std::string_view text, std::string_view se
 // another process unconverted.
 LRESULT SendW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
-        return -1;
-    }
-    return static_cast<LRESULT>(result);
+    return ::SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result) ? LRESULT(result) : -1;
 }
 
 // The caption as the system keeps it, read without a message: a thread busy in a wait would
@@ -76,12 +64,6 @@ std::string Caption(HWND hwnd) {
     wchar_t text[256] = {};
     const int n = ::GetWindowTextW(hwnd, text, 256);
     return Utf8(std::wstring_view(text, n > 0 ? static_cast<size_t>(n) : 0));
-}
-
-HWND WaitForTopLevel(const std::function<HWND()>& find, Millis timeout) {
-    HWND found = nullptr;
-    (void)WaitUntil([&] { return (found = find()) != nullptr; }, timeout);
-    return found;
 }
 
 }  // namespace
@@ -176,9 +158,7 @@ bool WriteFileBytes(std::string_view path, std::string_view bytes) {
 }
 
 bool DeleteFileAt(std::string_view path) {
-    const std::string p = Str(path);
-    (void)::SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return ::DeleteFileA(p.c_str()) != FALSE || !FileExists(p);
+    return ::DeleteFileA(Str(path).c_str()) || !FileExists(path);
 }
 
 std::string InstallPesora(std::string_view folder, std::string_view fileName) {
@@ -189,10 +169,8 @@ std::string InstallPesora(std::string_view folder, std::string_view fileName) {
 
 std::string CommonAppData() {
     char buf[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf))) {
-        return "C:\\";
-    }
-    return buf;
+    return SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf)) ? buf
+                                                                                                          : "C:\\";
 }
 
 std::string SettingsFileFor(std::string_view exeName) {
@@ -292,12 +270,7 @@ Process::~Process() {
     Kill();
     if (_process != nullptr) {
         (void)::CloseHandle(_process);
-        _process = nullptr;
     }
-}
-
-bool Process::Running() const {
-    return _process != nullptr && ::WaitForSingleObject(_process, 0) == WAIT_TIMEOUT;
 }
 
 std::optional<DWORD> Process::Wait(Millis timeout) {
@@ -310,11 +283,9 @@ std::optional<DWORD> Process::Wait(Millis timeout) {
 }
 
 bool Process::WaitOrKill(Millis timeout) {
-    if (Wait(timeout)) {
-        return true;
-    }
+    const bool ended = Wait(timeout).has_value();
     Kill();
-    return false;
+    return ended;
 }
 
 void Process::Kill() {
@@ -377,12 +348,10 @@ HWND FindTopLevel(DWORD pid, std::string_view caption, std::string_view classNam
     return nullptr;
 }
 
-HWND WaitForWindow(DWORD pid, std::string_view caption, Millis timeout) {
-    return WaitForTopLevel([&] { return FindTopLevel(pid, caption); }, timeout);
-}
-
-HWND WaitForMessageBox(DWORD pid, std::string_view title, Millis timeout) {
-    return WaitForTopLevel([&] { return FindTopLevel(pid, title, "#32770"); }, timeout);
+HWND WaitForWindow(DWORD pid, std::string_view caption, Millis timeout, std::string_view className) {
+    HWND found = nullptr;
+    (void)WaitUntil([&] { return (found = FindTopLevel(pid, caption, className)) != nullptr; }, timeout);
+    return found;
 }
 
 HWND WaitForMainWindow(const Process& process, Millis timeout) {
@@ -397,15 +366,6 @@ HWND WaitForMainWindow(const Process& process, Millis timeout) {
         timeout);
     return found;
 }
-
-namespace {
-std::wstring Wide(std::string_view utf8) {
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
-    (void)::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-}  // namespace
 
 std::string Utf8(std::wstring_view text) {
     const int n =
@@ -457,11 +417,8 @@ RECT RectInParent(HWND child) {
 
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Millis timeout) {
     DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, static_cast<UINT>(timeout.count()),
-                               &result)) {
-        return -1;
-    }
-    return static_cast<LRESULT>(result);
+    const UINT ms = static_cast<UINT>(timeout.count());
+    return ::SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, ms, &result) ? LRESULT(result) : -1;
 }
 
 std::vector<std::string> MenuItemTexts(HMENU menu) {
@@ -551,17 +508,8 @@ bool Scale::Unplug() {
     return ok;
 }
 
-bool Scale::Replug() {
-    _plugged = vscale::Plug(_options).ok || _plugged;
-    return _plugged;
-}
-
 std::vector<std::vector<uint8_t>> Scale::Outputs() const {
     return vscale::Outputs(_options.serial, false, nullptr).value_or(std::vector<std::vector<uint8_t>>{});
-}
-
-bool Scale::ClearOutputs() {
-    return vscale::ClearOutputs(_options.serial).ok;
 }
 
 std::optional<uint32_t> Scale::ReportsSent() const {
@@ -774,13 +722,11 @@ void KeyRecorder::Clear() {
 }
 
 Target::Target(std::string_view caption) {
-    StartPumpingThread(_thread, _threadId, [this, title = Wide(caption)] {
+    StartPumpingThread(_thread, _threadId, [this, title = std::wstring(caption.begin(), caption.end())] {
         _window = ::CreateWindowExW(0, L"STATIC", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 200,
-                                    /* hWndParent */ nullptr, /* hMenu */ nullptr, ::GetModuleHandleW(nullptr),
-                                    /* lpParam */ nullptr);
+                                    nullptr, nullptr, nullptr, nullptr);
         _edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN, 0, 0, 380, 150,
-                                  _window, reinterpret_cast<HMENU>(100), ::GetModuleHandleW(nullptr),
-                                  /* lpParam */ nullptr);
+                                  _window, reinterpret_cast<HMENU>(100), nullptr, nullptr);
         (void)::SetForegroundWindow(_window);
         (void)::SetFocus(_edit);
     });
@@ -826,26 +772,20 @@ HDDEDATA CALLBACK DdeClient::Callback(UINT type, UINT, HCONV conv, HSZ, HSZ, HDD
 }
 
 DdeClient::DdeClient(std::string_view service, std::string_view topic) {
-    if (::DdeInitializeA(&_instance, &Callback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) {
-        _instance = 0;
-        return;
+    if (::DdeInitializeA(&_instance, &Callback, APPCMD_CLIENTONLY, 0) == DMLERR_NO_ERROR) {
+        g_ddeClients.push_back(this);
+        HSZ s = ::DdeCreateStringHandleA(_instance, Str(service).c_str(), CP_WINANSI);
+        HSZ t = ::DdeCreateStringHandleA(_instance, Str(topic).c_str(), CP_WINANSI);
+        _conv = ::DdeConnect(_instance, s, t, nullptr);
+        (void)::DdeFreeStringHandle(_instance, s);
+        (void)::DdeFreeStringHandle(_instance, t);
     }
-    g_ddeClients.push_back(this);
-    HSZ s = ::DdeCreateStringHandleA(_instance, Str(service).c_str(), CP_WINANSI);
-    HSZ t = ::DdeCreateStringHandleA(_instance, Str(topic).c_str(), CP_WINANSI);
-    _conv = ::DdeConnect(_instance, s, t, nullptr);
-    (void)::DdeFreeStringHandle(_instance, s);
-    (void)::DdeFreeStringHandle(_instance, t);
 }
 
+// Ending the instance ends its conversation.
 DdeClient::~DdeClient() {
     g_ddeClients.erase(std::remove(g_ddeClients.begin(), g_ddeClients.end(), this), g_ddeClients.end());
-    if (_conv != nullptr) {
-        (void)::DdeDisconnect(_conv);
-    }
-    if (_instance != 0) {
-        (void)::DdeUninitialize(_instance);
-    }
+    (void)::DdeUninitialize(_instance);
 }
 
 HDDEDATA DdeClient::Transaction(std::string_view item, UINT format, UINT type) {
@@ -868,22 +808,14 @@ std::optional<std::string> DdeClient::Request(std::string_view item, UINT format
     return format == CF_TEXT ? std::string(bytes.c_str()) : bytes;
 }
 
-bool DdeClient::StartAdvise(std::string_view item) {
-    return Transaction(item, CF_TEXT, XTYP_ADVSTART) != nullptr;
-}
-
 // ---- clipboard, locale, version, screen -------------------------------------------------------------
 
 std::optional<std::string> ClipboardBytes(UINT format) {
     std::optional<std::string> bytes;
-    if (!::OpenClipboard(nullptr)) {
-        return bytes;
-    }
-    if (HANDLE h = ::GetClipboardData(format)) {
-        if (const void* p = ::GlobalLock(h)) {
-            bytes = std::string(static_cast<const char*>(p), ::GlobalSize(h));
-            (void)::GlobalUnlock(h);
-        }
+    HANDLE h = ::OpenClipboard(nullptr) ? ::GetClipboardData(format) : nullptr;
+    if (const void* p = h != nullptr ? ::GlobalLock(h) : nullptr) {
+        bytes = std::string(static_cast<const char*>(p), ::GlobalSize(h));
+        (void)::GlobalUnlock(h);
     }
     (void)::CloseClipboard();
     return bytes;
@@ -963,10 +895,8 @@ bool Screenshot(HWND window, const std::string& name) {
     (void)::DeleteObject(bmp);
     (void)::DeleteDC(mem);
     (void)::ReleaseDC(nullptr, screen);
-    BITMAPFILEHEADER fh{};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof bi;
-    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size());
+    const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof bi;
+    const BITMAPFILEHEADER fh{0x4D42, headers + static_cast<DWORD>(pixels.size()), 0, 0, headers};
     const std::string folder = JoinPath(WinBuildDir(), "screenshots");
     (void)MakeFolders(folder);
     return WriteFileBytes(JoinPath(folder, name + ".bmp"),

@@ -20,7 +20,7 @@
 
 // The real program's control and menu identifiers: the bench may know the whole program.
 #include "app/resource.h"
-#include "testbench/vscale/VScaleCommand.h"
+#include "testbench/vscale/VScaleClient_win.h"
 
 // Options are written with designated initializers naming only what differs from the defaults,
 // e.g. Pesora({.name = "Weigh", .settings = ...}); the fields left out keep their defaults.
@@ -88,7 +88,7 @@ class Process {
     [[nodiscard]] bool Started() const { return _process != nullptr; }
     [[nodiscard]] DWORD Pid() const { return _pid; }
     [[nodiscard]] HANDLE Handle() const { return _process; }
-    [[nodiscard]] bool Running() const;
+    [[nodiscard]] bool Running() const { return _process && ::WaitForSingleObject(_process, 0) == WAIT_TIMEOUT; }
     // Waits for the end; the exit code, or nullopt on time-out (the process keeps running).
     std::optional<DWORD> Wait(Millis timeout = kExitTimeout);
     bool WaitOrKill(Millis timeout = kExitTimeout);  // false when it had to be killed
@@ -112,11 +112,16 @@ inline bool PumpUntil(const std::function<bool()>& condition, Millis timeout) {
 [[nodiscard]] std::vector<HWND> TopLevelWindows(DWORD pid);  // visible or not
 // A top-level window of `pid` with this exact caption (and class, when given); nullptr if none.
 [[nodiscard]] HWND FindTopLevel(DWORD pid, std::string_view caption, std::string_view className = {});
-[[nodiscard]] HWND WaitForWindow(DWORD pid, std::string_view caption, Millis timeout = kStartTimeout);
+[[nodiscard]] HWND WaitForWindow(DWORD pid,
+                                 std::string_view caption,
+                                 Millis timeout = kStartTimeout,
+                                 std::string_view className = {});
 // Pesora's main window: caption "Pesora", with a menu bar; nullptr as soon as the process ends.
 [[nodiscard]] HWND WaitForMainWindow(const Process& process, Millis timeout = kStartTimeout);
 // A message box (dialog class) of `pid` titled `title`.
-[[nodiscard]] HWND WaitForMessageBox(DWORD pid, std::string_view title, Millis timeout = kStartTimeout);
+[[nodiscard]] inline HWND WaitForMessageBox(DWORD pid, std::string_view title, Millis timeout = kStartTimeout) {
+    return WaitForWindow(pid, title, timeout, "#32770");
+}
 
 [[nodiscard]] std::string Utf8(std::wstring_view text);
 // A window's text asked for in UTF-16, so that a Unicode window of another process reads right;
@@ -189,11 +194,11 @@ class Scale {
     bool SetGrams(int grams, uint8_t status = 4) { return Set(status, /* grams */ 2, 0, static_cast<int16_t>(grams)); }
     bool Set(uint8_t status, uint8_t unit, int8_t exponent, int16_t weight);  // the report it repeats
     bool Unplug();
-    bool Replug();  // the same options
+    bool Replug() { return _plugged = vscale::Plug(_options).ok || _plugged; }  // the same options
     // The path Pesora opens: \\?\HID#VID_0922&PID_8003#0001#{4d1e55b2-f16f-11cf-88cb-001111000030}.
     [[nodiscard]] std::string Path() const { return vscale::HidInterfacePath(_options); }
     [[nodiscard]] std::vector<std::vector<uint8_t>> Outputs() const;  // written to it since the last clear
-    bool ClearOutputs();
+    bool ClearOutputs() { return vscale::ClearOutputs(_options.serial).ok; }
     [[nodiscard]] std::optional<uint32_t> ReportsSent() const;  // since plugged; nothing when unplugged
     [[nodiscard]] const ScaleOptions& options() const { return _options; }
 
@@ -226,8 +231,6 @@ class Pesora {
   public:
     // Installs, writes the settings, starts, waits for the main window.
     explicit Pesora(PesoraOptions options = {});
-    Pesora(const Pesora&) = delete;
-    Pesora& operator=(const Pesora&) = delete;
     // File > Exit if running, then waits (kills on time-out); deletes the settings file unless
     // keepSettingsFile.
     ~Pesora();
@@ -299,8 +302,6 @@ class KeyRecorder {
         bool up;
     };
     KeyRecorder();
-    KeyRecorder(const KeyRecorder&) = delete;
-    KeyRecorder& operator=(const KeyRecorder&) = delete;
     ~KeyRecorder();
     [[nodiscard]] std::vector<Event> Events() const;
     void Clear();
@@ -316,8 +317,6 @@ class KeyRecorder {
 class Target {
   public:
     explicit Target(std::string_view caption = "Target");
-    Target(const Target&) = delete;
-    Target& operator=(const Target&) = delete;
     ~Target();
     [[nodiscard]] HWND Window() const { return _window; }
     [[nodiscard]] HWND Edit() const { return _edit; }
@@ -346,7 +345,7 @@ class DdeClient {
     [[nodiscard]] bool Connected() const { return _conv != nullptr; }
     // CF_TEXT up to its first zero; other formats as the bytes stored. nullopt when refused.
     [[nodiscard]] std::optional<std::string> Request(std::string_view item, UINT format = CF_TEXT);
-    bool StartAdvise(std::string_view item);
+    bool StartAdvise(std::string_view item) { return Transaction(item, CF_TEXT, XTYP_ADVSTART) != nullptr; }
     [[nodiscard]] std::vector<std::string> Advised() const { return _advised; }
 
   private:
