@@ -561,16 +561,13 @@ Pesora::~Pesora() {
     }
 }
 
-// The rows asked for in UTF-16 (see SendW), into a buffer far larger than any row, so that a list
-// rebuilt between the two questions cannot overrun it.
+// The rows asked for in UTF-16 (see SendW), into a buffer far larger than any row: LB_GETTEXT
+// takes no size.
 std::vector<std::string> Pesora::Rows() const {
     std::vector<std::string> rows;
     HWND list = Control(IDC_SCALE_LIST);
     const LRESULT count = SendW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        if (SendW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) >= 1024) {
-            continue;
-        }
         std::wstring text(4096, L'\0');
         const LRESULT got = SendW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
         text.resize(got > 0 && got < 4096 ? static_cast<size_t>(got) : 0);
@@ -827,17 +824,13 @@ bool EmptyTheClipboard() {
     return ok;
 }
 
-namespace {
-constexpr LCTYPE kSeparators[2] = {LOCALE_SDECIMAL, LOCALE_STHOUSAND};
-}
-
 LocaleSeparators::LocaleSeparators(const std::wstring& decimal, const std::wstring& thousands) {
     const std::wstring* wanted[2] = {&decimal, &thousands};
     for (int i = 0; i < 2; ++i) {
         wchar_t value[16] = {};
-        (void)::GetLocaleInfoW(LOCALE_USER_DEFAULT, kSeparators[i], value, 16);
+        (void)::GetLocaleInfoW(LOCALE_USER_DEFAULT, kTypes[i], value, 16);
         _saved[i] = value;
-        if (!::SetLocaleInfoW(LOCALE_USER_DEFAULT, kSeparators[i], wanted[i]->c_str())) {
+        if (!::SetLocaleInfoW(LOCALE_USER_DEFAULT, kTypes[i], wanted[i]->c_str())) {
             ADD_FAILURE() << "could not set the locale's separators";
         }
     }
@@ -845,7 +838,7 @@ LocaleSeparators::LocaleSeparators(const std::wstring& decimal, const std::wstri
 
 LocaleSeparators::~LocaleSeparators() {
     for (int i = 0; i < 2; ++i) {
-        (void)::SetLocaleInfoW(LOCALE_USER_DEFAULT, kSeparators[i], _saved[i].c_str());
+        (void)::SetLocaleInfoW(LOCALE_USER_DEFAULT, kTypes[i], _saved[i].c_str());
     }
 }
 

@@ -223,8 +223,7 @@ struct PesoraOptions {
     std::string folder;             // install folder (default C:\e2e\<name>)
 };
 
-// SettingsText({{"SelectedScale", path}, {"SampleRate", "50"}}) gives
-// "[Settings]\r\nSelectedScale=...\r\nSampleRate=50\r\n".
+// SettingsText({{"SampleRate", "50"}}) gives "[Settings]\r\nSampleRate=50\r\n".
 [[nodiscard]] std::string SettingsText(const std::vector<std::pair<std::string, std::string>>& keys);
 
 class Pesora {
@@ -255,11 +254,11 @@ class Pesora {
     bool WaitStatus(std::string_view text, Millis timeout = 5s) const {
         return WaitUntil([&] { return Status() == text; }, timeout);
     }
-    bool WaitRow(std::string_view containing, Millis timeout = 10s) const {
-        return WaitUntil([&] { return RowOf(containing) >= 0; }, timeout);
+    bool WaitRow(std::string_view row, Millis timeout = 10s) const {
+        return WaitUntil([&] { return RowOf(row) >= 0; }, timeout);
     }
-    bool WaitNoRow(std::string_view containing, Millis timeout = 10s) const {
-        return WaitUntil([&] { return RowOf(containing) < 0; }, timeout);
+    bool WaitNoRow(std::string_view row, Millis timeout = 10s) const {
+        return WaitUntil([&] { return RowOf(row) < 0; }, timeout);
     }
 
     // As the user does; sent, so the handler has run when these return.
@@ -296,9 +295,7 @@ inline void PressHotkey(BYTE vk = VK_F9, std::vector<BYTE> modifiers = {}) {
 class KeyRecorder {
   public:
     struct Event {
-        DWORD vk;
-        DWORD scan;
-        DWORD flags;  // LLKHF_*: extended, injected, up
+        DWORD vk, scan, flags;  // flags: LLKHF_*, extended, injected, up
         bool up;
     };
     KeyRecorder();
@@ -369,6 +366,7 @@ class LocaleSeparators {
     ~LocaleSeparators();
 
   private:
+    static constexpr LCTYPE kTypes[2] = {LOCALE_SDECIMAL, LOCALE_STHOUSAND};
     std::wstring _saved[2];
 };
 

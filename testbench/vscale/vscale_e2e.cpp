@@ -1,9 +1,6 @@
 // End to end under Wine: the virtual scale looks, to a Win32 program, the way a USB HID POS
-// scale does on Windows, in every respect Pesora relies on: raw-input list, setupapi nodes and
-// names, overlapped reads, repeated, queued and on-change reports, the zero command written to
-// it, arrival and removal notifications, several scales at once. The rhythm of the reports is
-// held by the pacer's unit tests; here the driver is shown to follow it. The bench installs the
-// bus before the run.
+// scale does on Windows, in every respect Pesora relies on. The rhythm of the reports is held by
+// the pacer's unit tests; here the driver is shown to follow it. The bench installs the bus.
 #include <windows.h>
 
 #include <dbt.h>
@@ -30,12 +27,6 @@ using Bytes = std::vector<uint8_t>;
 std::string Lower(std::string text) {
     CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
     return text;
-}
-
-e2e::ScaleOptions Options(std::string serial) {
-    e2e::ScaleOptions options;
-    options.serial = std::move(serial);
-    return options;
 }
 
 // The raw-input device with this name (any case), as Pesora lists scales.
@@ -124,24 +115,17 @@ bool ReadUntil(HANDLE handle, const Bytes& expected, DWORD size = 8) {
     return e2e::WaitUntil([&] { return ReadOne(handle, size, 500) == wanted; }, 3s);
 }
 
-class VirtualScale : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(vscale::BusRunning()) << "the bench did not install the virtual scale"; }
-};
-
 // Each scale is a POS scale in the raw-input list and a named USB node with its HID child in
 // setupapi, spelt as Windows spells them (two scales that differ only in their serial are two),
 // and reads as one.
-TEST_F(VirtualScale, ListedAsWindowsListsAUsbPosScaleAndReadsLikeOne) {
-    e2e::ScaleOptions named = Options("1001");
-    named.friendlyName = "Shipping Scale";
+TEST(VirtualScale, ListedAsWindowsListsAUsbPosScaleAndReadsLikeOne) {
+    e2e::ScaleOptions named = e2e::Scale::Options("1001", "Shipping Scale");
     named.product = "Parcel Scale 15";
-    e2e::ScaleOptions composite = Options("1003");
+    e2e::ScaleOptions composite = e2e::Scale::Options("1003", {}, 0xABCD);
     composite.vendorId = 0x1234;  // not in the minidriver's INF: installed through the compatible ID
-    composite.productId = 0xABCD;
     composite.interfaceNumber = 1;
     composite.reportLength = 8;
-    e2e::Scale plugged[] = {e2e::Scale(named), e2e::Scale(Options("1002")), e2e::Scale(composite)};
+    e2e::Scale plugged[] = {e2e::Scale(named), e2e::Scale(e2e::Scale::Options("1002")), e2e::Scale(composite)};
     struct Row {
         int line;
         e2e::ScaleOptions scale;
@@ -153,13 +137,13 @@ TEST_F(VirtualScale, ListedAsWindowsListsAUsbPosScaleAndReadsLikeOne) {
          "USB\\VID_0922&PID_8003\\1001",
          {"USB\\VID_0922&PID_8003&REV_0100", "HIDClass", "Shipping Scale", "Virtual USB Scale"}},
         {__LINE__,
-         Options("1002"),
+         e2e::Scale::Options("1002"),
          "USB\\VID_0922&PID_8003\\1002",
-         {"USB\\VID_0922&PID_8003&REV_0100", "HIDClass", "", "Virtual USB Scale"}},
+         {"USB\\VID_0922&PID_8003&REV_0100", "HIDClass", "Test Scale 1002", "Virtual USB Scale"}},
         {__LINE__,
          composite,
          "USB\\VID_1234&PID_ABCD&MI_01\\1003",
-         {"USB\\VID_1234&PID_ABCD&REV_0100&MI_01", "HIDClass", "", "Virtual USB Scale"}},
+         {"USB\\VID_1234&PID_ABCD&REV_0100&MI_01", "HIDClass", "Test Scale 1003", "Virtual USB Scale"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);
@@ -213,11 +197,12 @@ TEST_F(VirtualScale, ListedAsWindowsListsAUsbPosScaleAndReadsLikeOne) {
 // A repeating scale sends at its own interval; queued reports go first, in order, then the
 // repeated one resumes; an on-change scale stays silent until the reading changes; what is
 // written to a scale is recorded.
-TEST_F(VirtualScale, RepeatsAtItsIntervalQueuesInOrderOrSendsOnChangeAndRecordsOutputs) {
-    e2e::ScaleOptions fast = Options("1301");
+TEST(VirtualScale, RepeatsAtItsIntervalQueuesInOrderOrSendsOnChangeAndRecordsOutputs) {
+    e2e::ScaleOptions fast = e2e::Scale::Options("1301");
     fast.intervalMs = 25;
-    e2e::ScaleOptions slow = Options("1302");  // the default 100 ms
-    e2e::ScaleOptions onChange = Options("1401");
+    e2e::ScaleOptions slow = e2e::Scale::Options("1302");
+    slow.intervalMs = 100;
+    e2e::ScaleOptions onChange = e2e::Scale::Options("1401");
     onChange.onChangeOnly = true;
     onChange.intervalMs = 20;
     e2e::Scale scales[] = {e2e::Scale(fast), e2e::Scale(slow), e2e::Scale(onChange)};
@@ -317,9 +302,8 @@ std::optional<std::string> NextEvent(WPARAM type) {
 // Plugged, the scale is announced under its interface name and already listed, named, when the
 // arrival is handled; unplugged, its removal is announced and it is gone everywhere. Twice, so
 // that a scale comes back after an unplug.
-TEST_F(VirtualScale, PlugAndUnplugAreAnnouncedWithTheInterfaceName) {
-    e2e::ScaleOptions scale = Options("1601");
-    scale.friendlyName = "Announced Scale";
+TEST(VirtualScale, PlugAndUnplugAreAnnouncedWithTheInterfaceName) {
+    const e2e::ScaleOptions scale = e2e::Scale::Options("1601", "Announced Scale");
     const std::string path = vscale::HidInterfacePath(scale);
     g_path = Lower(path);
     g_usbId = vscale::UsbInstanceId(scale);
@@ -363,7 +347,7 @@ std::pair<DWORD, std::string> RunTool(const std::string& arguments) {
 
 // The tool itself, as people and scripts use it: exit codes and what it prints (stdout and
 // stderr). A serial names one scale, even as another interface.
-TEST_F(VirtualScale, ToolReportsSuccessAndFailureByExitCode) {
+TEST(VirtualScale, ToolReportsSuccessAndFailureByExitCode) {
     struct Row {
         int line;
         std::string arguments;
