@@ -24,7 +24,8 @@ bool DdeServer::Start(const std::string& topic, TextSource source) {
     }
     g_server = this;
     auto name = [this](const std::string& text) {
-        return unique_hsz{::DdeCreateStringHandleA(_instance, text.c_str(), CP_WINANSI), DdeStringFree{_instance}};
+        const std::string ansi = base::win::Utf8ToAnsi(text);  // the program's name may be beyond ASCII
+        return unique_hsz{::DdeCreateStringHandleA(_instance, ansi.c_str(), CP_WINANSI), DdeStringFree{_instance}};
     };
     _service = name(std::string(kDdeApplication));
     _topic = name(topic);
@@ -144,7 +145,7 @@ void CopyWeightToClipboard(HWND owner, const std::string& topic, const std::stri
     (void)::EmptyClipboard();
     const UINT linkFormat = ::RegisterClipboardFormatA("Link");
     if (linkFormat != 0) {
-        OfferClipboardData(linkFormat, BuildLinkFormat(topic));
+        OfferClipboardData(linkFormat, BuildLinkFormat(base::win::Utf8ToAnsi(topic)));
     }
     // Both forms: CF_TEXT for the programs that read only it, in the ANSI code page, and
     // CF_UNICODETEXT so that a separator the code page lacks (U+202F) is pasted as it is.

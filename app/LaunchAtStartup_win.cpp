@@ -4,6 +4,7 @@
 
 #include "app/LaunchAtStartup.h"
 #include "base/win/Handles_win.h"
+#include "base/win/WinText_win.h"
 
 namespace app {
 
@@ -13,23 +14,26 @@ bool SetStartWithWindows(bool enable,
                          bool currentUser,
                          bool everyLogOn) {
     HKEY root = currentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-    const std::string keyPath(StartupKeyPath(everyLogOn));
+    const std::wstring keyPath = base::win::Utf8ToWide(StartupKeyPath(everyLogOn));
+    // Wide: the program's folder and name may lie outside the ANSI code page.
+    const std::wstring name = base::win::Utf8ToWide(valueName);
     if (enable) {
         base::unique_hkey key;
-        if (::RegCreateKeyExA(root, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) !=
+        if (::RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) !=
             ERROR_SUCCESS) {
             return false;
         }
         // The length includes the terminating zero, as REG_SZ data must: readers that size their
         // buffer from it would otherwise get an unterminated string.
+        const std::wstring data = base::win::Utf8ToWide(command);
         const LSTATUS set =
-            ::RegSetValueExA(key.get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                             static_cast<DWORD>(command.size() + 1));
+            ::RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                             static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
         return set == ERROR_SUCCESS;
     }
     base::unique_hkey key;
-    if (::RegOpenKeyA(root, keyPath.c_str(), key.put()) == ERROR_SUCCESS) {
-        (void)::RegDeleteValueA(key.get(), valueName.c_str());  // a missing value is no error here
+    if (::RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS) {
+        (void)::RegDeleteValueW(key.get(), name.c_str());  // a missing value is no error here
     }
     return true;
 }

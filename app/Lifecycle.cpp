@@ -92,6 +92,17 @@ StartupOutcome RunStartup(IShellSteps& steps,
         // log-on can reach the shutdown from inside it: marked first, the shutdown then ends the
         // process without touching the other copy's settings file or run-once entry.
         shell.refused = true;
+        // Windows deletes a run-once entry before it runs it: a copy started by it at log-on
+        // and refused here (the other copy may be another session's, which never writes this
+        // user's entry) would leave the user without Pesora at the next log-on. Written before
+        // the box, which may stay open until the log-on ends.
+        Try([&] {
+            steps.LocateSettingsFile();
+            steps.LoadSettings();
+            if (state.settings.LoadWithWindows) {
+                steps.SetStartWithWindows(true, state.exeName, RunOnceCommand(state.programFolder, state.exeName));
+            }
+        });
         steps.ShowRefusal(AlreadyRunningTitle(state.exeName), AlreadyRunningText(state.exeName));
         steps.EndProcess();
         return StartupOutcome::Refused;

@@ -30,8 +30,8 @@ void MainWindow::Form_Resize(UINT sizeType) {
         if (!::IsWindowVisible(_hwnd) && !_shell.startHidden) {
             ::ShowWindow(_hwnd, SW_SHOW);
         }
-    } else if (_shell.trayIconShown) {
-        ::ShowWindow(_hwnd, SW_HIDE);  // only the icon remains
+    } else if (_shell.trayIconShown && _trayIcon.Present()) {
+        ::ShowWindow(_hwnd, SW_HIDE);  // only the icon remains; without it the window stays reachable
         return;
     }
     if (sizeType == SIZE_MINIMIZED) {
@@ -71,7 +71,8 @@ void MainWindow::Form_MouseMove(int x) {
     }
 }
 
-// The shell lost every icon when it restarted; ours comes back if it was there.
+// The shell lost every icon when it restarted, or a shell has started since the icon was
+// refused: ours comes back, or appears, unless there was to be none ("-H").
 void MainWindow::Form_TaskbarCreated() {
     if (_shell.trayIconShown) {
         _trayIcon.Readd();

@@ -6,6 +6,7 @@
 #include "app/LaunchAtStartup_win.h"
 #include "app/SettingsStore_win.h"
 #include "app/resource.h"
+#include "base/win/WinText_win.h"
 #include "keys/HotkeyNames.h"
 #include "keys/KeyPlayer.h"
 
@@ -14,18 +15,19 @@ namespace app {
 // A named object per executable name marks the running copy; its name is upper-cased because
 // Windows file names do not differ by case (PESORA.EXE and Pesora.exe are the same program).
 bool MainWindow::AnotherInstanceRunning() {
-    std::string upper = _state.exeName;
+    std::wstring upper = base::win::Utf8ToWide(_state.exeName);
     if (!upper.empty()) {
-        (void)::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+        (void)::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
     }
-    _instanceMarker.reset(::CreateMutexA(nullptr, FALSE, InstanceObjectName(upper).c_str()));
+    const std::wstring name = base::win::Utf8ToWide(InstanceObjectName(base::win::WideToUtf8(upper)));
+    _instanceMarker.reset(::CreateMutexW(nullptr, FALSE, name.c_str()));
     // Another user's copy owns the object and its default security keeps us out: it runs.
     const DWORD error = ::GetLastError();
     return _instanceMarker ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
 }
 
 void MainWindow::ShowRefusal(const std::string& title, const std::string& text) {
-    (void)::MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK);
+    (void)::MessageBoxW(nullptr, base::win::Utf8ToWide(text).c_str(), base::win::Utf8ToWide(title).c_str(), MB_OK);
 }
 
 void MainWindow::LocateSettingsFile() {
@@ -47,12 +49,15 @@ void MainWindow::CreateDeviceNotifications() {
 }
 
 void MainWindow::LoadSettings() {
-    IniFileStore store(_state.settingsFilePath);
+    IniFileStore file(_state.settingsFilePath);
+    _settingsAsLoaded.fileText.clear();
+    RecordingIniStore store(file, _settingsAsLoaded.fileText);
     app::LoadSettings(store, _state.settings, [this](int32_t sampleRate) {
         if (const auto interval = TimerIntervalFromSampleRate(sampleRate)) {
             SetTimerInterval(static_cast<int32_t>(*interval));
         }
     });
+    _settingsAsLoaded.settings = _state.settings;
 }
 
 void MainWindow::BuildHotkeyNames() {
@@ -116,7 +121,8 @@ void MainWindow::SaveSettings() {
     RECT r{};
     (void)::GetWindowRect(_hwnd, &r);
     IniFileStore store(_state.settingsFilePath);
-    app::SaveSettings(store, _state.settings, PixelsToTwips(r.left, _dpi), PixelsToTwips(r.top, _dpi));
+    app::SaveSettings(store, _state.settings, PixelsToTwips(r.left, _dpi), PixelsToTwips(r.top, _dpi),
+                      &_settingsAsLoaded);
     (void)store.Commit();  // a file that cannot be written keeps what it had; nothing is reported
 }
 

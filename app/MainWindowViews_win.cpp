@@ -50,6 +50,9 @@ std::string MainWindow::WeightBox() const {
 void MainWindow::SetStatus(std::string_view text) {
     _statusCaption = text;
     (void)base::win::SetWindowTextUtf8(Control(IDC_STATUS), web::StatusLineText(_statusCaption, _webNotice));
+    if (_tickDepth == 0) {
+        PublishWebReading();  // the reading carries the status the window shows; a tick publishes at its end
+    }
 }
 
 // The caption carries the unit ("Weight (kg):"), which is wider than the label's design width

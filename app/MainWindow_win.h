@@ -19,6 +19,7 @@
 #include "app/Lifecycle.h"
 #include "app/MainWindowLayout.h"
 #include "app/ReadCycleMessages_win.h"
+#include "app/SettingsStore.h"
 #include "app/TrayIcon_win.h"
 #include "base/model/AppState.h"
 #include "base/win/BaseWindow_win.h"
@@ -145,6 +146,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     base::AppState _state;
     ShellState _shell;
     std::string _helpFile;
+    SettingsAsLoaded _settingsAsLoaded;  // what start-up read: hand edits of keys still equal to it stay
     std::string _ddeTopic = "Scale";
 
     int _dpi = 96;
@@ -182,7 +184,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     std::unique_ptr<keys::HotKeys> _hotKeys;
     DdeServer _dde;
     dialogs::HelpViewer _help;
-    dialogs::AboutBox _about{_state.sendSuppressed};
+    dialogs::AboutBox _about{_state.aboutBoxOpen};
     std::string _lastWeightBox;  // advise links hear of a change only when the text changed
     // A tick whose read finds nothing re-opens the scale, which clears the weight box, and then
     // shows the last report again: texts set during a tick reach the box when the tick ends, so

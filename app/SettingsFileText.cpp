@@ -9,6 +9,25 @@ namespace app {
 namespace {
 
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// UTF-8 beyond ASCII: every byte above 0x7F belongs to a well-formed sequence, and there is one.
+bool LooksLikeUtf8(std::string_view bytes) {
+    bool beyondAscii = false;
+    for (size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const auto decoded = base::DecodeUtf8(bytes.substr(i));
+        if (!decoded) {
+            return false;
+        }
+        beyondAscii = true;
+        i += decoded->length;
+    }
+    return beyondAscii;
+}
 
 void AppendUtf16Le(std::string& out, uint32_t unit) {
     out += static_cast<char>(unit & 0xFF);
@@ -87,29 +106,33 @@ std::string Utf8ToUtf16Le(std::string_view text) {
 }
 
 SettingsFileText::SettingsFileText(std::string bytes, const IAnsiCodePage& codePage) : _codePage(codePage) {
-    if (bytes.size() >= 2 && std::string_view(bytes).substr(0, 2) == kUtf16LeBom) {
-        _utf16 = true;
+    if (std::string_view(bytes).starts_with(kUtf16LeBom)) {
+        _encoding = Encoding::Utf16;
         std::string_view body = std::string_view(bytes).substr(2);
         if (body.size() % 2 != 0) {
             _oddByte = std::string(body.substr(body.size() - 1));
             body.remove_suffix(1);
         }
         _document = IniDocument(Utf16LeToUtf8(body));
+    } else if (std::string_view(bytes).starts_with(kUtf8Bom)) {
+        _encoding = Encoding::Utf8WithMark;
+        _document = IniDocument(bytes.substr(kUtf8Bom.size()));
     } else {
+        _encoding = LooksLikeUtf8(bytes) ? Encoding::Utf8 : Encoding::Ansi;
         _document = IniDocument(std::move(bytes));
     }
 }
 
 std::optional<std::string> SettingsFileText::Get(std::string_view section, std::string_view key) const {
     std::optional<std::string> value = _document.Get(section, key);
-    if (value && !_utf16) {
+    if (value && _encoding == Encoding::Ansi) {
         return _codePage.ToUtf8(*value);
     }
     return value;
 }
 
 void SettingsFileText::Set(std::string_view section, std::string_view key, std::string_view value) {
-    if (_utf16) {
+    if (_encoding != Encoding::Ansi) {
         _document.Set(section, key, value);
         return;
     }
@@ -120,15 +143,21 @@ void SettingsFileText::Set(std::string_view section, std::string_view key, std::
     // The profile calls would write "?" for such characters and the text would be lost; a
     // UTF-16 file keeps them, and the profile calls read it as well.
     _document = IniDocument(_codePage.ToUtf8(_document.Bytes()));
-    _utf16 = true;
+    _encoding = Encoding::Utf16;
     _document.Set(section, key, value);
 }
 
 std::string SettingsFileText::Bytes() const {
-    if (!_utf16) {
-        return _document.Bytes();
+    switch (_encoding) {
+        case Encoding::Utf16:
+            return std::string(kUtf16LeBom) + Utf8ToUtf16Le(_document.Bytes()) + _oddByte;
+        case Encoding::Utf8WithMark:
+            return std::string(kUtf8Bom) + _document.Bytes();
+        case Encoding::Ansi:
+        case Encoding::Utf8:
+            break;
     }
-    return std::string(kUtf16LeBom) + Utf8ToUtf16Le(_document.Bytes()) + _oddByte;
+    return _document.Bytes();
 }
 
 }  // namespace app

@@ -1,8 +1,10 @@
 #pragma once
 // The settings file's bytes as text. Inside, the program holds UTF-8; on disk the file stays in
 // the encoding it has: the system's ANSI code page (what the profile calls read and write),
-// or UTF-16 LE when it starts with that byte-order mark (a file saved as "Unicode" by
-// Notepad, which the profile calls also read and write back as UTF-16).
+// UTF-16 LE when it starts with that byte-order mark (a file saved as "Unicode" by Notepad,
+// which the profile calls also read and write back as UTF-16), or UTF-8 with or without its
+// byte-order mark (Notepad's "UTF-8"; without the mark, a file whose bytes beyond ASCII all
+// form UTF-8, which ANSI text practically never does).
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,13 +33,16 @@ class SettingsFileText {
     void Set(std::string_view section, std::string_view key, std::string_view value);
     // The file's bytes in its encoding.
     [[nodiscard]] std::string Bytes() const;
-    [[nodiscard]] bool IsUtf16() const noexcept { return _utf16; }
+    enum class Encoding { Ansi, Utf8, Utf8WithMark, Utf16 };
+    [[nodiscard]] Encoding GetEncoding() const noexcept { return _encoding; }
+    [[nodiscard]] bool IsUtf16() const noexcept { return _encoding == Encoding::Utf16; }
 
   private:
     const IAnsiCodePage& _codePage;
-    bool _utf16 = false;
-    // The ANSI file's own bytes, or the UTF-16 file's text in UTF-8 (unpaired surrogates kept
-    // in their three-byte form, so that they are written back as they were).
+    Encoding _encoding = Encoding::Ansi;
+    // The ANSI or UTF-8 file's own bytes (without the mark), or the UTF-16 file's text in UTF-8
+    // (unpaired surrogates kept in their three-byte form, so that they are written back as they
+    // were).
     IniDocument _document;
     std::string _oddByte;  // the last byte of a UTF-16 file with an odd length, kept
 };

@@ -7,6 +7,11 @@
 namespace app {
 
 namespace {
+// A value cannot hold a line break, so this fallback tells a missing key from any value.
+constexpr std::string_view kMissingKey = "\n";
+}  // namespace
+
+namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -228,28 +233,53 @@ std::string ProtectForProfile(std::string_view value) {
     return quoted;
 }
 
-void SaveSettings(IIniStore& store, const base::Settings& s, double windowLeftTwips, double windowTopTwips) {
-    auto write = [&](std::string_view key, const std::string& value) {
+std::string RecordingIniStore::Read(std::string_view section, std::string_view key, std::string_view fallback) {
+    std::string value = _store.Read(section, key, kMissingKey);
+    if (value == kMissingKey) {
+        return std::string(fallback);
+    }
+    _fileText[std::string(key)] = value;
+    return value;
+}
+
+void RecordingIniStore::Write(std::string_view section, std::string_view key, std::string_view value) {
+    _store.Write(section, key, value);
+}
+
+void SaveSettings(IIniStore& store,
+                  const base::Settings& s,
+                  double windowLeftTwips,
+                  double windowTopTwips,
+                  const SettingsAsLoaded* asLoaded) {
+    const auto write = [&](std::string_view key, const std::string& value, const std::string& loaded) {
+        if (asLoaded != nullptr && value == loaded) {
+            const std::string now = store.Read(kSettingsSection, key, kMissingKey);
+            const auto atStart = asLoaded->fileText.find(key);
+            if (now != kMissingKey && (atStart == asLoaded->fileText.end() || atStart->second != now)) {
+                return;  // edited by hand since the start, and not changed here: the edit stays
+            }
+        }
         store.Write(kSettingsSection, key, ProtectForProfile(value));
     };
-    write("HotKey", std::to_string(s.HotKey));
-    write("HotkeyStr", s.Hotkeystr);
-    write("HotkeyEnabled", FormatSettingBool(s.HotkeyEnabled));
-    write("WeightFormat", s.WeightFormat);
-    write("SelectedUnits", std::to_string(s.SelectedUnits));
-    write("IncludeUnits", FormatSettingBool(s.IncludeUnits));
-    write("CommaSeparator", FormatSettingBool(s.CommaSeparator));
-    write("LoadWithWindows", FormatSettingBool(s.LoadWithWindows));
-    write("MinimizeAtStartup", FormatSettingBool(s.MinimizeAtStartup));
-    write("SelectedScale", s.SelectedScale);
-    write("Preamble", s.Preamble);
-    write("Postamble", s.Postamble);
-    write("WindowLeft", FormatTwips(windowLeftTwips));
-    write("WindowTop", FormatTwips(windowTopTwips));
-    write("SampleRate", std::to_string(s.SampleRate));
-    write("InterCharacterDelay", std::to_string(s.InterCharacterDelay));
-    write("WebPort", std::to_string(s.WebPort));
-    write("WebOrigins", s.WebOrigins);
+    const base::Settings& l = asLoaded != nullptr ? asLoaded->settings : s;
+    write("HotKey", std::to_string(s.HotKey), std::to_string(l.HotKey));
+    write("HotkeyStr", s.Hotkeystr, l.Hotkeystr);
+    write("HotkeyEnabled", FormatSettingBool(s.HotkeyEnabled), FormatSettingBool(l.HotkeyEnabled));
+    write("WeightFormat", s.WeightFormat, l.WeightFormat);
+    write("SelectedUnits", std::to_string(s.SelectedUnits), std::to_string(l.SelectedUnits));
+    write("IncludeUnits", FormatSettingBool(s.IncludeUnits), FormatSettingBool(l.IncludeUnits));
+    write("CommaSeparator", FormatSettingBool(s.CommaSeparator), FormatSettingBool(l.CommaSeparator));
+    write("LoadWithWindows", FormatSettingBool(s.LoadWithWindows), FormatSettingBool(l.LoadWithWindows));
+    write("MinimizeAtStartup", FormatSettingBool(s.MinimizeAtStartup), FormatSettingBool(l.MinimizeAtStartup));
+    write("SelectedScale", s.SelectedScale, l.SelectedScale);
+    write("Preamble", s.Preamble, l.Preamble);
+    write("Postamble", s.Postamble, l.Postamble);
+    store.Write(kSettingsSection, "WindowLeft", FormatTwips(windowLeftTwips));
+    store.Write(kSettingsSection, "WindowTop", FormatTwips(windowTopTwips));
+    write("SampleRate", std::to_string(s.SampleRate), std::to_string(l.SampleRate));
+    write("InterCharacterDelay", std::to_string(s.InterCharacterDelay), std::to_string(l.InterCharacterDelay));
+    write("WebPort", std::to_string(s.WebPort), std::to_string(l.WebPort));
+    write("WebOrigins", s.WebOrigins, l.WebOrigins);
 }
 
 }  // namespace app

@@ -4,10 +4,12 @@
 // small interfaces below, so the rules are tested without Windows.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/TextUtil.h"
 #include "base/model/Settings.h"
 
 namespace app {
@@ -66,7 +68,33 @@ class ISettingsFileSystem {
 // (the read timer takes its interval there).
 void LoadSettings(IIniStore& store, base::Settings& settings, const std::function<void(int32_t)>& onSampleRate = {});
 
+// What start-up read: the settings, and the text each key had in the file (keys it lacked are
+// not listed).
+struct SettingsAsLoaded {
+    base::Settings settings;
+    std::map<std::string, std::string, base::LessIgnoreCase> fileText;
+};
+
+// Passes reads on to `store` and notes in `fileText` the text of every key the file holds.
+class RecordingIniStore final : public IIniStore {
+  public:
+    RecordingIniStore(IIniStore& store, std::map<std::string, std::string, base::LessIgnoreCase>& fileText)
+        : _store(store), _fileText(fileText) {}
+    std::string Read(std::string_view section, std::string_view key, std::string_view fallback) override;
+    void Write(std::string_view section, std::string_view key, std::string_view value) override;
+
+  private:
+    IIniStore& _store;
+    std::map<std::string, std::string, base::LessIgnoreCase>& _fileText;
+};
+
 // Writes the sixteen keys in the file's order, then the web endpoint's two; TareCommand is never written.
-void SaveSettings(IIniStore& store, const base::Settings& settings, double windowLeftTwips, double windowTopTwips);
+// With `asLoaded`, a key the program did not change whose text in the file was edited by hand
+// while the program ran keeps that edit; the window's position is always written.
+void SaveSettings(IIniStore& store,
+                  const base::Settings& settings,
+                  double windowLeftTwips,
+                  double windowTopTwips,
+                  const SettingsAsLoaded* asLoaded = nullptr);
 
 }  // namespace app

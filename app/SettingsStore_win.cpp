@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <shldisp.h>
 #include <shlobj.h>
 
@@ -10,6 +12,7 @@
 #include "app/AnsiCodePage_win.h"
 #include "app/FileReplace.h"
 #include "base/win/Handles_win.h"
+#include "base/win/WinText_win.h"
 
 namespace app {
 
@@ -17,18 +20,10 @@ namespace {
 
 constexpr int kCommonAppData = 35;  // the shell's special folder number (CSIDL_COMMON_APPDATA)
 
-std::string Narrow(const wchar_t* text) {
-    if (text == nullptr || *text == L'\0') {
-        return {};
-    }
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) {
-        return {};
-    }
-    std::string out(static_cast<size_t>(n), '\0');
-    (void)::WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
+// Paths are held in UTF-8 and used through the wide calls: a folder or program name outside
+// the ANSI code page must not turn into another (or no) file.
+std::wstring W(const std::string& utf8) {
+    return base::win::Utf8ToWide(utf8);
 }
 
 // The shell's automation object, the way the folder has always been found.
@@ -58,7 +53,7 @@ std::string FolderFromShellApplication() {
     if (FAILED(self.get()->get_Path(path.put()))) {
         return {};
     }
-    return Narrow(path.get());
+    return path.get() != nullptr ? base::win::WideToUtf8(path.get()) : std::string();
 }
 
 }  // namespace
@@ -67,9 +62,9 @@ std::string FolderFromShellApplication() {
 std::string GetCommonDataFolder() {
     std::string folder = FolderFromShellApplication();
     if (folder.empty()) {
-        char buf[MAX_PATH] = {};
-        if (SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf))) {
-            folder = buf;
+        wchar_t buf[MAX_PATH] = {};
+        if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf))) {
+            folder = base::win::WideToUtf8(buf);
         }
     }
     while (folder.size() > 3 && folder.back() == '\\') {
@@ -90,7 +85,7 @@ IniFileStore::IniFileStore(std::string path)
     if (_path.empty()) {
         return;
     }
-    base::unique_hfile file{::CreateFileA(_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    base::unique_hfile file{::CreateFileW(W(_path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file) {
         // A file deleted since it was located is created again by Commit; anything else (a
@@ -133,6 +128,27 @@ void IniFileStore::Write(std::string_view section, std::string_view key, std::st
 
 namespace {
 
+// The new file takes the old one's place by a rename, which would give it its own inherited
+// permissions and drop what an administrator gave the old file (so that every user may save):
+// the old file's DACL goes onto the new one first, protected or inheriting as it was. Its
+// inherited entries are taken from the folder again. (ReplaceFileW keeps the security as
+// well, but a refused replace can leave a temporary file of its own beside the settings.)
+void KeepSecurity(const std::wstring& from, std::wstring& to) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (::GetNamedSecurityInfoW(from.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &sd) != ERROR_SUCCESS) {
+        return;  // a new file, or one whose permissions cannot be read: it keeps the folder's
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    const bool isProtected = ::GetSecurityDescriptorControl(sd, &control, &revision) && (control & SE_DACL_PROTECTED);
+    const SECURITY_INFORMATION info = DACL_SECURITY_INFORMATION | (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                               : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    (void)::SetNamedSecurityInfoW(to.data(), SE_FILE_OBJECT, info, nullptr, nullptr, dacl, nullptr);
+    (void)::LocalFree(sd);
+}
+
 // The settings file's folder on disk. The path it is given is the short form; the rename that
 // puts the new file in place uses the long form, so that the file keeps its own name.
 class DiskReplaceFileSystem final : public IReplaceFileSystem {
@@ -140,16 +156,16 @@ class DiskReplaceFileSystem final : public IReplaceFileSystem {
     std::optional<std::string> CreateTempBeside(const std::string& path) override {
         const size_t slash = path.find_last_of('\\');
         const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-        char temp[MAX_PATH + 16] = {};
-        if (::GetTempFileNameA(folder.c_str(), "pes", 0, temp) == 0) {
+        wchar_t temp[MAX_PATH + 16] = {};
+        if (::GetTempFileNameW(W(folder).c_str(), L"pes", 0, temp) == 0) {
             return std::nullopt;
         }
-        return std::string(temp);
+        return base::win::WideToUtf8(temp);
     }
 
     bool WriteAll(const std::string& file, std::string_view bytes) override {
-        base::unique_hfile handle{
-            ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        base::unique_hfile handle{::CreateFileW(W(file).c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr)};
         if (!handle) {
             return false;
         }
@@ -167,23 +183,26 @@ class DiskReplaceFileSystem final : public IReplaceFileSystem {
     }
 
     bool ReplaceWith(const std::string& path, const std::string& temp) override {
-        std::string target = path;
-        char longPath[1024] = {};
-        const DWORD n = ::GetLongPathNameA(path.c_str(), longPath, sizeof longPath);
-        if (n != 0 && n < sizeof longPath) {
+        std::wstring target = W(path);
+        wchar_t longPath[1024] = {};
+        const DWORD n = ::GetLongPathNameW(target.c_str(), longPath, static_cast<DWORD>(std::size(longPath)));
+        if (n != 0 && n < std::size(longPath)) {
             target.assign(longPath, n);
         }
+        std::wstring wideTemp = W(temp);
         // Keep what the user set on the old file (hidden, archive); the read-only case never
         // gets here.
-        const DWORD attributes = ::GetFileAttributesA(target.c_str());
+        const DWORD attributes = ::GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) {
-            (void)::SetFileAttributesA(temp.c_str(), attributes);  // cosmetic: a failure keeps the default
+            (void)::SetFileAttributesW(wideTemp.c_str(), attributes);  // cosmetic: a failure keeps the default
+            KeepSecurity(target, wideTemp);
         }
-        return ::MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        return ::MoveFileExW(wideTemp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+               FALSE;
     }
 
     void Remove(const std::string& file) override {
-        (void)::DeleteFileA(file.c_str());  // nothing more can be done about a leftover
+        (void)::DeleteFileW(W(file).c_str());  // nothing more can be done about a leftover
     }
 };
 
@@ -196,7 +215,7 @@ bool IniFileStore::Commit() {
     if (!_usable || !_changed || _path.empty()) {
         return _usable || !_changed;
     }
-    const DWORD attributes = ::GetFileAttributesA(_path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(W(_path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
         return false;
     }
@@ -209,21 +228,31 @@ std::string SettingsFileSystem::CommonDataFolder() {
 }
 
 std::string SettingsFileSystem::ShortPathOf(const std::string& path) {
-    char buf[1024] = {};
-    const DWORD n = ::GetShortPathNameA(path.c_str(), buf, sizeof buf);
-    if (n == 0 || n >= sizeof buf) {
+    wchar_t buf[1024] = {};
+    const DWORD n = ::GetShortPathNameW(W(path).c_str(), buf, static_cast<DWORD>(std::size(buf)));
+    if (n == 0 || n >= std::size(buf)) {
         return {};
     }
-    return std::string(buf, n);
+    return base::win::WideToUtf8(std::wstring_view(buf, n));
 }
 
 void SettingsFileSystem::CreateFolder(const std::string& path) {
-    (void)::CreateDirectoryA(path.c_str(), nullptr);  // an existing folder is fine
+    // The folder is shared by every user of the machine: besides what ProgramData passes on
+    // (read for users, and full control for its creator alone), the machine's users may change
+    // what is in it, the settings files included (object and container inherit).
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;0x1301bf;;;BU)", SDDL_REVISION_1, &sd,
+                                                               nullptr)) {
+        sa.lpSecurityDescriptor = sd;
+    }
+    (void)::CreateDirectoryW(W(path).c_str(), sd != nullptr ? &sa : nullptr);  // an existing folder is fine
+    (void)::LocalFree(sd);
 }
 
 void SettingsFileSystem::CreateEmptyFile(const std::string& path) {
     // OPEN_ALWAYS: an existing file is opened as it is, never truncated.
-    base::unique_hfile file{::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    base::unique_hfile file{::CreateFileW(W(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     (void)file;
 }

@@ -18,21 +18,22 @@ void TrayIcon::Add(HWND owner, HICON icon, std::string_view tip) {
     const auto text = TrayTip(tip);
     static_assert(sizeof text <= sizeof _data.szTip);
     std::copy(text.begin(), text.end(), _data.szTip);
-    (void)::Shell_NotifyIconA(NIM_ADD, &_data);
-    _added = true;
+    _wanted = true;
+    _present = ::Shell_NotifyIconA(NIM_ADD, &_data) != FALSE;
 }
 
 void TrayIcon::Readd() {
-    if (_added) {
-        (void)::Shell_NotifyIconA(NIM_ADD, &_data);
+    if (_wanted) {
+        _present = ::Shell_NotifyIconA(NIM_ADD, &_data) != FALSE;
     }
 }
 
 void TrayIcon::Delete() {
-    if (_added) {
+    if (_present) {
         (void)::Shell_NotifyIconA(NIM_DELETE, &_data);
-        _added = false;
     }
+    _wanted = false;
+    _present = false;
 }
 
 }  // namespace app

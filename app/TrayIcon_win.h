@@ -15,15 +15,20 @@ class TrayIcon {
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
 
-    // A failed add is not noticed: the program works on without its icon.
+    // The program works on without its icon when the shell refuses it (no Explorer, a kiosk
+    // shell); it is added again when a shell's taskbar appears (Readd).
     void Add(HWND owner, HICON icon, std::string_view tip);
-    // The shell lost every icon when it restarted; an icon that was there comes back.
+    // A shell's taskbar was created (Explorer restarted, or started late): the icon asked for
+    // comes back, or appears for the first time.
     void Readd();
     void Delete();
+    // Whether the shell holds the icon: only then may the window hide behind it.
+    [[nodiscard]] bool Present() const noexcept { return _present; }
 
   private:
     NOTIFYICONDATAA _data{};
-    bool _added = false;
+    bool _wanted = false;   // added and not deleted since
+    bool _present = false;  // the shell took it
 };
 
 }  // namespace app

@@ -1,5 +1,7 @@
 #include "app/WebReading.h"
 
+#include <limits>
+
 #include "weighing/ReadCycle.h"
 #include "weighing/ScaleReport.h"
 #include "weighing/WeightFormatting.h"
@@ -11,7 +13,8 @@ namespace app {
 web::Reading MakeWebReading(const base::AppState& state,
                             std::string_view weightBox,
                             std::optional<std::string> scaleName,
-                            int64_t nowMs) {
+                            int64_t nowMs,
+                            std::string_view shownStatus) {
     const weighing::WeightReading decoded = weighing::DecodeReport(state.reportBuffer);
     const weighing::WeightDisplay display = weighing::FormatWeight(decoded, state.settings, state.unitsSuffix, {});
     web::Reading r;
@@ -22,8 +25,13 @@ web::Reading MakeWebReading(const base::AppState& state,
     }
     r.text = std::string(weightBox);
     r.statusCode = decoded.status;
-    r.status =
-        state.deviceOpen ? std::string(weighing::StatusCaption(decoded.status)) : std::string(weighing::kScaleNotFound);
+    r.status = weighing::StatusCaption(decoded.status);
+    if (!state.HasWeight()) {
+        // The report last received is not this scale's weight now: status code 0 is "no report".
+        r.weight = std::numeric_limits<double>::quiet_NaN();  // served as null
+        r.statusCode = 0;
+        r.status = shownStatus;
+    }
     r.scale = std::move(scaleName);
     r.timeMs = nowMs;
     return r;

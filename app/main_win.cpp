@@ -9,15 +9,17 @@
 #include "app/MainWindow_win.h"
 #include "base/win/Handles_win.h"
 #include "base/win/MessagePump_win.h"
+#include "base/win/WinText_win.h"
 
 namespace {
 
 // The executable's path and its file name as the file system spells it: the name a copy was
-// saved under decides its settings file and its run-once entry.
+// saved under decides its settings file and its run-once entry. Read wide and held in UTF-8:
+// a folder outside the ANSI code page ("C:\Users\Łukasz") must still name itself.
 app::ProgramIdentity IdentifyRunningProgram() {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (n < path.size()) {
             path.resize(n);
             break;
@@ -25,11 +27,11 @@ app::ProgramIdentity IdentifyRunningProgram() {
         path.resize(path.size() * 2);
     }
     std::string onDisk;
-    WIN32_FIND_DATAA found{};
-    if (const base::unique_hfind find{::FindFirstFileA(path.c_str(), &found)}; find) {
-        onDisk = found.cFileName;
+    WIN32_FIND_DATAW found{};
+    if (const base::unique_hfind find{::FindFirstFileW(path.c_str(), &found)}; find) {
+        onDisk = base::win::WideToUtf8(found.cFileName);
     }
-    return app::IdentifyProgram(path, onDisk);
+    return app::IdentifyProgram(base::win::WideToUtf8(path), onDisk);
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ set_tests_properties(bench.start PROPERTIES FIXTURES_SETUP bench ENVIRONMENT "${
 set_tests_properties(bench.stop PROPERTIES FIXTURES_CLEANUP bench ENVIRONMENT "${_benchenv}")
 
 add_test(NAME pe.hardening COMMAND ${CMAKE_SOURCE_DIR}/testbench/check-pe.sh ${PESORA_WIN_DIR}/Pesora.exe)
+add_test(NAME pe.unicode_windows COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-unicode-windows.sh ${PESORA_WIN_DIR}/Pesora.exe)
 
 get_property(_e2e GLOBAL PROPERTY PESORA_E2E_TESTS)
 foreach(t IN LISTS _e2e)

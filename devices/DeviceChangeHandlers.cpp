@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
+#include "devices/DevicePath.h"
+
 namespace devices {
 
 namespace {
-constexpr std::string_view kHidInterfacePrefix = "\\\\?\\HID";
-
 std::string HexUpper(uint32_t value) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%X", static_cast<unsigned>(value));
@@ -35,7 +35,7 @@ std::string DescribeDeviceEvent(const DeviceNotifications& notifications, std::s
 }
 
 bool RefreshIfHidEvent(std::string_view text, IScaleListCommands& commands) {
-    if (text.find(kHidInterfacePrefix) == std::string_view::npos) {
+    if (!NamesHidInterface(text)) {
         return false;
     }
     commands.RefreshButton_Click();
@@ -47,12 +47,12 @@ bool RefreshIfHidEvent(std::string_view text, IScaleListCommands& commands) {
 // stop reading or lift the suppression.
 bool DeviceChangeHandlers::IsSelectedScale(const DeviceNotifications& notifications) const {
     const std::string name = notifications.GetDeviceInterfaceName();
-    return !name.empty() && name == _state.settings.SelectedScale;
+    return !name.empty() && SameDevicePath(name, _state.settings.SelectedScale);
 }
 
 void DeviceChangeHandlers::OnDeviceArrival(const DeviceNotifications& notifications, uint32_t /*devType*/) {
     const std::string name = notifications.GetDeviceInterfaceName();
-    if (name.find(kHidInterfacePrefix) != std::string::npos) {
+    if (NamesHidInterface(name)) {
         _commands.DeviceArrived(name);
     }
     // Refresh first, so the returning scale's row exists when it is looked up.
@@ -63,7 +63,7 @@ void DeviceChangeHandlers::OnDeviceArrival(const DeviceNotifications& notificati
     _state.sendSuppressed = false;
     const int rows = _list.ListCount();
     for (int i = 0; i < rows && static_cast<size_t>(i) < _state.scaleTable.size(); ++i) {
-        if (_state.scaleTable[static_cast<size_t>(i)].devicePath == _state.settings.SelectedScale) {
+        if (SameDevicePath(_state.scaleTable[static_cast<size_t>(i)].devicePath, _state.settings.SelectedScale)) {
             _list.SetListIndex(i);
             _commands.ScaleList_Click();
             return;
@@ -74,12 +74,15 @@ void DeviceChangeHandlers::OnDeviceArrival(const DeviceNotifications& notificati
 void DeviceChangeHandlers::OnDeviceRemoveComplete(const DeviceNotifications& notifications, uint32_t /*devType*/) {
     // Stop first: the refresh below must not find the scale still being read.
     if (IsSelectedScale(notifications)) {
-        _state.sendSuppressed = true;
+        _state.sendSuppressed = true;  // until a scale is open again
+        // No scale is read from here on: nothing may show, serve or type its last weight.
+        _state.deviceOpen = false;
+        _state.weightText.clear();
         _timer.SetTimerEnabled(false);
         _display.SetWeightBox("");
     }
     const std::string name = notifications.GetDeviceInterfaceName();
-    if (name.find(kHidInterfacePrefix) != std::string::npos) {
+    if (NamesHidInterface(name)) {
         _commands.DeviceRemoved(name);
     }
     RefreshIfHidEvent(DescribeDeviceEvent(notifications, "DeviceRemoveComplete"), _commands);

@@ -17,7 +17,7 @@ namespace devices {
 // "<event>: <type> - <details>"; e.g. "DeviceArrival: 5 - \\?\HID#VID_0922&PID_8003#...".
 [[nodiscard]] std::string DescribeDeviceEvent(const DeviceNotifications& notifications, std::string_view eventName);
 
-// Refreshes the list when `text` names a HID interface ("\\?\HID", exact case); true if so.
+// Refreshes the list when `text` names a HID interface ("\\?\HID", any case); true if so.
 bool RefreshIfHidEvent(std::string_view text, IScaleListCommands& commands);
 
 class DeviceChangeHandlers final : public IDeviceEvents {

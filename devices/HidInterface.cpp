@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "devices/DevicePath.h"
+
 namespace devices {
 
 namespace {
@@ -17,7 +19,7 @@ bool HidInterface::OpenScaleDevice(std::string_view devicePath) {
     if (!_port.OpenRead(devicePath)) {
         return false;
     }
-    if (_heldPath != devicePath) {
+    if (!SameDevicePath(_heldPath, devicePath)) {
         _heldLength = 0;  // another scale's report is not this one's weight
     }
     _openPath = devicePath;

@@ -18,8 +18,8 @@ constexpr DWORD kAskTimeoutMs = 100;
 constexpr DWORD kIoctlHidGetInputReport = CTL_CODE(FILE_DEVICE_KEYBOARD, 104, METHOD_OUT_DIRECT, FILE_ANY_ACCESS);
 
 base::unique_hfile OpenDevice(std::string_view devicePath, SECURITY_ATTRIBUTES* sa, DWORD flags) {
-    const std::string ansiPath = base::win::Utf8ToAnsi(devicePath);
-    return base::unique_hfile(::CreateFileA(ansiPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+    const std::wstring widePath = base::win::Utf8ToWide(devicePath);
+    return base::unique_hfile(::CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, sa, OPEN_EXISTING, flags,
                                             /* hTemplateFile */ nullptr));
 }

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/TextUtil.h"
+#include "devices/DevicePath.h"
 
 namespace devices {
 
@@ -36,7 +37,7 @@ void ScaleSelection::DeviceRemoved(std::string_view interfacePath) {
         return;
     }
     for (const std::string& path : _removed) {
-        if (base::EqualsIgnoreCase(path, interfacePath)) {
+        if (SameDevicePath(path, interfacePath)) {
             return;
         }
     }
@@ -44,7 +45,7 @@ void ScaleSelection::DeviceRemoved(std::string_view interfacePath) {
 }
 
 void ScaleSelection::DeviceArrived(std::string_view interfacePath) {
-    std::erase_if(_removed, [&](const std::string& path) { return base::EqualsIgnoreCase(path, interfacePath); });
+    std::erase_if(_removed, [&](const std::string& path) { return SameDevicePath(path, interfacePath); });
 }
 
 void ScaleSelection::RefreshButton_Click() {
@@ -52,13 +53,12 @@ void ScaleSelection::RefreshButton_Click() {
     if (found) {
         // A removed path the system no longer lists needs no more hiding.
         std::erase_if(_removed, [&](const std::string& path) {
-            return std::none_of(found->begin(), found->end(), [&](const base::ScaleDeviceRecord& r) {
-                return base::EqualsIgnoreCase(r.devicePath, path);
-            });
+            return std::none_of(found->begin(), found->end(),
+                                [&](const base::ScaleDeviceRecord& r) { return SameDevicePath(r.devicePath, path); });
         });
         std::erase_if(*found, [&](const base::ScaleDeviceRecord& r) {
             return std::any_of(_removed.begin(), _removed.end(),
-                               [&](const std::string& path) { return base::EqualsIgnoreCase(r.devicePath, path); });
+                               [&](const std::string& path) { return SameDevicePath(r.devicePath, path); });
         });
     }
     std::vector<base::ScaleDeviceRecord> kept =
@@ -75,7 +75,7 @@ void ScaleSelection::RefreshButton_Click() {
     int remembered = -1;
     for (size_t i = 0; i < _state.scaleTable.size(); ++i) {
         _list.AddListRow(_state.scaleTable[i].displayName);
-        if (_state.scaleTable[i].devicePath == _state.settings.SelectedScale) {
+        if (SameDevicePath(_state.scaleTable[i].devicePath, _state.settings.SelectedScale)) {
             remembered = static_cast<int>(i);  // the last match wins
         }
     }
@@ -86,7 +86,9 @@ void ScaleSelection::RefreshButton_Click() {
 }
 
 void ScaleSelection::ScaleList_Click() {
+    const bool wasOpen = _state.deviceOpen;
     _display.SetWeightBox("");
+    _state.weightText.clear();
     _state.deviceOpen = false;
     _timer.SetTimerEnabled(true);
 
@@ -100,10 +102,19 @@ void ScaleSelection::ScaleList_Click() {
         return;
     }
     const std::string path = _state.scaleTable[static_cast<size_t>(index)].devicePath;
+    // The buffer holds the open scale's last report. Re-opening that scale (a refresh, a failed
+    // read) keeps it; any other scale has no weight until it reports itself.
+    if (!wasOpen || !SameDevicePath(path, _state.settings.SelectedScale)) {
+        _state.reportBuffer = {};
+        _state.awaitingReport = true;
+    }
     _hid.CloseScaleDevice();
     if (_hid.OpenScaleDevice(path)) {
-        _state.settings.SelectedScale = path;
+        if (!SameDevicePath(path, _state.settings.SelectedScale)) {
+            _state.settings.SelectedScale = path;  // the remembered spelling stays: the file keeps what it had
+        }
         _state.deviceOpen = true;
+        _state.sendSuppressed = false;  // a removed scale no longer matters once another is read
     }
 }
 
@@ -114,7 +125,10 @@ void ScaleSelection::ReadInputReport(std::span<uint8_t> dest) {
 void ScaleSelection::ReadInputReport(std::span<uint8_t> dest, uint32_t waitMs) {
     // Only a read that failed (the scale is gone or broken) opens the scale again; a silent
     // scale keeps its handle and its running read.
-    if (_hid.ReadReport(dest, waitMs) == ReadOutcome::Failed) {
+    const ReadOutcome outcome = _hid.ReadReport(dest, waitMs);
+    if (outcome == ReadOutcome::Report) {
+        _state.awaitingReport = false;
+    } else if (outcome == ReadOutcome::Failed) {
         ScaleList_Click();
     }
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/win/WinText_win.h"
 #include "dialogs/DialogCommon_win.h"
 #include "dialogs/DialogIds.h"
 #include "dialogs/ProgramInfo.h"
@@ -16,21 +17,21 @@ namespace {
 // "Pesora v" + major.minor.revision of the running executable's file version. Without a
 // readable version resource the box says "Pesora" alone rather than a made-up number.
 std::string VersionText() {
-    char path[MAX_PATH * 2]{};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, static_cast<DWORD>(sizeof(path)));
-    if (length == 0 || length >= sizeof(path)) {
+    wchar_t path[MAX_PATH * 2]{};  // wide: the folder may lie outside the ANSI code page
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    if (length == 0 || length >= std::size(path)) {
         return "Pesora";
     }
     DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeA(path, &ignored);
+    const DWORD size = ::GetFileVersionInfoSizeW(path, &ignored);
     if (size == 0) {
         return "Pesora";
     }
     std::vector<char> block(size);
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoLength = 0;
-    if (!::GetFileVersionInfoA(path, 0, size, block.data()) ||
-        !::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &infoLength) || info == nullptr ||
+    if (!::GetFileVersionInfoW(path, 0, size, block.data()) ||
+        !::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoLength) || info == nullptr ||
         infoLength < sizeof(VS_FIXEDFILEINFO)) {
         return "Pesora";
     }
@@ -53,7 +54,7 @@ void AboutBox::ShowModal(HWND owner) {
         return;
     }
     _modal = true;
-    (void)::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), owner, &DialogProc,
+    (void)::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), owner, &DialogProc,
                             reinterpret_cast<LPARAM>(this));
     _modal = false;
 }
@@ -61,7 +62,7 @@ void AboutBox::ShowModal(HWND owner) {
 void AboutBox::ShowModeless(HWND owner) {
     if (_hwnd == nullptr) {
         _modal = false;
-        const HWND hwnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), owner,
+        const HWND hwnd = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), owner,
                                                &DialogProc, reinterpret_cast<LPARAM>(this));
         if (hwnd == nullptr) {
             return;

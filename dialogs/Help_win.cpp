@@ -3,13 +3,14 @@
 
 #include <htmlhelp.h>
 
+#include "base/win/WinText_win.h"
 #include "dialogs/ProgramInfo.h"
 
 namespace dialogs {
 namespace {
 
 void ShowHelpProblem(HWND owner, const std::string& text) {
-    (void)::MessageBoxA(owner, text.c_str(), "Pesora Help", MB_OK | MB_ICONEXCLAMATION);
+    (void)::MessageBoxW(owner, base::win::Utf8ToWide(text).c_str(), L"Pesora Help", MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace
@@ -29,7 +30,7 @@ bool HelpViewer::Load() {
     if (!_hhctrl) {
         return false;
     }
-    _htmlHelp = reinterpret_cast<HtmlHelpFn>(reinterpret_cast<void*>(::GetProcAddress(_hhctrl.get(), "HtmlHelpA")));
+    _htmlHelp = reinterpret_cast<HtmlHelpFn>(reinterpret_cast<void*>(::GetProcAddress(_hhctrl.get(), "HtmlHelpW")));
     if (_htmlHelp == nullptr) {
         _hhctrl.reset();
         return false;
@@ -38,7 +39,8 @@ bool HelpViewer::Load() {
 }
 
 bool HelpViewer::Show(HWND owner, const std::string& helpFile, std::string_view topic) {
-    const DWORD attributes = ::GetFileAttributesA(helpFile.c_str());
+    // Paths are UTF-8 and used wide: the program's folder may lie outside the ANSI code page.
+    const DWORD attributes = ::GetFileAttributesW(base::win::Utf8ToWide(helpFile).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         ShowHelpProblem(owner, HelpMissingMessage(helpFile));
         return false;
@@ -52,7 +54,7 @@ bool HelpViewer::Show(HWND owner, const std::string& helpFile, std::string_view 
         target += "::/";
         target += topic;
     }
-    if (_htmlHelp(owner, target.c_str(), HH_DISPLAY_TOPIC, 0) == nullptr) {
+    if (_htmlHelp(owner, base::win::Utf8ToWide(target).c_str(), HH_DISPLAY_TOPIC, 0) == nullptr) {
         ShowHelpProblem(owner, HelpFailedMessage(helpFile));
         return false;
     }
@@ -60,12 +62,12 @@ bool HelpViewer::Show(HWND owner, const std::string& helpFile, std::string_view 
 }
 
 std::string RunningProgramFolder() {
-    char path[MAX_PATH * 2]{};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, static_cast<DWORD>(sizeof(path)));
-    if (length == 0 || length >= sizeof(path)) {
+    wchar_t path[MAX_PATH * 2]{};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    if (length == 0 || length >= std::size(path)) {
         return {};
     }
-    std::string folder(path, length);
+    std::string folder = base::win::WideToUtf8(std::wstring_view(path, length));
     const size_t slash = folder.find_last_of("\\/");
     if (slash == std::string::npos) {
         return {};

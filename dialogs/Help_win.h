@@ -23,7 +23,7 @@ class HelpViewer {
     bool Show(HWND owner, const std::string& helpFile, std::string_view topic = {});
 
   private:
-    using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
     bool Load();
 
     base::unique_hmodule _hhctrl;

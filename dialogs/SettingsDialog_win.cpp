@@ -2,6 +2,7 @@
 // DialogModel, and captures the hotkey from key presses in the hotkey box.
 #include "dialogs/SettingsDialog_win.h"
 
+#include "base/win/WinText_win.h"
 #include "base/win/WindowSubclass_win.h"
 
 #include <commctrl.h>
@@ -209,9 +210,9 @@ void SettingsDialog::Form_Load() {
 
     (void)base::win::AttachWindowHook(Item(IDC_SET_HOTKEY), this);
 
-    _tooltip = ::CreateWindowExA(/* dwExStyle */ WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+    _tooltip = ::CreateWindowExW(/* dwExStyle */ WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                  WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, /* hWndParent */ _hwnd, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+                                 CW_USEDEFAULT, /* hWndParent */ _hwnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (_tooltip != nullptr) {
         // Long tips wrap instead of running across the screen.
         (void)::SendMessageA(_tooltip, TTM_SETMAXTIPWIDTH, 0, ::MulDiv(320, detail::WindowDpi(_hwnd), 96));
@@ -247,13 +248,19 @@ void SettingsDialog::Form_Load() {
 
 void SettingsDialog::AddTooltip(int id, const char* text) const noexcept {
     // The version-2 size is understood by every comctl32, with or without a manifest.
-    TTTOOLINFOA tool{};
-    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    std::wstring wide;
+    try {
+        wide = base::win::ToWide(text);
+    } catch (...) {
+        return;  // no memory for the tip: the box works without it
+    }
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = _hwnd;
     tool.uId = reinterpret_cast<UINT_PTR>(Item(id));
-    tool.lpszText = const_cast<char*>(text);
-    (void)::SendMessageA(_tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = wide.data();
+    (void)::SendMessageW(_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void SettingsDialog::SetWidth(int widthPx) const noexcept {
@@ -421,7 +428,7 @@ bool ShowSettingsDialog(HWND owner, base::Settings& inOut, HelpViewer* help) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
     (void)::InitCommonControlsEx(&controls);
     SettingsDialog dialog(inOut, help);
-    const INT_PTR result = ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), owner,
+    const INT_PTR result = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), owner,
                                              &SettingsDialog::DialogProc, reinterpret_cast<LPARAM>(&dialog));
     return result == IDOK;
 }

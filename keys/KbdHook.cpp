@@ -65,7 +65,7 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
     if (_injecting) {
         return;
     }
-    if (_state.sendSuppressed) {
+    if (_state.sendSuppressed || _state.aboutBoxOpen) {
         return;
     }
     if (!_timer.TimerEnabled()) {
@@ -88,10 +88,11 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
         } catch (...) {
             // Deliberately swallowed: the weight of the last tick is typed instead.
         }
-        if (!_timer.TimerEnabled()) {
-            _host.Beep();  // that read found the scale gone: there is no weight to type
-            return;
-        }
+    }
+    // That read may have found the scale gone; a scale just chosen has no weight until it reports.
+    if (!_timer.TimerEnabled() || _state.awaitingReport) {
+        _host.Beep();  // there is no weight to type
+        return;
     }
     std::string script = AssembleSendScript(_state, _expand);
 

@@ -9,7 +9,7 @@
 namespace web {
 
 struct Reading {
-    double weight = 0.0;               // in the chosen unit, signed for an under-zero report
+    double weight = 0.0;               // in the chosen unit, signed; NaN (null) without a weight
     std::string unit;                  // the unit suffix without its blanks, "kg"
     std::string text;                  // the Weight box exactly as shown, UTF-8
     std::string status;                // the status caption, empty when stable

@@ -85,7 +85,13 @@ void ReadCycle::ShowReport() {
         _view.SetStatus(StatusCaption(_state.reportBuffer[1]));
     }
 
-    // Also after "Scale Not Found": the display then shows the report last received.
+    // A scale that is gone, or one that has not reported yet, has no weight: the report last
+    // received belongs to a scale that is no longer read.
+    if (!_state.HasWeight()) {
+        _state.weightText.clear();
+        _view.SetWeightBox("");
+        return;
+    }
     const WeightReading reading = DecodeReport(_state.reportBuffer);
     WeightDisplay display = FormatWeight(reading, _state.settings, WeightFormat(), _state.unitsSuffix, _separators);
     _state.weightText = std::move(display.weightText);

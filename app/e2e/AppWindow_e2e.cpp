@@ -1,9 +1,5 @@
-// The main window of one running Pesora as a user and other programs meet it, reading a virtual
-// scale: its layout and menu bar, the scale list with names in any script, Edit > Copy and the
-// DDE link, the locale's separators, help and about, the notification-area icon (and the hotkey
-// held back while the about box is open), the weight box's pop-up menu, widening, the settings
-// dialog (hotkey capture, OK taking effect at once, Cancel changing nothing) and File > Exit.
-// The tests run in the order written, each leaving the program as the next expects; the user
+// The main window of one running Pesora, reading a virtual scale, as a user and other programs
+// meet it. The tests run in the order written, each leaving the program as the next expects; the user
 // locale's separators are set before the start, as the program reads them once.
 #include <gtest/gtest.h>
 
@@ -23,22 +19,6 @@ constexpr char kName[] = "AppWindow";
 constexpr char kSerial[] = "5301";
 // A name in two scripts, as the scale reports it: the rows carry whatever the product string holds.
 constexpr char kScale[] = "K\u00FCchenwaage \u7535\u5B50\u79E4 5 kg";
-
-// The input focus of the thread that owns `window` (another process's too).
-HWND FocusOf(HWND window) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
-}
-
-// A click into a control of another process, in front: key events go to the foreground thread.
-bool ClickInto(HWND control) {
-    HWND root = ::GetAncestor(control, GA_ROOT);
-    (void)::SetForegroundWindow(root);
-    e2e::Post(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-    e2e::Post(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
-    return e2e::WaitUntil([&] { return FocusOf(control) == control && ::GetForegroundWindow() == root; }, 3s);
-}
 
 class Window : public ::testing::Test {
   protected:
@@ -91,8 +71,7 @@ class Window : public ::testing::Test {
     // did within a quiet second.
     static bool TypesInto(e2e::Target& target, std::vector<BYTE> modifiers, const std::wstring& typed) {
         target.Clear();
-        // A click into its edit box: once another window was active, the frame keeps the focus.
-        EXPECT_TRUE(ClickInto(target.Edit()));
+        EXPECT_TRUE(target.Focus());
         e2e::PressHotkey(VK_F9, std::move(modifiers));
         if (typed.empty()) {
             return !e2e::WaitUntil([&] { return !target.WideText().empty(); }, 1s);
@@ -118,7 +97,6 @@ class Window : public ::testing::Test {
     static int Selected(HWND dialog, int comboId) {
         return static_cast<int>(e2e::Send(e2e::Control(dialog, comboId), CB_GETCURSEL));
     }
-    static bool Checked(HWND dialog, int id) { return e2e::Send(e2e::Control(dialog, id), BM_GETCHECK) == BST_CHECKED; }
 
     static inline std::unique_ptr<e2e::LocaleSeparators> separators;
     static inline std::unique_ptr<e2e::Scale> scale;
@@ -126,7 +104,7 @@ class Window : public ::testing::Test {
     HWND main = nullptr;
 };
 
-// Before any scale is chosen: caption, frame, icons, client size, every control at its place
+// Before a scale is chosen: caption, frame, icons, client size, every control at its place
 // with its text and visibility, the menu bar, and the scales listed by their names in any script.
 TEST_F(Window, LayoutMenuBarAndScaleNamesBeforeAReading) {
     EXPECT_EQ(e2e::Text(main), "Pesora");
@@ -193,35 +171,13 @@ TEST_F(Window, LayoutMenuBarAndScaleNamesBeforeAReading) {
     }
     ::DestroyMenu(bar);
     EXPECT_TRUE(pesora->WaitRow(kScale)) << ::testing::PrintToString(pesora->Rows());
-}
-
-// Chosen, the scale's reading shows; the caption carries the unit and is seen whole, without
-// running under the zero button.
-TEST_F(Window, ReadingShowsWithTheUnitInTheCaption) {
+    // Chosen, the scale's reading shows; the caption carries the unit and is seen whole, without
+    // running under the zero button.
     ASSERT_TRUE(Reading()) << pesora->Weight() << " / " << pesora->Status();
     EXPECT_TRUE(e2e::WaitUntil([&] { return pesora->Caption() == "Weight (kg):"; }, 5s)) << pesora->Caption();
     const RECT label = e2e::RectInParent(pesora->Control(IDC_WEIGHT_CAPTION));
     EXPECT_GT(label.right - label.left, e2e::Px(675));
     EXPECT_LE(label.right, e2e::RectInParent(pesora->Control(IDC_ZERO_BUTTON)).left);
-}
-
-// Edit > Copy leaves the weight and a DDE link; text typed into the editable weight box never
-// stands for the weight, and the next read cycle shows the weight again.
-TEST_F(Window, CopyLeavesTheLinkAndTheWeightNeverTypedText) {
-    ASSERT_TRUE(Reading());
-    ASSERT_TRUE(e2e::EmptyTheClipboard());
-    ASSERT_TRUE(pesora->Menu(IDM_EDITCOPY));
-    ASSERT_TRUE(e2e::WaitUntil([] { return ::IsClipboardFormatAvailable(CF_TEXT) != FALSE; }, 5s));
-    const std::string link = std::string("Pesora\0", 7) + kName + std::string("\0Weight\0\0", 9);
-    EXPECT_EQ(e2e::ClipboardBytes(::RegisterClipboardFormatA("Link")).value_or("").substr(0, link.size()), link);
-    EXPECT_EQ(std::string(e2e::ClipboardBytes(CF_TEXT).value_or("").c_str()), "1.25 kg");
-
-    (void)e2e::Send(pesora->Control(IDC_WEIGHT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("typed 99"));
-    ASSERT_TRUE(e2e::EmptyTheClipboard());
-    ASSERT_TRUE(pesora->Menu(IDM_EDITCOPY));
-    ASSERT_TRUE(e2e::WaitUntil([] { return ::IsClipboardFormatAvailable(CF_TEXT) != FALSE; }, 5s));
-    EXPECT_EQ(std::string(e2e::ClipboardBytes(CF_TEXT).value_or("").c_str()), "1.25 kg");
-    EXPECT_TRUE(pesora->WaitWeight("1.25 kg", 2s)) << pesora->Weight();
 }
 
 // Service "Pesora", topic the executable's name (in any case), item "Weight" only: a request
@@ -260,11 +216,23 @@ TEST_F(Window, DdeServesTheWeightAndRefusesOtherNames) {
     const auto advised = client.Advised();
     EXPECT_EQ(std::count(advised.begin(), advised.end(), std::string()), 0) << ::testing::PrintToString(advised);
     EXPECT_EQ(advised.back(), "1.50 kg");
+
+    // A client that ends without saying goodbye, as a crashing one does, in the middle of its
+    // advise loop: later advises to it go nowhere, and the link goes on serving.
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ::SetEnvironmentVariableA("PESORA_DDE_VANISH", "1");
+    e2e::Process child = e2e::Start(self, "--gtest_filter=DdeVanishingClient.Child");
+    ::SetEnvironmentVariableA("PESORA_DDE_VANISH", nullptr);
+    // The client's connect is a broadcast that this thread's windows answer too: pump.
+    EXPECT_TRUE(e2e::PumpUntil([&] { return !child.Running(); }, 20s));
+    ASSERT_EQ(child.Wait(1s), std::optional<DWORD>(7)) << "the client did not get as far as its advise loop";
+    ASSERT_TRUE(SetWeightAndWait(333, "3.33 kg"));
+    EXPECT_EQ(e2e::DdeClient("Pesora", kName).Request("Weight"), "3.33 kg");
     ASSERT_TRUE(SetWeightAndWait(125, "1.25 kg"));
 }
 
-// A copy of this program, started with PESORA_DDE_VANISH set, starts an advise loop and ends
-// without saying goodbye, as a crashing client does.
+// The vanishing DDE client: this program again, run with PESORA_DDE_VANISH set.
 TEST(DdeVanishingClient, Child) {
     char flag[8] = {};
     if (::GetEnvironmentVariableA("PESORA_DDE_VANISH", flag, sizeof flag) == 0) {
@@ -275,46 +243,41 @@ TEST(DdeVanishingClient, Child) {
     ::TerminateProcess(::GetCurrentProcess(), 7);
 }
 
-TEST_F(Window, DdeClientVanishingMidAdviseDoesNotHurt) {
-    ASSERT_TRUE(Reading());
-    char self[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    ::SetEnvironmentVariableA("PESORA_DDE_VANISH", "1");
-    e2e::Process child = e2e::Start(self, "--gtest_filter=DdeVanishingClient.Child");
-    ::SetEnvironmentVariableA("PESORA_DDE_VANISH", nullptr);
-    // The client's connect is a broadcast that this thread's windows answer too: pump.
-    EXPECT_TRUE(e2e::PumpUntil([&] { return !child.Running(); }, 20s));
-    ASSERT_EQ(child.Wait(1s), std::optional<DWORD>(7)) << "the client did not get as far as its advise loop";
-    ASSERT_TRUE(SetWeightAndWait(333, "3.33 kg"));  // advises to the gone client go nowhere
-    EXPECT_EQ(e2e::DdeClient("Pesora", kName).Request("Weight"), "3.33 kg");
-    ASSERT_TRUE(SetWeightAndWait(125, "1.25 kg"));
-}
-
 // Separators the ANSI code page may lack (U+202F) reach the weight box, the clipboard's Unicode
 // text and the keys typed exactly; CF_TEXT and DDE carry the code page's form. The decimal
-// separator is the program's own choice, whatever the locale's.
-TEST_F(Window, LocaleSeparatorsArriveEverywhere) {
+// separator is the program's own choice, whatever the locale's. Edit > Copy leaves a DDE link too;
+// text typed into the editable weight box never stands for the weight, and the next read cycle
+// shows the weight again.
+TEST_F(Window, CopyDdeAndTypingCarryTheWeightWithTheLocaleSeparators) {
     ASSERT_TRUE(Reading());
     const std::wstring weight = L"1\u202F234.50 kg";
     ASSERT_TRUE(scale->Set(4, 3, -1, 12345));
     ASSERT_TRUE(pesora->WaitWeight(e2e::Utf8(weight), 10s)) << pesora->Weight();
     std::string ansi(64, '\0');
     ansi.resize(::WideCharToMultiByte(CP_ACP, 0, weight.c_str(), -1, ansi.data(), 64, nullptr, nullptr) - 1);
+    (void)e2e::Send(pesora->Control(IDC_WEIGHT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("typed 99"));
     ASSERT_TRUE(e2e::EmptyTheClipboard());
     ASSERT_TRUE(pesora->Menu(IDM_EDITCOPY));
     ASSERT_TRUE(e2e::WaitUntil([] { return ::IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE; }, 5s));
+    const std::string link = std::string("Pesora\0", 7) + kName + std::string("\0Weight\0\0", 9);
+    EXPECT_EQ(e2e::ClipboardBytes(::RegisterClipboardFormatA("Link")).value_or("").substr(0, link.size()), link);
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(e2e::ClipboardBytes(CF_UNICODETEXT).value_or("").c_str())),
               weight);
     EXPECT_EQ(std::string(e2e::ClipboardBytes(CF_TEXT).value_or("").c_str()), ansi);
     EXPECT_EQ(e2e::DdeClient("Pesora", kName).Request("Weight"), ansi);
+    EXPECT_TRUE(pesora->WaitWeight(e2e::Utf8(weight), 2s)) << pesora->Weight();
     e2e::Target target("Separators Target");
     EXPECT_TRUE(TypesInto(target, {}, weight)) << target.Text();
     ASSERT_TRUE(SetWeightAndWait(125, "1.25 kg"));
 }
 
 // Help > Contents opens the help file in the HTML Help viewer; F1 in the main window asks for
-// it too, and without the file says which file is missing.
-TEST_F(Window, ContentsOpensTheHelpViewerAndF1SaysWhenTheFileIsMissing) {
+// it too, and without the file says which file is missing. From the menu the about box is modal
+// and names the running file's version; the icon's right click opens it modeless, during which
+// the hotkey types nothing. Minimised, the window hides into its icon; the icon's left click
+// brings it back. A restarting shell gets the icon again. The mouse moving over the window at an
+// x equal to a button message's number is no click on the icon.
+TEST_F(Window, HelpAboutAndNotificationIcon) {
     const std::string chm = e2e::JoinPath(e2e::FolderOf(pesora->Exe()), "PesoraHelp.chm");
     ASSERT_TRUE(e2e::FileExists(chm)) << "the build did not compile PesoraHelp.chm";
     ASSERT_TRUE(pesora->Menu(IDM_CONTENTS));
@@ -345,10 +308,7 @@ TEST_F(Window, ContentsOpensTheHelpViewerAndF1SaysWhenTheFileIsMissing) {
     EXPECT_NE(e2e::MessageBoxText(box).find("PesoraHelp.chm"), std::string::npos) << e2e::MessageBoxText(box);
     EXPECT_TRUE(e2e::PressOk(box));
     EXPECT_TRUE(e2e::WaitUntil([&] { return !::IsWindow(box); }, 5s));
-}
 
-// From the menu the about box is modal and names the running file's version.
-TEST_F(Window, AboutFromTheMenuShowsNameAndVersion) {
     const std::string version = e2e::FileVersion(pesora->Exe(), 3);
     ASSERT_FALSE(version.empty());
     ASSERT_TRUE(pesora->Menu(IDM_ABOUT));
@@ -359,17 +319,11 @@ TEST_F(Window, AboutFromTheMenuShowsNameAndVersion) {
     (void)e2e::Screenshot(about, "about");
     CloseAbout(about);
     EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Enabled(main); }, 5s));
-}
 
-// The icon's right click opens the about box, modeless, during which the hotkey types nothing.
-// Minimised, the window hides into its icon; the icon's left click brings it back. A restarting
-// shell gets the icon again. The mouse moving over the window at an x equal to a button message's
-// number is no click on the icon.
-TEST_F(Window, NotificationIcon) {
     ASSERT_TRUE(Reading());
     e2e::Target target("Icon Target");
     e2e::Post(main, app::kTrayIconMessage, 0, WM_RBUTTONUP);
-    HWND about = WaitAbout();
+    about = WaitAbout();
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(e2e::Enabled(main));  // modeless
     EXPECT_TRUE(TypesInto(target, {}, L"")) << target.Text();
@@ -405,7 +359,6 @@ TEST_F(Window, RightClickInTheWeightBoxPopsUpTheEditMenu) {
     e2e::Post(weight, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
     ASSERT_TRUE(e2e::WaitUntil(popupShown, 5s));
     (void)e2e::Screenshot(main, "weight-popup");
-    EXPECT_EQ(FocusOf(main), weight);
     // Esc as the menu's own loop reads it: posted, whichever window is in front.
     e2e::Post(::FindWindowA("#32768", nullptr), WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_TRUE(e2e::WaitUntil([&] { return !popupShown(); }, 5s));
@@ -417,22 +370,18 @@ TEST_F(Window, ListAndWeightFollowTheWidthAbove3550Twips) {
     const RECT original = e2e::WindowRect(main);
     ::RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     (void)e2e::Screenshot(main, "main-narrow");
-    struct Step {
-        int line, outerTwips, expectedTwips;
-    } steps[] = {
-        {__LINE__, 6000, 5500}, {__LINE__, 3600, 3100}, {__LINE__, 3525, 3100},
-        {__LINE__, 3000, 3100}, {__LINE__, 9000, 8500},
-    };
-    for (const Step& s : steps) {
-        SCOPED_TRACE(s.line);
-        ::SetWindowPos(main, nullptr, 0, 0, e2e::Px(s.outerTwips), original.bottom - original.top,
+    // outer width, the list's and the box's width (twips)
+    for (const auto& [outerTwips, expectedTwips] :
+         {std::pair(6000, 5500), {3600, 3100}, {3525, 3100}, {3000, 3100}, {9000, 8500}}) {
+        SCOPED_TRACE(outerTwips);
+        ::SetWindowPos(main, nullptr, 0, 0, e2e::Px(outerTwips), original.bottom - original.top,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         e2e::Send(main, WM_NULL);  // the resize has been handled
         const RECT outer = e2e::WindowRect(main);
-        ASSERT_EQ(outer.right - outer.left, e2e::Px(s.outerTwips)) << "the window refused the width";
+        ASSERT_EQ(outer.right - outer.left, e2e::Px(outerTwips)) << "the window refused the width";
         for (int id : {IDC_SCALE_LIST, IDC_WEIGHT}) {
             const RECT rc = e2e::RectInParent(pesora->Control(id));
-            EXPECT_NEAR(rc.right - rc.left, e2e::Px(s.expectedTwips), 1) << id;
+            EXPECT_NEAR(rc.right - rc.left, e2e::Px(expectedTwips), 1) << id;
         }
     }
     ::RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -443,7 +392,13 @@ TEST_F(Window, ListAndWeightFollowTheWidthAbove3550Twips) {
 
 // Everything changed, then Cancel: opened again the dialog shows the old values (the file at exit
 // shows them too). A token list inserts only a choice committed from the open list, once.
-TEST_F(Window, SettingsCancelChangesNothing) {
+// Then real key presses into the hotkey box: a letter becomes the hotkey rather than typed text, a
+// modifier alone changes nothing, system keys (F10, anything with Alt) are captured and do not
+// start the dialog's menu mode. While the dialog is open the hotkey is released; confirmed with
+// OK, the units, the format, the hotkey and the read interval take effect at once and are
+// written at exit, the last thing this program does.
+TEST_F(Window, SettingsCancelChangesNothingOkTakesEffectAtOnceAndAtExit) {
+    ASSERT_TRUE(Reading());
     HWND dialog = OpenSettings();
     ASSERT_NE(dialog, nullptr);
     (void)e2e::Screenshot(dialog, "settings-basic");
@@ -483,44 +438,30 @@ TEST_F(Window, SettingsCancelChangesNothing) {
     EXPECT_EQ(Selected(dialog, IDC_SET_UNITS), 0);
     EXPECT_EQ(Selected(dialog, IDC_SET_SAMPLE_RATE), 0);
     for (int id : {IDC_SET_HOTKEY_ENABLED, IDC_SET_INCLUDE_UNITS}) {
-        EXPECT_TRUE(Checked(dialog, id)) << id;
+        EXPECT_EQ(e2e::Send(e2e::Control(dialog, id), BM_GETCHECK), BST_CHECKED) << id;
     }
     EXPECT_TRUE(e2e::Enabled(e2e::Control(dialog, IDC_SET_HOTKEY)));
-    ASSERT_TRUE(Press(dialog, IDCANCEL));
-}
-
-// Real key presses into the hotkey box: a letter becomes the hotkey rather than typed text, a
-// modifier alone changes nothing, system keys (F10, anything with Alt) are captured and do not
-// start the dialog's menu mode. While the dialog is open the hotkey is released; confirmed with
-// OK, the units, the format, the hotkey and the read interval take effect at once.
-TEST_F(Window, SettingsHotkeyCaptureAndOkTakeEffectAtOnce) {
-    ASSERT_TRUE(Reading());
-    HWND dialog = OpenSettings();
-    ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(e2e::Enabled(main));  // modal
     HWND box = e2e::Control(dialog, IDC_SET_HOTKEY);
-    ASSERT_TRUE(ClickInto(box));
-    struct Step {
-        int line;
-        std::vector<BYTE> keys;
-        std::string text;
-    } steps[] = {
-        {__LINE__, {'Q'}, "Q"},
-        {__LINE__, {VK_CONTROL}, "Q"},
-        {__LINE__, {VK_F10}, "F10"},
-        {__LINE__, {VK_SHIFT, '7'}, "SHIFT+7"},
-        {__LINE__, {VK_MENU, 'A'}, "ALT+A"},
-        {__LINE__, {VK_MENU, VK_CONTROL, VK_SHIFT, 'X'}, "SHIFT+CTRL+ALT+X"},
-        {__LINE__, {VK_BACK}, "BACKSPACE"},
-        {__LINE__, {VK_DELETE}, "DELETE"},
-        {__LINE__, {VK_CONTROL, VK_F9}, "CTRL+F9"},
-    };
-    for (const Step& s : steps) {
-        SCOPED_TRACE(s.line);
-        e2e::Chord(s.keys);
+    (void)::SetForegroundWindow(dialog);
+    e2e::Send(box, WM_LBUTTONDOWN, MK_LBUTTON);
+    e2e::Send(box, WM_LBUTTONUP);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return ::GetForegroundWindow() == dialog; }, 3s));
+    // A key that started menu mode or moved the focus would leave every later step's text unchanged.
+    const std::pair<std::vector<BYTE>, std::string> steps[] = {
+        {{'Q'}, "Q"},
+        {{VK_CONTROL}, "Q"},
+        {{VK_F10}, "F10"},
+        {{VK_SHIFT, '7'}, "SHIFT+7"},
+        {{VK_MENU, 'A'}, "ALT+A"},
+        {{VK_MENU, VK_CONTROL, VK_SHIFT, 'X'}, "SHIFT+CTRL+ALT+X"},
+        {{VK_BACK}, "BACKSPACE"},
+        {{VK_DELETE}, "DELETE"},
+        {{VK_CONTROL, VK_F9}, "CTRL+F9"}};
+    for (const auto& [keys, text] : steps) {
+        e2e::Chord(keys);
         e2e::Send(box, WM_NULL);  // the presses have been handled
-        EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(box) == s.text; }, 3s)) << e2e::Text(box);
-        EXPECT_EQ(FocusOf(dialog), box);  // still in the box, no menu mode
+        EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(box) == text; }, 3s)) << e2e::Text(box);
     }
     Choose(dialog, IDC_SET_UNITS, 2);        // Grams
     Choose(dialog, IDC_SET_SAMPLE_RATE, 5);  // 500 ms
@@ -534,15 +475,9 @@ TEST_F(Window, SettingsHotkeyCaptureAndOkTakeEffectAtOnce) {
     e2e::Target target("Dialog Target");
     EXPECT_TRUE(TypesInto(target, {}, L"")) << "F9 still types: " << target.Text();
     EXPECT_TRUE(TypesInto(target, {VK_CONTROL}, L"1250 g")) << target.Text();
-    // The read interval: a figure, not a check; each tick now waits up to 450 ms for a report.
-    const DWORD t0 = ::GetTickCount();
-    EXPECT_TRUE(SetWeightAndWait(200, "2000 g")) << pesora->Weight();
-    std::printf("[ figure ] weight change shown after %lu ms at a 500 ms read interval\n",
-                static_cast<unsigned long>(::GetTickCount() - t0));
-}
+    EXPECT_TRUE(SetWeightAndWait(200, "2000 g")) << pesora->Weight();  // read at the 500 ms interval
 
-// Last: File > Exit ends the process and writes what OK confirmed and Cancel did not.
-TEST_F(Window, ExitWritesTheSettingsLast) {
+    // Last, File > Exit ends the process and writes what OK confirmed and Cancel did not.
     ASSERT_TRUE(pesora->Exit());
     const std::pair<std::string, std::string> expected[] = {
         {"HotKey", "632"},      {"Hotkeystr", "CTRL+F9"}, {"HotkeyEnabled", "True"},    {"WeightFormat", "0"},

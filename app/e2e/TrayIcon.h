@@ -1,7 +1,6 @@
 #pragma once
-// Asks the shell about the notification-area icon of Pesora's main window: a call on an icon that
-// does not exist fails, so NIM_MODIFY tells whether it is there and NIM_DELETE takes it away as a
-// restarting shell does.
+// NIM_MODIFY on Pesora's notification-area icon fails when there is none: it tells whether the
+// icon is there. NIM_DELETE takes it away as a restarting shell does.
 #include <windows.h>
 
 #include <shellapi.h>

@@ -94,7 +94,7 @@ TEST(Startup, RunsStepsInOrderForEachSwitchAndSetting) {
 }
 
 // The end of the log-on (or a close message) handled by the refusal box's message loop runs
-// the shutdown: a refused copy must still write and touch nothing.
+// the shutdown: a refused copy writes no settings and touches no other copy's entry.
 TEST(Startup, SecondCopyIsRefusedWithTheExactMessageAndTouchesNothing) {
     RecordingSteps steps;
     steps.otherInstance = true;
@@ -103,13 +103,19 @@ TEST(Startup, SecondCopyIsRefusedWithTheExactMessageAndTouchesNothing) {
     app::ShellState shell;
     steps.duringRefusal = [&] { app::RunShutdown(steps, state, shell); };
     EXPECT_EQ(app::RunStartup(steps, state, shell, ""), app::StartupOutcome::Refused);
-    EXPECT_EQ(
-        steps.steps,
+    const std::string refusal =
         "ShowRefusal(Pesora - Error!|Pesora is already running.\r\rNote:\rIf you want to input data from multiple "
         "USB HID scales, copy the Pesora.EXE program file and save it with a different file name and then run the "
         "renamed copy and configure it for the scale that you want to input data from.\rBe sure to select a "
-        "different Hotkey in the settings for each scale that you want to input data from.); End; End; ");
+        "different Hotkey in the settings for each scale that you want to input data from.); End; End; ";
+    // Windows deleted the run-once entry that started this copy: written back, and nothing else.
+    EXPECT_EQ(steps.steps, "Locate; Load; StartWithWindows(on,Pesora,C:\\Tools\\Pesora.EXE); " + refusal);
     EXPECT_FALSE(shell.trayIconShown);
+    RecordingSteps off;
+    off.otherInstance = true;
+    state.settings.LoadWithWindows = false;
+    EXPECT_EQ(app::RunStartup(off, state, shell, ""), app::StartupOutcome::Refused);
+    EXPECT_EQ(off.steps, "Locate; Load; " + refusal.substr(0, refusal.size() - 5));
 }
 
 TEST(Startup, AFailingStepIsAbandonedAndTheNextOneRuns) {

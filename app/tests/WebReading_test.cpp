@@ -41,8 +41,8 @@ TEST(MakeWebReading, NumberUnitStatusAndScaleFromTheLastReport) {
          {3, 4, 3, 0, 1, 0, 0, 0},
          0,
          " kg",
-         false,  // no scale open
-         R"({"weight":1,"unit":"kg","text":"T","status":"Scale Not Found","statusCode":4,)"},
+         false,
+         R"({"weight":null,"unit":"kg","text":"T","status":"Scale Not Found","statusCode":0,"stable":false,"scale":"S",)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);

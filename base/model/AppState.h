@@ -19,12 +19,19 @@ struct AppState {
 
     std::vector<base::ScaleDeviceRecord> scaleTable;  // one per the scale list row
     bool deviceOpen = false;                          // a scale is open and is to be read
+    // The scale just chosen has not reported yet: reportBuffer holds nothing of it, so there is
+    // no weight to show, serve or type.
+    bool awaitingReport = false;
 
     std::array<uint8_t, 8> reportBuffer{};  // the last scale data report received
     std::string weightText;                 // current weight text, no unit
     std::string unitsSuffix;                // current unit suffix with its leading blank
 
-    bool sendSuppressed = false;  // while set, hotkey presses do nothing
+    bool sendSuppressed = false;  // the selected scale was pulled out: hotkey presses do nothing
+    bool aboutBoxOpen = false;    // the about box keeps its own: no scale event lifts it
+
+    // A weight exists only while a scale is read and has reported since it was chosen.
+    [[nodiscard]] bool HasWeight() const noexcept { return deviceOpen && !awaitingReport; }
 };
 
 }  // namespace base

@@ -24,7 +24,8 @@ inline std::wstring ToWide(std::string_view text, UINT codePage = CP_UTF8) {
 }
 
 // `lossless`, when given, is cleared when a character has no form in `codePage` (it was
-// written as the code page's default character).
+// written as the code page's default character). Such a conversion takes no best-fit
+// look-alikes: "ł" written as "l" would be a changed text reported as an exact one.
 inline std::string FromWide(std::wstring_view text, UINT codePage = CP_UTF8, bool* lossless = nullptr) {
     if (lossless != nullptr) {
         *lossless = true;
@@ -36,10 +37,11 @@ inline std::string FromWide(std::wstring_view text, UINT codePage = CP_UTF8, boo
     BOOL usedDefault = FALSE;
     // CP_UTF8 takes no default-character argument.
     BOOL* const used = codePage == CP_UTF8 || lossless == nullptr ? nullptr : &usedDefault;
-    const int bytes = ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, used);
+    const DWORD flags = used != nullptr ? WC_NO_BEST_FIT_CHARS : 0;
+    const int bytes = ::WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, used);
     std::string out(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
     if (bytes > 0) {
-        (void)::WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), bytes, nullptr, used);
+        (void)::WideCharToMultiByte(codePage, flags, text.data(), size, out.data(), bytes, nullptr, used);
     }
     if (lossless != nullptr && usedDefault) {
         *lossless = false;

@@ -82,7 +82,7 @@ TEST(ScaleSelection, RefreshListsFiltersAndReselects) {
     } cases[] = {
         {__LINE__, Records{a, keyboard, b}, "PB", "|A,B, row=1 PB open handles=1"},
         {__LINE__, Records{a, b}, "", "|A,B, row=-1  handles=0"},
-        {__LINE__, Records{a}, "pa", "|A, row=-1 pa handles=0"},                           // the path's case matters
+        {__LINE__, Records{a}, "pa", "|A, row=0 pa open handles=1"},                       // a path in any case
         {__LINE__, Records{a, {"PA", "Twin"}}, "PA", "|A,Twin, row=1 PA open handles=1"},  // the last wins
         {__LINE__, Records{keyboard}, "PA", "No USB HID Scales Found| row=-1 PA handles=0"},
         {__LINE__, std::nullopt, "PA", "No USB HID Scales Found| row=-1 PA handles=0"},

