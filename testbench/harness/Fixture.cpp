@@ -96,6 +96,10 @@ std::string WinBuildDir() {
     return FolderOf(FolderOf(TestProgram("x")));
 }
 
+std::string PesoraExe() {
+    return JoinPath(WinBuildDir(), "Pesora.exe");
+}
+
 bool FileExists(std::string_view path) {
     const DWORD a = ::GetFileAttributesA(Str(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -164,7 +168,7 @@ bool DeleteFileAt(std::string_view path) {
 std::string InstallPesora(std::string_view folder, std::string_view fileName) {
     (void)MakeFolders(folder);
     const std::string target = JoinPath(folder, fileName);
-    return ::CopyFileA(JoinPath(WinBuildDir(), "Pesora.exe").c_str(), target.c_str(), FALSE) ? target : "";
+    return ::CopyFileA(PesoraExe().c_str(), target.c_str(), FALSE) ? target : "";
 }
 
 std::string CommonAppData() {
@@ -365,6 +369,13 @@ HWND WaitForMainWindow(const Process& process, Millis timeout) {
         },
         timeout);
     return found;
+}
+
+std::wstring Wide(std::string_view utf8) {
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
+    (void)::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
 }
 
 std::string Utf8(std::wstring_view text) {
@@ -719,7 +730,7 @@ void KeyRecorder::Clear() {
 }
 
 Target::Target(std::string_view caption) {
-    StartPumpingThread(_thread, _threadId, [this, title = std::wstring(caption.begin(), caption.end())] {
+    StartPumpingThread(_thread, _threadId, [this, title = Wide(caption)] {
         _window = ::CreateWindowExW(0, L"STATIC", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 200,
                                     nullptr, nullptr, nullptr, nullptr);
         _edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN, 0, 0, 380, 150,

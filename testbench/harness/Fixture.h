@@ -38,6 +38,7 @@ inline constexpr Millis kExitTimeout = 15s;
 
 // The folder of Pesora.exe (<winbuild>); a program beside this test program (<winbuild>/e2e-bin).
 [[nodiscard]] std::string WinBuildDir();
+[[nodiscard]] std::string PesoraExe();
 [[nodiscard]] std::string TestProgram(std::string_view name);
 [[nodiscard]] std::string JoinPath(std::string_view folder, std::string_view name);
 [[nodiscard]] std::string FolderOf(std::string_view path);  // "R:\\" for a file in a drive root
@@ -123,6 +124,7 @@ inline bool PumpUntil(const std::function<bool()>& condition, Millis timeout) {
     return WaitForWindow(pid, title, timeout, "#32770");
 }
 
+[[nodiscard]] std::wstring Wide(std::string_view utf8);
 [[nodiscard]] std::string Utf8(std::wstring_view text);
 // A window's text asked for in UTF-16, so that a Unicode window of another process reads right;
 // Text gives it in UTF-8.
