@@ -326,7 +326,11 @@ bool WaitUntil(const std::function<bool()>& condition, Millis timeout, bool pump
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        (void)::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, pump ? QS_ALLINPUT : 0);  // no mask: a plain sleep
+        if (pump) {
+            (void)::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        } else {
+            ::Sleep(20);
+        }
     }
 }
 
