@@ -316,7 +316,6 @@ TEST_F(Window, HelpAboutAndNotificationIcon) {
     ASSERT_NE(about, nullptr);
     EXPECT_FALSE(e2e::Enabled(main));
     EXPECT_EQ(e2e::Text(e2e::Control(about, 1251)), "Pesora v" + version);
-    (void)e2e::Screenshot(about, "about");
     CloseAbout(about);
     EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Enabled(main); }, 5s));
 
@@ -358,7 +357,6 @@ TEST_F(Window, RightClickInTheWeightBoxPopsUpTheEditMenu) {
     e2e::Post(weight, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
     e2e::Post(weight, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
     ASSERT_TRUE(e2e::WaitUntil(popupShown, 5s));
-    (void)e2e::Screenshot(main, "weight-popup");
     // Esc as the menu's own loop reads it: posted, whichever window is in front.
     e2e::Post(::FindWindowA("#32768", nullptr), WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_TRUE(e2e::WaitUntil([&] { return !popupShown(); }, 5s));
@@ -368,8 +366,6 @@ TEST_F(Window, RightClickInTheWeightBoxPopsUpTheEditMenu) {
 // twips; at 3550 or narrower they keep their last widths.
 TEST_F(Window, ListAndWeightFollowTheWidthAbove3550Twips) {
     const RECT original = e2e::WindowRect(main);
-    ::RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    (void)e2e::Screenshot(main, "main-narrow");
     // outer width, the list's and the box's width (twips)
     for (const auto& [outerTwips, expectedTwips] :
          {std::pair(6000, 5500), {3600, 3100}, {3525, 3100}, {3000, 3100}, {9000, 8500}}) {
@@ -384,8 +380,6 @@ TEST_F(Window, ListAndWeightFollowTheWidthAbove3550Twips) {
             EXPECT_NEAR(rc.right - rc.left, e2e::Px(expectedTwips), 1) << id;
         }
     }
-    ::RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    (void)e2e::Screenshot(main, "main-wide");
     ::SetWindowPos(main, nullptr, 0, 0, original.right - original.left, original.bottom - original.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -401,7 +395,6 @@ TEST_F(Window, SettingsCancelChangesNothingOkTakesEffectAtOnceAndAtExit) {
     ASSERT_TRUE(Reading());
     HWND dialog = OpenSettings();
     ASSERT_NE(dialog, nullptr);
-    (void)e2e::Screenshot(dialog, "settings-basic");
     HWND combo = e2e::Control(dialog, IDC_SET_PREAMBLE_TOKENS);
     HWND preamble = e2e::Control(dialog, IDC_SET_PREAMBLE);
     e2e::Post(combo, WM_KEYDOWN, VK_DOWN, 0);
@@ -426,7 +419,6 @@ TEST_F(Window, SettingsCancelChangesNothingOkTakesEffectAtOnceAndAtExit) {
         e2e::Send(e2e::Control(dialog, id), BM_CLICK);
     }
     EXPECT_FALSE(e2e::Enabled(e2e::Control(dialog, IDC_SET_HOTKEY)));  // unchecked, the hotkey greys out
-    (void)e2e::Screenshot(dialog, "settings-advanced");
     ASSERT_TRUE(Press(dialog, IDCANCEL));
     EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Enabled(main); }, 3s));
 

@@ -882,34 +882,4 @@ int ScreenDpi() {
     return dpi;
 }
 
-// A screen copy sees the window as drawn, with its frame and menu bar; the test run keeps the
-// files as artefacts for the eye.
-bool Screenshot(HWND window, const std::string& name) {
-    const RECT r = WindowRect(window);
-    const int w = r.right - r.left;
-    const int h = r.bottom - r.top;
-    if (w <= 0 || h <= 0) {
-        return false;
-    }
-    HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
-    HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = ::SelectObject(mem, bmp);
-    (void)::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    (void)::SelectObject(mem, old);
-    BITMAPINFOHEADER bi{sizeof bi, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    std::string pixels(static_cast<size_t>((w * 3 + 3) & ~3) * h, '\0');
-    (void)::GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-    (void)::DeleteObject(bmp);
-    (void)::DeleteDC(mem);
-    (void)::ReleaseDC(nullptr, screen);
-    const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof bi;
-    const BITMAPFILEHEADER fh{0x4D42, headers + static_cast<DWORD>(pixels.size()), 0, 0, headers};
-    const std::string folder = JoinPath(WinBuildDir(), "screenshots");
-    (void)MakeFolders(folder);
-    return WriteFileBytes(JoinPath(folder, name + ".bmp"),
-                          std::string(reinterpret_cast<const char*>(&fh), sizeof fh) +
-                              std::string(reinterpret_cast<const char*>(&bi), sizeof bi) + pixels);
-}
-
 }  // namespace e2e

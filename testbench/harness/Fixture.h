@@ -379,7 +379,5 @@ class LocaleSeparators {
 [[nodiscard]] inline int Px(int twips) {
     return (twips * ScreenDpi() + 720) / 1440;
 }
-// Saves what the screen shows of `window` as a BMP under <winbuild>\screenshots.
-bool Screenshot(HWND window, const std::string& name);
 
 }  // namespace e2e
