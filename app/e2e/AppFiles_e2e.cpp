@@ -19,6 +19,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Once start-up has finished (a late show would come with the next message), the window stays
+// hidden; the notification-area icon is there or not as `icon` says.
+void ExpectHiddenAfterStart(const e2e::Pesora& p, bool icon) {
+    e2e::Send(p.Main(), WM_NULL);
+    ::Sleep(500);
+    EXPECT_FALSE(e2e::Visible(p.Main()));
+    EXPECT_EQ(TrayIcon(p.Main(), NIM_MODIFY), icon);
+}
+
 TEST(SettingsFile, FirstStartCreatesAnEmptyFileAndExitWritesEveryKey) {
     ASSERT_TRUE(e2e::RemoveTree(e2e::JoinPath(e2e::CommonAppData(), "Pesora")));
     ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "First", "stale"));
@@ -101,10 +110,7 @@ TEST(SettingsFile, Utf16FileIsReadAndWrittenBackAsUtf16ByTheCloseBox) {
     ASSERT_TRUE(e2e::WriteRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Utf16", "stale"));
     e2e::Pesora p({.name = "Utf16", .settings = bytes});
     ASSERT_TRUE(p.Started());
-    e2e::Send(p.Main(), WM_NULL);  // start-up has finished; a late show would come now
-    ::Sleep(500);
-    EXPECT_FALSE(e2e::Visible(p.Main()));
-    EXPECT_TRUE(TrayIcon(p.Main(), NIM_MODIFY));
+    ExpectHiddenAfterStart(p, true);
     ASSERT_TRUE(e2e::CloseBox(p.Main()));
     EXPECT_EQ(p.process().Wait(), std::optional<DWORD>(0));
     EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Utf16"), std::nullopt);
@@ -129,10 +135,7 @@ TEST(Switches, MinusHHidesWindowAndIconAndWmCloseWritesTheRunOnceEntry) {
                    .switches = "/x -h",
                    .folder = "R:\\"});
     ASSERT_TRUE(p.Started());
-    e2e::Send(p.Main(), WM_NULL);  // start-up has finished; a late show would come now
-    ::Sleep(500);
-    EXPECT_FALSE(e2e::Visible(p.Main()));
-    EXPECT_FALSE(TrayIcon(p.Main(), NIM_MODIFY));
+    ExpectHiddenAfterStart(p, false);
     ASSERT_TRUE(e2e::CloseMessage(p.Main()));
     EXPECT_EQ(p.process().Wait(), std::optional<DWORD>(0));
     EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "RootCopy").value_or("<none>"),

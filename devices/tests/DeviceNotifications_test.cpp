@@ -254,12 +254,7 @@ TEST(DeviceChangeHandlers, StopAndResumeOnlyForTheSelectedScale) {
 
 // Windows spells one device path in different case in enumeration and in WM_DEVICECHANGE: the
 // remembered scale, its removal and its return must be recognised whatever the case.
-struct CaseBench {
-    Log log;
-    base::AppState state;
-    testing::FakeView view{log};
-    testing::FakeHidPort port{log};
-    ScaleSelection selection{state, view, view, view, view, port};
+struct CaseBench : testing::SelectionRig {
     DeviceChangeHandlers handlers{state, view, view, view, selection};
     FakeVolumes volumes{log};
     DeviceNotifications notifications{volumes, handlers};

@@ -153,4 +153,14 @@ class FakeHidPort final : public IHidPort {
     std::array<uint8_t, kStagingBufferSize> _staging{};
 };
 
+// The main window's state and views over a scripted HID port, with the selection on top: what
+// the selection's and the device-change handlers' tests both start from.
+struct SelectionRig {
+    Log log;
+    base::AppState state;
+    FakeView view{log};
+    FakeHidPort port{log};
+    ScaleSelection selection{state, view, view, view, view, port};
+};
+
 }  // namespace devices::testing

@@ -18,13 +18,7 @@ using Report = std::vector<uint8_t>;
 constexpr Buffer kOld{9, 9, 9, 9, 9, 9, 9, 9};
 
 // The main window's state and views over scripted devices.
-struct Rig {
-    Log log;
-    base::AppState state;
-    testing::FakeView view{log};
-    testing::FakeHidPort port{log};
-    ScaleSelection selection{state, view, view, view, view, port};
-
+struct Rig : testing::SelectionRig {
     explicit Rig(std::set<std::string> present = {"PA"}) { port.present = std::move(present); }
     // Lists `table` and clicks its first row, as a user choosing a scale.
     void Click(Records table = {{"PA", "A"}}) {
