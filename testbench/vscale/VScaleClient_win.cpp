@@ -99,22 +99,6 @@ bool WaitFor(milliseconds timeout, Predicate done) {
     }
 }
 
-std::optional<VSCALE_SCALE_STATE> FindScale(const std::string& serial, std::string* error) {
-    auto state = State(error);
-    if (!state) {
-        return std::nullopt;
-    }
-    for (uint32_t i = 0; i < state->count && i < VSCALE_MAX_SCALES; ++i) {
-        if (serial == state->scales[i].config.serial) {
-            return state->scales[i];
-        }
-    }
-    if (error) {
-        *error = "no scale with serial " + serial + " is plugged";
-    }
-    return std::nullopt;
-}
-
 // Sets (or, with an empty name, removes) the friendly name of a device node.
 bool NameDeviceNode(const std::string& instanceId, const std::string& name) {
     base::unique_hdevinfo set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
@@ -228,6 +212,25 @@ Outcome CreateBusNode() {
     return Outcome{true, {}, {}};
 }
 
+// A report for the scale to repeat (set) or to send once in turn (queue).
+Outcome SendReport(uint32_t code,
+                   const std::string& verb,
+                   const std::string& serial,
+                   const std::vector<uint8_t>& report) {
+    if (report.empty() || report.size() > VSCALE_MAX_REPORT) {
+        return Fail("a report has 1 to 64 bytes");
+    }
+    VSCALE_REPORT_REQUEST request{};
+    serial.copy(request.serial, sizeof(request.serial) - 1);
+    request.length = static_cast<uint32_t>(report.size());
+    std::copy(report.begin(), report.end(), request.bytes);
+    if (DWORD error = Request(code, &request, sizeof(request), nullptr, 0)) {
+        return Fail(verb + " " + serial + ": " +
+                    (error == ERROR_NOT_ENOUGH_QUOTA ? "the queue is full (64 reports)" : RequestError(error)));
+    }
+    return Outcome{true, {}, {}};
+}
+
 }  // namespace
 
 bool BusRunning() {
@@ -315,19 +318,7 @@ Outcome Unplug(const std::string& serial, milliseconds timeout) {
     if (DWORD code = Request(IOCTL_VSCALE_UNPLUG, &request, sizeof(request), nullptr, 0)) {
         return Fail("unplug " + serial + ": " + RequestError(code));
     }
-    bool gone = WaitFor(timeout, [&] {
-        std::string ignored;
-        auto state = State(&ignored);
-        if (!state) {
-            return false;
-        }
-        for (uint32_t i = 0; i < state->count && i < VSCALE_MAX_SCALES; ++i) {
-            if (serial == state->scales[i].config.serial) {
-                return false;
-            }
-        }
-        return true;
-    });
+    const bool gone = WaitFor(timeout, [&] { return State(nullptr) && !FindScale(serial, nullptr); });
     if (!gone) {
         return Fail("unplug " + serial + ": the removal did not finish");
     }
@@ -338,43 +329,19 @@ Outcome Unplug(const std::string& serial, milliseconds timeout) {
     return Outcome{true, "unplugged " + serial, elapsed};
 }
 
-Outcome SetReport(const std::string& serial, const std::vector<uint8_t>& report) {
-    if (report.empty() || report.size() > VSCALE_MAX_REPORT) {
-        return Fail("a report has 1 to 64 bytes");
-    }
-    VSCALE_REPORT_REQUEST request{};
-    serial.copy(request.serial, sizeof(request.serial) - 1);
-    request.length = static_cast<uint32_t>(report.size());
-    std::copy(report.begin(), report.end(), request.bytes);
-    if (DWORD error = Request(IOCTL_VSCALE_SET_REPORT, &request, sizeof(request), nullptr, 0)) {
-        return Fail("set " + serial + ": " + RequestError(error));
-    }
-    return Outcome{true, {}, {}};
-}
-
 Outcome SetReading(const std::string& serial, const ScaleReading& reading) {
     std::string error;
     auto scale = FindScale(serial, &error);
     if (!scale) {
         return Fail("set " + serial + ": " + error);
     }
-    return SetReport(serial, EncodeScaleReport(reading.status, reading.unit, reading.exponent, reading.weight,
-                                               scale->config.reportLength));
+    return SendReport(
+        IOCTL_VSCALE_SET_REPORT, "set", serial,
+        EncodeScaleReport(reading.status, reading.unit, reading.exponent, reading.weight, scale->config.reportLength));
 }
 
 Outcome Queue(const std::string& serial, const std::vector<uint8_t>& report) {
-    if (report.empty() || report.size() > VSCALE_MAX_REPORT) {
-        return Fail("a report has 1 to 64 bytes");
-    }
-    VSCALE_REPORT_REQUEST request{};
-    serial.copy(request.serial, sizeof(request.serial) - 1);
-    request.length = static_cast<uint32_t>(report.size());
-    std::copy(report.begin(), report.end(), request.bytes);
-    if (DWORD error = Request(IOCTL_VSCALE_QUEUE_REPORT, &request, sizeof(request), nullptr, 0)) {
-        return Fail("queue " + serial + ": " +
-                    (error == ERROR_NOT_ENOUGH_QUOTA ? "the queue is full (64 reports)" : RequestError(error)));
-    }
-    return Outcome{true, {}, {}};
+    return SendReport(IOCTL_VSCALE_QUEUE_REPORT, "queue", serial, report);
 }
 
 std::optional<std::vector<std::vector<uint8_t>>> Outputs(const std::string& serial, bool clear, std::string* error) {
@@ -401,6 +368,22 @@ Outcome ClearOutputs(const std::string& serial) {
         return Fail("clear outputs " + serial + ": " + RequestError(error));
     }
     return Outcome{true, {}, {}};
+}
+
+std::optional<VSCALE_SCALE_STATE> FindScale(const std::string& serial, std::string* error) {
+    auto state = State(error);
+    if (!state) {
+        return std::nullopt;
+    }
+    for (uint32_t i = 0; i < state->count && i < VSCALE_MAX_SCALES; ++i) {
+        if (serial == state->scales[i].config.serial) {
+            return state->scales[i];
+        }
+    }
+    if (error) {
+        *error = "no scale with serial " + serial + " is plugged";
+    }
+    return std::nullopt;
 }
 
 std::optional<VSCALE_STATE> State(std::string* error) {

@@ -27,13 +27,14 @@ Outcome Plug(const PlugOptions& options, std::chrono::milliseconds timeout = std
 // Unplugs a scale, waits for its removal to finish and removes its device nodes.
 Outcome Unplug(const std::string& serial, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 Outcome SetReading(const std::string& serial, const ScaleReading& reading);
-Outcome SetReport(const std::string& serial, const std::vector<uint8_t>& report);
 Outcome Queue(const std::string& serial, const std::vector<uint8_t>& report);
 // The output reports recorded since the last clear, oldest first; clear empties the record in
 // the same step.
 std::optional<std::vector<std::vector<uint8_t>>> Outputs(const std::string& serial, bool clear, std::string* error);
 Outcome ClearOutputs(const std::string& serial);
 std::optional<VSCALE_STATE> State(std::string* error);
+// The state of the scale with this serial; nothing when it is not plugged or the bus is down.
+std::optional<VSCALE_SCALE_STATE> FindScale(const std::string& serial, std::string* error);
 // True when the control device opens (the bus driver runs).
 bool BusRunning();
 
