@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "Fixture.h"
-#include "TrayIcon.h"
 #include "app/TrayIconMessage.h"
 #include "dialogs/DialogIds.h"
 
@@ -78,24 +77,10 @@ class Window : public ::testing::Test {
         }
         return e2e::WaitUntil([&] { return target.WideText() == typed; }, 5s);
     }
-    static HWND OpenSettings() {
-        if (!pesora->Menu(IDM_SETTINGS)) {
-            return nullptr;
-        }
-        HWND dialog = e2e::WaitForWindow(pesora->process().Pid(), "Pesora Settings", 10s);
-        return dialog != nullptr && e2e::WaitUntil([&] { return e2e::Visible(dialog); }, 5s) ? dialog : nullptr;
-    }
-    static bool Press(HWND dialog, int buttonId) {
-        e2e::Send(e2e::Control(dialog, buttonId), BM_CLICK);
-        return e2e::WaitUntil([&] { return !::IsWindow(dialog); }, 5s);
-    }
     static void Choose(HWND dialog, int comboId, int index) {
         HWND combo = e2e::Control(dialog, comboId);
         e2e::Send(combo, CB_SETCURSEL, static_cast<WPARAM>(index));
         e2e::Send(dialog, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-    }
-    static int Selected(HWND dialog, int comboId) {
-        return static_cast<int>(e2e::Send(e2e::Control(dialog, comboId), CB_GETCURSEL));
     }
 
     static inline std::unique_ptr<e2e::LocaleSeparators> separators;
@@ -273,7 +258,7 @@ TEST_F(Window, CopyDdeAndTypingCarryTheWeightWithTheLocaleSeparators) {
 
 // Help > Contents opens the help file in the HTML Help viewer; F1 in the main window asks for
 // it too, and without the file says which file is missing. From the menu the about box is modal
-// and names the running file's version; the icon's right click opens it modeless, during which
+// (its text is the dialog program's); the icon's right click opens it modeless, during which
 // the hotkey types nothing. Minimised, the window hides into its icon; the icon's left click
 // brings it back. A restarting shell gets the icon again. The mouse moving over the window at an
 // x equal to a button message's number is no click on the icon.
@@ -309,13 +294,10 @@ TEST_F(Window, HelpAboutAndNotificationIcon) {
     EXPECT_TRUE(e2e::PressOk(box));
     EXPECT_TRUE(e2e::WaitUntil([&] { return !::IsWindow(box); }, 5s));
 
-    const std::string version = e2e::FileVersion(pesora->Exe(), 3);
-    ASSERT_FALSE(version.empty());
     ASSERT_TRUE(pesora->Menu(IDM_ABOUT));
     HWND about = WaitAbout();
     ASSERT_NE(about, nullptr);
     EXPECT_FALSE(e2e::Enabled(main));
-    EXPECT_EQ(e2e::Text(e2e::Control(about, 1251)), "Pesora v" + version);
     CloseAbout(about);
     EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Enabled(main); }, 5s));
 
@@ -337,10 +319,10 @@ TEST_F(Window, HelpAboutAndNotificationIcon) {
     // Handled in the order posted: an about box opened by the mouse move would be there now.
     EXPECT_EQ(e2e::FindTopLevel(pesora->process().Pid(), "About Pesora"), nullptr) << "a mouse move opened it";
 
-    ASSERT_TRUE(e2e::WaitUntil([&] { return TrayIcon(main, NIM_MODIFY); }, 5s));
-    ASSERT_TRUE(TrayIcon(main, NIM_DELETE));  // what a shell restart does to every icon
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::TrayIcon(main, NIM_MODIFY); }, 5s));
+    ASSERT_TRUE(e2e::TrayIcon(main, NIM_DELETE));  // what a shell restart does to every icon
     e2e::Post(main, ::RegisterWindowMessageA("TaskbarCreated"));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return TrayIcon(main, NIM_MODIFY); }, 5s));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::TrayIcon(main, NIM_MODIFY); }, 5s));
 }
 
 TEST_F(Window, RightClickInTheWeightBoxPopsUpTheEditMenu) {
@@ -384,23 +366,23 @@ TEST_F(Window, ListAndWeightFollowTheWidthAbove3550Twips) {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Everything changed, then Cancel: opened again the dialog shows the old values (the file at exit
-// shows them too). A token list inserts only a choice committed from the open list, once.
-// Then real key presses into the hotkey box: a letter becomes the hotkey rather than typed text, a
-// modifier alone changes nothing, system keys (F10, anything with Alt) are captured and do not
-// start the dialog's menu mode. While the dialog is open the hotkey is released; confirmed with
-// OK, the units, the format, the hotkey and the read interval take effect at once and are
-// written at exit, the last thing this program does.
-TEST_F(Window, SettingsCancelChangesNothingOkTakesEffectAtOnceAndAtExit) {
+// A token list inserts only a choice committed from the open list, once. Then real key presses
+// into the hotkey box: a letter becomes the hotkey rather than typed text, a modifier alone
+// changes nothing, system keys (F10, anything with Alt) are captured and do not start the
+// dialog's menu mode. While the dialog is open the hotkey is released; confirmed with OK, the
+// units, the format, the hotkey and the read interval take effect at once and are written at
+// exit, the last thing this program does. (Cancel and Esc are the dialog program's.)
+TEST_F(Window, SettingsOkTakesEffectAtOnceAndAtExit) {
     ASSERT_TRUE(Reading());
-    HWND dialog = OpenSettings();
-    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(pesora->Menu(IDM_SETTINGS));
+    HWND dialog = e2e::WaitForWindow(pesora->process().Pid(), "Pesora Settings", 10s);
+    ASSERT_TRUE(dialog != nullptr && e2e::WaitUntil([&] { return e2e::Visible(dialog); }, 5s));
     HWND combo = e2e::Control(dialog, IDC_SET_PREAMBLE_TOKENS);
     HWND preamble = e2e::Control(dialog, IDC_SET_PREAMBLE);
     e2e::Post(combo, WM_KEYDOWN, VK_DOWN, 0);
     e2e::Post(combo, WM_KEYDOWN, VK_DOWN, 0);
     e2e::Post(combo, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return Selected(dialog, IDC_SET_PREAMBLE_TOKENS) == 2; }, 5s));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Send(combo, CB_GETCURSEL) == 2; }, 5s));
     EXPECT_FALSE(e2e::WaitUntil([&] { return !e2e::Text(preamble).empty(); }, 500ms)) << e2e::Text(preamble);
     e2e::Send(combo, CB_SHOWDROPDOWN, TRUE);
     ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Send(combo, CB_GETDROPPEDSTATE) != FALSE; }, 3s));
@@ -409,30 +391,7 @@ TEST_F(Window, SettingsCancelChangesNothingOkTakesEffectAtOnceAndAtExit) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Send(combo, CB_GETDROPPEDSTATE) == FALSE; }, 3s));
     EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(preamble) == "{UP}"; }, 2s)) << e2e::Text(preamble);
 
-    e2e::Send(e2e::Control(dialog, IDC_SET_ADVANCED), BM_CLICK);
-    e2e::Send(e2e::Control(dialog, IDC_SET_FORMAT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0.000"));
-    Choose(dialog, IDC_SET_UNITS, 13);
-    Choose(dialog, IDC_SET_SAMPLE_RATE, 3);
-    Choose(dialog, IDC_SET_KEY_DELAY, 6);
-    for (int id :
-         {IDC_SET_HOTKEY_ENABLED, IDC_SET_INCLUDE_UNITS, IDC_SET_COMMA_SEPARATOR, IDC_SET_MINIMIZE_AT_STARTUP}) {
-        e2e::Send(e2e::Control(dialog, id), BM_CLICK);
-    }
-    EXPECT_FALSE(e2e::Enabled(e2e::Control(dialog, IDC_SET_HOTKEY)));  // unchecked, the hotkey greys out
-    ASSERT_TRUE(Press(dialog, IDCANCEL));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Enabled(main); }, 3s));
-
-    dialog = OpenSettings();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(e2e::Text(e2e::Control(dialog, IDC_SET_PREAMBLE)), "");
-    EXPECT_EQ(e2e::Text(e2e::Control(dialog, IDC_SET_FORMAT)), "#,##0.00");
-    EXPECT_EQ(e2e::Text(e2e::Control(dialog, IDC_SET_HOTKEY)), "F9");
-    EXPECT_EQ(Selected(dialog, IDC_SET_UNITS), 0);
-    EXPECT_EQ(Selected(dialog, IDC_SET_SAMPLE_RATE), 0);
-    for (int id : {IDC_SET_HOTKEY_ENABLED, IDC_SET_INCLUDE_UNITS}) {
-        EXPECT_EQ(e2e::Send(e2e::Control(dialog, id), BM_GETCHECK), BST_CHECKED) << id;
-    }
-    EXPECT_TRUE(e2e::Enabled(e2e::Control(dialog, IDC_SET_HOTKEY)));
+    e2e::Send(preamble, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
     EXPECT_FALSE(e2e::Enabled(main));  // modal
     HWND box = e2e::Control(dialog, IDC_SET_HOTKEY);
     (void)::SetForegroundWindow(dialog);
@@ -462,14 +421,15 @@ TEST_F(Window, SettingsCancelChangesNothingOkTakesEffectAtOnceAndAtExit) {
         e2e::Target target("Dialog Target");
         EXPECT_TRUE(TypesInto(target, {}, L"")) << "the hotkey typed while the dialog was open: " << target.Text();
     }
-    ASSERT_TRUE(Press(dialog, IDOK));
+    e2e::Send(e2e::Control(dialog, IDOK), BM_CLICK);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !::IsWindow(dialog); }, 5s));
     EXPECT_TRUE(pesora->WaitWeight("1250 g")) << pesora->Weight();
     e2e::Target target("Dialog Target");
     EXPECT_TRUE(TypesInto(target, {}, L"")) << "F9 still types: " << target.Text();
     EXPECT_TRUE(TypesInto(target, {VK_CONTROL}, L"1250 g")) << target.Text();
     EXPECT_TRUE(SetWeightAndWait(200, "2000 g")) << pesora->Weight();  // read at the 500 ms interval
 
-    // Last, File > Exit ends the process and writes what OK confirmed and Cancel did not.
+    // Last, File > Exit ends the process and writes what OK confirmed.
     ASSERT_TRUE(pesora->Exit());
     const std::pair<std::string, std::string> expected[] = {
         {"HotKey", "632"},      {"Hotkeystr", "CTRL+F9"}, {"HotkeyEnabled", "True"},    {"WeightFormat", "0"},
@@ -479,7 +439,6 @@ TEST_F(Window, SettingsCancelChangesNothingOkTakesEffectAtOnceAndAtExit) {
     for (const auto& [key, value] : expected) {
         EXPECT_EQ(pesora->Setting(key).value_or("<missing>"), value) << key;
     }
-    EXPECT_NE(pesora->Setting("SelectedScale").value_or("").find(kSerial), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
+#include <winsock2.h>  // before <windows.h>, which the fixture includes
+
 #include "Fixture.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -101,28 +104,28 @@ std::string PesoraExe() {
 }
 
 bool FileExists(std::string_view path) {
-    const DWORD a = ::GetFileAttributesA(Str(path).c_str());
+    const DWORD a = ::GetFileAttributesW(Wide(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool FolderExists(std::string_view path) {
-    const DWORD a = ::GetFileAttributesA(Str(path).c_str());
+    const DWORD a = ::GetFileAttributesW(Wide(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool MakeFolders(std::string_view path) {
-    const int error = ::SHCreateDirectoryExA(nullptr, Str(path).c_str(), nullptr);
+    const int error = ::SHCreateDirectoryExW(nullptr, Wide(path).c_str(), nullptr);
     return error == ERROR_SUCCESS || error == ERROR_ALREADY_EXISTS;
 }
 
 bool RemoveTree(std::string_view path) {
-    std::string from = Str(path) + '\0';  // the list ends with two zeros
-    SHFILEOPSTRUCTA op{};
+    std::wstring from = Wide(path) + L'\0';  // the list ends with two zeros
+    SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-    (void)::SHFileOperationA(&op);
-    return ::GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES;
+    (void)::SHFileOperationW(&op);
+    return ::GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 std::string FreshFolder(std::string_view name) {
@@ -133,7 +136,7 @@ std::string FreshFolder(std::string_view name) {
 }
 
 std::optional<std::string> ReadFileBytes(std::string_view path) {
-    HANDLE h = ::CreateFileA(Str(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return std::nullopt;
@@ -150,7 +153,7 @@ std::optional<std::string> ReadFileBytes(std::string_view path) {
 
 bool WriteFileBytes(std::string_view path, std::string_view bytes) {
     HANDLE h =
-        ::CreateFileA(Str(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -162,13 +165,13 @@ bool WriteFileBytes(std::string_view path, std::string_view bytes) {
 }
 
 bool DeleteFileAt(std::string_view path) {
-    return ::DeleteFileA(Str(path).c_str()) || !FileExists(path);
+    return ::DeleteFileW(Wide(path).c_str()) || !FileExists(path);
 }
 
 std::string InstallPesora(std::string_view folder, std::string_view fileName) {
     (void)MakeFolders(folder);
     const std::string target = JoinPath(folder, fileName);
-    return ::CopyFileA(PesoraExe().c_str(), target.c_str(), FALSE) ? target : "";
+    return ::CopyFileW(Wide(PesoraExe()).c_str(), Wide(target).c_str(), FALSE) ? target : "";
 }
 
 std::string CommonAppData() {
@@ -240,14 +243,15 @@ std::vector<std::string> IniSectionLines(std::string_view path, std::string_view
     return SectionLines(ReadFileBytes(path).value_or(""), section);
 }
 
+// Read in UTF-16, so that a value beyond the ANSI code page reads as it is.
 std::optional<std::string> ReadRegString(HKEY root, std::string_view subKey, std::string_view name) {
-    char data[2048] = {};
-    DWORD size = sizeof data - 1;
-    if (::RegGetValueA(root, Str(subKey).c_str(), Str(name).c_str(),
+    wchar_t data[2048] = {};
+    DWORD size = sizeof data - sizeof data[0];
+    if (::RegGetValueW(root, Wide(subKey).c_str(), Wide(name).c_str(),
                        RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, data, &size) != ERROR_SUCCESS) {
         return std::nullopt;
     }
-    return std::string(data);
+    return Utf8(data);
 }
 
 bool WriteRegString(HKEY root, std::string_view subKey, std::string_view name, std::string_view value) {
@@ -300,12 +304,12 @@ void Process::Kill() {
 }
 
 Process Start(std::string_view exePath, std::string_view arguments) {
-    std::string commandLine = "\"" + Str(exePath) + "\"" + (arguments.empty() ? "" : " " + Str(arguments));
-    const std::string folder = FolderOf(exePath);
-    STARTUPINFOA si{};
+    std::wstring commandLine = Wide("\"" + Str(exePath) + "\"" + (arguments.empty() ? "" : " " + Str(arguments)));
+    const std::wstring folder = Wide(FolderOf(exePath));
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(Str(exePath).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!::CreateProcessW(Wide(exePath).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
         return {};
     }
@@ -528,13 +532,8 @@ std::vector<std::vector<uint8_t>> Scale::Outputs() const {
 }
 
 std::optional<uint32_t> Scale::ReportsSent() const {
-    const auto state = vscale::State(nullptr);
-    for (uint32_t i = 0; state && i < state->count && i < VSCALE_MAX_SCALES; ++i) {
-        if (_options.serial == state->scales[i].config.serial) {
-            return state->scales[i].reportsSent;
-        }
-    }
-    return std::nullopt;
+    const auto state = vscale::FindScale(_options.serial, nullptr);
+    return state ? std::optional(state->reportsSent) : std::nullopt;
 }
 
 // ---- a copy of Pesora.exe ---------------------------------------------------------------------------
@@ -632,6 +631,8 @@ std::optional<std::string> Pesora::Setting(std::string_view key) const {
     std::string text = ReadFileBytes(SettingsFile()).value_or("");
     if (text.size() >= 2 && text[0] == '\xFF' && text[1] == '\xFE') {
         text = Utf8(std::wstring_view(reinterpret_cast<const wchar_t*>(text.data() + 2), (text.size() - 2) / 2));
+    } else if (text.starts_with("\xEF\xBB\xBF")) {
+        text.erase(0, 3);
     }
     for (const std::string& line : SectionLines(text, "Settings")) {
         const size_t eq = line.find('=');
@@ -820,6 +821,30 @@ std::optional<std::string> DdeClient::Request(std::string_view item, UINT format
     return format == CF_TEXT ? std::string(bytes.c_str()) : bytes;
 }
 
+// ---- the web endpoint -------------------------------------------------------------------------------
+
+std::string HttpGet(int port, std::string_view path) {
+    WSADATA wsa{};
+    (void)::WSAStartup(MAKEWORD(2, 2), &wsa);
+    std::string answer;
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = ::htons(static_cast<u_short>(port));
+    to.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+        const std::string request = "GET " + Str(path) + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+        (void)::send(s, request.data(), static_cast<int>(request.size()), 0);
+        char buf[4096];
+        for (int n; (n = ::recv(s, buf, sizeof buf, 0)) > 0;) {
+            answer.append(buf, static_cast<size_t>(n));
+        }
+    }
+    (void)::closesocket(s);
+    (void)::WSACleanup();
+    return answer;
+}
+
 // ---- clipboard, locale, version, screen -------------------------------------------------------------
 
 std::optional<std::string> ClipboardBytes(UINT format) {
@@ -873,6 +898,15 @@ std::string FileVersion(const std::string& exe, int parts) {
         out += (i > 0 ? "." : "") + std::to_string(numbers[i]);
     }
     return out;
+}
+
+bool TrayIcon(HWND main, DWORD message) {
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = main;
+    nid.uFlags = NIF_TIP;
+    lstrcpynA(nid.szTip, "Pesora", sizeof nid.szTip);
+    return ::Shell_NotifyIconA(message, &nid) != FALSE;
 }
 
 int ScreenDpi() {

@@ -35,6 +35,7 @@ inline constexpr Millis kStartTimeout = 20s;  // Wine's first start of a program
 inline constexpr Millis kExitTimeout = 15s;
 
 // ---- paths, files, INI files, registry ----------------------------------------------------------
+// Paths, like every text here, are UTF-8: a folder beyond the ANSI code page works too.
 
 // The folder of Pesora.exe (<winbuild>); a program beside this test program (<winbuild>/e2e-bin).
 [[nodiscard]] std::string WinBuildDir();
@@ -270,7 +271,7 @@ class Pesora {
     bool Menu(UINT commandId) { return ClickMenu(_main, commandId); }
     // File > Exit; success when the process ended by itself with code 0.
     ::testing::AssertionResult Exit();
-    // The [Settings] value of `key` (any case), read from the file now, ANSI or UTF-16.
+    // The [Settings] value of `key` (any case), read from the file now: ANSI, UTF-8 or UTF-16.
     [[nodiscard]] std::optional<std::string> Setting(std::string_view key) const;
 
   private:
@@ -355,6 +356,10 @@ class DdeClient {
     std::vector<std::string> _advised;
 };
 
+// The whole answer (status line, headers, body) to GET `path` on the loopback port; "" when
+// nothing answers.
+[[nodiscard]] std::string HttpGet(int port, std::string_view path);
+
 // The clipboard's bytes in `format` as stored (the block may be rounded up), nullopt if absent.
 [[nodiscard]] std::optional<std::string> ClipboardBytes(UINT format);
 bool EmptyTheClipboard();
@@ -371,6 +376,10 @@ class LocaleSeparators {
     static constexpr LCTYPE kTypes[2] = {LOCALE_SDECIMAL, LOCALE_STHOUSAND};
     std::wstring _saved[2];
 };
+
+// NIM_MODIFY on Pesora's notification-area icon fails when there is none: it tells whether the
+// icon is there. NIM_DELETE takes it away as a restarting shell does.
+bool TrayIcon(HWND main, DWORD message);
 
 // The version resource's file version, "1.0.0.0" (parts = 3: "1.0.0"); "" if none.
 [[nodiscard]] std::string FileVersion(const std::string& exe, int parts = 4);
