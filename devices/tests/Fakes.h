@@ -1,13 +1,16 @@
 #pragma once
-// Recording fakes for the main window and the HID port. Every call lands in one shared log,
+// Recording fakes for the main window, the HID port and the device enumeration. Every call lands in one shared log,
 // so tests can check the order of steps across them.
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/model/Views.h"
@@ -15,6 +18,7 @@
 #include "devices/ScaleListCommands.h"
 #include "devices/ScaleListView.h"
 #include "devices/ScaleSelection.h"
+#include "devices/UsbHidEnum.h"
 
 namespace devices::testing {
 
@@ -161,6 +165,58 @@ struct SelectionRig {
     FakeView view{log};
     FakeHidPort port{log};
     ScaleSelection selection{state, view, view, view, view, port};
+};
+
+struct RecordedSetupDevice {
+    std::string hardwareId, className, friendlyName, busReportedDescription, locationInformation, deviceDescription;
+};
+
+// Recorded enumeration data played back; the hardware IDs whose class was read are noted, so
+// the tests see which devices were looked up.
+class FakeHidEnumPlatform final : public IHidEnumPlatform {
+  public:
+    uint32_t osVersion = 601;
+    bool rawListFails = false;
+    std::vector<std::pair<uint32_t, std::string>> raw;               // type, name (empty: cannot be read)
+    std::map<std::string, std::vector<RecordedSetupDevice>> passes;  // "USB" and "" (all)
+    std::set<std::string> lookedUp;
+
+    uint32_t GetOsVersionNumber() override { return osVersion; }
+    std::optional<std::vector<RawInputEntry>> RawInputDevices() override {
+        std::vector<RawInputEntry> entries;
+        for (size_t i = 0; i < raw.size(); ++i) {
+            entries.push_back({i, raw[i].first});
+        }
+        return rawListFails ? std::nullopt : std::optional(entries);
+    }
+    std::string GetRawDeviceName(uintptr_t handle) override { return raw.at(handle).second; }
+    std::unique_ptr<ISetupDeviceWalk> OpenSetupDevices(std::string_view enumerator) override {
+        auto it = passes.find(std::string(enumerator));
+        return it == passes.end() ? nullptr : std::make_unique<Walk>(it->second, lookedUp);
+    }
+
+  private:
+    class Walk final : public ISetupDeviceWalk {
+      public:
+        Walk(const std::vector<RecordedSetupDevice>& devices, std::set<std::string>& lookedUp)
+            : _devices(devices), _lookedUp(lookedUp) {}
+        bool Next() override { return ++_at < _devices.size(); }
+        std::string HardwareId() override { return At().hardwareId; }
+        std::string ClassName() override {
+            _lookedUp.insert(At().hardwareId);
+            return At().className;
+        }
+        std::string FriendlyName() override { return At().friendlyName; }
+        std::string BusReportedDescription() override { return At().busReportedDescription; }
+        std::string LocationInformation() override { return At().locationInformation; }
+        std::string DeviceDescription() override { return At().deviceDescription; }
+
+      private:
+        const RecordedSetupDevice& At() const { return _devices.at(_at); }
+        const std::vector<RecordedSetupDevice>& _devices;
+        std::set<std::string>& _lookedUp;
+        size_t _at = SIZE_MAX;
+    };
 };
 
 }  // namespace devices::testing

@@ -3,65 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "devices/tests/Fakes.h"
+
 namespace devices {
 namespace {
 
-struct RecordedSetupDevice {
-    std::string hardwareId, className, friendlyName, busReportedDescription, locationInformation, deviceDescription;
-};
-
-// Recorded enumeration data played back; the hardware IDs whose class was read are noted, so
-// the tests see which devices were looked up.
-class FakeHidEnumPlatform final : public IHidEnumPlatform {
-  public:
-    uint32_t osVersion = 601;
-    bool rawListFails = false;
-    std::vector<std::pair<uint32_t, std::string>> raw;               // type, name (empty: cannot be read)
-    std::map<std::string, std::vector<RecordedSetupDevice>> passes;  // "USB" and "" (all)
-    std::set<std::string> lookedUp;
-
-    uint32_t GetOsVersionNumber() override { return osVersion; }
-    std::optional<std::vector<RawInputEntry>> RawInputDevices() override {
-        std::vector<RawInputEntry> entries;
-        for (size_t i = 0; i < raw.size(); ++i) {
-            entries.push_back({i, raw[i].first});
-        }
-        return rawListFails ? std::nullopt : std::optional(entries);
-    }
-    std::string GetRawDeviceName(uintptr_t handle) override { return raw.at(handle).second; }
-    std::unique_ptr<ISetupDeviceWalk> OpenSetupDevices(std::string_view enumerator) override {
-        auto it = passes.find(std::string(enumerator));
-        return it == passes.end() ? nullptr : std::make_unique<Walk>(it->second, lookedUp);
-    }
-
-  private:
-    class Walk final : public ISetupDeviceWalk {
-      public:
-        Walk(const std::vector<RecordedSetupDevice>& devices, std::set<std::string>& lookedUp)
-            : _devices(devices), _lookedUp(lookedUp) {}
-        bool Next() override { return ++_at < _devices.size(); }
-        std::string HardwareId() override { return At().hardwareId; }
-        std::string ClassName() override {
-            _lookedUp.insert(At().hardwareId);
-            return At().className;
-        }
-        std::string FriendlyName() override { return At().friendlyName; }
-        std::string BusReportedDescription() override { return At().busReportedDescription; }
-        std::string LocationInformation() override { return At().locationInformation; }
-        std::string DeviceDescription() override { return At().deviceDescription; }
-
-      private:
-        const RecordedSetupDevice& At() const { return _devices.at(_at); }
-        const std::vector<RecordedSetupDevice>& _devices;
-        std::set<std::string>& _lookedUp;
-        size_t _at = SIZE_MAX;
-    };
-};
+using testing::FakeHidEnumPlatform;
+using testing::RecordedSetupDevice;
 
 constexpr const char* kScalePath = R"(\\?\HID#VID_0922&PID_8003#7&1a2b3c4d&0&0000#{4d1e55b2})";
 constexpr const char* kTwinPath = R"(\\?\HID#VID_0922&PID_8003#7&99&0&0000#{4d1e55b2})";
