@@ -161,7 +161,7 @@ TEST(Instances, OneCopyPerNameAndRenamedCopiesBeside) {
     {  // a copy of the name in another session holds its marker in the machine-wide namespace
         HANDLE otherSession = ::CreateMutexA(nullptr, FALSE, "Global\\Pesora.Instance.DUP");
         ASSERT_NE(otherSession, nullptr);
-        const std::string refusedExe = e2e::InstallPesora(e2e::FreshFolder("dup \xC5\x81ukasz"), "dUp.exe");
+        const std::string refusedExe = e2e::InstallPesora(e2e::FreshFolder("dup_\xC5\x81ukasz"), "dUp.exe");
         e2e::Process refused = e2e::Start(refusedExe);
         HWND box = e2e::WaitForMessageBox(refused.Pid(), "dUp - Error!", 10s);
         (void)::CloseHandle(otherSession);
