@@ -14,6 +14,7 @@
 
 namespace {
 
+using namespace e2e;
 using namespace std::chrono_literals;
 
 // Once start-up has finished (a late show would come with the next message), the window stays
@@ -295,13 +296,6 @@ TEST(BadInput, BinaryFileOrAFolderInItsPlaceStartsOnTheDefaults) {
     EXPECT_TRUE(e2e::FolderExists(ini));
     e2e::RemoveTree(ini);
 }
-
-}  // namespace
-
-namespace {
-
-using namespace e2e;
-using namespace std::chrono_literals;
 
 constexpr int kWebPort = 18093;
 

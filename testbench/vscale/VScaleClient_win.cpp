@@ -249,14 +249,8 @@ Outcome Install(const std::wstring& sourceDir, milliseconds timeout) {
     }
     const std::wstring drivers = std::wstring(system) + L"\\drivers\\";
     const std::wstring infs = std::wstring(windows) + L"\\inf\\";
-    for (const wchar_t* name : {L"vscalebus.sys", L"vscalehid.sys"}) {
-        Outcome copied = CopyInto(sourceDir + L"\\" + name, drivers + name);
-        if (!copied.ok) {
-            return copied;
-        }
-    }
-    for (const wchar_t* name : {L"vscalebus.inf", L"vscalehid.inf"}) {
-        Outcome copied = CopyInto(sourceDir + L"\\" + name, infs + name);
+    for (const std::wstring name : {L"vscalebus.sys", L"vscalehid.sys", L"vscalebus.inf", L"vscalehid.inf"}) {
+        Outcome copied = CopyInto(sourceDir + L"\\" + name, (name.ends_with(L".sys") ? drivers : infs) + name);
         if (!copied.ok) {
             return copied;
         }
