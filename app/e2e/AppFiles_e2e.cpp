@@ -372,10 +372,8 @@ TEST(AnsiCodePage, TheConversionRefusesLookAlikes) {
         std::optional<std::string> expected;
     };
     const Row rows[] = {
-        {"\xC5\x82", std::nullopt},            // ł, which best fit would make "l"
-        {"\xE2\x80\x9E", "\x84"},              // „ is in the code page
-        {"\xC3\xA9\xE2\x82\xAC", "\xE9\x80"},  // é €
-        {"\xE2\x88\x9E", std::nullopt},        // ∞, best fit "8"
+        {"\xC5\x82", std::nullopt},                            // ł, which best fit would make "l"
+        {"\xE2\x80\x9E\xC3\xA9\xE2\x82\xAC", "\x84\xE9\x80"},  // „ é €: where 1252 is not Latin-1 too
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.utf8);

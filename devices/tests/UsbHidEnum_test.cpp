@@ -13,7 +13,6 @@ namespace devices {
 namespace {
 
 using testing::FakeHidEnumPlatform;
-using testing::RecordedSetupDevice;
 
 constexpr const char* kScalePath = R"(\\?\HID#VID_0922&PID_8003#7&1a2b3c4d&0&0000#{4d1e55b2})";
 constexpr const char* kTwinPath = R"(\\?\HID#VID_0922&PID_8003#7&99&0&0000#{4d1e55b2})";
@@ -84,7 +83,7 @@ TEST(EnumHidDevices, GivesNoListWhenNothingCanBeEnumerated) {
 
 // Friendly name, bus-reported description, location (only up to 5.1), device description.
 TEST(ChooseSetupName, TakesTheFirstNonEmptyNameInOrder) {
-    const std::tuple<uint32_t, RecordedSetupDevice, std::string> cases[] = {
+    const std::tuple<uint32_t, testing::RecordedSetupDevice, std::string> cases[] = {
         {601, {"", "C", "Friendly", "Bus", "Loc", "Desc"}, "Friendly"},
         {601, {"", "C", "", "Bus", "Loc", "Desc"}, "Bus"},
         {502, {"", "C", "", "", "Loc", "Desc"}, "Desc"},
