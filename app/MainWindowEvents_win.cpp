@@ -141,13 +141,14 @@ void MainWindow::ScaleList_Click() {
     _devices.Selection().ScaleList_Click();
 }
 
-void MainWindow::ReadTimer_Tick() {
+bool MainWindow::ReadTimer_Tick() {
     if (_unloading) {
-        return;
+        return false;
     }
     ++_tickDepth;
+    bool changed = false;
     try {
-        _readCycle.ReadWeight();
+        changed = _readCycle.ReadWeight();
     } catch (...) {
         if (--_tickDepth == 0) {
             _cycleMessages.Release();
@@ -159,6 +160,7 @@ void MainWindow::ReadTimer_Tick() {
         PublishWebReading();
         _cycleMessages.Release();
     }
+    return changed;
 }
 
 void MainWindow::KbdHook(int32_t hotkeyId) {

@@ -84,31 +84,6 @@ void MainWindow::SetWeightCaption(std::string_view text) {
     }
 }
 
-// An enabled timer with interval 0 stays enabled but never ticks.
-void MainWindow::ApplyTimer() {
-    if (_hwnd == nullptr) {
-        return;
-    }
-    if (_timerEnabled && _timerInterval > 0) {
-        (void)::SetTimer(_hwnd, kReadTimerId, _timerInterval, nullptr);
-    } else {
-        (void)::KillTimer(_hwnd, kReadTimerId);
-    }
-}
-
-void MainWindow::SetTimerEnabled(bool enabled) {
-    _timerEnabled = enabled;
-    ApplyTimer();
-}
-
-void MainWindow::SetTimerInterval(int32_t ms) {
-    if (ms < 0 || ms > 65535) {
-        return;  // the timer cannot take it and keeps its interval
-    }
-    _timerInterval = static_cast<uint32_t>(ms);
-    ApplyTimer();
-}
-
 void MainWindow::ClearList() {
     ::SendMessageA(Control(IDC_SCALE_LIST), LB_RESETCONTENT, 0, 0);
 }

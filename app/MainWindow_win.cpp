@@ -104,6 +104,7 @@ bool MainWindow::Create(std::string_view arguments) {
     _taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
     _dpi = base::WindowDpi(_hwnd);
     _readCycle.SetSeparators(weighing::UserNumberSeparators());
+    _readWake.Attach(_hwnd, WM_APP_REPORT_IN, kReadTimerId);
     _hotkeyHost = std::make_unique<keys::HotkeyHostWin>(_hwnd);
     _sender = std::make_unique<keys::HotkeySender>(_state, *this, *_hotkeyHost, [](std::string_view text) {
         return weighing::ExpandDateTimeTokens(text, &weighing::LocalDateTime);
@@ -244,10 +245,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexce
                 return 0;
             case WM_TIMER:
                 if (wParam == kReadTimerId) {
-                    ReadTimer_Tick();
+                    _pacer.Due();
                     return 0;
                 }
                 break;
+            case WM_APP_REPORT_IN:
+                _pacer.ReportIn();
+                return 0;
             case WM_CLOSE:
                 Form_Unload();
                 return 0;

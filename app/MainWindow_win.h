@@ -19,6 +19,7 @@
 #include "app/Lifecycle.h"
 #include "app/MainWindowLayout.h"
 #include "app/ReadCycleMessages_win.h"
+#include "app/ReadWake_win.h"
 #include "app/SettingsStore.h"
 #include "app/TrayIcon_win.h"
 #include "base/model/AppState.h"
@@ -32,6 +33,7 @@
 #include "keys/KbdHook.h"
 #include "web/WebHost_win.h"
 #include "weighing/ReadCycle.h"
+#include "weighing/ReadPacer.h"
 
 namespace app {
 
@@ -60,10 +62,10 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     [[nodiscard]] std::string WeightBox() const;
     void SetStatus(std::string_view text) override;
     void SetWeightCaption(std::string_view text) override;
-    void SetTimerEnabled(bool enabled) override;
-    [[nodiscard]] bool TimerEnabled() const override { return _timerEnabled; }
-    void SetTimerInterval(int32_t ms) override;
-    [[nodiscard]] int32_t TimerInterval() const { return static_cast<int32_t>(_timerInterval); }
+    void SetTimerEnabled(bool enabled) override { _pacer.SetTimerEnabled(enabled); }
+    [[nodiscard]] bool TimerEnabled() const override { return _pacer.TimerEnabled(); }
+    void SetTimerInterval(int32_t ms) override { _pacer.SetTimerInterval(ms); }
+    [[nodiscard]] int32_t TimerInterval() const { return static_cast<int32_t>(_pacer.TimerInterval()); }
     void ClearList() override;
     void AddListRow(std::string_view text) override;
     [[nodiscard]] int ListCount() const override;
@@ -78,7 +80,8 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     friend class base::BaseWindow<MainWindow>;
 
     enum UserMessages : UINT {
-        WM_APP_FIRST = WM_APP,  // private messages start here
+        WM_APP_FIRST = WM_APP,          // private messages start here
+        WM_APP_REPORT_IN = WM_APP + 2,  // the scale has sent something (WM_APP + 1 is the tray icon's)
     };
     static constexpr UINT_PTR kReadTimerId = 1;
 
@@ -86,7 +89,6 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     bool RegisterWindowClass();
     void CreateControls();
     HFONT FontFor(const FontSpec& spec);
-    void ApplyTimer();
     void ShowAsStartupLeftIt();
 
     // Events of the window and its controls.
@@ -116,7 +118,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     void ZeroButton_Click();
     void RefreshButton_Click();
     void ScaleList_Click();
-    void ReadTimer_Tick();
+    bool ReadTimer_Tick();
 
     // IShellSteps: the start-up and shutdown steps.
     bool AnotherInstanceRunning() override;
@@ -153,9 +155,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     bool _loaded = false;          // start-up has finished; size events act from then on
     bool _unloading = false;       // shutdown runs once, whatever asked for it
     bool _startMinimized = false;  // start-up asked for the minimised state
-    bool _timerEnabled = false;
-    uint32_t _timerInterval = kInitialTimerInterval;
-    UINT _taskbarCreated = 0;  // registered "TaskbarCreated": the shell restarted
+    UINT _taskbarCreated = 0;      // registered "TaskbarCreated": the shell restarted
 
     base::unique_handle _instanceMarker;
     base::unique_hicon _iconLarge;
@@ -178,6 +178,12 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
 
     devices::win::ScaleDevices _devices{_state, *this, *this, *this};
     ScaleDeviceAdapter _scaleDevice{_devices.Selection()};
+    // The read cycle runs when the scale has sent something, at most once per SampleRate; a scale
+    // silent past the time it is asked for its current report wakes the window all the same.
+    ReadWakeWin _readWake{_devices.Port().ReadEvent(), _devices.Port().AnswerEvent(),
+                          static_cast<DWORD>(devices::HidInterface::kSilenceAskMs + 100),
+                          [this] { return _devices.Port().AnswerAwaited(); }};
+    weighing::ReadPacer _pacer{_readWake, kInitialTimerInterval, [this] { return ReadTimer_Tick(); }};
     weighing::ReadCycle _readCycle{_state, *this, *this, _scaleDevice};
     std::unique_ptr<keys::HotkeyHostWin> _hotkeyHost;
     std::unique_ptr<keys::HotkeySender> _sender;

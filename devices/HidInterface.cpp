@@ -28,15 +28,23 @@ bool HidInterface::OpenScaleDevice(std::string_view devicePath) {
     return true;
 }
 
+// The answer is not waited for: a scale that takes its time would hold the window. It is held
+// when it comes, and a scale that refuses is read as before: it reports by itself.
 void HidInterface::AskCurrentReport() {
-    std::array<uint8_t, kStagingBufferSize> report{};
-    report[0] = _reportId;
+    std::array<uint8_t, kStagingBufferSize> request{};
+    request[0] = _reportId;
     const size_t length = _readLength == 0 ? kDefaultReportLength : _readLength;
-    const std::optional<size_t> count = _port.GetInputReport(std::span(report).first(length));
-    if (count && *count > 0) {
-        Hold(std::span<const uint8_t>(report).first(std::min(*count, length)));
+    if (_port.AskInputReport(std::span<const uint8_t>(request).first(length))) {
+        CollectAnswer();  // one given at once
     }
-    // A scale that refuses is read as before: it reports by itself.
+}
+
+void HidInterface::CollectAnswer() {
+    std::array<uint8_t, kStagingBufferSize> report{};
+    const std::optional<size_t> count = _port.TakeAnswer(report);
+    if (count && *count > 0) {
+        Hold(std::span<const uint8_t>(report).first(std::min(*count, report.size())));
+    }
 }
 
 void HidInterface::Hold(std::span<const uint8_t> report) {
@@ -69,6 +77,7 @@ void HidInterface::NoteReportId(uint8_t id) {
 ReadOutcome HidInterface::ReadReport(std::span<uint8_t> dest, uint32_t waitMs) {
     const size_t length = std::min(dest.size(), kStagingBufferSize);
     _readLength = length;
+    CollectAnswer();
     bool got = TakeHeld(dest, length);
 
     if (!_port.ReadRunning() && !_port.StartRead(length)) {

@@ -46,10 +46,14 @@ class IHidPort {
     virtual std::optional<size_t> CancelRead() = 0;
     // Closes the read handle when one is open; harmless otherwise.
     virtual void CloseRead() = 0;
-    // Asks the open device for its current input report (HidD_GetInputReport); `report[0]` holds
-    // the report ID asked for. The byte count, or nothing when the device refuses or has no
-    // handle open.
-    virtual std::optional<size_t> GetInputReport(std::span<uint8_t> report) = 0;
+    // Asks the open device for its current input report (what HidD_GetInputReport sends) without
+    // waiting for the answer; `request[0]` is the report ID asked for, its size the length. An
+    // earlier question still unanswered is given up. False when the device refuses at once or
+    // has no handle open.
+    virtual bool AskInputReport(std::span<const uint8_t> request) = 0;
+    // The answer once it is in: its bytes in `report`, the count returned, once. Nothing while
+    // it is out, when the device refused, or when there is no question.
+    virtual std::optional<size_t> TakeAnswer(std::span<uint8_t> report) = 0;
     // Opens `devicePath` synchronously, writes `report` in one write and closes it again.
     virtual void WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) = 0;
     // A millisecond clock.
@@ -67,14 +71,16 @@ class HidInterface {
   public:
     explicit HidInterface(IHidPort& port) noexcept : _port(port) {}
 
-    // Opens the scale and asks it for the report it holds now, which the next read delivers.
+    // Opens the scale and asks it for the report it holds now, which the read after the answer
+    // delivers.
     [[nodiscard]] bool OpenScaleDevice(std::string_view devicePath);
 
     // Reads the newest report into `dest` (report ID first; at most 257 bytes are asked for):
     // one report within `waitMs`, then any already queued behind it. Only the bytes transferred
     // are copied, the rest of `dest` keeps its values. A time-out is not a failure: the handle
     // and its running read stay open, so nothing the scale sends meanwhile is lost; after
-    // kSilenceAskMs without a report the scale is asked for its current one.
+    // kSilenceAskMs without a report the scale is asked for its current one. Never waits for an
+    // answer: one that is in is delivered first, and the reports the scale sent after it win.
     [[nodiscard]] ReadOutcome ReadReport(std::span<uint8_t> dest, uint32_t waitMs);
 
     // Sends the zero report to `devicePath` through a handle of its own; the read handle stays
@@ -95,6 +101,7 @@ class HidInterface {
     void Hold(std::span<const uint8_t> report);
     bool TakeHeld(std::span<uint8_t> dest, size_t length);
     void AskCurrentReport();
+    void CollectAnswer();
     void NoteReportId(uint8_t id);
     void CopyStaging(size_t transferred, size_t length, std::span<uint8_t> dest);
     ReadOutcome Fail();

@@ -12,7 +12,6 @@ namespace {
 // How long a cancelled read may take to finish before its request record is reused. The HID
 // class driver completes cancelled reads at once; the bound only guards a driver that never does.
 constexpr DWORD kCancelSettleMs = 1000;
-constexpr DWORD kAskTimeoutMs = 100;
 // IOCTL_HID_GET_INPUT_REPORT: CTL_CODE(FILE_DEVICE_KEYBOARD, 104, METHOD_OUT_DIRECT, FILE_ANY_ACCESS);
 // mingw-w64's headers do not carry it.
 constexpr DWORD kIoctlHidGetInputReport = CTL_CODE(FILE_DEVICE_KEYBOARD, 104, METHOD_OUT_DIRECT, FILE_ANY_ACCESS);
@@ -28,24 +27,32 @@ void FillSecurityAttributes(SECURITY_ATTRIBUTES& sa) {
 }
 }  // namespace
 
+// Both events exist before the first open, so the window can wait on them from the start.
+HidPortWin::HidPortWin() {
+    FillSecurityAttributes(_state.securityAttributes);
+    _state.completionEvent.reset(::CreateEventA(&_state.securityAttributes, /* bManualReset */ TRUE,
+                                                /* bInitialState */ TRUE, /* lpName */ nullptr));
+    _state.reportEvent.reset(::CreateEventA(/* lpEventAttributes */ nullptr, /* bManualReset */ TRUE,
+                                            /* bInitialState */ FALSE, /* lpName */ nullptr));
+}
+
 HidPortWin::~HidPortWin() {
+    DropAsk();
     (void)CancelRead();
 }
 
 bool HidPortWin::OpenRead(std::string_view devicePath) {
     FillSecurityAttributes(_state.securityAttributes);
+    if (!_state.completionEvent) {
+        return false;  // no way to wait for a report
+    }
     base::unique_hfile handle = OpenDevice(devicePath, &_state.securityAttributes, FILE_FLAG_OVERLAPPED);
     if (!handle) {
         return false;
     }
-    if (!_state.completionEvent) {
-        _state.completionEvent.reset(::CreateEventA(&_state.securityAttributes, /* bManualReset */ TRUE,
-                                                    /* bInitialState */ TRUE, /* lpName */ nullptr));
-        if (!_state.completionEvent) {
-            return false;  // no way to wait for a report
-        }
-    }
-    (void)CancelRead();  // the caller closed the old handle; make sure no read of it is still running
+    // The caller closed the old handle; make sure nothing of it is still running.
+    DropAsk();
+    (void)CancelRead();
     _state.readHandle = std::move(handle);
     _state.readRequest = {};
     _state.readRequest.hEvent = _state.completionEvent.get();
@@ -114,48 +121,68 @@ std::optional<size_t> HidPortWin::CancelRead() {
 }
 
 void HidPortWin::CloseRead() {
+    DropAsk();
     (void)CancelRead();
     _state.readHandle.reset();
 }
 
 // What HidD_GetInputReport sends, with a request record: the read handle is overlapped, and a
 // synchronous request on it would wait on the handle itself, which the running read also
-// signals. A scale answers at once; one that does not within kAskTimeoutMs counts as refusing.
-std::optional<size_t> HidPortWin::GetInputReport(std::span<uint8_t> report) {
-    if (!_state.readHandle || report.empty()) {
-        return std::nullopt;
+// signals. Nothing waits for the answer here: its event wakes the window when it is in.
+bool HidPortWin::AskInputReport(std::span<const uint8_t> request) {
+    DropAsk();
+    if (!_state.readHandle || !_state.reportEvent || request.empty()) {
+        return false;
     }
-    if (!_state.reportEvent) {
-        _state.reportEvent.reset(::CreateEventA(/* lpEventAttributes */ nullptr, /* bManualReset */ TRUE,
-                                                /* bInitialState */ FALSE, /* lpName */ nullptr));
-        if (!_state.reportEvent) {
-            return std::nullopt;
-        }
-    }
-    const size_t length = std::min(report.size(), _state.reportBuffer.size());
-    std::copy_n(report.begin(), length, _state.reportBuffer.begin());  // the report ID asked for
+    const size_t length = std::min(request.size(), _state.reportBuffer.size());
+    std::copy_n(request.begin(), length, _state.reportBuffer.begin());  // the report ID asked for
     (void)::ResetEvent(_state.reportEvent.get());
     _state.reportRequest = {};
     _state.reportRequest.hEvent = _state.reportEvent.get();
-    HANDLE device = _state.readHandle.get();
     DWORD count = 0;
-    if (!::DeviceIoControl(device, kIoctlHidGetInputReport, /* lpInBuffer */ nullptr, 0, _state.reportBuffer.data(),
-                           static_cast<DWORD>(length), &count, &_state.reportRequest)) {
-        if (::GetLastError() != ERROR_IO_PENDING) {
-            return std::nullopt;  // refused: such a scale reports by itself
-        }
-        if (::WaitForSingleObject(_state.reportEvent.get(), kAskTimeoutMs) != WAIT_OBJECT_0) {
-            (void)::CancelIoEx(device, &_state.reportRequest);
-            (void)::WaitForSingleObject(_state.reportEvent.get(), kCancelSettleMs);
-            return std::nullopt;
-        }
-        if (!::GetOverlappedResult(device, &_state.reportRequest, &count, /* bWait */ FALSE)) {
-            return std::nullopt;
-        }
+    if (!::DeviceIoControl(_state.readHandle.get(), kIoctlHidGetInputReport, /* lpInBuffer */ nullptr, 0,
+                           _state.reportBuffer.data(), static_cast<DWORD>(length), &count, &_state.reportRequest) &&
+        ::GetLastError() != ERROR_IO_PENDING) {
+        (void)::ResetEvent(_state.reportEvent.get());
+        return false;  // refused: such a scale reports by itself
     }
-    const size_t got = std::min<size_t>(count, length);
+    _state.askOut = true;
+    return true;
+}
+
+std::optional<size_t> HidPortWin::TakeAnswer(std::span<uint8_t> report) {
+    if (!_state.askOut || !_state.readHandle) {
+        return std::nullopt;
+    }
+    DWORD count = 0;
+    if (!::GetOverlappedResult(_state.readHandle.get(), &_state.reportRequest, &count, /* bWait */ FALSE)) {
+        if (::GetLastError() == ERROR_IO_INCOMPLETE) {
+            return std::nullopt;  // still out
+        }
+        count = 0;  // refused after all
+    }
+    _state.askOut = false;
+    (void)::ResetEvent(_state.reportEvent.get());  // a set event would wake the window for nothing
+    if (count == 0) {
+        return std::nullopt;
+    }
+    const size_t got = std::min({static_cast<size_t>(count), report.size(), _state.reportBuffer.size()});
     std::copy_n(_state.reportBuffer.begin(), got, report.begin());
     return got;
+}
+
+// A question nobody will take the answer of: cancelled, and let settle, since its record and
+// buffer are reused by the next one.
+void HidPortWin::DropAsk() {
+    if (!_state.askOut) {
+        return;
+    }
+    _state.askOut = false;
+    if (_state.readHandle && !HasOverlappedIoCompleted(&_state.reportRequest)) {
+        (void)::CancelIoEx(_state.readHandle.get(), &_state.reportRequest);
+        (void)::WaitForSingleObject(_state.reportEvent.get(), kCancelSettleMs);
+    }
+    (void)::ResetEvent(_state.reportEvent.get());
 }
 
 void HidPortWin::WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) {

@@ -19,15 +19,16 @@ struct HidDeviceState {
     std::array<uint8_t, kStagingBufferSize> stagingBuffer{};
     bool readStarted = false;  // a read on readHandle may still write to stagingBuffer
     // The request for the current input report has a record and an event of its own, so that
-    // it can be waited for, and cancelled, without touching the running read.
-    base::unique_handle reportEvent;
+    // it can be left running, and cancelled, without touching the running read.
+    base::unique_handle reportEvent;  // manual reset; set when the answer is in
     OVERLAPPED reportRequest{};
     std::array<uint8_t, kStagingBufferSize> reportBuffer{};  // outlives a request that never settles
+    bool askOut = false;                                     // a request was made and its answer not taken
 };
 
 class HidPortWin final : public IHidPort {
   public:
-    HidPortWin() = default;
+    HidPortWin();
     HidPortWin(const HidPortWin&) = delete;
     HidPortWin& operator=(const HidPortWin&) = delete;
     ~HidPortWin() override;
@@ -39,11 +40,20 @@ class HidPortWin final : public IHidPort {
     [[nodiscard]] std::span<const uint8_t> Staging() const override { return _state.stagingBuffer; }
     std::optional<size_t> CancelRead() override;
     void CloseRead() override;
-    std::optional<size_t> GetInputReport(std::span<uint8_t> report) override;
+    bool AskInputReport(std::span<const uint8_t> request) override;
+    std::optional<size_t> TakeAnswer(std::span<uint8_t> report) override;
     void WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) override;
     [[nodiscard]] uint64_t NowMs() const override { return ::GetTickCount64(); }
 
+    // Set when a read completes (or fails), and when the answer to a request is in: what the
+    // window waits on instead of asking the device. They live as long as the port.
+    [[nodiscard]] HANDLE ReadEvent() const noexcept { return _state.completionEvent.get(); }
+    [[nodiscard]] HANDLE AnswerEvent() const noexcept { return _state.reportEvent.get(); }
+    [[nodiscard]] bool AnswerAwaited() const noexcept { return _state.askOut; }
+
   private:
+    void DropAsk();
+
     HidDeviceState _state;
 };
 

@@ -23,6 +23,7 @@ class ScaleDevices {
     ScaleDevices& operator=(const ScaleDevices&) = delete;
 
     [[nodiscard]] ScaleSelection& Selection() noexcept { return _selection; }
+    [[nodiscard]] const HidPortWin& Port() const noexcept { return _port; }
 
     // Starts following device arrival and removal; false when no notifications will come.
     bool StartNotifications() {

@@ -4,9 +4,10 @@
 // MainWindow owns one ScaleSelection and calls:
 //   RefreshButton_Click()   at start-up, on "Refresh Device List" and after a HID device change;
 //   ScaleList_Click()      on LBN_SELCHANGE of the scale list;
-//   ReadInputReport()  once per ReadTimer tick, only while state.deviceOpen (the read cycle's
+//   ReadInputReport()  once per read cycle, only while state.deviceOpen (the read cycle's
 //                      weighing::IScaleDevice::ReadInputReport(buffer, waitMs) maps 1:1 onto
-//                      ReadInputReport(buffer, waitMs));
+//                      ReadInputReport(buffer, waitMs); the cycle runs when the scale has sent
+//                      something, and waits 0 ms);
 //   SendZeroReport()   for the zero command, only while state.deviceOpen and a row is selected;
 //   CloseScaleDevice() at shutdown.
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "weighing/ReadCycle.h"
 
 #include <algorithm>
+#include <array>
 
 #include "weighing/ScaleReport.h"
 #include "weighing/WeightFormatting.h"
@@ -38,25 +39,30 @@ const FormatSpec& ReadCycle::WeightFormat() {
 }
 
 // The read uses one request and one event for the whole program, and the message pass below can
-// deliver another ReadTimer tick (or a click that ends in here): such a tick must not start a second
-// cycle inside this one, so it is dropped; the next regular tick reads again.
-void ReadCycle::ReadWeight() {
+// deliver another wake (or a click that ends in here): it must not start a second cycle inside
+// this one, so it is dropped; the read this cycle leaves running wakes the window again.
+bool ReadCycle::ReadWeight() {
     if (_running) {
-        return;
+        return false;
     }
     RunningScope running(_running);
+    const std::array<uint8_t, 8> before = _state.reportBuffer;
+    const bool hadWeight = _state.HasWeight();
 
     if (_state.deviceOpen) {
-        Read(base::ReadWaitMs(_state.settings.SampleRate));
+        // The cycle runs when the scale has sent something or the interval is up: there is
+        // nothing to wait for, and a wait would hold the window.
+        Read(/* waitMs */ 0);
         _view.DoEvents();
         if (!_timer.TimerEnabled()) {
             // The selected scale was pulled out while the messages ran: its removal stopped the
             // timer and emptied the weight. Finishing the cycle would put the weight of a scale
             // that is gone back on screen, and in what the hotkey types.
-            return;
+            return true;
         }
     }
     ShowReport();
+    return _state.reportBuffer != before || _state.HasWeight() != hadWeight;
 }
 
 // A hotkey pressed just after the weight changed would otherwise type the weight of the last

@@ -1,7 +1,8 @@
 #pragma once
-// The read cycle that the read timer drives, and the zero command. Both are the order of steps
-// only: the device side (HID I/O, re-opening after a failure) sits behind IScaleDevice, the
-// window behind IReadCycleView and base::IReadTimer, and the state is the shared base::AppState.
+// The read cycle, which the ReadPacer runs when the scale has sent something, and the zero
+// command. Both are the order of steps only: the device side (HID I/O, re-opening after a
+// failure) sits behind IScaleDevice, the window behind IReadCycleView and base::IReadTimer, and
+// the state is the shared base::AppState.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -46,10 +47,11 @@ class ReadCycle {
     ReadCycle(const ReadCycle&) = delete;
     ReadCycle& operator=(const ReadCycle&) = delete;
 
-    // One ReadTimer tick. A tick that arrives while a cycle is still running (from the message
-    // pass inside it) is dropped. The message pass can also run the window's close: the owner
-    // must not destroy this object while Running() is true.
-    void ReadWeight();
+    // One cycle: takes what the scale has sent, without waiting, and shows the newest. A cycle
+    // asked for while one is still running (from the message pass inside it) is dropped. True
+    // when the reading may have changed: a scale that repeats its report changes nothing. The message pass can also run
+    // the window's close: the owner must not destroy this object while Running() is true.
+    bool ReadWeight();
 
     // Before a hotkey send: takes the reports the scale has already sent, without waiting and
     // without processing messages, and shows them, so that the weight typed is never up to a

@@ -80,6 +80,7 @@ class FakeHidPort final : public IHidPort {
     int openHandles = 0;
     int opens = 0;                                      // every successful open, for counting re-opens
     std::optional<std::vector<uint8_t>> currentReport;  // the answer when asked; nothing: it refuses
+    bool answerIn = true;                               // false: the answer is still on its way
     std::optional<std::vector<uint8_t>> completesOnCancel;
     uint64_t now = 1000;
 
@@ -130,19 +131,31 @@ class FakeHidPort final : public IHidPort {
     }
     void CloseRead() override {
         _running = false;
+        _answer.reset();
         if (!openPath.empty()) {
             _log += "close; ";
             openPath.clear();
             --openHandles;
         }
     }
-    std::optional<size_t> GetInputReport(std::span<uint8_t> report) override {
-        _log += "ask " + std::to_string(report[0]) + "/" + std::to_string(report.size()) + "; ";
-        if (openPath.empty() || !currentReport) {
+    bool AskInputReport(std::span<const uint8_t> request) override {
+        _log += "ask " + std::to_string(request[0]) + "/" + std::to_string(request.size()) + "; ";
+        _answer.reset();
+        if (!openPath.empty() && currentReport) {
+            _answer.emplace(
+                currentReport->begin(),
+                currentReport->begin() + static_cast<std::ptrdiff_t>(std::min(request.size(), currentReport->size())));
+        }
+        return _answer.has_value();
+    }
+    std::optional<size_t> TakeAnswer(std::span<uint8_t> report) override {
+        if (!_answer || !answerIn) {
             return std::nullopt;
         }
-        return std::copy_n(currentReport->begin(), std::min(report.size(), currentReport->size()), report.begin()) -
-               report.begin();
+        const size_t count =
+            std::copy_n(_answer->begin(), std::min(report.size(), _answer->size()), report.begin()) - report.begin();
+        _answer.reset();
+        return count;
     }
     void WriteOnce(std::string_view path, std::span<const uint8_t> report) override {
         _log += "write " + std::string(path) + "; ";
@@ -154,6 +167,7 @@ class FakeHidPort final : public IHidPort {
     Log& _log;
     bool _running = false;
     size_t _started = 0;
+    std::optional<std::vector<uint8_t>> _answer;  // to the last question, until taken
     std::array<uint8_t, kStagingBufferSize> _staging{};
 };
 

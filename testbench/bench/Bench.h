@@ -59,14 +59,17 @@ inline double CpuPerMinute(
 
 // A virtual scale and a copy of Pesora named `name` that reads it in grams without units (with
 // `settings` besides), started and showing the scale's first weight, 1; `ready` says it got there.
+// An `onChangeOnly` scale sends a report only when its weight changes.
 struct Reader {
     Reader(const std::string& name,
            const std::string& serial,
            uint32_t scaleIntervalMs,
-           std::vector<std::pair<std::string, std::string>> settings)
+           std::vector<std::pair<std::string, std::string>> settings,
+           bool onChangeOnly = false)
         : scale([&] {
               e2e::ScaleOptions options = e2e::Scale::Options(serial, "Bench Scale " + serial);
               options.intervalMs = scaleIntervalMs;
+              options.onChangeOnly = onChangeOnly;
               return options;
           }()),
           exeName(name + ".exe") {
@@ -78,12 +81,13 @@ struct Reader {
         ready = scale.Plugged() && pesora->Started() && pesora->WaitWeight("1", 10s);
     }
 
-    // Steps the weight through 100, 101, ... grams, `changes` times; after each step calls
-    // `arrived(expected text, NowMs() at the step)` every millisecond until it returns true or 5 s
-    // pass. Returns how many steps never arrived.
-    int Step(int changes, const std::function<bool(const std::string&, double)>& arrived) {
+    // Steps the weight through 100, 101, ... grams, `changes` times, each `gapMs` after the one
+    // before arrived; after each step calls `arrived(expected text, NowMs() at the step)` every
+    // millisecond until it returns true or 5 s pass. Returns how many steps never arrived.
+    int Step(int changes, const std::function<bool(const std::string&, double)>& arrived, DWORD gapMs = 0) {
         int missed = 0;
         for (int i = 0; i < changes; ++i) {
+            ::Sleep(gapMs);
             const double t0 = NowMs();
             (void)scale.SetGrams(100 + i);
             bool seen = false;

@@ -4,7 +4,9 @@
 //     median and worst over a number of changes;
 //   - Pesora's CPU time per minute while it reads, beside the CPU time of MinimalWindow.exe,
 //     a program that only shows a window, over the same span (the idle floor).
-//   ReadBench.exe [changes=200] [cpuSeconds=20] [scaleIntervalMs=50] [sampleRate=50]
+// With onChange=1 the scale sends a report only when its weight changes, so the CPU time is that
+// of a scale with nothing on it changing.
+//   ReadBench.exe [changes=200] [cpuSeconds=20] [scaleIntervalMs=50] [sampleRate=50] [onChange=0]
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,11 +17,13 @@ int main(int argc, char** argv) {
     const int cpuSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
     const auto scaleInterval = static_cast<uint32_t>(argc > 3 ? std::atoi(argv[3]) : 50);
     const std::string sampleRate = argc > 4 ? argv[4] : "50";
+    const bool onChange = argc > 5 && std::atoi(argv[5]) != 0;
 
     double pesoraCpu = -1.0;
     {
         // Not a name the benchmark's own command line holds, for the CPU time from /proc.
-        bench::Reader reader("WeighBench", "6203", scaleInterval, {{"SelectedUnits", "0"}, {"SampleRate", sampleRate}});
+        bench::Reader reader("WeighBench", "6203", scaleInterval, {{"SelectedUnits", "0"}, {"SampleRate", sampleRate}},
+                             onChange);
         if (!reader.ready) {
             std::fprintf(stderr, "ReadBench: Pesora does not read the scale\n");
             return 1;
@@ -27,16 +31,23 @@ int main(int argc, char** argv) {
         std::vector<double> delays;
         long polls = 0;
         long blanks = 0;  // the box read empty: cleared by a re-open between two reports
-        const int missed = reader.Step(changes, [&](const std::string& expected, double t0) {
-            const std::string shown = reader.pesora->Weight();
-            ++polls;
-            blanks += shown.empty() ? 1 : 0;
-            if (shown == expected) {
-                delays.push_back(bench::NowMs() - t0);
-            }
-            return shown == expected;
-        });
-        std::printf("scale interval %u ms, Pesora SampleRate %s ms, %d changes (%d never shown)\n", scaleInterval,
+        // Each change comes SampleRate after the one before was shown: the rate bounds how often
+        // the display may change, and a change that comes sooner waits for it by design.
+        const int missed = reader.Step(
+            changes,
+            [&](const std::string& expected, double t0) {
+                const std::string shown = reader.pesora->Weight();
+                ++polls;
+                blanks += shown.empty() ? 1 : 0;
+                if (shown == expected) {
+                    delays.push_back(bench::NowMs() - t0);
+                }
+                return shown == expected;
+            },
+            static_cast<DWORD>(std::atoi(sampleRate.c_str())));
+        std::printf("scale %s, Pesora SampleRate %s ms, %d changes (%d never shown)\n",
+                    onChange ? "reporting on change only"
+                             : ("repeating every " + std::to_string(scaleInterval) + " ms").c_str(),
                     sampleRate.c_str(), changes, missed);
         std::printf("Weight box read empty in %ld of %ld polls\n", blanks, polls);
         std::printf("report change to Weight box (ms): median %.1f  p90 %.1f  worst %.1f  best %.1f\n",

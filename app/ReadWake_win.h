@@ -1,0 +1,47 @@
+#pragma once
+// The read pacing's window side for the main window: thread-pool waits on the scale's read and
+// answer events post one message to the window, and the due timer is a window timer. A posted
+// message and a timer are both dispatched by whatever loop runs (ours, a menu's, a dialog's or a
+// message box's), so the weight goes on updating under all of them.
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+
+#include "base/win/EventWake_win.h"
+#include "weighing/ReadPacer.h"
+
+namespace app {
+
+class ReadWakeWin final : public weighing::IReadWake {
+  public:
+    // The events live as long as this object; a read that stays silent for `quietMs` wakes the
+    // window all the same (a silent scale is asked for its current report now and then). The
+    // answer event is waited on only while `answerAwaited` says a question is out.
+    ReadWakeWin(HANDLE readEvent, HANDLE answerEvent, DWORD quietMs, std::function<bool()> answerAwaited) noexcept
+        : _readEvent(readEvent),
+          _answerEvent(answerEvent),
+          _quietMs(quietMs),
+          _answerAwaited(std::move(answerAwaited)) {}
+
+    // Before this, nothing is armed or started.
+    void Attach(HWND window, UINT reportInMessage, UINT_PTR dueTimerId);
+
+    void ArmReportWake() override;
+    void DisarmReportWake() override;
+    void StartDue(uint32_t ms) override;
+    void StopDue() override;
+    [[nodiscard]] uint64_t NowMs() const override { return ::GetTickCount64(); }
+
+  private:
+    HANDLE _readEvent;
+    HANDLE _answerEvent;
+    DWORD _quietMs;
+    std::function<bool()> _answerAwaited;
+    HWND _window = nullptr;
+    UINT_PTR _dueTimerId = 0;
+    std::optional<base::win::EventWake> _onRead;
+    std::optional<base::win::EventWake> _onAnswer;
+};
+
+}  // namespace app
