@@ -94,8 +94,16 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
         _host.Beep();  // there is no weight to type
         return;
     }
-    std::string script = AssembleSendScript(_state, _expand);
+    if (_mayType && !_mayType()) {
+        return;
+    }
+    (void)TypeScript(AssembleSendScript(_state, _expand));
+}
 
+bool HotkeySender::TypeScript(const std::string& script) {
+    if (_injecting) {
+        return false;
+    }
     _releasedSincePress = false;
     ++_waiting;
     try {
@@ -115,7 +123,7 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
 
     // Typing into our own window would only change its controls.
     if (_host.IsOwnWindowForeground()) {
-        return;
+        return true;
     }
     _injecting = true;
     try {
@@ -127,6 +135,7 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
         // Deliberately swallowed: a send shows the user nothing.
     }
     _injecting = false;
+    return true;
 }
 
 }  // namespace keys
