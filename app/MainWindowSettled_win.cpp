@@ -73,14 +73,15 @@ void MainWindow::SettledSend_Due() {
     }
     SettledTyping typing = std::move(*_settledTyping);
     _settledTyping.reset();
-    if (!_sender->TypeScript(typing.script)) {
+    const auto typed = _sender->TypeScript(typing.script);
+    if (typed == keys::HotkeySender::Typing::Busy) {
         if (!_settledTyping) {
             _settledTyping = std::move(typing);  // another send is typing: the timer tries again
         }
         ApplySettledTimer();
         return;
     }
-    if (typing.handsFree) {
+    if (typed == keys::HotkeySender::Typing::Typed && typing.handsFree) {
         _settled.HandsFreeSent(typing.text, SteadyNowMs());
         _web.PublishSent(typing.reading);
     }

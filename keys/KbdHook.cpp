@@ -100,9 +100,9 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
     (void)TypeScript(AssembleSendScript(_state, _expand));
 }
 
-bool HotkeySender::TypeScript(const std::string& script) {
+HotkeySender::Typing HotkeySender::TypeScript(const std::string& script) {
     if (_injecting) {
-        return false;
+        return Typing::Busy;
     }
     _releasedSincePress = false;
     ++_waiting;
@@ -123,7 +123,7 @@ bool HotkeySender::TypeScript(const std::string& script) {
 
     // Typing into our own window would only change its controls.
     if (_host.IsOwnWindowForeground()) {
-        return true;
+        return Typing::OwnWindow;
     }
     _injecting = true;
     try {
@@ -135,7 +135,7 @@ bool HotkeySender::TypeScript(const std::string& script) {
         // Deliberately swallowed: a send shows the user nothing.
     }
     _injecting = false;
-    return true;
+    return Typing::Typed;
 }
 
 }  // namespace keys

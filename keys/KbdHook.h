@@ -75,8 +75,9 @@ class HotkeySender {
     // The script a press would type now.
     [[nodiscard]] std::string Script() const { return AssembleSendScript(_state, _expand); }
     // Types `script` as a press does once it is assembled: after the hotkey's release, never into
-    // our own window. False when it could not start (a send is typing); nothing was typed then.
-    bool TypeScript(const std::string& script);
+    // our own window.
+    enum class Typing { Busy, OwnWindow, Typed };  // Busy: another send is typing, try again
+    Typing TypeScript(const std::string& script);
 
     // A step run before each send is assembled, once the send is allowed: the main window takes
     // the reports the scale has already sent there, so the weight typed is the freshest one.
