@@ -36,8 +36,12 @@ void MainWindow::ReadingShown(const weighing::ShownReading& reading) {
     CarryOut(_settled.ReadingShown(reading, SteadyNowMs(), HandsFreeBlocked()));
 }
 
-// Asked by the hotkey's sender once it has taken the freshest reports.
+// Asked by the hotkey's sender once it has taken the freshest reports. Those reports may just
+// have made a send due: it types this weight, and the press would type it a second time.
 bool MainWindow::MayTypeOnHotkey() {
+    if (_settledTyping) {
+        return false;
+    }
     const auto press = _settled.HotkeyPressed(_lastShown, SteadyNowMs());
     if (press == weighing::SettledSend::Press::Refused && _hotkeyHost) {
         _hotkeyHost->Beep();
