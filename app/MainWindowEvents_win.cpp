@@ -9,6 +9,7 @@ namespace app {
 void MainWindow::Form_Load(std::string_view arguments) {
     if (RunStartup(*this, _state, _shell, arguments) == StartupOutcome::Running) {
         ApplyWebSettings();
+        ApplyHandsFreeIndicators();
     }
 }
 
@@ -94,6 +95,7 @@ void MainWindow::FileSettings_Click() {
     if (dialogs::ShowSettingsDialog(_hwnd, _state.settings, &_help)) {
         SetTimerInterval(_state.settings.SampleRate);
         ApplyWebSettings();
+        ApplyHandsFreeIndicators();
     }
     RegisterSendHotkey();
 }

@@ -49,7 +49,7 @@ std::string MainWindow::WeightBox() const {
 
 void MainWindow::SetStatus(std::string_view text) {
     _statusCaption = text;
-    (void)base::win::SetWindowTextUtf8(Control(IDC_STATUS), web::StatusLineText(_statusCaption, _webNotice));
+    (void)base::win::SetWindowTextUtf8(Control(IDC_STATUS), StatusLineText());
     if (_tickDepth == 0) {
         PublishWebReading();  // the reading carries the status the window shows; a tick publishes at its end
     }

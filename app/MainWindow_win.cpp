@@ -110,6 +110,7 @@ bool MainWindow::Create(std::string_view arguments) {
         return weighing::ExpandDateTimeTokens(text, &weighing::LocalDateTime);
     });
     _sender->SetBeforeAssemble([this] { _readCycle.TakeQueuedReports(); });
+    _sender->SetMayType([this] { return MayTypeOnHotkey(); });
     _hotKeys = std::make_unique<keys::HotKeys>(_hwnd, _state.settings, [this](int32_t id) { KbdHook(id); });
 
     // The client area has a fixed size in twips; the frame and the menu bar come on top.
@@ -248,9 +249,16 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexce
                     _pacer.Due();
                     return 0;
                 }
+                if (wParam == kSettledTimerId) {
+                    SettledTimer_Tick();
+                    return 0;
+                }
                 break;
             case WM_APP_REPORT_IN:
                 _pacer.ReportIn();
+                return 0;
+            case WM_APP_SETTLED_SEND:
+                SettledSend_Due();
                 return 0;
             case WM_CLOSE:
                 Form_Unload();

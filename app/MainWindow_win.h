@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -72,6 +73,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     [[nodiscard]] int ListIndex() const override;
     void SetListIndex(int index) override;
     void DoEvents() override;
+    void ReadingShown(const weighing::ShownReading& reading) override;
 
     // The hotkey's send (WM_HOTKEY reaches it through the replacement window procedure).
     void KbdHook(int32_t hotkeyId);
@@ -80,10 +82,12 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     friend class base::BaseWindow<MainWindow>;
 
     enum UserMessages : UINT {
-        WM_APP_FIRST = WM_APP,          // private messages start here
-        WM_APP_REPORT_IN = WM_APP + 2,  // the scale has sent something (WM_APP + 1 is the tray icon's)
+        WM_APP_FIRST = WM_APP,             // private messages start here
+        WM_APP_REPORT_IN = WM_APP + 2,     // the scale has sent something (WM_APP + 1 is the tray icon's)
+        WM_APP_SETTLED_SEND = WM_APP + 3,  // a settled weight is to be typed, outside the read cycle
     };
     static constexpr UINT_PTR kReadTimerId = 1;
+    static constexpr UINT_PTR kSettledTimerId = 2;  // runs only while a settled send has something due
 
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
     bool RegisterWindowClass();
@@ -207,6 +211,26 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     void SetWebNotice(const std::string& notice);
     void ApplyWebSettings();
     void PublishWebReading();
+
+    // Only a settled weight (MainWindowSettled_win.cpp): the stable-only hotkey and hands-free send.
+    struct SettledTyping {
+        std::string script;
+        bool handsFree = false;
+        std::string text;      // the weight as shown, for the notice
+        web::Reading reading;  // for the web endpoint's "sent" event
+    };
+    weighing::SettledSend _settled{_state.settings};
+    weighing::ShownReading _lastShown;
+    std::optional<SettledTyping> _settledTyping;  // decided, not yet typed
+    bool MayTypeOnHotkey();
+    void CarryOut(weighing::SettledSend::Action action);
+    void SettledTimer_Tick();
+    void SettledSend_Due();
+    void ApplySettledTimer();
+    void ApplyHandsFreeIndicators();
+    void RefreshStatusLine();
+    [[nodiscard]] std::string StatusLineText() const;
+    [[nodiscard]] bool HandsFreeBlocked() const;
 };
 
 }  // namespace app

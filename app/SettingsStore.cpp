@@ -1,5 +1,6 @@
 #include "app/SettingsStore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -115,6 +116,14 @@ void ReadNumber(IIniStore& store, base::Settings& s, const NumberKey& k) {
     }
 }
 
+// A number with a range of its own: out-of-range values take the nearest end, as a value the
+// dialog would refuse cannot come from it and a typing slip in the file should not switch the
+// behaviour off or make it wait for minutes.
+void ReadClamped(IIniStore& store, base::Settings& s, const NumberKey& k, int32_t low, int32_t high) {
+    ReadNumber(store, s, k);
+    s.*k.field = std::clamp(s.*k.field, low, high);
+}
+
 void ReadBool(IIniStore& store, bool& field, std::string_view key, std::string_view fallback) {
     field = ParseSettingBool(ReadValue(store, key, fallback));
 }
@@ -131,6 +140,16 @@ std::optional<int32_t> ParseSettingNumber(std::string_view text) {
         return std::nullopt;
     }
     return static_cast<int32_t>(value);
+}
+
+double ParseSettingDecimal(std::string_view text) {
+    const std::string prefix = NumericPrefix(text);
+    const double value = prefix.empty() ? 0.0 : std::strtod(prefix.c_str(), nullptr);
+    return std::isfinite(value) ? value : 0.0;
+}
+
+std::string FormatSettingDecimal(double value) {
+    return base::ShortestDecimal(value);
 }
 
 bool ParseSettingBool(std::string_view text) {
@@ -212,6 +231,11 @@ void LoadSettings(IIniStore& store, base::Settings& s, const std::function<void(
     ReadNumber(store, s, {"InterCharacterDelay", "1", &base::Settings::InterCharacterDelay});
     ReadNumber(store, s, {"WebPort", "0", &base::Settings::WebPort});
     s.WebOrigins = ReadValue(store, "WebOrigins", "");
+    ReadBool(store, s.StableOnly, "StableOnly", "False");
+    ReadClamped(store, s, {"StableWaitMs", "2000", &base::Settings::StableWaitMs}, 0, base::kMaxStableWaitMs);
+    ReadBool(store, s.AutoSend, "AutoSend", "False");
+    ReadClamped(store, s, {"SettleMs", "500", &base::Settings::SettleMs}, 0, base::kMaxSettleMs);
+    s.AutoSendMin = std::clamp(ParseSettingDecimal(ReadValue(store, "AutoSendMin", "0")), 0.0, base::kMaxAutoSendMin);
 }
 
 // Reading drops the blanks around a value and one pair of matching quotes, so a preamble that
@@ -280,6 +304,11 @@ void SaveSettings(IIniStore& store,
     write("InterCharacterDelay", std::to_string(s.InterCharacterDelay), std::to_string(l.InterCharacterDelay));
     write("WebPort", std::to_string(s.WebPort), std::to_string(l.WebPort));
     write("WebOrigins", s.WebOrigins, l.WebOrigins);
+    write("StableOnly", FormatSettingBool(s.StableOnly), FormatSettingBool(l.StableOnly));
+    write("StableWaitMs", std::to_string(s.StableWaitMs), std::to_string(l.StableWaitMs));
+    write("AutoSend", FormatSettingBool(s.AutoSend), FormatSettingBool(l.AutoSend));
+    write("SettleMs", std::to_string(s.SettleMs), std::to_string(l.SettleMs));
+    write("AutoSendMin", FormatSettingDecimal(s.AutoSendMin), FormatSettingDecimal(l.AutoSendMin));
 }
 
 }  // namespace app

@@ -46,6 +46,10 @@ class ISettingsFileSystem {
 // fraction and exponent, halves rounded to the even neighbour, 0 when there is no number.
 // nullopt when the value does not fit in 32 bits.
 [[nodiscard]] std::optional<int32_t> ParseSettingNumber(std::string_view text);
+// The decimal number at the start of `text` ("." as the separator), 0 when there is none.
+[[nodiscard]] double ParseSettingDecimal(std::string_view text);
+// The shortest text that ParseSettingDecimal reads back as the same number: "0.5", "12", "1.25".
+[[nodiscard]] std::string FormatSettingDecimal(double value);
 // True exactly for "True".
 [[nodiscard]] bool ParseSettingBool(std::string_view text);
 [[nodiscard]] std::string FormatSettingBool(bool value);
@@ -64,8 +68,8 @@ class ISettingsFileSystem {
 [[nodiscard]] std::string LocateSettingsFile(ISettingsFileSystem& fs, std::string_view exeName);
 
 // Reads every setting in the file's order into `settings`. A number that does not fit in 32
-// bits leaves the field as it was. `onSampleRate` runs right after SampleRate has been read
-// (the read timer takes its interval there).
+// bits leaves the field as it was; the settled-weight numbers are clamped into their ranges. `onSampleRate` runs right
+// after SampleRate has been read (the read timer takes its interval there).
 void LoadSettings(IIniStore& store, base::Settings& settings, const std::function<void(int32_t)>& onSampleRate = {});
 
 // What start-up read: the settings, and the text each key had in the file (keys it lacked are
@@ -88,7 +92,8 @@ class RecordingIniStore final : public IIniStore {
     std::map<std::string, std::string, base::LessIgnoreCase>& _fileText;
 };
 
-// Writes the sixteen keys in the file's order, then the web endpoint's two; TareCommand is never written.
+// Writes the sixteen keys in the file's order, then the web endpoint's two and the settled-weight
+// five; TareCommand is never written.
 // With `asLoaded`, a key the program did not change whose text in the file was edited by hand
 // while the program ran keeps that edit; the window's position is always written.
 void SaveSettings(IIniStore& store,

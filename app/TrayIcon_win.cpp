@@ -28,6 +28,16 @@ void TrayIcon::Readd() {
     }
 }
 
+void TrayIcon::SetTip(std::string_view tip) {
+    const auto text = TrayTip(tip);
+    std::copy(text.begin(), text.end(), _data.szTip);
+    if (_present) {
+        NOTIFYICONDATAA tipOnly = _data;
+        tipOnly.uFlags = NIF_TIP;
+        (void)::Shell_NotifyIconA(NIM_MODIFY, &tipOnly);  // a shell that refuses keeps the old tip
+    }
+}
+
 void TrayIcon::Delete() {
     if (_present) {
         (void)::Shell_NotifyIconA(NIM_DELETE, &_data);

@@ -22,6 +22,8 @@ class TrayIcon {
     // comes back, or appears for the first time.
     void Readd();
     void Delete();
+    // A new tip, shown at once when the icon is there and kept for when it comes back.
+    void SetTip(std::string_view tip);
     // Whether the shell holds the icon: only then may the window hide behind it.
     [[nodiscard]] bool Present() const noexcept { return _present; }
 

@@ -1,5 +1,9 @@
 #include "base/TextUtil.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
 #include <algorithm>
 
 namespace base {
@@ -103,6 +107,20 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         }
     }
     return out;
+}
+
+std::string ShortestDecimal(double value) {
+    char buf[64];
+    if (std::fabs(value) < 1e15) {
+        for (int decimals = 0; decimals <= 9; ++decimals) {
+            std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
+            if (std::strtod(buf, nullptr) == value) {
+                return buf;
+            }
+        }
+    }
+    std::snprintf(buf, sizeof buf, "%.17g", value);
+    return buf;
 }
 
 }  // namespace base

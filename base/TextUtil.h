@@ -33,4 +33,8 @@ struct DecodedChar {
 // valid UTF-8.
 [[nodiscard]] std::string Utf16ToUtf8(std::u16string_view text);
 
+// The shortest decimal text ("." as the separator, no exponent for everyday sizes) that reads
+// back as exactly `value`: 0.25, not 0.25000000000000000.
+[[nodiscard]] std::string ShortestDecimal(double value);
+
 }  // namespace base

@@ -4,6 +4,7 @@
 
 #define IDD_SETTINGS 200
 #define IDD_ABOUT 201
+#define IDD_SETTINGS_MORE 202
 
 // Settings dialog. "OK" and "Cancel" are IDOK and IDCANCEL, so Enter and Esc work.
 #define IDC_SET_PREAMBLE_LABEL 1200
@@ -31,6 +32,21 @@
 #define IDC_SET_KEY_DELAY_LABEL 1222
 #define IDC_SET_KEY_DELAY 1223
 #define IDC_SET_KEY_DELAY_HELP 1224
+#define IDC_SET_MORE 1225
+
+// The settings dialog's page "More...".
+#define IDC_MORE_STABLE_ONLY 1230
+#define IDC_MORE_STABLE_WAIT_LABEL 1231
+#define IDC_MORE_STABLE_WAIT 1232
+#define IDC_MORE_AUTO_SEND 1233
+#define IDC_MORE_SETTLE_LABEL 1234
+#define IDC_MORE_SETTLE 1235
+#define IDC_MORE_MIN_LABEL 1236
+#define IDC_MORE_MIN 1237
+#define IDC_MORE_WEB_PORT_LABEL 1238
+#define IDC_MORE_WEB_PORT 1239
+#define IDC_MORE_WEB_ORIGINS_LABEL 1240
+#define IDC_MORE_WEB_ORIGINS 1241
 
 // About box.
 #define IDC_ABOUT_ICON 1250

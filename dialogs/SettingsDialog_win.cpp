@@ -11,6 +11,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "dialogs/DialogCommon_win.h"
 #include "dialogs/DialogIds.h"
@@ -35,9 +36,9 @@ constexpr const char* kHotkeyTip =
 
 // The advanced column: hidden while the dialog is narrow, so Tab never lands on a control
 // the user cannot see.
-constexpr int kAdvancedControls[] = {IDC_SET_SEPARATOR,        IDC_SET_SAMPLE_RATE_LABEL, IDC_SET_SAMPLE_RATE,
-                                     IDC_SET_SAMPLE_RATE_HELP, IDC_SET_KEY_DELAY_LABEL,   IDC_SET_KEY_DELAY,
-                                     IDC_SET_KEY_DELAY_HELP};
+constexpr int kAdvancedControls[] = {
+    IDC_SET_SEPARATOR,       IDC_SET_SAMPLE_RATE_LABEL, IDC_SET_SAMPLE_RATE,    IDC_SET_SAMPLE_RATE_HELP,
+    IDC_SET_KEY_DELAY_LABEL, IDC_SET_KEY_DELAY,         IDC_SET_KEY_DELAY_HELP, IDC_SET_MORE};
 // What the hotkey check box switches on and off.
 constexpr int kHotkeyControls[] = {IDC_SET_PREAMBLE_LABEL, IDC_SET_POSTAMBLE_LABEL, IDC_SET_HOTKEY_LABEL,
                                    IDC_SET_HOTKEY,         IDC_SET_PREAMBLE,        IDC_SET_POSTAMBLE};
@@ -64,6 +65,92 @@ int ModifierMask() noexcept {
     return mask;
 }
 
+// A value "OK" cannot take: the message names the field, and the dialog stays open.
+void ShowRefusal(HWND dialog, const std::string& text) {
+    (void)::MessageBoxW(dialog, base::win::ToWide(text).c_str(), L"Pesora", MB_OK | MB_ICONEXCLAMATION);
+}
+
+// The page "More...": the settled weight and the web endpoint. It edits the settings dialog's
+// working values, which reach the settings only with that dialog's "OK".
+class MorePage final {
+  public:
+    explicit MorePage(DialogModel& model) : _model(model) {}
+
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+        MorePage* self = nullptr;
+        if (msg == WM_INITDIALOG) {
+            self = reinterpret_cast<MorePage*>(lParam);
+            self->_hwnd = hwnd;
+            ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+        } else {
+            self = reinterpret_cast<MorePage*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+        }
+        if (self == nullptr) {
+            return FALSE;
+        }
+        try {
+            switch (msg) {
+                case WM_INITDIALOG:
+                    self->Form_Load();
+                    return TRUE;
+                case WM_COMMAND:
+                    if (LOWORD(wParam) == IDOK) {
+                        self->OkButton_Click();
+                        return TRUE;
+                    }
+                    if (LOWORD(wParam) == IDCANCEL) {
+                        (void)::EndDialog(hwnd, IDCANCEL);
+                        return TRUE;
+                    }
+                    return FALSE;
+                default:
+                    return FALSE;
+            }
+        } catch (...) {
+            return FALSE;  // nothing may unwind into user32
+        }
+    }
+
+  private:
+    static constexpr std::pair<int, std::string DialogModel::*> kTexts[] = {
+        {IDC_MORE_STABLE_WAIT, &DialogModel::stableWaitMs},
+        {IDC_MORE_SETTLE, &DialogModel::settleMs},
+        {IDC_MORE_MIN, &DialogModel::autoSendMin},
+        {IDC_MORE_WEB_PORT, &DialogModel::webPort},
+        {IDC_MORE_WEB_ORIGINS, &DialogModel::webOrigins}};
+    static constexpr std::pair<int, bool DialogModel::*> kChecks[] = {{IDC_MORE_STABLE_ONLY, &DialogModel::stableOnly},
+                                                                      {IDC_MORE_AUTO_SEND, &DialogModel::autoSend}};
+
+    void Form_Load() {
+        for (const auto& [id, field] : kTexts) {
+            (void)::SendDlgItemMessageA(_hwnd, id, EM_LIMITTEXT, kMaxSettingText, 0);
+            (void)base::win::SetWindowTextUtf8(::GetDlgItem(_hwnd, id), _model.*field);
+        }
+        for (const auto& [id, field] : kChecks) {
+            (void)::CheckDlgButton(_hwnd, id, _model.*field ? BST_CHECKED : BST_UNCHECKED);
+        }
+    }
+
+    void OkButton_Click() {
+        DialogModel edited = _model;
+        for (const auto& [id, field] : kTexts) {
+            edited.*field = detail::WindowText(::GetDlgItem(_hwnd, id));
+        }
+        for (const auto& [id, field] : kChecks) {
+            edited.*field = ::IsDlgButtonChecked(_hwnd, id) == BST_CHECKED;
+        }
+        if (const auto refusal = CheckDialogModel(edited)) {
+            ShowRefusal(_hwnd, *refusal);
+            return;
+        }
+        _model = std::move(edited);
+        (void)::EndDialog(_hwnd, IDOK);
+    }
+
+    DialogModel& _model;
+    HWND _hwnd = nullptr;
+};
+
 // The dialog is also the hotkey box's subclass (the capture).
 class SettingsDialog final : private base::win::IWindowHook {
   public:
@@ -80,6 +167,7 @@ class SettingsDialog final : private base::win::IWindowHook {
     void ComboToken_Click(int comboId, int textId);
     void TokenList_Notify(bool& listOpen, int code, int comboId, int textId);
     void ZeroButton_Click();
+    void MoreButton_Click();
     void OkButton_Click();
     void HotkeyEnabled_Click();
     void HotkeyBox_KeyDown(int keyCode, int shiftMask);
@@ -162,6 +250,11 @@ INT_PTR SettingsDialog::OnCommand(int id, int code) {
         case IDC_SET_HOTKEY_ENABLED:
             if (code == BN_CLICKED) {
                 HotkeyEnabled_Click();
+            }
+            return TRUE;
+        case IDC_SET_MORE:
+            if (code == BN_CLICKED) {
+                MoreButton_Click();
             }
             return TRUE;
         case IDOK:
@@ -339,6 +432,12 @@ void SettingsDialog::ZeroButton_Click() {
     SetWidth(NextDialogWidthPx(rect.right - rect.left, detail::WindowDpi(_hwnd)));
 }
 
+void SettingsDialog::MoreButton_Click() {
+    MorePage page(_model);
+    (void)::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS_MORE), _hwnd,
+                            &MorePage::DialogProc, reinterpret_cast<LPARAM>(&page));
+}
+
 void SettingsDialog::OkButton_Click() {
     DialogModel model = _model;  // the working hotkey values
     model.preamble = detail::WindowText(Item(IDC_SET_PREAMBLE));
@@ -352,6 +451,10 @@ void SettingsDialog::OkButton_Click() {
     model.unitsIndex = ListIndex(IDC_SET_UNITS);
     model.sampleRateIndex = ListIndex(IDC_SET_SAMPLE_RATE);
     model.interCharDelayIndex = ListIndex(IDC_SET_KEY_DELAY);
+    if (const auto refusal = CheckDialogModel(model)) {
+        ShowRefusal(_hwnd, *refusal);  // nothing is applied
+        return;
+    }
     ApplyDialogModel(model, _settings);
     (void)::EndDialog(_hwnd, IDOK);
 }

@@ -61,13 +61,24 @@ struct DialogModel {
     int unitsIndex = -1;
     int sampleRateIndex = -1;
     int interCharDelayIndex = -1;
+    // The page "More...": the settled weight and the web endpoint. Numbers as typed.
+    bool stableOnly = false;
+    std::string stableWaitMs;
+    bool autoSend = false;
+    std::string settleMs;
+    std::string autoSendMin;
+    std::string webPort;
+    std::string webOrigins;
     bool operator==(const DialogModel&) const = default;
 };
 
 [[nodiscard]] DialogModel LoadDialogModel(const base::Settings& settings);
 
-// "OK": copies the controls back into the record. The caller then gives ReadTimer the new
-// SampleRate.
+// Why "OK" cannot take the controls, naming the field; nothing when every value is in range.
+[[nodiscard]] std::optional<std::string> CheckDialogModel(const DialogModel& model);
+
+// "OK", once CheckDialogModel found nothing: copies the controls back into the record. The
+// caller then gives ReadTimer the new SampleRate.
 void ApplyDialogModel(const DialogModel& model, base::Settings& settings);
 
 // A text box's text after a token replaced its selection [selStart, selEnd) (a caret when

@@ -94,8 +94,16 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
         _host.Beep();  // there is no weight to type
         return;
     }
-    std::string script = AssembleSendScript(_state, _expand);
+    if (_mayType && !_mayType()) {
+        return;
+    }
+    (void)TypeScript(AssembleSendScript(_state, _expand));
+}
 
+HotkeySender::Typing HotkeySender::TypeScript(const std::string& script) {
+    if (_injecting) {
+        return Typing::Busy;
+    }
     _releasedSincePress = false;
     ++_waiting;
     try {
@@ -115,7 +123,7 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
 
     // Typing into our own window would only change its controls.
     if (_host.IsOwnWindowForeground()) {
-        return;
+        return Typing::OwnWindow;
     }
     _injecting = true;
     try {
@@ -127,6 +135,7 @@ void HotkeySender::KbdHook(int32_t /*hotkeyId*/) {
         // Deliberately swallowed: a send shows the user nothing.
     }
     _injecting = false;
+    return Typing::Typed;
 }
 
 }  // namespace keys

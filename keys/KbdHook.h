@@ -66,6 +66,18 @@ class HotkeySender {
     void KbdHook(int32_t hotkeyId);
 
     [[nodiscard]] bool Injecting() const { return _injecting; }
+    // A send waits for the hotkey's release or is typing.
+    [[nodiscard]] bool Busy() const { return _injecting || _waiting > 0; }
+
+    // A step asked once the weight to type is known, just before the script is assembled: false
+    // keeps the press from typing now (the main window may wait for a settled weight instead).
+    void SetMayType(std::function<bool()> step) { _mayType = std::move(step); }
+    // The script a press would type now.
+    [[nodiscard]] std::string Script() const { return AssembleSendScript(_state, _expand); }
+    // Types `script` as a press does once it is assembled: after the hotkey's release, never into
+    // our own window.
+    enum class Typing { Busy, OwnWindow, Typed };  // Busy: another send is typing, try again
+    Typing TypeScript(const std::string& script);
 
     // A step run before each send is assembled, once the send is allowed: the main window takes
     // the reports the scale has already sent there, so the weight typed is the freshest one.
@@ -85,6 +97,7 @@ class HotkeySender {
     IHotkeyHost& _host;
     TemplateExpander _expand;
     std::function<void()> _beforeAssemble;
+    std::function<bool()> _mayType;
     bool _injecting = false;
     int _waiting = 0;
     bool _releasedSincePress = true;  // the hotkey's key was seen up since the last press

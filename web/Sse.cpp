@@ -23,6 +23,10 @@ std::string SseEvent(std::string_view payload) {
     return out;
 }
 
+std::string SseEvent(std::string_view type, std::string_view payload) {
+    return "event: " + std::string(type) + "\n" + SseEvent(payload);
+}
+
 std::string SseKeepAlive() {
     return ": keep-alive\n\n";
 }

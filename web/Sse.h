@@ -15,6 +15,8 @@ inline constexpr std::chrono::seconds kKeepAliveInterval{15};
 // line that ends the event. A CR, LF or CR LF in the payload starts a new data line, so a
 // payload can never end the event early or inject a field of its own.
 [[nodiscard]] std::string SseEvent(std::string_view payload);
+// The same with an event type ("event: sent"), which a page listens for by name.
+[[nodiscard]] std::string SseEvent(std::string_view type, std::string_view payload);
 [[nodiscard]] std::string SseKeepAlive();
 
 }  // namespace web

@@ -24,6 +24,7 @@ class WebHost {
     // Starts, restarts or stops the server when the configuration differs from the one in use.
     void Apply(const WebConfig& config);
     void Publish(const Reading& reading) { _server.Publish(reading); }
+    void PublishSent(const Reading& reading) { _server.PublishSent(reading); }
     void Stop();
 
   private:

@@ -440,4 +440,11 @@ void WebServer::Publish(const Reading& reading) {
     }
 }
 
+void WebServer::PublishSent(const Reading& reading) {
+    if (_impl) {
+        asio::post(_impl->io,
+                   [impl = _impl.get(), event = SseEvent("sent", ReadingJson(reading))] { impl->Broadcast(event); });
+    }
+}
+
 }  // namespace web

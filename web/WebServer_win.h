@@ -37,6 +37,8 @@ class WebServer {
     // From the window's thread after each read cycle: never blocks on a client. Clients of
     // /events hear of it when it differs from the last one published (time aside).
     void Publish(const Reading& reading);
+    // A weight was typed hands-free: every /events client hears an "event: sent" with it.
+    void PublishSent(const Reading& reading);
 
   private:
     class Impl;

@@ -96,6 +96,7 @@ void ReadCycle::ShowReport() {
     if (!_state.HasWeight()) {
         _state.weightText.clear();
         _view.SetWeightBox("");
+        _view.ReadingShown({});
         return;
     }
     const WeightReading reading = DecodeReport(_state.reportBuffer);
@@ -104,6 +105,7 @@ void ReadCycle::ShowReport() {
     _state.unitsSuffix = std::move(display.unitsSuffix);
     _view.SetWeightBox(display.weightBox);
     _view.SetWeightCaption(display.weightCaption);
+    _view.ReadingShown({true, reading.status, display.value, display.weightBox});
 }
 
 // The device side writes through a handle of its own while the read goes on, so the report

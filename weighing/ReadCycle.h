@@ -12,6 +12,7 @@
 #include "base/model/AppState.h"
 #include "base/model/Views.h"
 #include "weighing/NumberFormat.h"
+#include "weighing/SettledSend.h"
 
 namespace weighing {
 
@@ -33,6 +34,8 @@ class IReadCycleView : public base::IReadingDisplay {
   public:
     virtual void SetWeightCaption(std::string_view text) = 0;
     virtual void DoEvents() = 0;
+    // The reading just shown, or that there is none: what waits for a settled weight hears here.
+    virtual void ReadingShown(const ShownReading& /*reading*/) {}
 };
 
 inline constexpr std::string_view kScaleNotFound = "Scale Not Found";

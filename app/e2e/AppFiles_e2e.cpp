@@ -41,13 +41,14 @@ TEST(SettingsFile, FirstStartCreatesAnEmptyFileAndExitWritesEveryKey) {
     for (const std::string& line : e2e::IniSectionLines(p.SettingsFile(), "Settings")) {
         written += line + "\n";
     }
-    EXPECT_EQ(written,
-              "HotKey=120\nHotkeyStr=F9\nHotkeyEnabled=True\nWeightFormat=\nSelectedUnits=0\nIncludeUnits=True\n"
-              "CommaSeparator=False\nLoadWithWindows=False\nMinimizeAtStartup=False\nSelectedScale=\n"
-              "Preamble=\nPostamble=\nWindowLeft=" +
-                  std::to_string(rect.left * twipsPerPixel) +
-                  "\nWindowTop=" + std::to_string(rect.top * twipsPerPixel) +
-                  "\nSampleRate=50\nInterCharacterDelay=1\nWebPort=0\nWebOrigins=\n");
+    EXPECT_EQ(
+        written,
+        "HotKey=120\nHotkeyStr=F9\nHotkeyEnabled=True\nWeightFormat=\nSelectedUnits=0\nIncludeUnits=True\n"
+        "CommaSeparator=False\nLoadWithWindows=False\nMinimizeAtStartup=False\nSelectedScale=\n"
+        "Preamble=\nPostamble=\nWindowLeft=" +
+            std::to_string(rect.left * twipsPerPixel) + "\nWindowTop=" + std::to_string(rect.top * twipsPerPixel) +
+            "\nSampleRate=50\nInterCharacterDelay=1\nWebPort=0\nWebOrigins=\nStableOnly=False\nStableWaitMs=2000\n"
+            "AutoSend=False\nSettleMs=500\nAutoSendMin=0\n");
     // Start with Windows is off by default: the shutdown removes a stale entry.
     EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "First"), std::nullopt);
 }
@@ -80,7 +81,7 @@ TEST(SettingsFile, HeldOpenByAnotherProgramIsLeftWholeWithoutATemporaryFile) {
     }
     const bool old = e2e::ReadFileBytes(ini) == content;
     const bool replaced = !old && e2e::ReadIni(ini, "Settings", "HotKey") == "777" &&
-                          e2e::IniSectionLines(ini, "Settings").size() == 18u &&
+                          e2e::IniSectionLines(ini, "Settings").size() == 23u &&
                           e2e::IniSectionLines(ini, "Other") == other;
     EXPECT_TRUE(e2e::RunningUnderWine() ? old : replaced) << "old " << old << ", replaced " << replaced;
     WIN32_FIND_DATAA found{};
@@ -132,7 +133,7 @@ TEST(Switches, MinusHHidesWindowAndIconAndWmCloseWritesTheRunOnceEntry) {
     EXPECT_EQ(p.process().Wait(), std::optional<DWORD>(0));
     EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "RootCopy").value_or("<none>"),
               "R:\\RootCopy.EXE");
-    EXPECT_EQ(e2e::IniSectionLines(p.SettingsFile(), "Settings").size(), 18u) << "not written by the same end";
+    EXPECT_EQ(e2e::IniSectionLines(p.SettingsFile(), "Settings").size(), 23u) << "not written by the same end";
     e2e::DeleteRegValue(HKEY_CURRENT_USER, e2e::kRunOnceKey, "RootCopy");
 }
 
@@ -198,7 +199,7 @@ TEST(Instances, OneCopyPerNameAndRenamedCopiesBeside) {
                             .folder = "C:\\e2e\\run once\\\xC5\x81ukasz"});
         ASSERT_TRUE(beside.Started());
         ASSERT_TRUE(beside.Exit());
-        EXPECT_EQ(e2e::IniSectionLines(beside.SettingsFile(), "Settings").size(), 18u);
+        EXPECT_EQ(e2e::IniSectionLines(beside.SettingsFile(), "Settings").size(), 23u);
         EXPECT_EQ(e2e::ReadRegString(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Blank Name").value_or("<none>"),
                   "\"C:\\e2e\\run once\\\xC5\x81ukasz\\Blank Name.EXE\"");
         e2e::DeleteRegValue(HKEY_CURRENT_USER, e2e::kRunOnceKey, "Blank Name");

@@ -124,7 +124,7 @@ TEST(SettingsLoad, EmptyFileGivesTheDefaultsAndSavingWritesThemInOrder) {
               "HotKey=120; HotkeyStr=F9; HotkeyEnabled=True; WeightFormat=; SelectedUnits=0; IncludeUnits=True; "
               "CommaSeparator=False; LoadWithWindows=False; MinimizeAtStartup=False; SelectedScale=; Preamble=; "
               "Postamble=; WindowLeft=1500; WindowTop=-480000; SampleRate=50; InterCharacterDelay=1; WebPort=0; "
-              "WebOrigins=; ");
+              "WebOrigins=; StableOnly=False; StableWaitMs=2000; AutoSend=False; SettleMs=500; AutoSendMin=0; ");
 }
 
 // Every key read is written back unchanged; the bools take patterns that tell each one apart.
@@ -142,7 +142,10 @@ TEST(SettingsSave, WhatIsReadIsWrittenBackUnchanged) {
             {"Preamble", "{TAB}"},       {"Postamble", "{ENTER}"},
             {"WindowLeft", "7"},         {"WindowTop", "9"},
             {"SampleRate", "200"},       {"InterCharacterDelay", "5"},
-            {"WebPort", "8080"},         {"WebOrigins", "https://ship.example http://localhost:3000"}};
+            {"WebPort", "8080"},         {"WebOrigins", "https://ship.example http://localhost:3000"},
+            {"StableOnly", b(1)},        {"StableWaitMs", "3000"},
+            {"AutoSend", b(2)},          {"SettleMs", "750"},
+            {"AutoSendMin", "0.25"}};
         for (const auto& [key, value] : values) {
             ini.document.Set("settings", key, value);
         }
@@ -181,6 +184,12 @@ TEST(SettingsLoad, HandEditedValuesAreConvertedAndCut) {
     } rows[] = {{"hotkey", "abc", "0"},
                 {"HotKey", "99999999999", "120"},  // out of range: the field keeps its value
                 {"HotkeyEnabled", "true", "False"},
+                // The settled-weight numbers are clamped into their ranges; the minimum is a decimal.
+                {"StableWaitMs", "20000", "10000"},
+                {"SettleMs", "-5", "0"},
+                {"AutoSendMin", "-2", "0"},
+                {"AutoSendMin", "0.1", "0.1"},
+                {"AutoSendMin", "2.5e7", "1000000"},
                 {"Preamble", std::string(300, 'p'), std::string(254, 'p')},
                 // The limit counts characters: a value of two-byte characters is not cut inside one.
                 {"Preamble", "x" + Repeat("\u00E4", 300), "x" + Repeat("\u00E4", 253)},

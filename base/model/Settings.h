@@ -23,9 +23,19 @@ struct Settings {
     std::string TareCommand = "2,2,0,0,0,0";  // read, kept, never written back
     int32_t SampleRate = 50;
     int32_t InterCharacterDelay = 1;
-    int32_t WebPort = 0;     // the local web endpoint's port; 0 keeps it off
-    std::string WebOrigins;  // web origins allowed to use it, separated by blanks
+    int32_t WebPort = 0;          // the local web endpoint's port; 0 keeps it off
+    std::string WebOrigins;       // web origins allowed to use it, separated by blanks
+    bool StableOnly = false;      // the hotkey types only a settled weight, waiting for one
+    int32_t StableWaitMs = 2000;  // how long the hotkey waits for a moving weight to settle
+    bool AutoSend = false;        // hands-free: each placement's weight is typed once it settles
+    int32_t SettleMs = 500;       // how long a weight must stay stable before it is sent hands-free
+    double AutoSendMin = 0.0;     // in the display unit: only heavier weights are sent hands-free
 };
+
+// The ranges of the settled-weight settings; the file's values are clamped into them.
+inline constexpr int32_t kMaxStableWaitMs = 10000;
+inline constexpr int32_t kMaxSettleMs = 5000;
+inline constexpr double kMaxAutoSendMin = 1000000.0;
 
 inline constexpr int32_t kMinSampleRateMs = 50;
 inline constexpr uint32_t kMaxReadWaitMs = 450;

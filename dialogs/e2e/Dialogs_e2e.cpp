@@ -232,6 +232,67 @@ TEST_F(Dialogs, SettingsEscChangesNothing) {
     EXPECT_EQ(Tie(settings), Tie(base::Settings{}));
 }
 
+// The page "More..." in the running program: it shows what the settings file holds, refuses a port
+// out of range with a message that names it and stays open, and what its OK and the dialog's OK
+// took is in the file after the exit.
+TEST_F(Dialogs, MorePageRoundTripsThroughTheSettingsFile) {
+    e2e::Pesora pesora({.name = "MorePage",
+                        .settings = e2e::SettingsText({{"StableOnly", "True"},
+                                                       {"StableWaitMs", "1500"},
+                                                       {"SettleMs", "700"},
+                                                       {"AutoSendMin", "0.25"},
+                                                       {"WebOrigins", "http://a.example"}})});
+    ASSERT_TRUE(pesora.Started());
+    const DWORD pid = pesora.process().Pid();
+    ASSERT_TRUE(pesora.Menu(IDM_SETTINGS));
+    HWND dlg = e2e::WaitForWindow(pid, "Pesora Settings", 10s);
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Visible(dlg); }, 5s));
+    const auto click = [&](int id) {  // posted: the page is modal
+        return e2e::Post(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dlg, id)));
+    };
+    ASSERT_TRUE(click(IDC_SET_ADVANCED));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::Visible(::GetDlgItem(dlg, IDC_SET_MORE)); }, 5s));
+    ASSERT_TRUE(click(IDC_SET_MORE));
+    HWND page = e2e::WaitForWindow(pid, "More Settings", 10s);
+    ASSERT_NE(page, nullptr);
+    std::string shown;
+    for (int id : {IDC_MORE_STABLE_WAIT, IDC_MORE_SETTLE, IDC_MORE_MIN, IDC_MORE_WEB_PORT, IDC_MORE_WEB_ORIGINS}) {
+        shown += e2e::Text(::GetDlgItem(page, id)) + " ";
+    }
+    for (int id : {IDC_MORE_STABLE_ONLY, IDC_MORE_AUTO_SEND}) {
+        shown += std::to_string(e2e::Send(::GetDlgItem(page, id), BM_GETCHECK)) + " ";
+    }
+    EXPECT_EQ(shown, "1500 700 0.25 0 http://a.example 1 0 ");
+
+    const auto setText = [&](int id, const char* text) {
+        (void)::SendMessageA(::GetDlgItem(page, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    };
+    setText(IDC_MORE_WEB_PORT, "70000");
+    (void)e2e::Send(::GetDlgItem(page, IDC_MORE_AUTO_SEND), BM_CLICK);
+    ASSERT_TRUE(e2e::Post(page, WM_COMMAND, IDOK));
+    HWND box = e2e::WaitForWindow(pid, "Pesora", 5s, "#32770");
+    ASSERT_NE(box, nullptr) << "no refusal";
+    EXPECT_EQ(e2e::MessageBoxText(box).rfind("Web port", 0), 0u) << e2e::MessageBoxText(box);
+    ASSERT_TRUE(e2e::PressOk(box));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !::IsWindow(box); }, 5s));
+    EXPECT_TRUE(::IsWindow(page)) << "the page closed on a refused value";
+
+    setText(IDC_MORE_WEB_PORT, "47391");
+    setText(IDC_MORE_MIN, "1,5");
+    ASSERT_TRUE(e2e::Post(page, WM_COMMAND, IDOK));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !::IsWindow(page); }, 5s));
+    ASSERT_TRUE(e2e::Post(dlg, WM_COMMAND, IDOK));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !::IsWindow(dlg); }, 5s));
+    ASSERT_TRUE(pesora.Exit());
+    std::string stored;
+    for (const char* key :
+         {"StableOnly", "StableWaitMs", "AutoSend", "SettleMs", "AutoSendMin", "WebPort", "WebOrigins"}) {
+        stored += pesora.Setting(key).value_or("none") + " ";
+    }
+    EXPECT_EQ(stored, "True 1500 True 700 1.5 47391 http://a.example ");
+}
+
 // The about box states the version of the running program (this one's own resource) and holds
 // the hotkey while it is open: modal from the menu (Esc closes it), modeless from the
 // notification area with the main window hidden (Enter closes it).

@@ -57,15 +57,47 @@ TEST(SettingsModel, ValuesNoListHoldsAndListsWithoutSelection) {
 // Every control round-trips into its own field and no other: one check box set at a time, and
 // every text and list its own value.
 TEST(SettingsModel, OkCopiesEveryControlIntoItsOwnFieldAndLoadReadsItBack) {
-    for (int field = 0; field < 5; ++field) {
-        DialogModel model{"pre", "post", "0.0#", "CTRL+F9", 632, false, false, false, false, false, 12, 2, 4};
-        bool* const checks[] = {&model.hotkeyEnabled, &model.includeUnits, &model.commaSeparator,
-                                &model.loadWithWindows, &model.minimizeAtStartup};
+    for (int field = 0; field < 7; ++field) {
+        DialogModel model{"pre", "post", "0.0#", "CTRL+F9", 632,    false, false, false,  false,  false,
+                          12,    2,      4,      false,     "1500", false, "700", "0.25", "8080", "http://a.example"};
+        bool* const checks[] = {&model.hotkeyEnabled,   &model.includeUnits,      &model.commaSeparator,
+                                &model.loadWithWindows, &model.minimizeAtStartup, &model.stableOnly,
+                                &model.autoSend};
         *checks[field] = true;
         base::Settings settings;
         ApplyDialogModel(model, settings);
         EXPECT_EQ(LoadDialogModel(settings), model) << field;
     }
+}
+
+// "OK" refuses a value out of range, naming its field; blanks around a number and a decimal comma
+// are fine. A port the file holds that the endpoint cannot use shows as 0 (off) and passes.
+TEST(SettingsModel, OkRefusesValuesOutOfRangeNamingTheField) {
+    const struct {
+        std::string DialogModel::*field;
+        std::string text;
+        std::string refusal;  // the start of the message; empty when accepted
+    } rows[] = {
+        {&DialogModel::stableWaitMs, "10000", ""},      {&DialogModel::stableWaitMs, "10001", "Wait for a stable"},
+        {&DialogModel::stableWaitMs, "-1", "Wait"},     {&DialogModel::settleMs, " 5000 ", ""},
+        {&DialogModel::settleMs, "5001", "Settle"},     {&DialogModel::settleMs, "", "Settle"},
+        {&DialogModel::autoSendMin, "1,25", ""},        {&DialogModel::autoSendMin, "1.2.5", "Minimum"},
+        {&DialogModel::autoSendMin, "-0.5", "Minimum"}, {&DialogModel::autoSendMin, ".", "Minimum"},
+        {&DialogModel::webPort, "65535", ""},           {&DialogModel::webPort, "65536", "Web port"},
+        {&DialogModel::webPort, "80a", "Web port"},     {&DialogModel::webOrigins, std::string(255, 'o'), "Allowed"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        DialogModel model = LoadDialogModel(base::Settings{});
+        model.*r.field = r.text;
+        EXPECT_EQ(CheckDialogModel(model).value_or("").substr(0, r.refusal.size()), r.refusal);
+        EXPECT_EQ(CheckDialogModel(model).has_value(), !r.refusal.empty());
+    }
+    base::Settings settings{.WebPort = 70000};
+    const DialogModel model = LoadDialogModel(settings);
+    EXPECT_EQ(CheckDialogModel(model), std::nullopt);
+    ApplyDialogModel(model, settings);
+    EXPECT_EQ(settings.WebPort, 0);
 }
 
 // A reversed or stale selection never cuts outside the text; the result must fit the longest

@@ -275,6 +275,50 @@ TEST_F(PesoraTyping, ExitDuringASendGivesBackShiftAndCapsLock) {
     EXPECT_TRUE(CapsLockOn()) << "Caps Lock left off";
 }
 
+// StableOnly: a press on a stable weight types it at once. On a moving weight the press waits for
+// the first stable report and types that one, once, though pressed twice; a weight still moving
+// when the wait is over types nothing, and the status line says why.
+TEST_F(PesoraTyping, StableOnlyTypesASettledWeightOnly) {
+    e2e::Pesora pesora(
+        Options({{"InterCharacterDelay", "0"}, {"Postamble", "|"}, {"StableOnly", "True"}, {"StableWaitMs", "1500"}}));
+    ASSERT_TRUE(pesora.Started());
+    ASSERT_TRUE(s_scale->Set(4, 3, -2, 125));
+    ASSERT_TRUE(pesora.WaitWeight("1.25 kg", 10s)) << pesora.Weight() << " / " << pesora.Status();
+    target.Clear();
+    ASSERT_TRUE(FocusTarget(target));
+    EXPECT_EQ(Press(
+                  target, [] { e2e::PressHotkey(); }, "1.25 kg|"),
+              "1.25 kg|");
+
+    ASSERT_TRUE(s_scale->Set(3, 3, -2, 110));
+    ASSERT_TRUE(pesora.WaitWeight("1.1 kg"));
+    target.Clear();
+    bool waited = false;
+    EXPECT_EQ(Press(
+                  target,
+                  [&] {
+                      e2e::PressHotkey();
+                      waited = pesora.WaitStatus("Waiting for a stable weight...", 1s) && target.Text().empty();
+                      e2e::PressHotkey();
+                      ::Sleep(300);
+                      (void)s_scale->Set(4, 3, -2, 130);
+                  },
+                  "1.3 kg|"),
+              "1.3 kg|");
+    EXPECT_TRUE(waited) << "the first press did not wait";
+
+    ASSERT_TRUE(s_scale->Set(3, 3, -2, 150));
+    ASSERT_TRUE(pesora.WaitWeight("1.5 kg"));
+    target.Clear();
+    recorder.Clear();
+    e2e::PressHotkey();
+    EXPECT_TRUE(pesora.WaitStatus("Not sent: the weight did not settle", 5s)) << pesora.Status();
+    EXPECT_EQ(recorder.Count(), 0u);
+    EXPECT_EQ(target.Text(), "");
+    ASSERT_TRUE(s_scale->Set(4, 3, -2, 125));
+    EXPECT_TRUE(pesora.Exit());
+}
+
 // The preamble and postamble of the settings file frame the weight as shown: today's date,
 // special keys, letters in the script's case under Caps Lock, on again afterwards. Each press
 // types the latest reading; the parentheses of a negative format group keys, they are not typed.

@@ -4,9 +4,12 @@
 //     median and worst over a number of changes;
 //   - Pesora's CPU time per minute while it reads, beside the CPU time of MinimalWindow.exe,
 //     a program that only shows a window, over the same span (the idle floor).
+//   - for hands-free send, the delay from the scale's first stable report of a placement to the
+//     weight typed in the application with the focus, beyond the settle time (SettleMs).
 // With onChange=1 the scale sends a report only when its weight changes, so the CPU time is that
 // of a scale with nothing on it changing.
 //   ReadBench.exe [changes=200] [cpuSeconds=20] [scaleIntervalMs=50] [sampleRate=50] [onChange=0]
+//                 [placements=20] [settleMs=0]
 #include <cstdio>
 #include <cstdlib>
 
@@ -54,6 +57,41 @@ int main(int argc, char** argv) {
                     bench::Percentile(delays, 0.5), bench::Percentile(delays, 0.9), bench::Percentile(delays, 1.0),
                     bench::Percentile(delays, 0.0));
         pesoraCpu = reader.CpuPerMinute(cpuSeconds);
+    }
+
+    const int placements = argc > 6 ? std::atoi(argv[6]) : 20;
+    const int settleMs = argc > 7 ? std::atoi(argv[7]) : 0;
+    if (placements > 0) {
+        // Its first weight, 1 g, is below the minimum: nothing is typed before the target is there.
+        bench::Reader placer("PlaceBench", "6205", scaleInterval,
+                             {{"SampleRate", sampleRate},
+                              {"AutoSend", "True"},
+                              {"AutoSendMin", "5"},
+                              {"SettleMs", std::to_string(settleMs)},
+                              {"Postamble", "|"},
+                              {"InterCharacterDelay", "0"}});
+        e2e::Target target("Place Bench Target");
+        std::vector<double> delays;
+        for (int i = 0; placer.ready && i < placements; ++i) {
+            (void)placer.scale.SetGrams(0, 2);  // the platform cleared
+            (void)e2e::WaitUntil([&] { return placer.pesora->Weight() == "0"; }, std::chrono::seconds(5));
+            target.Clear();
+            (void)target.Focus();
+            const std::string grams = std::to_string(1000 + i);
+            const double t0 = bench::NowMs();
+            (void)placer.scale.SetGrams(1000 + i);
+            while (target.Text() != grams + "|" && bench::NowMs() - t0 < 5000.0) {
+                ::Sleep(1);
+            }
+            if (target.Text() == grams + "|") {
+                delays.push_back(bench::NowMs() - t0 - settleMs);
+            }
+        }
+        std::printf(
+            "hands-free, SettleMs %d: stable report to typed text beyond it (ms), %zu of %d typed: "
+            "median %.1f  p90 %.1f  worst %.1f\n",
+            settleMs, delays.size(), placements, bench::Percentile(delays, 0.5), bench::Percentile(delays, 0.9),
+            bench::Percentile(delays, 1.0));
     }
 
     e2e::Process minimal = e2e::Start(e2e::TestProgram("MinimalWindow.exe"));

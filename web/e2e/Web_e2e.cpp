@@ -332,4 +332,38 @@ TEST_F(WebEndpoint, FloodsAndStalledClientsDoNotStopReading) {
     EXPECT_EQ(Status(Request(Head("GET", "/weight"))), 200);
 }
 
+// Each hands-free send is also an "event: sent" carrying the reading typed, so a page tells it from
+// a weight that only passed (an event without a name). A copy of its own, after the suite's.
+TEST(WebHandsFree, EachHandsFreeSendIsASentEvent) {
+    WSADATA wsa;
+    (void)::WSAStartup(MAKEWORD(2, 2), &wsa);
+    e2e::Scale scale(e2e::Scale::Options("1302", "Web Sent Scale", 0x1302));
+    ASSERT_TRUE(scale.SetGrams(0, 2));
+    e2e::WaitOutRawInputCache();
+    e2e::Pesora pesora({.name = "WebSent",
+                        .settings = e2e::SettingsText({{"SelectedScale", scale.Path()},
+                                                       {"WebPort", std::to_string(kPort)},
+                                                       {"AutoSend", "True"},
+                                                       {"SettleMs", "200"},
+                                                       {"InterCharacterDelay", "0"}})});
+    ASSERT_TRUE(pesora.Started());
+    ASSERT_TRUE(pesora.WaitWeight("0 g", 10s));
+    e2e::Target target("Web Sent Target");
+    ASSERT_TRUE(target.Focus());
+    Client events(Head("GET", "/events"));
+    events.Gather();
+    ASSERT_TRUE(e2e::WaitUntil([&] { return events.Received().find("data: ") != kNpos; }, 5s));
+    ASSERT_TRUE(scale.SetGrams(700, 3));
+    ::Sleep(100);
+    ASSERT_TRUE(scale.SetGrams(750, 4));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return target.Text() == "750 g"; }, 5s)) << target.Text();
+    const std::string sent = "event: sent\ndata: {\"weight\":750,\"unit\":\"g\",\"text\":\"750 g\"";
+    EXPECT_TRUE(e2e::WaitUntil([&] { return events.Received().find(sent) != kNpos; }, 5s)) << events.Received();
+    ::Sleep(500);
+    const std::string stream = events.Received();
+    EXPECT_EQ(stream.find(sent), stream.rfind("event: sent")) << "sent more than once: " << stream;
+    EXPECT_NE(stream.find("\n\ndata: {\"weight\":700,"), kNpos) << "the passing weight is no plain event";
+    EXPECT_TRUE(pesora.Exit());
+}
+
 }  // namespace

@@ -165,6 +165,7 @@ TEST(Sse, Framing) {
     EXPECT_EQ(SseEvent(R"({"a":1})"), "data: {\"a\":1}\n\n");
     EXPECT_EQ(SseEvent("a\n\nevent: x"), "data: a\ndata: \ndata: event: x\n\n");
     EXPECT_EQ(SseEvent("a\r\nb\rc\r\n"), "data: a\ndata: b\ndata: c\ndata: \n\n");
+    EXPECT_EQ(SseEvent("sent", "{}\n"), "event: sent\ndata: {}\ndata: \n\n");
     EXPECT_EQ(SseKeepAlive() + SseStreamStart(), ": keep-alive\n\nretry: 2000\n\n");
 }
 

@@ -311,6 +311,60 @@ TEST(ReportLoss, EveryReportOfAnOnChangeScaleReachesTheWeightBox) {
     }
 }
 
+// Hands-free send with a scale that reports only on change: once the parcel is stable nothing more
+// comes from the scale, so only Pesora's own timer can end the settle time. Each placement is typed
+// once: not again while it stays, nor when an item is added; again after the platform was cleared.
+// Negative and overloaded readings never type, and nothing is typed while the settings dialog is
+// open; the placement made meanwhile is typed once the focus is back with the target.
+TEST(HandsFree, TypesEachPlacementOnceWhenItSettles) {
+    Scale scale(OnChange("6204", "Hands Free", 0x6204));
+    ASSERT_TRUE(scale.SetGrams(0, 2));
+    e2e::WaitOutRawInputCache();
+    e2e::Pesora pesora({.name = "HandsFree",
+                        .settings = e2e::SettingsText({{"SelectedScale", scale.Path()},
+                                                       {"SelectedUnits", "3"},
+                                                       {"Postamble", "|"},
+                                                       {"InterCharacterDelay", "0"},
+                                                       {"AutoSend", "True"},
+                                                       {"SettleMs", "300"}})});
+    ASSERT_TRUE(pesora.Started());
+    ASSERT_TRUE(pesora.WaitWeight("0 kg", 10s)) << pesora.Weight();
+    EXPECT_EQ(pesora.Status(), "Hands-free send on");
+    e2e::Target target("Hands-free Target");
+    ASSERT_TRUE(target.Focus());
+    const auto typedAfter = [&](const std::vector<std::pair<int, uint8_t>>& reports, const std::string& expected) {
+        for (const auto& [grams, status] : reports) {
+            (void)scale.SetGrams(grams, status);
+            ::Sleep(100);
+        }
+        // Three settle times: time enough for a send that should not come.
+        (void)e2e::WaitUntil([&] { return target.Text() == expected; }, 5s);
+        ::Sleep(900);
+        return target.Text();
+    };
+    EXPECT_EQ(typedAfter({{800, 3}, {1250, 4}}, "1.25 kg|"), "1.25 kg|");
+    EXPECT_TRUE(pesora.WaitStatus("Sent 1.25 kg", 3s)) << pesora.Status();
+    EXPECT_EQ(typedAfter({{1400, 3}, {1400, 4}}, "1.25 kg|"), "1.25 kg|");
+    EXPECT_EQ(typedAfter({{0, 2}, {300, 5}, {0, 2}, {9000, 6}, {0, 2}}, "1.25 kg|"), "1.25 kg|");
+    EXPECT_EQ(typedAfter({{2000, 3}, {2000, 4}}, "1.25 kg|2 kg|"), "1.25 kg|2 kg|");
+
+    ASSERT_TRUE(scale.SetGrams(0, 2));
+    ASSERT_TRUE(pesora.WaitWeight("0 kg"));
+    ASSERT_TRUE(pesora.Menu(IDM_SETTINGS));
+    HWND dialog = e2e::WaitForWindow(pesora.process().Pid(), "Pesora Settings", 10s);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(typedAfter({{900, 4}}, "1.25 kg|2 kg|"), "1.25 kg|2 kg|");
+    ASSERT_TRUE(e2e::Post(dialog, WM_COMMAND, IDCANCEL, 0));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !::IsWindow(dialog); }, 5s));
+    // The focus may come back to the target with the dialog's close, and the caret anywhere in it.
+    ASSERT_TRUE(target.Focus());
+    EXPECT_TRUE(e2e::WaitUntil([&] { return target.Text().find("0.9 kg|") != std::string::npos; }, 5s))
+        << target.Text();
+    ::Sleep(900);
+    EXPECT_EQ(target.Text().size(), std::string("1.25 kg|2 kg|0.9 kg|").size()) << target.Text();
+    EXPECT_TRUE(pesora.Exit());
+}
+
 // The user's separators reach the formatting as UTF-8 (a no-break space is two bytes), the
 // decimal and the thousands separator each in its place.
 TEST(UserNumberSeparators, FollowTheUsersLocaleAsUtf8) {
