@@ -101,7 +101,7 @@ void MainWindow::SettledTimer_Tick() {
     if (_settledTyping) {
         SettledSend_Due();
     }
-    const bool scaleRead = _timerEnabled && _state.HasWeight() && !_state.sendSuppressed;
+    const bool scaleRead = TimerEnabled() && _state.HasWeight() && !_state.sendSuppressed;
     CarryOut(_settled.Tick(SteadyNowMs(), scaleRead, HandsFreeBlocked()));
 }
 

@@ -285,7 +285,7 @@ TEST_F(PesoraTyping, StableOnlyTypesASettledWeightOnly) {
     ASSERT_TRUE(s_scale->Set(4, 3, -2, 125));
     ASSERT_TRUE(pesora.WaitWeight("1.25 kg", 10s)) << pesora.Weight() << " / " << pesora.Status();
     target.Clear();
-    ASSERT_TRUE(FocusTarget(target));
+    ASSERT_TRUE(target.Focus());
     EXPECT_EQ(Press(
                   target, [] { e2e::PressHotkey(); }, "1.25 kg|"),
               "1.25 kg|");
