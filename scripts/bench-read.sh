@@ -2,9 +2,10 @@
 # Read benchmark (not a test). Under Wine on a bench of its own, runs ReadBench.exe: the real
 # Pesora.exe reads a virtual scale; prints the delay from the scale changing its report to the
 # Weight box showing it (median, p90, worst over CHANGES changes), how often the box read empty,
-# and Pesora's CPU time per minute of reading beside MinimalWindow.exe idle (the floor).
+# and Pesora's CPU time per minute of reading beside MinimalWindow.exe idle (the floor); with
+# WEB_PORT set, also the CPU time of a copy whose web endpoint is on and has no client.
 #   scripts/bench-read.sh                          (after scripts/build.sh)
-#   CHANGES=200 CPU_SECONDS=20 SCALE_INTERVAL=50 SAMPLE_RATE=50 PESORA_WIN_DIR=<dir> scripts/bench-read.sh
+#   CHANGES=200 CPU_SECONDS=20 SCALE_INTERVAL=50 SAMPLE_RATE=50 WEB_PORT=0 PESORA_WIN_DIR=<dir> scripts/bench-read.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 win=${PESORA_WIN_DIR:-$root/build/win}
@@ -16,4 +17,4 @@ export BENCH_DIR=${BENCH_DIR:-$(mktemp -d /tmp/pesora-bench-read.XXXXXX)}
 bench=$root/testbench/bench.sh
 trap '"$bench" stop' EXIT
 "$bench" start
-"$bench" run ReadBench.exe "${CHANGES:-200}" "${CPU_SECONDS:-20}" "${SCALE_INTERVAL:-50}" "${SAMPLE_RATE:-50}"
+"$bench" run ReadBench.exe "${CHANGES:-200}" "${CPU_SECONDS:-20}" "${SCALE_INTERVAL:-50}" "${SAMPLE_RATE:-50}" "${WEB_PORT:-0}"

@@ -3,8 +3,10 @@
 //   - the delay from the scale changing its report to the Weight box showing the new weight,
 //     median and worst over a number of changes;
 //   - Pesora's CPU time per minute while it reads, beside the CPU time of MinimalWindow.exe,
-//     a program that only shows a window, over the same span (the idle floor).
-//   ReadBench.exe [changes=200] [cpuSeconds=20] [scaleIntervalMs=50] [sampleRate=50]
+//     a program that only shows a window, over the same span (the idle floor);
+//   - with a web port given, the CPU time of a second copy reading the same way with its web
+//     endpoint on that port and no client, as a ratio of the first (the endpoint's idle cost).
+//   ReadBench.exe [changes=200] [cpuSeconds=20] [scaleIntervalMs=50] [sampleRate=50] [webPort=0]
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,6 +17,7 @@ int main(int argc, char** argv) {
     const int cpuSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
     const auto scaleInterval = static_cast<uint32_t>(argc > 3 ? std::atoi(argv[3]) : 50);
     const std::string sampleRate = argc > 4 ? argv[4] : "50";
+    const std::string webPort = argc > 5 ? argv[5] : "0";
 
     double pesoraCpu = -1.0;
     {
@@ -43,6 +46,13 @@ int main(int argc, char** argv) {
                     bench::Percentile(delays, 0.5), bench::Percentile(delays, 0.9), bench::Percentile(delays, 1.0),
                     bench::Percentile(delays, 0.0));
         pesoraCpu = reader.CpuPerMinute(cpuSeconds);
+    }
+    if (webPort != "0") {
+        bench::Reader reader("WebIdleBench", "6204", scaleInterval,
+                             {{"SelectedUnits", "0"}, {"SampleRate", sampleRate}, {"WebPort", webPort}});
+        const double webCpu = reader.ready ? reader.CpuPerMinute(cpuSeconds) : -1.0;
+        std::printf("CPU per minute over %d s (ms): web endpoint on port %s, no client: %.0f, ratio to off %.2f\n",
+                    cpuSeconds, webPort.c_str(), webCpu, pesoraCpu > 0 ? webCpu / pesoraCpu : 0.0);
     }
 
     e2e::Process minimal = e2e::Start(e2e::TestProgram("MinimalWindow.exe"));
