@@ -32,7 +32,7 @@ void MainWindow::PublishWebReading() {
     const auto now =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
-    _web.Publish(MakeWebReading(_state, _lastWeightBox, std::move(scale), now, _statusCaption));
+    _web.Publish(MakeWebReading(_state, _weightBoxText.Weight(), std::move(scale), now, _statusCaption));
 }
 
 }  // namespace app
