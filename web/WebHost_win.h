@@ -24,6 +24,7 @@ class WebHost {
     // Starts, restarts or stops the server when the configuration differs from the one in use.
     void Apply(const WebConfig& config);
     void Publish(const Reading& reading) { _server.Publish(reading); }
+    [[nodiscard]] bool Running() const { return _server.Running(); }
     void Stop();
 
   private:
