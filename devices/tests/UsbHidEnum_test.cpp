@@ -24,6 +24,7 @@ class FakeHidEnumPlatform final : public IHidEnumPlatform {
     std::vector<std::pair<uint32_t, std::string>> raw;               // type, name (empty: cannot be read)
     std::map<std::string, std::vector<RecordedSetupDevice>> passes;  // "USB" and "" (all)
     std::set<std::string> lookedUp;
+    std::vector<std::string> opened;  // the enumerators whose devices were walked
 
     uint32_t GetOsVersionNumber() override { return osVersion; }
     std::optional<std::vector<RawInputEntry>> RawInputDevices() override {
@@ -35,6 +36,7 @@ class FakeHidEnumPlatform final : public IHidEnumPlatform {
     }
     std::string GetRawDeviceName(uintptr_t handle) override { return raw.at(handle).second; }
     std::unique_ptr<ISetupDeviceWalk> OpenSetupDevices(std::string_view enumerator) override {
+        opened.emplace_back(enumerator);
         auto it = passes.find(std::string(enumerator));
         return it == passes.end() ? nullptr : std::make_unique<Walk>(it->second, lookedUp);
     }
@@ -107,6 +109,21 @@ TEST(EnumHidDevices, NamesEveryHidDeviceInRawInputOrder) {
     EXPECT_EQ(EnumHidDevices(p).value().at(0).displayName, "HID-compliant device (HIDClass)");
     p.osVersion = 501;
     EXPECT_EQ(EnumHidDevices(p).value().size(), 5U);
+}
+
+// The pass over all enumerators walks every device of the system (at every start and refresh):
+// it runs only for a HID device the USB pass found nothing for, such as a touch screen on I2C.
+TEST(EnumHidDevices, WalksEveryDeviceOnlyForHidDevicesNotFoundUnderUsb) {
+    FakeHidEnumPlatform p;
+    p.raw = {{kRimTypeHid, kScalePath}};
+    p.passes["USB"] = {{R"(USB\VID_0922&PID_8003&REV_0100)", "HIDClass", "", "USB Postal Scale", "", ""}};
+    p.passes[""] = {{R"(HID\VID_04F3&PID_2234&Col01)", "HIDClass", "", "", "", "HID-compliant touch screen"}};
+    EXPECT_EQ(EnumHidDevices(p).value().at(0).displayName, "USB Postal Scale (HIDClass)");
+    EXPECT_EQ(p.opened, std::vector<std::string>{"USB"});
+    p.raw.push_back({kRimTypeHid, kTouchPath});
+    p.opened.clear();
+    EXPECT_EQ(EnumHidDevices(p).value().at(1).displayName, "HID-compliant touch screen (HIDClass)");
+    EXPECT_EQ(p.opened, (std::vector<std::string>{"USB", ""}));
 }
 
 TEST(EnumHidDevices, GivesNoListWhenNothingCanBeEnumerated) {
