@@ -150,10 +150,8 @@ std::string MainWindow::StatusLineText() const {
 
 // Runs with every reading: an unchanged line is not written again.
 void MainWindow::RefreshStatusLine() {
-    HWND line = Control(IDC_STATUS);
-    const std::string text = StatusLineText();
-    if (base::win::WindowTextUtf8(line) != text) {
-        (void)base::win::SetWindowTextUtf8(line, text);
+    if (_statusLineText.Set(StatusLineText())) {
+        (void)base::win::SetWindowTextUtf8(_statusLine, _statusLineText.Text());
     }
 }
 

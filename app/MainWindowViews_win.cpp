@@ -7,13 +7,6 @@
 
 namespace app {
 
-namespace {
-
-std::string GetText(HWND hwnd) {
-    return base::win::WindowTextUtf8(hwnd);
-}
-}  // namespace
-
 // ---- the views ----------------------------------------------------------------------------
 
 void MainWindow::SetWeightBox(std::string_view text) {
@@ -23,33 +16,37 @@ void MainWindow::SetWeightBox(std::string_view text) {
     }
 }
 
-// The box is editable, so what it holds may be what the user typed or pasted: it is compared
-// with the weight every tick and shown again where it differs. Unchanged text needs no repaint,
-// and only a changed weight is advised.
+// The box is editable, so what it holds may be what the user typed or pasted: its change
+// notification marks that, and the next reading writes the weight over it. Unchanged text needs
+// no repaint, and only a changed weight is advised.
 void MainWindow::ShowPendingWeightBox() {
-    const std::string& text = _pendingWeightBox;
-    HWND box = Control(IDC_WEIGHT);
-    const bool changed = text != _lastWeightBox;
-    if (!changed && GetText(box) == text) {
-        return;
+    const WeightBoxText::Update update = _weightBoxText.Show(_pendingWeightBox);
+    if (update.write) {
+        _writingWeightBox = true;
+        const base::ScopeExit written{[this] { _writingWeightBox = false; }};
+        (void)base::win::SetWindowTextUtf8(_weightBox, _weightBoxText.Weight());
     }
-    _lastWeightBox = text;
-    (void)base::win::SetWindowTextUtf8(box, _lastWeightBox);
-    if (changed) {
+    if (update.changed) {
         _dde.WeightChanged();
         PublishWebReading();
+    }
+}
+
+void MainWindow::Weight_Change() {
+    if (!_writingWeightBox) {
+        _weightBoxText.Edited();
     }
 }
 
 // The weight as the program last showed it, never text the user typed into the box: Edit > Copy
 // and DDE hand it to other programs.
 std::string MainWindow::WeightBox() const {
-    return _lastWeightBox;
+    return _weightBoxText.Weight();
 }
 
 void MainWindow::SetStatus(std::string_view text) {
     _statusCaption = text;
-    (void)base::win::SetWindowTextUtf8(Control(IDC_STATUS), StatusLineText());
+    RefreshStatusLine();
     if (_tickDepth == 0) {
         PublishWebReading();  // the reading carries the status the window shows; a tick publishes at its end
     }
@@ -57,10 +54,13 @@ void MainWindow::SetStatus(std::string_view text) {
 
 // The caption carries the unit ("Weight (kg):"), which is wider than the label's design width
 // and would wrap out of sight: the label grows to fit its text, up to the zero button beside it,
-// and never below its design width.
+// and never below its design width. The same caption again needs neither text nor measuring.
 void MainWindow::SetWeightCaption(std::string_view text) {
-    HWND label = Control(IDC_WEIGHT_CAPTION);
-    const std::string caption(text);
+    HWND label = _weightLabel;
+    if (!_weightCaption.Set(text)) {
+        return;
+    }
+    const std::string& caption = _weightCaption.Text();
     (void)base::win::SetWindowTextUtf8(label, caption);
     if (label == nullptr) {
         return;
@@ -85,24 +85,24 @@ void MainWindow::SetWeightCaption(std::string_view text) {
 }
 
 void MainWindow::ClearList() {
-    ::SendMessageA(Control(IDC_SCALE_LIST), LB_RESETCONTENT, 0, 0);
+    ::SendMessageA(_scaleList, LB_RESETCONTENT, 0, 0);
 }
 
 void MainWindow::AddListRow(std::string_view text) {
-    ::SendMessageW(Control(IDC_SCALE_LIST), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(base::win::ToWide(text).c_str()));
+    ::SendMessageW(_scaleList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(base::win::ToWide(text).c_str()));
 }
 
 int MainWindow::ListCount() const {
-    return static_cast<int>(::SendMessageA(Control(IDC_SCALE_LIST), LB_GETCOUNT, 0, 0));
+    return static_cast<int>(::SendMessageA(_scaleList, LB_GETCOUNT, 0, 0));
 }
 
 int MainWindow::ListIndex() const {
-    const LRESULT i = ::SendMessageA(Control(IDC_SCALE_LIST), LB_GETCURSEL, 0, 0);
+    const LRESULT i = ::SendMessageA(_scaleList, LB_GETCURSEL, 0, 0);
     return i == LB_ERR ? -1 : static_cast<int>(i);
 }
 
 void MainWindow::SetListIndex(int index) {
-    ::SendMessageA(Control(IDC_SCALE_LIST), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageA(_scaleList, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 // One pass over what is queued now. Messages posted while it runs wait for the next pass, so a

@@ -22,8 +22,12 @@ void MainWindow::ApplyWebSettings() {
 }
 
 // Runs after every read cycle and every change of the Weight box; the server hears of it
-// without the window waiting for any client.
+// without the window waiting for any client, and keeps only what changed. An endpoint that is
+// off costs nothing here: ApplyWebSettings publishes the reading when it comes on.
 void MainWindow::PublishWebReading() {
+    if (!_web.Running()) {
+        return;
+    }
     const int row = ListIndex();
     std::optional<std::string> scale;
     if (row >= 0 && static_cast<size_t>(row) < _state.scaleTable.size()) {
@@ -32,7 +36,7 @@ void MainWindow::PublishWebReading() {
     const auto now =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
-    _web.Publish(MakeWebReading(_state, _lastWeightBox, std::move(scale), now, _statusCaption));
+    _web.Publish(MakeWebReading(_state, _weightBoxText.Weight(), std::move(scale), now, _statusCaption));
 }
 
 }  // namespace app

@@ -188,8 +188,22 @@ void MainWindow::CreateControls() {
             continue;  // a missing control shows less, the rest of the window still works
         }
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
-        if (c.id == IDC_WEIGHT) {
-            (void)base::win::AttachWindowHook(control, &_weightBoxHook);
+        switch (c.id) {
+            case IDC_WEIGHT:
+                _weightBox = control;
+                (void)base::win::AttachWindowHook(control, &_weightBoxHook);
+                break;
+            case IDC_WEIGHT_CAPTION:
+                _weightLabel = control;
+                break;
+            case IDC_STATUS:
+                _statusLine = control;
+                break;
+            case IDC_SCALE_LIST:
+                _scaleList = control;
+                break;
+            default:
+                break;
         }
         if (!c.tooltip.empty()) {
             if (tooltip == nullptr) {
@@ -319,6 +333,11 @@ void MainWindow::OnCommand(int id, int notification) {
         case IDC_SCALE_LIST:
             if (notification == LBN_SELCHANGE) {
                 ScaleList_Click();
+            }
+            break;
+        case IDC_WEIGHT:
+            if (notification == EN_CHANGE) {
+                Weight_Change();
             }
             break;
         default:

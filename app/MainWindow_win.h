@@ -22,6 +22,7 @@
 #include "app/ReadCycleMessages_win.h"
 #include "app/ReadWake_win.h"
 #include "app/SettingsStore.h"
+#include "app/ShownText.h"
 #include "app/TrayIcon_win.h"
 #include "base/model/AppState.h"
 #include "base/win/BaseWindow_win.h"
@@ -122,6 +123,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     void ZeroButton_Click();
     void RefreshButton_Click();
     void ScaleList_Click();
+    void Weight_Change();
     bool ReadTimer_Tick();
 
     // IShellSteps: the start-up and shutdown steps.
@@ -195,7 +197,15 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     DdeServer _dde;
     dialogs::HelpViewer _help;
     dialogs::AboutBox _about{_state.aboutBoxOpen};
-    std::string _lastWeightBox;  // advise links hear of a change only when the text changed
+    // The controls every reading writes, kept rather than looked up each time, and what they show.
+    HWND _weightBox = nullptr;
+    HWND _weightLabel = nullptr;
+    HWND _statusLine = nullptr;
+    HWND _scaleList = nullptr;
+    WeightBoxText _weightBoxText;
+    ShownText _weightCaption;
+    ShownText _statusLineText;
+    bool _writingWeightBox = false;  // the box's change notification is then ours, not the user's
     // A tick whose read finds nothing re-opens the scale, which clears the weight box, and then
     // shows the last report again: texts set during a tick reach the box when the tick ends, so
     // the box does not blink empty and advise links are not told of the blank in between.

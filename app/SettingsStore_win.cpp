@@ -4,7 +4,6 @@
 
 #include <aclapi.h>
 #include <sddl.h>
-#include <shldisp.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -18,54 +17,21 @@ namespace app {
 
 namespace {
 
-constexpr int kCommonAppData = 35;  // the shell's special folder number (CSIDL_COMMON_APPDATA)
-
 // Paths are held in UTF-8 and used through the wide calls: a folder or program name outside
 // the ANSI code page must not turn into another (or no) file.
 std::wstring W(const std::string& utf8) {
     return base::win::Utf8ToWide(utf8);
 }
 
-// The shell's automation object, the way the folder has always been found.
-std::string FolderFromShellApplication() {
-    base::com_ptr<IShellDispatch> shell;
-    if (FAILED(::CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER, IID_IShellDispatch,
-                                  reinterpret_cast<void**>(shell.put())))) {
-        return {};
-    }
-    VARIANT which;
-    ::VariantInit(&which);
-    which.vt = VT_I4;
-    which.lVal = kCommonAppData;
-    base::com_ptr<Folder> folder;
-    if (FAILED(shell.get()->NameSpace(which, folder.put())) || !folder) {
-        return {};
-    }
-    base::com_ptr<Folder2> folder2;  // Self lives on the second version of the folder object
-    if (FAILED(folder.get()->QueryInterface(IID_Folder2, reinterpret_cast<void**>(folder2.put()))) || !folder2) {
-        return {};
-    }
-    base::com_ptr<FolderItem> self;
-    if (FAILED(folder2.get()->get_Self(self.put())) || !self) {
-        return {};
-    }
-    base::unique_bstr path;
-    if (FAILED(self.get()->get_Path(path.put()))) {
-        return {};
-    }
-    return path.get() != nullptr ? base::win::WideToUtf8(path.get()) : std::string();
-}
-
 }  // namespace
 
-// Wine has no complete "Shell.Application"; the folder function gives the same folder there.
+// The all-users application-data folder (C:\ProgramData), the one the shell's automation object
+// names as special folder 35, asked of the shell directly: no COM, no shell object at start-up.
 std::string GetCommonDataFolder() {
-    std::string folder = FolderFromShellApplication();
-    if (folder.empty()) {
-        wchar_t buf[MAX_PATH] = {};
-        if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf))) {
-            folder = base::win::WideToUtf8(buf);
-        }
+    std::string folder;
+    wchar_t buf[MAX_PATH] = {};
+    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf))) {
+        folder = base::win::WideToUtf8(buf);
     }
     while (folder.size() > 3 && folder.back() == '\\') {
         folder.pop_back();

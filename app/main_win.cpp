@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <objbase.h>
 
 #include "app/CommandLine.h"
 #include "app/MainWindow_win.h"
@@ -37,8 +36,7 @@ app::ProgramIdentity IdentifyRunningProgram() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    // The settings folder comes from the shell's automation object, which needs COM.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // No COM here: only the help viewer needs it, and starts it when first opened.
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     (void)::InitCommonControlsEx(&icc);
 
@@ -48,9 +46,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         if (form.Create(app::ArgumentsOf(::GetCommandLineA()))) {
             exitCode = base::win::RunMessageLoop();
         }
-    }
-    if (SUCCEEDED(com)) {
-        ::CoUninitialize();
     }
     return exitCode;
 }

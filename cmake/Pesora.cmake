@@ -14,17 +14,33 @@ function(pesora_sanitize target)
   target_link_options(${target} PUBLIC -fsanitize=address,undefined)
 endfunction()
 
+# How the code of Pesora.exe (and of the program it is measured against) is compiled with mingw:
+# at PESORA_OPTIMIZE, and with every function and object in a section of its own, so that the
+# link (pesora_windows_program HARDEN) drops what nothing uses. Measured under Wine with the exe
+# mapped, -Os and -O2 start alike and hold the same private memory; -Os gives the smaller exe
+# (0.93 MB against 1.14 MB, and 1.29 MB at -O3 before), and the window's work is Wine's calls.
+set(PESORA_OPTIMIZE -Os CACHE STRING "Optimisation option for Pesora.exe's code in mingw builds")
+function(pesora_lean_code target)
+  if(MINGW)
+    target_compile_options(${target} PRIVATE ${PESORA_OPTIMIZE} -ffunction-sections -fdata-sections)
+  endif()
+endfunction()
+
 # pesora_windows_program(target [HARDEN] [TESTBENCH]): every Windows program of the tree links
 # the C and C++ runtimes statically, so it needs no DLL beyond the ones Windows ships. HARDEN
-# adds ASLR with high-entropy addresses and DEP (Pesora.exe and what it is compared with);
-# TESTBENCH puts the program beside the other end-to-end programs in e2e-bin.
+# adds ASLR with high-entropy addresses and DEP (Pesora.exe and what it is compared with), and
+# builds them lean: unused sections dropped, and sections aligned in the file as in memory
+# (mingw's default is 512 bytes), which lets Wine map the exe rather than copy all of it into
+# the process's private memory. TESTBENCH puts the program beside the other end-to-end programs
+# in e2e-bin.
 function(pesora_windows_program target)
   cmake_parse_arguments(arg "HARDEN;TESTBENCH" "" "" ${ARGN})
   if(MINGW)
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
     if(arg_HARDEN)
       target_link_options(${target} PRIVATE -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat
-                          -Wl,--image-base,0x140000000)
+                          -Wl,--image-base,0x140000000 -Wl,--gc-sections -Wl,--file-alignment,0x1000)
+      pesora_lean_code(${target})
     endif()
   elseif(MSVC AND arg_HARDEN)
     target_link_options(${target} PRIVATE /DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT)

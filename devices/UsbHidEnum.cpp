@@ -149,7 +149,12 @@ std::optional<std::vector<base::ScaleDeviceRecord>> EnumHidDevices(IHidEnumPlatf
     SetupDeviceCollection setupDevices;
     if (!entries->empty()) {
         pvEnumSetupDevices(platform, "USB", &hidKeys, setupDevices);
-        pvEnumSetupDevices(platform, "", &hidKeys, setupDevices);
+        // The unrestricted pass walks every device of the system, and can only add keys the USB
+        // pass did not find: when that one found them all, the walk would change nothing.
+        if (std::any_of(hidKeys.begin(), hidKeys.end(),
+                        [&](const std::string& k) { return !setupDevices.Contains(k); })) {
+            pvEnumSetupDevices(platform, "", &hidKeys, setupDevices);
+        }
     }
 
     std::vector<base::ScaleDeviceRecord> records;

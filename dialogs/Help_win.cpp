@@ -20,11 +20,21 @@ HelpViewer::~HelpViewer() {
     if (_htmlHelp != nullptr) {
         (void)_htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
     }
+    _htmlHelp = nullptr;
+    _hhctrl.reset();
+    if (_comStarted) {
+        ::CoUninitialize();
+    }
 }
 
 bool HelpViewer::Load() {
     if (_htmlHelp != nullptr) {
         return true;
+    }
+    // The viewer shows its pages through COM objects on this thread. Started on the first help
+    // window rather than with the program, which needs COM for nothing else.
+    if (!_comStarted) {
+        _comStarted = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     }
     _hhctrl.reset(::LoadLibraryA("hhctrl.ocx"));
     if (!_hhctrl) {

@@ -26,6 +26,7 @@ class HelpViewer {
     using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
     bool Load();
 
+    bool _comStarted = false;  // for the viewer only: the program needs COM for nothing else
     base::unique_hmodule _hhctrl;
     HtmlHelpFn _htmlHelp = nullptr;
 };

@@ -2,12 +2,13 @@
 # Read benchmark (not a test). Under Wine on a bench of its own, runs ReadBench.exe: the real
 # Pesora.exe reads a virtual scale; prints the delay from the scale changing its report to the
 # Weight box showing it (median, p90, worst over CHANGES changes), how often the box read empty,
-# and Pesora's CPU time per minute of reading beside MinimalWindow.exe idle (the floor), and for
+# and Pesora's CPU time per minute of reading beside MinimalWindow.exe idle (the floor); with
+# WEB_PORT set, also the CPU time of a copy whose web endpoint is on and has no client; and for
 # hands-free send the delay from a placement's stable report to the weight typed, beyond SettleMs.
 # ON_CHANGE=1 gives a scale that reports only when its weight changes (idle while the CPU time
 # is taken).
 #   scripts/bench-read.sh                          (after scripts/build.sh)
-#   CHANGES=200 CPU_SECONDS=20 SCALE_INTERVAL=50 SAMPLE_RATE=50 ON_CHANGE=0 PLACEMENTS=20 SETTLE_MS=0 PESORA_WIN_DIR=<dir> scripts/bench-read.sh
+#   CHANGES=200 CPU_SECONDS=20 SCALE_INTERVAL=50 SAMPLE_RATE=50 ON_CHANGE=0 PLACEMENTS=20 SETTLE_MS=0 WEB_PORT=0 PESORA_WIN_DIR=<dir> scripts/bench-read.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 win=${PESORA_WIN_DIR:-$root/build/win}
@@ -19,4 +20,4 @@ export BENCH_DIR=${BENCH_DIR:-$(mktemp -d /tmp/pesora-bench-read.XXXXXX)}
 bench=$root/testbench/bench.sh
 trap '"$bench" stop' EXIT
 "$bench" start
-"$bench" run ReadBench.exe "${CHANGES:-200}" "${CPU_SECONDS:-20}" "${SCALE_INTERVAL:-50}" "${SAMPLE_RATE:-50}" "${ON_CHANGE:-0}" "${PLACEMENTS:-20}" "${SETTLE_MS:-0}"
+"$bench" run ReadBench.exe "${CHANGES:-200}" "${CPU_SECONDS:-20}" "${SCALE_INTERVAL:-50}" "${SAMPLE_RATE:-50}" "${ON_CHANGE:-0}" "${PLACEMENTS:-20}" "${SETTLE_MS:-0}" "${WEB_PORT:-0}"

@@ -25,6 +25,7 @@ class WebHost {
     void Apply(const WebConfig& config);
     void Publish(const Reading& reading) { _server.Publish(reading); }
     void PublishSent(const Reading& reading) { _server.PublishSent(reading); }
+    [[nodiscard]] bool Running() const { return _server.Running(); }
     void Stop();
 
   private:

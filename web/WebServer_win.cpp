@@ -8,8 +8,10 @@
 
 #include "web/WebServer_win.h"
 
+#include <chrono>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -25,14 +27,49 @@ namespace http = beast::http;
 using tcp = asio::ip::tcp;
 using namespace std::chrono_literals;
 
-// Shared between the window's thread (Publish) and the server's thread (GET /weight).
+// Shared between the window's thread (Publish) and the server's thread (GET /weight, the event
+// clients). Read and counted under one lock: a client joining while a reading is published
+// either starts with that reading or is counted in time to get it as an event.
 struct Snapshot {
     std::mutex mutex;
     Reading reading;
     bool published = false;
+    int eventClients = 0;
 };
 
 namespace {
+
+// Asio starts Winsock from a static initialiser in every program that includes it, before main,
+// whether a server ever runs or not. Its "manual" token, constructed before Asio's own statics
+// (hence the priority), tells it that the program starts and ends Winsock itself: we do, only
+// while a server runs (WinsockSession). Other compilers keep Asio's start before main.
+#if defined(__GNUC__)
+__attribute__((init_priority(200))) const boost::asio::detail::winsock_init<>::manual winsockStartedByUs;
+#endif
+
+// Winsock for as long as one server runs; Asio's own count keeps it from ending it earlier.
+class WinsockSession {
+  public:
+    WinsockSession() {
+        WSADATA data;
+        _started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }
+    ~WinsockSession() {
+        if (_started) {
+            (void)::WSACleanup();
+        }
+    }
+    WinsockSession(const WinsockSession&) = delete;
+    WinsockSession& operator=(const WinsockSession&) = delete;
+
+  private:
+    bool _started = false;
+};
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 constexpr auto kRequestTimeout = 10s;  // for a whole request to arrive, and between requests
 constexpr auto kWriteTimeout = 10s;    // for a response to leave
@@ -43,9 +80,16 @@ constexpr auto kEventWriteTimeout = 5s;
 // fills it (and its queue) soon, instead of parking megabytes in the system's buffers.
 constexpr int kEventSendBuffer = 8 * 1024;
 
-std::string CurrentJson(Snapshot& snapshot) {
-    std::lock_guard lock(snapshot.mutex);
-    return ReadingJson(snapshot.reading);
+// The snapshot holds the reading as of its last change, which is still the reading now: it is
+// served with the time it is asked for, as a reading published on every read cycle would be.
+Reading CurrentReading(Snapshot& snapshot) {
+    Reading reading;
+    {
+        std::lock_guard lock(snapshot.mutex);
+        reading = snapshot.reading;
+    }
+    reading.timeMs = NowMs();
+    return reading;
 }
 
 }  // namespace
@@ -58,6 +102,7 @@ class WebServer::Impl {
     class Session;
     class EventClient;
 
+    WinsockSession winsock;  // first in, last out: the sockets below need it
     // Declared before the io_context so that they outlive the handlers it destroys.
     WebConfig config;
     std::function<void()> onZero;
@@ -67,7 +112,10 @@ class WebServer::Impl {
 
     asio::io_context io{1};
     std::vector<tcp::acceptor> acceptors;
-    asio::steady_timer keepAlive{io};
+    // Made for the first event client: Asio runs a thread of its own for timers from the first
+    // timer on, which a server nobody follows does not need.
+    std::optional<asio::steady_timer> keepAlive;
+    bool keepAliveDue = false;
     std::thread thread;
 
     StartResult Listen();
@@ -82,14 +130,32 @@ class WebServer::Impl {
 class WebServer::Impl::EventClient : public std::enable_shared_from_this<EventClient> {
   public:
     EventClient(Impl& server, beast::tcp_stream stream) : _server(server), _stream(std::move(stream)) {}
-    ~EventClient() { --_server.connections; }
+    ~EventClient() {
+        --_server.connections;
+        if (_counted) {
+            std::lock_guard lock(_server.snapshot->mutex);
+            --_server.snapshot->eventClients;
+        }
+    }
 
-    void Start(std::string first) {
+    // `head` is the response's head; the stream's first event, the current reading, follows it.
+    void Start(std::string head) {
+        {
+            std::lock_guard lock(_server.snapshot->mutex);
+            ++_server.snapshot->eventClients;
+            _counted = true;
+            if (_server.snapshot->published) {
+                Reading reading = _server.snapshot->reading;
+                reading.timeMs = NowMs();
+                head += SseEvent(ReadingJson(reading));
+            }
+        }
         beast::error_code ignored;
         (void)_stream.socket().set_option(asio::socket_base::send_buffer_size(kEventSendBuffer), ignored);
         _server.eventClients.insert(shared_from_this());
+        _server.ScheduleKeepAlive();
         WatchForClose();
-        Send(std::move(first));
+        Send(std::move(head));
     }
 
     void Send(std::string bytes) {
@@ -157,6 +223,7 @@ class WebServer::Impl::EventClient : public std::enable_shared_from_this<EventCl
     size_t _queuedBytes = 0;
     bool _writing = false;
     bool _dropped = false;
+    bool _counted = false;  // in the snapshot's count of event clients
     char _scratch[256];
 };
 
@@ -215,7 +282,7 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
         const bool keepAlive = req.keep_alive();
         switch (d.route) {
             case Route::Weight:
-                Respond(http::status::ok, d.headers, CurrentJson(*_server.snapshot), keepAlive);
+                Respond(http::status::ok, d.headers, ReadingJson(CurrentReading(*_server.snapshot)), keepAlive);
                 return;
             case Route::Events:
                 StartEvents(d.headers);
@@ -271,12 +338,6 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
         }
         head += "\r\n";
         head += SseStreamStart();
-        {
-            std::lock_guard lock(_server.snapshot->mutex);
-            if (_server.snapshot->published) {
-                head += SseEvent(ReadingJson(_server.snapshot->reading));
-            }
-        }
         _handedOver = true;
         _stream.expires_never();
         auto client = std::make_shared<EventClient>(_server, std::move(_stream));
@@ -331,7 +392,6 @@ StartResult WebServer::Impl::Listen() {
     for (auto& acceptor : acceptors) {
         Accept(acceptor);
     }
-    ScheduleKeepAlive();
     return StartResult::Listening;
 }
 
@@ -352,10 +412,19 @@ void WebServer::Impl::Accept(tcp::acceptor& acceptor) {
     });
 }
 
+// While any event client is connected; the first one to come starts it again.
 void WebServer::Impl::ScheduleKeepAlive() {
-    keepAlive.expires_after(kKeepAliveInterval);
-    keepAlive.async_wait([this](beast::error_code ec) {
-        if (ec) {
+    if (keepAliveDue) {
+        return;
+    }
+    if (!keepAlive) {
+        keepAlive.emplace(io);
+    }
+    keepAliveDue = true;
+    keepAlive->expires_after(kKeepAliveInterval);
+    keepAlive->async_wait([this](beast::error_code ec) {
+        keepAliveDue = false;
+        if (ec || eventClients.empty()) {
             return;
         }
         Broadcast(SseKeepAlive());
@@ -426,18 +495,20 @@ bool WebServer::Running() const {
 }
 
 void WebServer::Publish(const Reading& reading) {
-    bool changed = false;
     {
         std::lock_guard lock(_snapshot->mutex);
-        changed = !_snapshot->published || !SameReading(_snapshot->reading, reading);
+        if (_snapshot->published && SameReading(_snapshot->reading, reading)) {
+            return;
+        }
         _snapshot->reading = reading;
         _snapshot->published = true;
+        if (!_impl || _snapshot->eventClients == 0) {
+            return;  // nobody follows: GET /weight makes its JSON when asked
+        }
     }
-    if (changed && _impl) {
-        // Framed here, so every change reaches every client in order, however far the server's
-        // thread has fallen behind.
-        asio::post(_impl->io, [impl = _impl.get(), event = SseEvent(ReadingJson(reading))] { impl->Broadcast(event); });
-    }
+    // Framed here, so every change reaches every client in order, however far the server's
+    // thread has fallen behind.
+    asio::post(_impl->io, [impl = _impl.get(), event = SseEvent(ReadingJson(reading))] { impl->Broadcast(event); });
 }
 
 void WebServer::PublishSent(const Reading& reading) {

@@ -256,6 +256,17 @@ TEST_F(Window, CopyDdeAndTypingCarryTheWeightWithTheLocaleSeparators) {
     ASSERT_TRUE(SetWeightAndWait(125, "1.25 kg"));
 }
 
+// What the user types into the Weight box stays only until the next reading: the box does not
+// change with the scale's report here, and still shows the weight again.
+TEST_F(Window, TextTypedIntoTheWeightBoxGivesWayToTheWeight) {
+    ASSERT_TRUE(Reading());
+    HWND box = pesora->Control(IDC_WEIGHT);
+    for (wchar_t c : std::wstring(L"x7")) {
+        (void)e2e::Send(box, WM_CHAR, c, 1);
+    }
+    EXPECT_TRUE(pesora->WaitWeight("1.25 kg", 2s)) << pesora->Weight();
+}
+
 // Help > Contents opens the help file in the HTML Help viewer; F1 in the main window asks for
 // it too, and without the file says which file is missing. From the menu the about box is modal
 // (its text is the dialog program's); the icon's right click opens it modeless, during which

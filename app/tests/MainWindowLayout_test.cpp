@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "app/ShownText.h"
+
 namespace {
 
 // Rounded to the nearest pixel at each resolution; a zero resolution gives no twips.
@@ -49,6 +51,35 @@ TEST(Layout, ControlsHaveOwnIdsAndTheVisibleOnesLieInTheClientArea) {
     ASSERT_NE(app::FindControl("Weight"), nullptr);
     EXPECT_EQ(app::FindControl("Weight")->font.points, 36);
     EXPECT_EQ(app::FindControl("nothing"), nullptr);
+}
+
+// The Weight box at the next reading: written for a new weight or over what the user typed,
+// left alone otherwise (it would repaint on every tick); only a new weight is news to DDE and web
+// clients, never the undoing of the user's typing. Each row: the weight shown, whether the user
+// typed since, the reading's weight, then whether the box is written and whether that is news.
+TEST(WeightBoxText, WrittenForANewWeightOrOverTheUsersTyping) {
+    const struct {
+        const char* shown;
+        bool typed;
+        const char* next;
+        bool write, news;
+    } rows[] = {
+        {"1.25", false, "1.25", false, false}, {"1.25", true, "1.25", true, false}, {"1.25", false, "1.30", true, true},
+        {"1.25", true, "", true, true},        {"", false, "", false, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.shown) + (r.typed ? " typed, then " : ", then ") + r.next);
+        app::WeightBoxText box;
+        (void)box.Show(r.shown);
+        if (r.typed) {
+            box.Edited();
+        }
+        const app::WeightBoxText::Update update = box.Show(r.next);
+        EXPECT_EQ(update.write, r.write);
+        EXPECT_EQ(update.changed, r.news);
+        EXPECT_FALSE(box.Show(r.next).write) << "the same weight again";
+        EXPECT_EQ(box.Weight(), r.next);
+    }
 }
 
 }  // namespace

@@ -194,6 +194,7 @@ class FakeHidEnumPlatform final : public IHidEnumPlatform {
     std::vector<std::pair<uint32_t, std::string>> raw;               // type, name (empty: cannot be read)
     std::map<std::string, std::vector<RecordedSetupDevice>> passes;  // "USB" and "" (all)
     std::set<std::string> lookedUp;
+    std::vector<std::string> opened;  // the enumerators whose devices were walked
 
     uint32_t GetOsVersionNumber() override { return osVersion; }
     std::optional<std::vector<RawInputEntry>> RawInputDevices() override {
@@ -205,6 +206,7 @@ class FakeHidEnumPlatform final : public IHidEnumPlatform {
     }
     std::string GetRawDeviceName(uintptr_t handle) override { return raw.at(handle).second; }
     std::unique_ptr<ISetupDeviceWalk> OpenSetupDevices(std::string_view enumerator) override {
+        opened.emplace_back(enumerator);
         auto it = passes.find(std::string(enumerator));
         return it == passes.end() ? nullptr : std::make_unique<Walk>(it->second, lookedUp);
     }

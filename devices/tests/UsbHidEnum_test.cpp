@@ -60,6 +60,21 @@ TEST(EnumHidDevices, NamesEveryHidDeviceInRawInputOrder) {
     EXPECT_EQ(EnumHidDevices(p).value().size(), 5U);
 }
 
+// The pass over all enumerators walks every device of the system (at every start and refresh):
+// it runs only for a HID device the USB pass found nothing for, such as a touch screen on I2C.
+TEST(EnumHidDevices, WalksEveryDeviceOnlyForHidDevicesNotFoundUnderUsb) {
+    FakeHidEnumPlatform p;
+    p.raw = {{kRimTypeHid, kScalePath}};
+    p.passes["USB"] = {{R"(USB\VID_0922&PID_8003&REV_0100)", "HIDClass", "", "USB Postal Scale", "", ""}};
+    p.passes[""] = {{R"(HID\VID_04F3&PID_2234&Col01)", "HIDClass", "", "", "", "HID-compliant touch screen"}};
+    EXPECT_EQ(EnumHidDevices(p).value().at(0).displayName, "USB Postal Scale (HIDClass)");
+    EXPECT_EQ(p.opened, std::vector<std::string>{"USB"});
+    p.raw.push_back({kRimTypeHid, kTouchPath});
+    p.opened.clear();
+    EXPECT_EQ(EnumHidDevices(p).value().at(1).displayName, "HID-compliant touch screen (HIDClass)");
+    EXPECT_EQ(p.opened, (std::vector<std::string>{"USB", ""}));
+}
+
 TEST(EnumHidDevices, GivesNoListWhenNothingCanBeEnumerated) {
     const struct {
         uint32_t osVersion;

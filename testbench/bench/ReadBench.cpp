@@ -3,13 +3,15 @@
 //   - the delay from the scale changing its report to the Weight box showing the new weight,
 //     median and worst over a number of changes;
 //   - Pesora's CPU time per minute while it reads, beside the CPU time of MinimalWindow.exe,
-//     a program that only shows a window, over the same span (the idle floor).
+//     a program that only shows a window, over the same span (the idle floor);
+//   - with a web port given, the CPU time of a second copy reading the same way with its web
+//     endpoint on that port and no client, as a ratio of the first (the endpoint's idle cost);
 //   - for hands-free send, the delay from the scale's first stable report of a placement to the
 //     weight typed in the application with the focus, beyond the settle time (SettleMs).
 // With onChange=1 the scale sends a report only when its weight changes, so the CPU time is that
 // of a scale with nothing on it changing.
 //   ReadBench.exe [changes=200] [cpuSeconds=20] [scaleIntervalMs=50] [sampleRate=50] [onChange=0]
-//                 [placements=20] [settleMs=0]
+//                 [placements=20] [settleMs=0] [webPort=0]
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,6 +23,7 @@ int main(int argc, char** argv) {
     const auto scaleInterval = static_cast<uint32_t>(argc > 3 ? std::atoi(argv[3]) : 50);
     const std::string sampleRate = argc > 4 ? argv[4] : "50";
     const bool onChange = argc > 5 && std::atoi(argv[5]) != 0;
+    const std::string webPort = argc > 8 ? argv[8] : "0";
 
     double pesoraCpu = -1.0;
     {
@@ -57,6 +60,13 @@ int main(int argc, char** argv) {
                     bench::Percentile(delays, 0.5), bench::Percentile(delays, 0.9), bench::Percentile(delays, 1.0),
                     bench::Percentile(delays, 0.0));
         pesoraCpu = reader.CpuPerMinute(cpuSeconds);
+    }
+    if (webPort != "0") {
+        bench::Reader reader("WebIdleBench", "6204", scaleInterval,
+                             {{"SelectedUnits", "0"}, {"SampleRate", sampleRate}, {"WebPort", webPort}});
+        const double webCpu = reader.ready ? reader.CpuPerMinute(cpuSeconds) : -1.0;
+        std::printf("CPU per minute over %d s (ms): web endpoint on port %s, no client: %.0f, ratio to off %.2f\n",
+                    cpuSeconds, webPort.c_str(), webCpu, pesoraCpu > 0 ? webCpu / pesoraCpu : 0.0);
     }
 
     const int placements = argc > 6 ? std::atoi(argv[6]) : 20;

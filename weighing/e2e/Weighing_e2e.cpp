@@ -71,11 +71,11 @@ class Weighing : public ::testing::Test {
         ASSERT_TRUE(pesora->WaitRow(scale.options().friendlyName));
         ASSERT_TRUE(pesora->ClickRow(scale.options().friendlyName));
     }
-    // A running read cycle writes the status every tick: a text put there from outside is gone
-    // within a tick or two. That is how a stopped cycle is told from a running one.
-    static bool CycleRuns(e2e::Millis within = 1200ms) {
-        (void)::SetWindowTextA(pesora->Control(IDC_STATUS), "probe");
-        return e2e::WaitUntil([] { return pesora->Status() != "probe"; }, within);
+    // A running read cycle shows the selected scale's next weight; a stopped one does not.
+    static bool CycleRuns(Scale& selected, e2e::Millis within = 1200ms) {
+        static int grams = 3000;
+        ++grams;
+        return selected.SetGrams(grams) && pesora->WaitWeight(Kg(grams), within);
     }
 
     static inline std::unique_ptr<Scale> repeating, onChange, other;
@@ -207,13 +207,13 @@ TEST_F(Weighing, WeightKeepsUpdatingUnderAMenuAndTheDialogs) {
 // stops reading, and there is no scale to zero.
 TEST_F(Weighing, WithoutASelectedScaleTheNextTickSaysScaleNotFoundAndReadingStops) {
     Select(*repeating);
-    ASSERT_TRUE(CycleRuns());
+    ASSERT_TRUE(CycleRuns(*repeating));
     HWND list = pesora->Control(IDC_SCALE_LIST);
     (void)e2e::Send(list, LB_SETCURSEL, static_cast<WPARAM>(-1));
     (void)e2e::Send(pesora->Main(), WM_COMMAND, MAKEWPARAM(IDC_SCALE_LIST, LBN_SELCHANGE),
                     reinterpret_cast<LPARAM>(list));
     EXPECT_TRUE(pesora->WaitStatus("Scale Not Found")) << pesora->Status();
-    EXPECT_FALSE(CycleRuns()) << "status rewritten to '" << pesora->Status() << "'";
+    EXPECT_FALSE(CycleRuns(*repeating)) << "the weight shown: '" << pesora->Weight() << "'";
     ASSERT_TRUE(repeating->ClearOutputs());
     pesora->Click(IDC_ZERO_BUTTON);
     EXPECT_TRUE(repeating->Outputs().empty());
@@ -221,7 +221,7 @@ TEST_F(Weighing, WithoutASelectedScaleTheNextTickSaysScaleNotFoundAndReadingStop
     Select(*repeating);
     ASSERT_TRUE(repeating->SetGrams(700));
     EXPECT_TRUE(pesora->WaitWeight("0,700"));
-    EXPECT_TRUE(CycleRuns());
+    EXPECT_TRUE(CycleRuns(*repeating));
 }
 
 // Every report of a scale that reports only on change must reach the Weight box: such a scale
