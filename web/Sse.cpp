@@ -1,5 +1,7 @@
 #include "web/Sse.h"
 
+#include "web/Reading.h"
+
 namespace web {
 
 std::string SseStreamStart() {
@@ -23,8 +25,8 @@ std::string SseEvent(std::string_view payload) {
     return out;
 }
 
-std::string SseKeepAlive() {
-    return ": keep-alive\n\n";
+std::string SseHeartbeat(int64_t msSinceEpoch) {
+    return "event: heartbeat\n" + SseEvent("{\"time\":" + JsonString(IsoUtc(msSinceEpoch)) + "}");
 }
 
 }  // namespace web

@@ -6,8 +6,8 @@ namespace {
 constexpr wchar_t kRelayClass[] = L"Pesora.WebRelay";
 }
 
-WebHost::WebHost(std::function<void()> onZero, std::function<void(const std::string&)> onStatus)
-    : _onZero(std::move(onZero)), _onStatus(std::move(onStatus)) {}
+WebHost::WebHost(std::string version, std::function<bool()> onZero, std::function<void(const std::string&)> onStatus)
+    : _version(std::move(version)), _onZero(std::move(onZero)), _onStatus(std::move(onStatus)) {}
 
 // Silent: the owner that would show a notice may be half destroyed by now.
 WebHost::~WebHost() {
@@ -15,20 +15,23 @@ WebHost::~WebHost() {
 }
 
 // The zero command must run where the button's click runs: on the window's thread, between
-// read cycles. The server's thread only posts; a burst of requests queues behind each other.
+// read cycles. The server's thread only posts, one zero at a time, and hears back when it is done.
 LRESULT CALLBACK WebHost::RelayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
-        if (msg == WM_APP_WEB_ZERO) {
-            auto* self = reinterpret_cast<WebHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-            if (self != nullptr && self->_onZero) {
-                self->_onZero();
-            }
-            return 0;
-        }
-    } catch (...) {
-        // a failed zero is not reported, as with the button
+    if (msg != WM_APP_WEB_ZERO) {
+        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    auto* self = reinterpret_cast<WebHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) {
+        return 0;
+    }
+    bool sent = false;
+    try {
+        sent = self->_onZero && self->_onZero();
+    } catch (...) {
+        // a failed zero is answered as one that reached no scale
+    }
+    self->_server.ZeroDone(sent);
+    return 0;
 }
 
 bool WebHost::EnsureRelayWindow() {
@@ -64,11 +67,12 @@ void WebHost::Apply(const WebConfig& config) {
         return;
     }
     HWND relay = _relay.get();
-    const StartResult result = _server.Start(config, [relay] { (void)::PostMessageW(relay, WM_APP_WEB_ZERO, 0, 0); });
+    const StartResult result =
+        _server.Start(config, _version, [relay] { return ::PostMessageW(relay, WM_APP_WEB_ZERO, 0, 0) != FALSE; });
     switch (result) {
         case StartResult::Listening:
             _config = config;
-            _onStatus(ListeningText(config.port));
+            _onStatus(ListeningText(config.port, config.refused));
             break;
         case StartResult::PortTaken:
             _onStatus(PortTakenText(config.port));
