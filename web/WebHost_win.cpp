@@ -4,7 +4,11 @@ namespace web {
 
 namespace {
 constexpr wchar_t kRelayClass[] = L"Pesora.WebRelay";
-}
+// A port another program holds, or one Windows keeps for itself for a while, may come free:
+// it is tried again at this interval until it does or the settings change.
+constexpr UINT kRetryMs = 3000;
+constexpr UINT_PTR kRetryTimer = 1;
+}  // namespace
 
 WebHost::WebHost(std::string version, std::function<bool()> onZero, std::function<void(const std::string&)> onStatus)
     : _version(std::move(version)), _onZero(std::move(onZero)), _onStatus(std::move(onStatus)) {}
@@ -17,10 +21,18 @@ WebHost::~WebHost() {
 // The zero command must run where the button's click runs: on the window's thread, between
 // read cycles. The server's thread only posts, one zero at a time, and hears back when it is done.
 LRESULT CALLBACK WebHost::RelayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    auto* self = reinterpret_cast<WebHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self != nullptr && msg == WM_TIMER && wParam == kRetryTimer) {
+        try {
+            self->OnRetry();
+        } catch (...) {
+            // tried again at the next tick
+        }
+        return 0;
+    }
     if (msg != WM_APP_WEB_ZERO) {
         return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    auto* self = reinterpret_cast<WebHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self == nullptr) {
         return 0;
     }
@@ -62,6 +74,19 @@ void WebHost::Apply(const WebConfig& config) {
         _onStatus({});
         return;
     }
+    Start(config);
+}
+
+void WebHost::OnRetry() {
+    if (_waiting.port == 0 || _server.Running()) {
+        (void)::KillTimer(_relay.get(), kRetryTimer);
+        return;
+    }
+    const WebConfig config = _waiting;  // a copy: starting clears what waits
+    Start(config);
+}
+
+void WebHost::Start(const WebConfig& config) {
     if (!EnsureRelayWindow()) {
         _onStatus(StartFailedText(config.port));
         return;
@@ -72,10 +97,17 @@ void WebHost::Apply(const WebConfig& config) {
     switch (result) {
         case StartResult::Listening:
             _config = config;
+            _waiting = WebConfig{};
+            (void)::KillTimer(_relay.get(), kRetryTimer);
             _onStatus(ListeningText(config.port, config.refused));
             break;
         case StartResult::PortTaken:
-            _onStatus(PortTakenText(config.port));
+        case StartResult::PortReserved:
+            if (_waiting.port == 0) {
+                (void)::SetTimer(_relay.get(), kRetryTimer, kRetryMs, /* lpTimerFunc */ nullptr);
+            }
+            _waiting = config;
+            _onStatus(result == StartResult::PortTaken ? PortTakenText(config.port) : PortReservedText(config.port));
             break;
         case StartResult::Failed:
             _onStatus(StartFailedText(config.port));
@@ -87,6 +119,10 @@ void WebHost::Stop() {
     const bool wasOn = _server.Running();
     _server.Stop();
     _config = WebConfig{};
+    if (_waiting.port != 0) {
+        _waiting = WebConfig{};
+        (void)::KillTimer(_relay.get(), kRetryTimer);
+    }
     if (wasOn) {
         _onStatus({});  // nothing to announce any more
     }

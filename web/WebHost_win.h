@@ -35,11 +35,14 @@ class WebHost {
     enum RelayMessages : UINT {
         WM_APP_WEB_ZERO = WM_APP + 1,  // a POST /zero arrived
     };
+    void Start(const WebConfig& config);
+    void OnRetry();
 
     std::string _version;
     std::function<bool()> _onZero;
     std::function<void(const std::string&)> _onStatus;
     WebConfig _config;         // in use; port 0 while stopped
+    WebConfig _waiting;        // asked for while its port is taken or reserved: tried again
     base::unique_hwnd _relay;  // destroyed after the server has stopped posting to it
     WebServer _server;
 };

@@ -457,7 +457,7 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
 };
 
 StartResult WebServer::Impl::Listen() {
-    bool portTaken = false;
+    std::optional<StartResult> refused;  // the port is another program's, or Windows keeps it
     for (const auto& address : {asio::ip::make_address("127.0.0.1"), asio::ip::make_address("::1")}) {
         tcp::acceptor acceptor(io);
         beast::error_code ec;
@@ -474,7 +474,11 @@ StartResult WebServer::Impl::Listen() {
         (void)acceptor.set_option(asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>(true), ec);
         (void)acceptor.bind(endpoint, ec);
         if (ec) {
-            portTaken = portTaken || ec == asio::error::address_in_use || ec == asio::error::access_denied;
+            if (ec == asio::error::access_denied) {
+                refused = StartResult::PortReserved;  // an excluded range (Hyper-V, WinNAT)
+            } else if (ec == asio::error::address_in_use && !refused) {
+                refused = StartResult::PortTaken;
+            }
             continue;
         }
         (void)acceptor.listen(asio::socket_base::max_listen_connections, ec);
@@ -483,10 +487,10 @@ StartResult WebServer::Impl::Listen() {
         }
         acceptors.push_back(std::move(acceptor));
     }
-    if (acceptors.empty() || portTaken) {
+    if (acceptors.empty() || refused) {
         // Half a server (IPv6 only because another program holds IPv4) would surprise: none.
         acceptors.clear();
-        return portTaken ? StartResult::PortTaken : StartResult::Failed;
+        return refused.value_or(StartResult::Failed);
     }
     for (auto& acceptor : acceptors) {
         Accept(acceptor);

@@ -13,7 +13,7 @@
 
 namespace web {
 
-enum class StartResult { Listening, PortTaken, Failed };
+enum class StartResult { Listening, PortTaken, PortReserved, Failed };
 
 // Limits that keep a flood of clients from costing more than a little memory.
 inline constexpr int kMaxConnections = 32;

@@ -115,6 +115,10 @@ std::string PortTakenText(uint16_t port) {
     return "Web port " + std::to_string(port) + " is in use by another program";
 }
 
+std::string PortReservedText(uint16_t port) {
+    return "Web port " + std::to_string(port) + " is reserved by Windows";
+}
+
 std::string StatusLineText(std::string_view scaleCaption, std::string_view webNotice) {
     return std::string(scaleCaption.empty() ? webNotice : scaleCaption);
 }

@@ -42,6 +42,7 @@ namespace web {
 // not take its port.
 [[nodiscard]] std::string ListeningText(uint16_t port, const std::vector<std::string>& refused = {});
 [[nodiscard]] std::string PortTakenText(uint16_t port);
+[[nodiscard]] std::string PortReservedText(uint16_t port);
 [[nodiscard]] std::string StartFailedText(uint16_t port);
 
 // The status line with the endpoint's notice: the read cycle rewrites the line every tick, so a

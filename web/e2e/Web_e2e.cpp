@@ -282,9 +282,9 @@ TEST_F(WebEndpoint, AZeroFloodWritesOneReportPerAcceptedRequest) {
 
 // While a real browser starts (it takes seconds here): the endpoint listens on the loopback
 // addresses only; a copy whose port another program holds says so, opens no port of its own (none
-// but its own, as with the port off) and reads all the same. Then the browser: a page from an
-// allowed origin follows the weight through EventSource and zeroes the scale; the same page from
-// another origin, framed in it, gets nothing and cannot zero it.
+// but its own, as with the port off), reads all the same, and takes the port once it is free. Then the browser: a page
+// from an allowed origin follows the weight through EventSource and zeroes the scale; the same page from another
+// origin, framed in it, gets nothing and cannot zero it.
 TEST_F(WebEndpoint, PortInUseAndARealBrowser) {
     Weigh(300);
     ASSERT_TRUE(s_scale->ClearOutputs());
@@ -314,6 +314,9 @@ TEST_F(WebEndpoint, PortInUseAndARealBrowser) {
         EXPECT_EQ(SessionListeners(), before);
         EXPECT_TRUE(taken.WaitWeight("300 g")) << taken.Weight();
         (void)::closesocket(holder);
+        // The port is tried again until it comes free.
+        EXPECT_TRUE(taken.WaitStatus("Web endpoint: http://localhost:" + std::to_string(kTakenPort), 10s))
+            << taken.Status();
     }
     SCOPED_TRACE("a real browser");
     ASSERT_TRUE(e2e::WaitUntil([&] { return saw("allowed shown 300 g"); }, 45s)) << ReadUnixFile(out);
