@@ -151,12 +151,16 @@ class WebEndpoint : public ::testing::Test {
         s_scale = std::make_unique<e2e::Scale>(e2e::Scale::Options("1301", "Web Scale", 0x1301));
         (void)s_scale->SetGrams(100);
         e2e::WaitOutRawInputCache();
-        s_pesora = std::make_unique<e2e::Pesora>(e2e::PesoraOptions{
-            .name = "Web",
-            .settings = e2e::SettingsText({{"SelectedScale", s_scale->Path()},
-                                           {"WebPort", std::to_string(kPort)},
-                                           {"WebOrigins", "HTTPS://Ship.Example:443/,null " + kAllowed}})});
+        s_pesora = std::make_unique<e2e::Pesora>(Options());
     }
+    static e2e::PesoraOptions Options() {
+        return {.name = "Web",
+                .settings = e2e::SettingsText({{"SelectedScale", s_scale->Path()},
+                                               {"WebPort", std::to_string(kPort)},
+                                               {"WebOrigins", "HTTPS://Ship.Example:443/,null " + kAllowed}})};
+    }
+    static inline const std::string kListening =
+        "Web endpoint: http://localhost:" + std::to_string(kPort) + "; WebOrigins refused: null";
     static void TearDownTestSuite() {
         s_pesora.reset();
         s_scale.reset();
@@ -190,9 +194,7 @@ TEST_F(WebEndpoint, WeightAnswersWhatTheWindowShows) {
         << r;
     EXPECT_NE(r.find("Content-Type: application/json; charset=utf-8"), kNpos) << r;
     EXPECT_NE(r.find("X-Content-Type-Options: nosniff\r\n"), kNpos) << r;
-    EXPECT_TRUE(
-        s_pesora->WaitStatus("Web endpoint: http://localhost:" + std::to_string(kPort) + "; WebOrigins refused: null"))
-        << s_pesora->Status();
+    EXPECT_TRUE(s_pesora->WaitStatus(kListening)) << s_pesora->Status();
     Weigh(250, 3);
     EXPECT_TRUE(s_pesora->WaitStatus("Scale In Motion")) << s_pesora->Status();
 }
@@ -385,6 +387,23 @@ TEST_F(WebEndpoint, FloodsAndStalledClientsDoNotStopReading) {
     EXPECT_TRUE(e2e::WaitUntil([&] { return stalled.Ended(); }, 10s)) << "the stalled stream was not dropped";
     EXPECT_FALSE(follower.Ended()) << "the following stream was dropped";
     EXPECT_EQ(Status(Request(Head("GET", "/weight"))), 200);
+}
+
+// Last, as it restarts the shared copy: connections at the limit and a stalled stream neither
+// delay the exit nor keep the port from the next start.
+TEST_F(WebEndpoint, ExitWithClientsIsPromptAndTheNextStartTakesThePort) {
+    Client stalled(Head("GET", "/events"), 4096);
+    std::vector<std::unique_ptr<Client>> held;
+    for (int i = 0; i < 31; ++i) {
+        held.push_back(std::make_unique<Client>("GET /weight HTTP/1.1\r\nHost: localhost\r\n\r\n"));
+    }
+    Weigh(150);
+    const auto start = Clock::now();
+    s_pesora.reset();
+    std::printf("exit with 32 connections: %lld ms\n", static_cast<long long>((Clock::now() - start) / 1ms));
+    s_pesora = std::make_unique<e2e::Pesora>(Options());
+    ASSERT_TRUE(s_pesora->Started());
+    EXPECT_TRUE(s_pesora->WaitStatus(kListening, 2s)) << s_pesora->Status();
 }
 
 }  // namespace
