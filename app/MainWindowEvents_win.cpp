@@ -131,8 +131,8 @@ void MainWindow::Weight_MouseDown(int button, POINT screen) {
     }
 }
 
-void MainWindow::ZeroButton_Click() {
-    weighing::ZeroButton_Click(_state, ListIndex(), _scaleDevice);
+bool MainWindow::ZeroButton_Click() {
+    return weighing::ZeroButton_Click(_state, ListIndex(), _scaleDevice);
 }
 
 void MainWindow::RefreshButton_Click() {

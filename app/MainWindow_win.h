@@ -24,6 +24,7 @@
 #include "app/SettingsStore.h"
 #include "app/ShownText.h"
 #include "app/TrayIcon_win.h"
+#include "app/Version.h"
 #include "base/model/AppState.h"
 #include "base/win/BaseWindow_win.h"
 #include "base/win/Handles_win.h"
@@ -120,7 +121,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     void FileSettings_Click();
     void HelpContents_Click();
     void HelpAbout_Click();
-    void ZeroButton_Click();
+    bool ZeroButton_Click();  // true when the zero report went to the scale
     void RefreshButton_Click();
     void ScaleList_Click();
     void Weight_Change();
@@ -215,7 +216,8 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     void ShowPendingWeightBox();
 
     // The local web endpoint (MainWindowWeb_win.cpp): a zero request runs the button's command.
-    web::WebHost _web{[this] { ZeroButton_Click(); }, [this](const std::string& notice) { SetWebNotice(notice); }};
+    web::WebHost _web{PESORA_VERSION_TEXT, [this] { return ZeroButton_Click(); },
+                      [this](const std::string& notice) { SetWebNotice(notice); }};
     std::string _statusCaption;  // what the scale side last put in the status line
     std::string _webNotice;      // the endpoint's port, or why it has none
     void SetWebNotice(const std::string& notice);

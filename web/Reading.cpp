@@ -136,4 +136,14 @@ std::string ReadingJson(const Reading& r) {
     return out;
 }
 
+std::string InfoJson(std::string_view version, const std::optional<std::string>& scale) {
+    return "{\"name\":\"Pesora\",\"version\":" + JsonString(version) +
+           ",\"scale\":" + (scale ? JsonString(*scale) : std::string("null")) +
+           ",\"routes\":[\"GET /weight\",\"GET /events\",\"POST /zero\"]}";
+}
+
+std::string ErrorJson(std::string_view reason) {
+    return "{\"error\":" + JsonString(reason) + "}";
+}
+
 }  // namespace web

@@ -28,6 +28,12 @@ struct Reading {
 //  "scale":"USB Scale","time":"2026-03-05T10:15:30.250Z"}
 [[nodiscard]] std::string ReadingJson(const Reading& reading);
 
+// GET /: what answers here, its version, the selected scale's list name (null without one) and
+// the routes, so a page can tell Pesora from another program on the port.
+[[nodiscard]] std::string InfoJson(std::string_view version, const std::optional<std::string>& scale);
+// {"error":"..."}: why a request did nothing.
+[[nodiscard]] std::string ErrorJson(std::string_view reason);
+
 // A JSON string literal, quotes included. Invalid UTF-8 becomes U+FFFD, so the output is always
 // valid UTF-8 and valid JSON whatever bytes come in.
 [[nodiscard]] std::string JsonString(std::string_view utf8);

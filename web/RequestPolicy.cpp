@@ -35,7 +35,7 @@ std::string_view PathOf(std::string_view target) {
     return target.substr(0, target.find_first_of("?#"));
 }
 
-constexpr std::string_view kAllowedMethods = "GET, POST, OPTIONS";
+constexpr std::string_view kAllowedMethods = "GET, HEAD, POST, OPTIONS";
 
 Decision Refuse(int status) {
     Decision d;
@@ -57,6 +57,17 @@ bool IsLoopbackHost(std::string_view host) {
     return false;
 }
 
+Admission AdmitConnection(const Connections& now, int cap) {
+    if (now.open < cap) {
+        return Admission::Accept;
+    }
+    return now.idle > 0 ? Admission::CloseIdleFirst : Admission::Refuse;
+}
+
+Admission AdmitStream(const Connections& now, bool originAllowed) {
+    return originAllowed || now.streamsWithoutOrigin < kStreamsWithoutOrigin ? Admission::Accept : Admission::Refuse;
+}
+
 Decision Decide(const RequestHead& request, const std::vector<std::string>& allowedOrigins) {
     if (!request.host) {
         return Refuse(400);  // HTTP/1.1 requires it; without it nothing can be checked
@@ -69,11 +80,16 @@ Decision Decide(const RequestHead& request, const std::vector<std::string>& allo
     if (request.origin && !originAllowed) {
         return Refuse(403);  // no CORS headers: the page learns nothing, not even the status
     }
+    if (!originAllowed && request.fetchSite == "cross-site") {
+        return Refuse(403);  // another site's frame, link or image
+    }
 
     const std::string_view path = PathOf(request.target);
     Route route;
     std::string_view method;
-    if (path == "/weight") {
+    if (path == "/") {
+        route = Route::Info, method = "GET";
+    } else if (path == "/weight") {
         route = Route::Weight, method = "GET";
     } else if (path == "/events") {
         route = Route::Events, method = "GET";
@@ -104,10 +120,11 @@ Decision Decide(const RequestHead& request, const std::vector<std::string>& allo
         }
         return d;
     }
-    if (request.method != method) {
+    d.headOnly = request.method == "HEAD" && method == "GET";
+    if (request.method != method && !d.headOnly) {
         d.route = Route::Refused;
         d.status = 405;
-        d.headers.emplace_back("Allow", std::string(method) + ", OPTIONS");
+        d.headers.emplace_back("Allow", std::string(method == "GET" ? "GET, HEAD" : method) + ", OPTIONS");
         return d;
     }
     d.route = route;

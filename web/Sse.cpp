@@ -1,5 +1,7 @@
 #include "web/Sse.h"
 
+#include "web/Reading.h"
+
 namespace web {
 
 std::string SseStreamStart() {
@@ -27,8 +29,8 @@ std::string SseEvent(std::string_view type, std::string_view payload) {
     return "event: " + std::string(type) + "\n" + SseEvent(payload);
 }
 
-std::string SseKeepAlive() {
-    return ": keep-alive\n\n";
+std::string SseHeartbeat(int64_t msSinceEpoch) {
+    return SseEvent("heartbeat", "{\"time\":" + JsonString(IsoUtc(msSinceEpoch)) + "}");
 }
 
 }  // namespace web

@@ -1,12 +1,14 @@
 #pragma once
 // Server-Sent Events framing for the /events stream.
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace web {
 
-// A comment line at this interval keeps proxies and browsers from closing a quiet stream.
+// A heartbeat event at this interval keeps proxies and browsers from closing a quiet stream, and
+// tells a page that Pesora still answers while the weight stands still.
 inline constexpr std::chrono::seconds kKeepAliveInterval{15};
 
 // The first bytes of a stream: how soon a browser reconnects after losing it.
@@ -17,6 +19,7 @@ inline constexpr std::chrono::seconds kKeepAliveInterval{15};
 [[nodiscard]] std::string SseEvent(std::string_view payload);
 // The same with an event type ("event: sent"), which a page listens for by name.
 [[nodiscard]] std::string SseEvent(std::string_view type, std::string_view payload);
-[[nodiscard]] std::string SseKeepAlive();
+// event: heartbeat, with {"time":"..."}: a page listens for it by name; it never reaches onmessage.
+[[nodiscard]] std::string SseHeartbeat(int64_t msSinceEpoch);
 
 }  // namespace web

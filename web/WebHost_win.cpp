@@ -4,10 +4,14 @@ namespace web {
 
 namespace {
 constexpr wchar_t kRelayClass[] = L"Pesora.WebRelay";
-}
+// A port another program holds, or one Windows keeps for itself for a while, may come free:
+// it is tried again at this interval until it does or the settings change.
+constexpr UINT kRetryMs = 3000;
+constexpr UINT_PTR kRetryTimer = 1;
+}  // namespace
 
-WebHost::WebHost(std::function<void()> onZero, std::function<void(const std::string&)> onStatus)
-    : _onZero(std::move(onZero)), _onStatus(std::move(onStatus)) {}
+WebHost::WebHost(std::string version, std::function<bool()> onZero, std::function<void(const std::string&)> onStatus)
+    : _version(std::move(version)), _onZero(std::move(onZero)), _onStatus(std::move(onStatus)) {}
 
 // Silent: the owner that would show a notice may be half destroyed by now.
 WebHost::~WebHost() {
@@ -15,20 +19,31 @@ WebHost::~WebHost() {
 }
 
 // The zero command must run where the button's click runs: on the window's thread, between
-// read cycles. The server's thread only posts; a burst of requests queues behind each other.
+// read cycles. The server's thread only posts, one zero at a time, and hears back when it is done.
 LRESULT CALLBACK WebHost::RelayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
-        if (msg == WM_APP_WEB_ZERO) {
-            auto* self = reinterpret_cast<WebHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-            if (self != nullptr && self->_onZero) {
-                self->_onZero();
-            }
-            return 0;
+    auto* self = reinterpret_cast<WebHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self != nullptr && msg == WM_TIMER && wParam == kRetryTimer) {
+        try {
+            self->OnRetry();
+        } catch (...) {
+            // tried again at the next tick
         }
-    } catch (...) {
-        // a failed zero is not reported, as with the button
+        return 0;
     }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg != WM_APP_WEB_ZERO) {
+        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    if (self == nullptr) {
+        return 0;
+    }
+    bool sent = false;
+    try {
+        sent = self->_onZero && self->_onZero();
+    } catch (...) {
+        // a failed zero is answered as one that reached no scale
+    }
+    self->_server.ZeroDone(sent);
+    return 0;
 }
 
 bool WebHost::EnsureRelayWindow() {
@@ -59,19 +74,40 @@ void WebHost::Apply(const WebConfig& config) {
         _onStatus({});
         return;
     }
+    Start(config);
+}
+
+void WebHost::OnRetry() {
+    if (_waiting.port == 0 || _server.Running()) {
+        (void)::KillTimer(_relay.get(), kRetryTimer);
+        return;
+    }
+    const WebConfig config = _waiting;  // a copy: starting clears what waits
+    Start(config);
+}
+
+void WebHost::Start(const WebConfig& config) {
     if (!EnsureRelayWindow()) {
         _onStatus(StartFailedText(config.port));
         return;
     }
     HWND relay = _relay.get();
-    const StartResult result = _server.Start(config, [relay] { (void)::PostMessageW(relay, WM_APP_WEB_ZERO, 0, 0); });
+    const StartResult result =
+        _server.Start(config, _version, [relay] { return ::PostMessageW(relay, WM_APP_WEB_ZERO, 0, 0) != FALSE; });
     switch (result) {
         case StartResult::Listening:
             _config = config;
-            _onStatus(ListeningText(config.port));
+            _waiting = WebConfig{};
+            (void)::KillTimer(_relay.get(), kRetryTimer);
+            _onStatus(ListeningText(config.port, config.refused));
             break;
         case StartResult::PortTaken:
-            _onStatus(PortTakenText(config.port));
+        case StartResult::PortReserved:
+            if (_waiting.port == 0) {
+                (void)::SetTimer(_relay.get(), kRetryTimer, kRetryMs, /* lpTimerFunc */ nullptr);
+            }
+            _waiting = config;
+            _onStatus(result == StartResult::PortTaken ? PortTakenText(config.port) : PortReservedText(config.port));
             break;
         case StartResult::Failed:
             _onStatus(StartFailedText(config.port));
@@ -83,6 +119,10 @@ void WebHost::Stop() {
     const bool wasOn = _server.Running();
     _server.Stop();
     _config = WebConfig{};
+    if (_waiting.port != 0) {
+        _waiting = WebConfig{};
+        (void)::KillTimer(_relay.get(), kRetryTimer);
+    }
     if (wasOn) {
         _onStatus({});  // nothing to announce any more
     }

@@ -14,9 +14,10 @@ namespace web {
 
 class WebHost {
   public:
-    // `onZero` runs on the thread that called Apply, as the zero button's click does; `onStatus`
-    // gets the endpoint's notice for the status line (empty when there is none).
-    WebHost(std::function<void()> onZero, std::function<void(const std::string&)> onStatus);
+    // `onZero` runs on the thread that called Apply, as the zero button's click does, and says
+    // whether the zero report went to a scale; `onStatus` gets the endpoint's notice for the
+    // status line (empty when there is none). `version` is the program's, for GET /.
+    WebHost(std::string version, std::function<bool()> onZero, std::function<void(const std::string&)> onStatus);
     ~WebHost();
     WebHost(const WebHost&) = delete;
     WebHost& operator=(const WebHost&) = delete;
@@ -35,10 +36,14 @@ class WebHost {
     enum RelayMessages : UINT {
         WM_APP_WEB_ZERO = WM_APP + 1,  // a POST /zero arrived
     };
+    void Start(const WebConfig& config);
+    void OnRetry();
 
-    std::function<void()> _onZero;
+    std::string _version;
+    std::function<bool()> _onZero;
     std::function<void(const std::string&)> _onStatus;
     WebConfig _config;         // in use; port 0 while stopped
+    WebConfig _waiting;        // asked for while its port is taken or reserved: tried again
     base::unique_hwnd _relay;  // destroyed after the server has stopped posting to it
     WebServer _server;
 };

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <deque>
+#include <list>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -76,6 +77,12 @@ constexpr auto kWriteTimeout = 10s;    // for a response to leave
 // An event stream's client reads as fast as events come; one that has not taken an event in
 // this time has stopped reading.
 constexpr auto kEventWriteTimeout = 5s;
+// After a zero the next one waits this long: a page that retries, or a script in a loop, writes
+// a few zero reports to the scale and takes the window's thread a few times, never thousands.
+constexpr auto kZeroInterval = 500ms;
+// After an accept error (out of sockets or memory) the next accept waits this long, instead of
+// failing again at once on a core of its own.
+constexpr auto kAcceptRetry = 500ms;
 // A small send buffer for event streams: events are small, and a client that stops reading then
 // fills it (and its queue) soon, instead of parking megabytes in the system's buffers.
 constexpr int kEventSendBuffer = 8 * 1024;
@@ -96,8 +103,11 @@ Reading CurrentReading(Snapshot& snapshot) {
 
 class WebServer::Impl {
   public:
-    Impl(WebConfig config, std::function<void()> onZero, std::shared_ptr<Snapshot> snapshot)
-        : config(std::move(config)), onZero(std::move(onZero)), snapshot(std::move(snapshot)) {}
+    Impl(WebConfig config, std::string version, std::function<bool()> onZero, std::shared_ptr<Snapshot> snapshot)
+        : config(std::move(config)),
+          version(std::move(version)),
+          onZero(std::move(onZero)),
+          snapshot(std::move(snapshot)) {}
 
     class Session;
     class EventClient;
@@ -105,10 +115,15 @@ class WebServer::Impl {
     WinsockSession winsock;  // first in, last out: the sockets below need it
     // Declared before the io_context so that they outlive the handlers it destroys.
     WebConfig config;
-    std::function<void()> onZero;
+    std::string version;
+    std::function<bool()> onZero;
     std::shared_ptr<Snapshot> snapshot;
     int connections = 0;
+    int streamsWithoutOrigin = 0;
+    std::list<Session*> idle;  // sessions waiting for a request, the longest waiting first
     std::set<std::shared_ptr<EventClient>> eventClients;
+    std::shared_ptr<Session> zeroWaiting;  // the POST /zero whose zero the window is doing
+    std::chrono::steady_clock::time_point zeroQuietUntil;
 
     asio::io_context io{1};
     std::vector<tcp::acceptor> acceptors;
@@ -120,6 +135,11 @@ class WebServer::Impl {
 
     StartResult Listen();
     void Accept(tcp::acceptor& acceptor);
+    void OnAccepted(tcp::socket socket);
+    void FinishZero(bool sent);
+    [[nodiscard]] Connections Counts() const {
+        return Connections{connections, static_cast<int>(idle.size()), streamsWithoutOrigin};
+    }
     void ScheduleKeepAlive();
     void Broadcast(const std::string& event);
 };
@@ -129,9 +149,13 @@ class WebServer::Impl {
 // reading is dropped.
 class WebServer::Impl::EventClient : public std::enable_shared_from_this<EventClient> {
   public:
-    EventClient(Impl& server, beast::tcp_stream stream) : _server(server), _stream(std::move(stream)) {}
+    EventClient(Impl& server, beast::tcp_stream stream, bool withoutOrigin)
+        : _server(server), _stream(std::move(stream)), _withoutOrigin(withoutOrigin) {
+        _server.streamsWithoutOrigin += _withoutOrigin ? 1 : 0;
+    }
     ~EventClient() {
         --_server.connections;
+        _server.streamsWithoutOrigin -= _withoutOrigin ? 1 : 0;
         if (_counted) {
             std::lock_guard lock(_server.snapshot->mutex);
             --_server.snapshot->eventClients;
@@ -224,15 +248,25 @@ class WebServer::Impl::EventClient : public std::enable_shared_from_this<EventCl
     bool _writing = false;
     bool _dropped = false;
     bool _counted = false;  // in the snapshot's count of event clients
+    bool _withoutOrigin;    // in the share of streams without an allowed Origin
     char _scratch[256];
 };
 
+// Headers on every answer: a browser takes it for nothing but what it says it is, and shows it in
+// no frame, so no page can dress the endpoint up as its own.
+constexpr std::string_view kHardening =
+    "X-Content-Type-Options: nosniff\r\nX-Frame-Options: DENY\r\nContent-Security-Policy: frame-ancestors 'none'\r\n";
+constexpr std::string_view kJson = "application/json; charset=utf-8";
+constexpr std::string_view kEventStream = "text/event-stream; charset=utf-8";
+
 // One connection until it turns into an event stream or closes: requests are read with bounded
 // header and body sizes and a time-out, answered, and the connection kept open when asked.
+// A refused request's connection is closed: whoever was refused once gets nothing more on it.
 class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
   public:
     Session(Impl& server, tcp::socket socket) : _server(server), _stream(std::move(socket)) { ++_server.connections; }
     ~Session() {
+        StopIdling();
         if (!_handedOver) {
             --_server.connections;
         }
@@ -243,12 +277,36 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
         _parser->header_limit(kMaxHeaderBytes);
         _parser->body_limit(kMaxBodyBytes);
         _stream.expires_after(kRequestTimeout);
+        _idleAt = _server.idle.insert(_server.idle.end(), this);
+        _idling = true;
         http::async_read(_stream, _buffer, *_parser,
                          [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRead(ec); });
     }
 
+    // Makes room for a new connection at the cap.
+    void CloseIdle() {
+        StopIdling();
+        Close();
+    }
+
+    void AnswerZero(bool sent) {
+        if (sent) {
+            Respond(http::status::no_content, _zeroHeaders, "", _zeroKeepAlive);
+        } else {
+            Respond(http::status::conflict, _zeroHeaders, ErrorJson("no scale is open"), _zeroKeepAlive);
+        }
+    }
+
   private:
+    void StopIdling() {
+        if (_idling) {
+            _server.idle.erase(_idleAt);
+            _idling = false;
+        }
+    }
+
     void OnRead(beast::error_code ec) {
+        StopIdling();
         if (ec == http::error::header_limit || ec == http::error::body_limit) {
             Respond(ec == http::error::header_limit ? http::status::request_header_fields_too_large
                                                     : http::status::payload_too_large,
@@ -278,46 +336,82 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
         }
         const auto pna = req["Access-Control-Request-Private-Network"];
         head.privateNetworkPreflight = pna == "true";
+        if (const auto site = req["Sec-Fetch-Site"]; !site.empty()) {
+            head.fetchSite = std::string_view(site.data(), site.size());
+        }
         const Decision d = Decide(head, _server.config.origins);
         const bool keepAlive = req.keep_alive();
+        _headOnly = d.headOnly;
         switch (d.route) {
+            case Route::Info:
+                Respond(http::status::ok, d.headers, InfoJson(_server.version, CurrentReading(*_server.snapshot).scale),
+                        keepAlive);
+                return;
             case Route::Weight:
                 Respond(http::status::ok, d.headers, ReadingJson(CurrentReading(*_server.snapshot)), keepAlive);
                 return;
             case Route::Events:
-                StartEvents(d.headers);
+                if (d.headOnly) {
+                    Respond(http::status::ok, d.headers, "", false, kEventStream);
+                } else if (AdmitStream(_server.Counts(), head.origin.has_value()) == Admission::Refuse) {
+                    Respond(http::status::service_unavailable, d.headers, "", false);
+                } else {
+                    StartEvents(d.headers, !head.origin.has_value());
+                }
                 return;
             case Route::Zero:
-                if (_server.onZero) {
-                    _server.onZero();
-                }
-                Respond(http::status::no_content, d.headers, "", keepAlive);
+                Zero(d.headers, keepAlive);
                 return;
             case Route::Preflight:
                 Respond(http::status::no_content, d.headers, "", keepAlive);
                 return;
             case Route::Refused:
-                Respond(static_cast<http::status>(d.status), d.headers, "", keepAlive && d.status != 400);
+                Respond(static_cast<http::status>(d.status), d.headers, "", false);
                 return;
         }
+    }
+
+    // One zero at a time, and not again at once: the others are told to come back later.
+    void Zero(std::vector<std::pair<std::string, std::string>> headers, bool keepAlive) {
+        if (_server.zeroWaiting || std::chrono::steady_clock::now() < _server.zeroQuietUntil) {
+            headers.emplace_back("Retry-After", "1");
+            Respond(http::status::too_many_requests, headers, ErrorJson("a zero is in progress"), false);
+            return;
+        }
+        if (!_server.onZero || !_server.onZero()) {
+            Respond(http::status::service_unavailable, headers, ErrorJson("the window did not take the zero"), false);
+            return;
+        }
+        _zeroHeaders = std::move(headers);
+        _zeroKeepAlive = keepAlive;
+        _server.zeroWaiting = shared_from_this();  // answered by FinishZero
     }
 
     void Respond(http::status status,
                  const std::vector<std::pair<std::string, std::string>>& headers,
                  std::string body,
-                 bool keepAlive) {
+                 bool keepAlive,
+                 std::string_view contentType = kJson) {
         auto res = std::make_shared<http::response<http::string_body>>(status, 11);
         res->set(http::field::server, "Pesora");
         res->set(http::field::cache_control, "no-store");
-        if (!body.empty()) {
-            res->set(http::field::content_type, "application/json; charset=utf-8");
+        res->set("X-Content-Type-Options", "nosniff");
+        res->set("X-Frame-Options", "DENY");
+        res->set("Content-Security-Policy", "frame-ancestors 'none'");
+        if (!body.empty() || contentType != kJson) {
+            res->set(http::field::content_type, beast::string_view(contentType.data(), contentType.size()));
         }
         for (const auto& [name, value] : headers) {
             res->set(name, value);
         }
-        res->body() = std::move(body);
         res->keep_alive(keepAlive);
-        res->prepare_payload();
+        if (_headOnly) {
+            res->content_length(body.size());  // what GET would get, without it
+        } else {
+            res->body() = std::move(body);
+            res->prepare_payload();
+        }
+        _headOnly = false;
         _stream.expires_after(kWriteTimeout);
         http::async_write(_stream, *res, [self = shared_from_this(), res, keepAlive](beast::error_code ec, size_t) {
             if (ec || !keepAlive) {
@@ -329,10 +423,10 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
     }
 
     // The stream has no length: it lasts as long as the connection.
-    void StartEvents(const std::vector<std::pair<std::string, std::string>>& headers) {
-        std::string head =
-            "HTTP/1.1 200 OK\r\nServer: Pesora\r\nContent-Type: text/event-stream; charset=utf-8\r\n"
-            "Cache-Control: no-store\r\nConnection: close\r\nX-Accel-Buffering: no\r\n";
+    void StartEvents(const std::vector<std::pair<std::string, std::string>>& headers, bool withoutOrigin) {
+        std::string head = "HTTP/1.1 200 OK\r\nServer: Pesora\r\nContent-Type: " + std::string(kEventStream) +
+                           "\r\nCache-Control: no-store\r\nConnection: close\r\nX-Accel-Buffering: no\r\n" +
+                           std::string(kHardening);
         for (const auto& [name, value] : headers) {
             head += name + ": " + value + "\r\n";
         }
@@ -340,7 +434,7 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
         head += SseStreamStart();
         _handedOver = true;
         _stream.expires_never();
-        auto client = std::make_shared<EventClient>(_server, std::move(_stream));
+        auto client = std::make_shared<EventClient>(_server, std::move(_stream), withoutOrigin);
         client->Start(std::move(head));
     }
 
@@ -355,10 +449,15 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
     beast::flat_buffer _buffer{kMaxHeaderBytes + kMaxBodyBytes};
     std::optional<http::request_parser<http::string_body>> _parser;
     bool _handedOver = false;
+    bool _headOnly = false;  // the request being answered is a HEAD
+    bool _idling = false;
+    std::list<Session*>::iterator _idleAt;
+    std::vector<std::pair<std::string, std::string>> _zeroHeaders;
+    bool _zeroKeepAlive = false;
 };
 
 StartResult WebServer::Impl::Listen() {
-    bool portTaken = false;
+    std::optional<StartResult> refused;  // the port is another program's, or Windows keeps it
     for (const auto& address : {asio::ip::make_address("127.0.0.1"), asio::ip::make_address("::1")}) {
         tcp::acceptor acceptor(io);
         beast::error_code ec;
@@ -375,7 +474,11 @@ StartResult WebServer::Impl::Listen() {
         (void)acceptor.set_option(asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>(true), ec);
         (void)acceptor.bind(endpoint, ec);
         if (ec) {
-            portTaken = portTaken || ec == asio::error::address_in_use || ec == asio::error::access_denied;
+            if (ec == asio::error::access_denied) {
+                refused = StartResult::PortReserved;  // an excluded range (Hyper-V, WinNAT)
+            } else if (ec == asio::error::address_in_use && !refused) {
+                refused = StartResult::PortTaken;
+            }
             continue;
         }
         (void)acceptor.listen(asio::socket_base::max_listen_connections, ec);
@@ -384,10 +487,10 @@ StartResult WebServer::Impl::Listen() {
         }
         acceptors.push_back(std::move(acceptor));
     }
-    if (acceptors.empty() || portTaken) {
+    if (acceptors.empty() || refused) {
         // Half a server (IPv6 only because another program holds IPv4) would surprise: none.
         acceptors.clear();
-        return portTaken ? StartResult::PortTaken : StartResult::Failed;
+        return refused.value_or(StartResult::Failed);
     }
     for (auto& acceptor : acceptors) {
         Accept(acceptor);
@@ -401,15 +504,40 @@ void WebServer::Impl::Accept(tcp::acceptor& acceptor) {
             return;
         }
         if (!ec) {
-            if (connections >= kMaxConnections) {
-                beast::error_code ignored;
-                socket.close(ignored);  // refused at once rather than left waiting
-            } else {
-                std::make_shared<Session>(*this, std::move(socket))->Read();
-            }
+            OnAccepted(std::move(socket));
+            Accept(acceptor);
+            return;
         }
-        Accept(acceptor);
+        auto retry = std::make_shared<asio::steady_timer>(io, kAcceptRetry);
+        retry->async_wait([this, &acceptor, retry](beast::error_code waitError) {
+            if (!waitError) {
+                Accept(acceptor);
+            }
+        });
     });
+}
+
+void WebServer::Impl::OnAccepted(tcp::socket socket) {
+    switch (AdmitConnection(Counts(), kMaxConnections)) {
+        case Admission::CloseIdleFirst:
+            idle.front()->CloseIdle();
+            [[fallthrough]];
+        case Admission::Accept:
+            std::make_shared<Session>(*this, std::move(socket))->Read();
+            return;
+        case Admission::Refuse: {
+            beast::error_code ignored;
+            socket.close(ignored);  // refused at once rather than left waiting
+            return;
+        }
+    }
+}
+
+void WebServer::Impl::FinishZero(bool sent) {
+    zeroQuietUntil = std::chrono::steady_clock::now() + kZeroInterval;
+    if (const auto session = std::exchange(zeroWaiting, nullptr)) {
+        session->AnswerZero(sent);
+    }
 }
 
 // While any event client is connected; the first one to come starts it again.
@@ -427,7 +555,7 @@ void WebServer::Impl::ScheduleKeepAlive() {
         if (ec || eventClients.empty()) {
             return;
         }
-        Broadcast(SseKeepAlive());
+        Broadcast(SseHeartbeat(NowMs()));
         ScheduleKeepAlive();
     });
 }
@@ -446,13 +574,13 @@ WebServer::~WebServer() {
     Stop();
 }
 
-StartResult WebServer::Start(const WebConfig& config, std::function<void()> onZero) {
+StartResult WebServer::Start(const WebConfig& config, std::string version, std::function<bool()> onZero) {
     Stop();
     if (config.port == 0) {
         return StartResult::Failed;
     }
     try {
-        auto impl = std::make_unique<Impl>(config, std::move(onZero), _snapshot);
+        auto impl = std::make_unique<Impl>(config, std::move(version), std::move(onZero), _snapshot);
         const StartResult result = impl->Listen();
         if (result != StartResult::Listening) {
             return result;
@@ -486,8 +614,15 @@ void WebServer::Stop() {
         _impl->thread.join();
     }
     _impl->eventClients.clear();
+    _impl->zeroWaiting.reset();
     _impl->acceptors.clear();
     _impl.reset();
+}
+
+void WebServer::ZeroDone(bool sent) {
+    if (_impl) {
+        asio::post(_impl->io, [impl = _impl.get(), sent] { impl->FinishZero(sent); });
+    }
 }
 
 bool WebServer::Running() const {

@@ -6,13 +6,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "web/Reading.h"
 #include "web/WebSettings.h"
 
 namespace web {
 
-enum class StartResult { Listening, PortTaken, Failed };
+enum class StartResult { Listening, PortTaken, PortReserved, Failed };
 
 // Limits that keep a flood of clients from costing more than a little memory.
 inline constexpr int kMaxConnections = 32;
@@ -29,10 +30,15 @@ class WebServer {
     WebServer& operator=(const WebServer&) = delete;
 
     // Binds config.port on the loopback addresses and starts serving; stops a running server
-    // first. `onZero` runs on the server's thread.
-    StartResult Start(const WebConfig& config, std::function<void()> onZero);
+    // first. `onZero` runs on the server's thread and only hands the zero on (false: it could
+    // not); ZeroDone then answers the request that asked for it. `version` is told by GET /.
+    StartResult Start(const WebConfig& config, std::string version, std::function<bool()> onZero);
     void Stop();
     [[nodiscard]] bool Running() const;
+
+    // From the window's thread when the zero handed on by `onZero` is done: `sent` when the zero
+    // report went to a scale, false when none is open.
+    void ZeroDone(bool sent);
 
     // From the window's thread after each read cycle: never blocks on a client. Clients of
     // /events hear of it when it differs from the last one published (time aside).

@@ -110,11 +110,12 @@ void ReadCycle::ShowReport() {
 
 // The device side writes through a handle of its own while the read goes on, so the report
 // the scale sends right after its zero is read like any other.
-void ZeroButton_Click(const base::AppState& state, int selectedRow, IScaleDevice& device) {
+bool ZeroButton_Click(const base::AppState& state, int selectedRow, IScaleDevice& device) {
     if (!state.deviceOpen || selectedRow < 0 || static_cast<size_t>(selectedRow) >= state.scaleTable.size()) {
-        return;
+        return false;
     }
     device.SendZeroReport();
+    return true;
 }
 
 }  // namespace weighing

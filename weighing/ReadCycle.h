@@ -81,7 +81,7 @@ class ReadCycle {
 };
 
 // The "Zero Scale" button: sends the zero report when a scale is open and the selected row of the
-// scale list (-1 for none) has a device behind it; does nothing otherwise.
-void ZeroButton_Click(const base::AppState& state, int selectedRow, IScaleDevice& device);
+// scale list (-1 for none) has a device behind it; does nothing otherwise. True when it sent it.
+bool ZeroButton_Click(const base::AppState& state, int selectedRow, IScaleDevice& device);
 
 }  // namespace weighing

@@ -26,6 +26,9 @@ TEST(ReadingJson, HasTheFieldsInOrderWithTheirTypes) {
     EXPECT_EQ(ReadingJson(under),
               R"({"weight":-0.5,"unit":"lb","text":"-0.5 lb","status":"Negative Weight","statusCode":5,)"
               R"("stable":false,"scale":null,"time":"1970-01-01T00:00:00.000Z"})");
+    EXPECT_EQ(InfoJson("1.0", "A \"B\""), R"({"name":"Pesora","version":"1.0","scale":"A \"B\"","routes":)"
+                                          R"(["GET /weight","GET /events","POST /zero"]})");
+    EXPECT_NE(InfoJson("1.0", std::nullopt).find(R"("scale":null,)"), std::string::npos);
     Reading reading;
     for (const uint8_t code : {0, 1, 2, 3, 4, 5, 255}) {
         reading.statusCode = code;
@@ -100,8 +103,9 @@ TEST(IsLoopbackHost, OnlyLoopbackNamesWithAPlainPort) {
 }
 
 std::string Summary(const Decision& d) {
-    static const char* const kRoutes[] = {"Weight", "Events", "Zero", "Preflight", "Refused"};
-    std::string s = std::string(kRoutes[static_cast<int>(d.route)]) + " " + std::to_string(d.status);
+    static const char* const kRoutes[] = {"Info", "Weight", "Events", "Zero", "Preflight", "Refused"};
+    std::string s =
+        std::string(kRoutes[static_cast<int>(d.route)]) + (d.headOnly ? " head " : " ") + std::to_string(d.status);
     for (const auto& [name, value] : d.headers) {
         s += " [" + name + ": " + value + "]";
     }
@@ -113,11 +117,12 @@ TEST(Decide, HostOriginMethodAndPath) {
     const std::string ok = "https://ship.example";
     const std::string cors = " [Access-Control-Allow-Origin: https://ship.example] [Vary: Origin]";
     const std::string preflight = cors +
-                                  " [Access-Control-Allow-Methods: GET, POST, OPTIONS]"
+                                  " [Access-Control-Allow-Methods: GET, HEAD, POST, OPTIONS]"
                                   " [Access-Control-Allow-Headers: Content-Type, Last-Event-ID]"
                                   " [Access-Control-Max-Age: 600]";
     // clang-format off
-    struct Row { std::string_view method, target; std::optional<std::string_view> host, origin; bool pna; std::string expect; };
+    struct Row { std::string_view method, target; std::optional<std::string_view> host, origin; bool pna; std::string expect;
+                 std::optional<std::string_view> site = std::nullopt; };
     const Row rows[] = {
         // a local tool (no Origin) may read and zero
         {"GET", "/weight", "127.0.0.1:8080", std::nullopt, false, "Weight 200"},
@@ -144,17 +149,48 @@ TEST(Decide, HostOriginMethodAndPath) {
         {"POST", "/zero", "evil.example:8080", ok, false, "Refused 403"},
         {"GET", "/weight", std::nullopt, std::nullopt, false, "Refused 400"},
         // paths and methods
-        {"GET", "/", "localhost", std::nullopt, false, "Refused 404"},
+        {"GET", "/?a", "localhost", std::nullopt, false, "Info 200"},
+        {"HEAD", "/weight", "localhost", ok, false, "Weight head 200" + cors},
+        {"HEAD", "/", "localhost", std::nullopt, false, "Info head 200"},
+        {"HEAD", "/zero", "localhost", std::nullopt, false, "Refused 405 [Allow: POST, OPTIONS]"},
+        {"GET", "/index.html", "localhost", std::nullopt, false, "Refused 404"},
         {"GET", "/Weight", "localhost", std::nullopt, false, "Refused 404"},
         {"GET", "/zero", "localhost", std::nullopt, false, "Refused 405 [Allow: POST, OPTIONS]"},
-        {"POST", "/weight", "localhost", ok, false, "Refused 405" + cors + " [Allow: GET, OPTIONS]"},
-        {"DELETE", "/events", "localhost", std::nullopt, false, "Refused 405 [Allow: GET, OPTIONS]"},
-        {"OPTIONS", "/weight", "localhost", std::nullopt, false, "Preflight 204 [Allow: GET, POST, OPTIONS]"},
+        {"POST", "/weight", "localhost", ok, false, "Refused 405" + cors + " [Allow: GET, HEAD, OPTIONS]"},
+        {"DELETE", "/events", "localhost", std::nullopt, false, "Refused 405 [Allow: GET, HEAD, OPTIONS]"},
+        {"OPTIONS", "/weight", "localhost", std::nullopt, false, "Preflight 204 [Allow: GET, HEAD, POST, OPTIONS]"},
+        // another site's frame or link carries no Origin, but says where it comes from
+        {"GET", "/events", "localhost", std::nullopt, false, "Refused 403", "cross-site"},
+        {"GET", "/weight", "localhost", ok, false, "Weight 200" + cors, "cross-site"},
+        {"GET", "/events", "localhost", std::nullopt, false, "Events 200", "same-site"},
+        {"GET", "/weight", "localhost", std::nullopt, false, "Weight 200", "none"},
     };
     // clang-format on
     for (const Row& row : rows) {
-        EXPECT_EQ(Summary(Decide(RequestHead{row.method, row.target, row.host, row.origin, row.pna}, allowed)),
-                  row.expect);
+        EXPECT_EQ(
+            Summary(Decide(RequestHead{row.method, row.target, row.host, row.origin, row.pna, row.site}, allowed)),
+            row.expect)
+            << row.method << " " << row.target;
+    }
+}
+
+// At the cap a connection that asks nothing makes room; streams nobody allowed have a share of
+// their own, so neither can lock an allowed page out.
+TEST(Admission, IdleMakeRoomAndStreamsWithoutOriginHaveAShare) {
+    constexpr Admission kIn = Admission::Accept, kCloseIdle = Admission::CloseIdleFirst, kOut = Admission::Refuse;
+    // clang-format off
+    struct Row { Connections now; bool stream, allowed; Admission expect; };
+    const Row rows[] = {
+        {{0, 0, 0}, false, false, kIn}, {{31, 31, 0}, false, false, kIn}, {{32, 1, 0}, false, false, kCloseIdle},
+        {{40, 9, 0}, false, false, kCloseIdle}, {{32, 0, 4}, false, false, kOut},
+        {{20, 0, kStreamsWithoutOrigin - 1}, true, false, kIn}, {{20, 0, kStreamsWithoutOrigin}, true, false, kOut},
+        {{20, 0, kStreamsWithoutOrigin}, true, true, kIn},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        const Admission got = row.stream ? AdmitStream(row.now, row.allowed) : AdmitConnection(row.now, 32);
+        EXPECT_EQ(got, row.expect) << row.now.open << " open, " << row.now.idle << " idle, "
+                                   << row.now.streamsWithoutOrigin << " streams";
     }
 }
 
@@ -166,7 +202,8 @@ TEST(Sse, Framing) {
     EXPECT_EQ(SseEvent("a\n\nevent: x"), "data: a\ndata: \ndata: event: x\n\n");
     EXPECT_EQ(SseEvent("a\r\nb\rc\r\n"), "data: a\ndata: b\ndata: c\ndata: \n\n");
     EXPECT_EQ(SseEvent("sent", "{}\n"), "event: sent\ndata: {}\ndata: \n\n");
-    EXPECT_EQ(SseKeepAlive() + SseStreamStart(), ": keep-alive\n\nretry: 2000\n\n");
+    EXPECT_EQ(SseHeartbeat(0) + SseStreamStart(),
+              "event: heartbeat\ndata: {\"time\":\"1970-01-01T00:00:00.000Z\"}\n\nretry: 2000\n\n");
 }
 
 // ---- settings -------------------------------------------------------------------------------------
@@ -175,13 +212,24 @@ TEST(WebSettings, PortOriginsAndStatusLine) {
     // clang-format off
     ExpectRows<int32_t, uint16_t>(WebPortFromSetting, {{0, 0}, {1, 1}, {65535, 65535}, {65536, 0}, {-1, 0},
                                                        {2147483647, 0}, {131152, 0}});  // 65536 + 80 is not port 80
-    ExpectRows<std::string, std::vector<std::string>>(SplitOrigins, {
-        {"", {}}, {"   \t ", {}}, {"https://ship.example http://localhost:3000", {"https://ship.example", "http://localhost:3000"}},
-        {"\t a  \tb ", {"a", "b"}}, {"a b a", {"a", "b"}}, {"a,b", {"a,b"}},  // only blanks separate
+    // An entry in another spelling of an allowed origin matches as the browser writes it; one
+    // that would allow any page (null, *) or none (a path) is refused, never taken as typed.
+    ExpectRows<std::string, std::optional<std::string>>(NormalOrigin, {
+        {"https://ship.example", "https://ship.example"}, {"HTTPS://Ship.Example/", "https://ship.example"},
+        {"https://ship.example:443", "https://ship.example"}, {"http://localhost:80/", "http://localhost"},
+        {"http://localhost:443", "http://localhost:443"}, {"https://ship.example:8443", "https://ship.example:8443"},
+        {"http://[::1]:3000", "http://[::1]:3000"}, {"http://[::1]", "http://[::1]"}, {"https://a.example:0443", "https://a.example"},
+        {"null", std::nullopt}, {"*", std::nullopt}, {"https://*.example", std::nullopt}, {"ship.example", std::nullopt},
+        {"https://ship.example/app", std::nullopt}, {"https://ship.example/?a", std::nullopt}, {"https://u@ship.example", std::nullopt},
+        {"https://", std::nullopt}, {"https://a:65536", std::nullopt}, {"https://a:0", std::nullopt}, {"://a", std::nullopt},
+        {"http://[::1", std::nullopt}, {"http://a:b:1", std::nullopt}, {"file:///c:/x.html", std::nullopt},
     });
     // clang-format on
-    EXPECT_EQ(WebConfigFromSettings(8080, "x y"), (WebConfig{8080, {"x", "y"}}));
+    EXPECT_EQ(SplitOrigins(" a://x,\tB://X/ , null c://y*  null"),
+              (OriginList{{"a://x", "b://x"}, {"null", "c://y*"}}));
+    EXPECT_EQ(WebConfigFromSettings(8080, "x://y,*"), (WebConfig{8080, {"x://y"}, {"*"}}));
     EXPECT_EQ(WebConfigFromSettings(0, ""), WebConfig{});
+    EXPECT_EQ(ListeningText(80, {"null", "*"}), "Web endpoint: http://localhost:80; WebOrigins refused: null, *");
     // The endpoint's notice shows whenever the scale has nothing to say.
     EXPECT_EQ(StatusLineText("", ListeningText(8080)), "Web endpoint: http://localhost:8080");
     EXPECT_EQ(StatusLineText("Scale In Motion", ListeningText(8080)), "Scale In Motion");

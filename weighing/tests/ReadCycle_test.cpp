@@ -186,7 +186,7 @@ TEST(ZeroButton_Click, SendsTheZeroReportOnlyForAnOpenSelectedScale) {
         Bench bench;
         bench.state.deviceOpen = open;
         bench.state.scaleTable.resize(rows);
-        ZeroButton_Click(bench.state, row, bench);
+        EXPECT_EQ(ZeroButton_Click(bench.state, row, bench), sent == 1) << row << " of " << rows;
         EXPECT_EQ(bench.zeroReports, sent) << row << " of " << rows;
     }
 }
