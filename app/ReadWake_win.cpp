@@ -5,7 +5,7 @@ namespace app {
 void ReadWakeWin::Attach(HWND window, UINT reportInMessage, UINT_PTR dueTimerId) {
     _window = window;
     _dueTimerId = dueTimerId;
-    _onRead.emplace(window, reportInMessage, /* tag */ 0);
+    _onRead.emplace(window, reportInMessage, /* tag */ 0, _skipRepeat);
     _onAnswer.emplace(window, reportInMessage, /* tag */ 1);
 }
 

@@ -17,12 +17,18 @@ class ReadWakeWin final : public weighing::IReadWake {
   public:
     // The events live as long as this object; a read that stays silent for `quietMs` wakes the
     // window all the same (a silent scale is asked for its current report now and then). The
-    // answer event is waited on only while `answerAwaited` says a question is out.
-    ReadWakeWin(HANDLE readEvent, HANDLE answerEvent, DWORD quietMs, std::function<bool()> answerAwaited) noexcept
+    // answer event is waited on only while `answerAwaited` says a question is out. A read that
+    // `skipRepeat` takes on the pool thread (a report that changes nothing) does not wake it.
+    ReadWakeWin(HANDLE readEvent,
+                HANDLE answerEvent,
+                DWORD quietMs,
+                std::function<bool()> answerAwaited,
+                std::function<bool()> skipRepeat) noexcept
         : _readEvent(readEvent),
           _answerEvent(answerEvent),
           _quietMs(quietMs),
-          _answerAwaited(std::move(answerAwaited)) {}
+          _answerAwaited(std::move(answerAwaited)),
+          _skipRepeat(std::move(skipRepeat)) {}
 
     // Before this, nothing is armed or started.
     void Attach(HWND window, UINT reportInMessage, UINT_PTR dueTimerId);
@@ -38,6 +44,7 @@ class ReadWakeWin final : public weighing::IReadWake {
     HANDLE _answerEvent;
     DWORD _quietMs;
     std::function<bool()> _answerAwaited;
+    std::function<bool()> _skipRepeat;
     HWND _window = nullptr;
     UINT_PTR _dueTimerId = 0;
     std::optional<base::win::EventWake> _onRead;
