@@ -1,5 +1,5 @@
 #pragma once
-// The read pacing's window side for the main window: thread-pool waits on the scale's read and
+// The read pacing's window side for the main window: waiting threads on the scale's read and
 // answer events post one message to the window, and the due timer is a window timer. A posted
 // message and a timer are both dispatched by whatever loop runs (ours, a menu's, a dialog's or a
 // message box's), so the weight goes on updating under all of them.
@@ -18,7 +18,7 @@ class ReadWakeWin final : public weighing::IReadWake {
     // The events live as long as this object; a read that stays silent for `quietMs` wakes the
     // window all the same (a silent scale is asked for its current report now and then). The
     // answer event is waited on only while `answerAwaited` says a question is out. A read that
-    // `skipRepeat` takes on the pool thread (a report that changes nothing) does not wake it.
+    // `skipRepeat` takes on the waiting thread (a report that changes nothing) does not wake it.
     ReadWakeWin(HANDLE readEvent,
                 HANDLE answerEvent,
                 DWORD quietMs,

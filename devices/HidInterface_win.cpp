@@ -113,7 +113,7 @@ ReadWait HidPortWin::WaitRead(uint32_t ms, size_t* transferred) {
     return ReadWait::Report;
 }
 
-// Runs on a pool thread. A completed read is left for the window unless it only repeats: the
+// Runs on the thread that waits on the read. A completed read is left for the window unless it only repeats: the
 // record says it is done, so the window's next wait collects it as it would have.
 bool HidPortWin::SkipRepeatedReport() {
     const std::scoped_lock lock(_readLock);

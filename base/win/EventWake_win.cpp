@@ -2,58 +2,104 @@
 
 namespace base::win {
 
+namespace {
+// The waiting thread runs little more than a wait and a post.
+constexpr SIZE_T kWaiterStack = 64 * 1024;
+}  // namespace
+
+EventWake::~EventWake() {
+    if (_thread) {
+        Change(false, nullptr, INFINITE);
+        {
+            const std::scoped_lock lock(_lock);
+            _stop = true;
+        }
+        (void)::SetEvent(_changed.get());
+        (void)::WaitForSingleObject(_thread.get(), INFINITE);
+    }
+}
+
 bool EventWake::Arm(HANDLE event, DWORD timeoutMs) noexcept {
-    const std::scoped_lock lock(_lock);
-    if (!_wait) {
-        _wait.reset(::CreateThreadpoolWait(&EventWake::Fired, this, /* pcbe */ nullptr));
-        if (!_wait) {
+    if (!_thread) {
+        _changed.reset(::CreateEventW(nullptr, /* bManualReset */ FALSE, /* bInitialState */ FALSE, nullptr));
+        if (!_changed) {
+            return false;
+        }
+        _thread.reset(::CreateThread(nullptr, kWaiterStack, &EventWake::Waiter, this, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                                     nullptr));
+        if (!_thread) {
             return false;
         }
     }
-    _event = event;
-    _timeoutMs = timeoutMs;
-    _armed = true;
-    SetWait();
+    Change(true, event, timeoutMs);
     return true;
 }
 
 void EventWake::Disarm() noexcept {
-    const std::scoped_lock lock(_lock);
-    _armed = false;
-    if (_wait) {
-        ::SetThreadpoolWait(_wait.get(), nullptr, nullptr);
+    if (_thread) {
+        Change(false, nullptr, INFINITE);
     }
 }
 
-void EventWake::SetWait() noexcept {
-    FILETIME due{};
-    if (_timeoutMs != INFINITE) {
-        // Relative, in 100 ns units: negative.
-        ULARGE_INTEGER relative{};
-        relative.QuadPart = static_cast<ULONGLONG>(-static_cast<LONGLONG>(_timeoutMs) * 10000);
-        due.dwLowDateTime = relative.LowPart;
-        due.dwHighDateTime = relative.HighPart;
+void EventWake::Change(bool armed, HANDLE event, DWORD timeoutMs) noexcept {
+    {
+        const std::scoped_lock lock(_lock);
+        _armed = armed;
+        _event = event;
+        _timeoutMs = timeoutMs;
+        ++_generation;
     }
-    ::SetThreadpoolWait(_wait.get(), _event, _timeoutMs == INFINITE ? nullptr : &due);
+    (void)::SetEvent(_changed.get());
 }
 
-// On a pool thread: a skip check, then the post or the wait again.
-void CALLBACK EventWake::Fired(PTP_CALLBACK_INSTANCE, void* context, PTP_WAIT, TP_WAIT_RESULT result) noexcept {
-    auto* self = static_cast<EventWake*>(context);
-    bool skipped = false;
-    try {
-        skipped = result == WAIT_OBJECT_0 && self->_skip && self->_skip();
-    } catch (...) {
-        skipped = false;  // the window's cycle sorts it out
-    }
-    if (skipped) {
-        const std::scoped_lock lock(self->_lock);
-        if (self->_armed) {  // not disarmed meanwhile
-            self->SetWait();
+DWORD WINAPI EventWake::Waiter(void* context) noexcept {
+    static_cast<EventWake*>(context)->Wait();
+    return 0;
+}
+
+void EventWake::Wait() noexcept {
+    for (;;) {
+        HANDLE handles[2] = {_changed.get(), nullptr};
+        DWORD timeoutMs = INFINITE;
+        unsigned generation = 0;
+        {
+            const std::scoped_lock lock(_lock);
+            if (_stop) {
+                return;
+            }
+            if (_armed) {
+                handles[1] = _event;
+                timeoutMs = _timeoutMs;
+            }
+            generation = _generation;
         }
-        return;
+        const DWORD count = handles[1] != nullptr ? 2 : 1;
+        const DWORD result =
+            ::WaitForMultipleObjects(count, handles, /* bWaitAll */ FALSE, count == 2 ? timeoutMs : INFINITE);
+        if (result == WAIT_OBJECT_0) {
+            continue;  // the arming changed: read it again
+        }
+        // A failed wait (the event closed under it) is the window's to sort out, as a report is.
+        bool skipped = false;
+        if (result == WAIT_OBJECT_0 + 1 && _skip) {
+            try {
+                skipped = _skip();
+            } catch (...) {
+                skipped = false;  // the window's cycle sorts it out
+            }
+        }
+        if (skipped) {
+            continue;
+        }
+        {
+            const std::scoped_lock lock(_lock);
+            if (!_armed || _generation != generation) {
+                continue;
+            }
+            _armed = false;  // one message per arming
+        }
+        (void)::PostMessageW(_window, _message, _tag, 0);
     }
-    (void)::PostMessageW(self->_window, self->_message, self->_tag, 0);
 }
 
 }  // namespace base::win
