@@ -41,6 +41,15 @@ void MainWindow::ShowPendingWeightBox() {
     }
 }
 
+// A scale that keeps sending the same report runs no read cycle that would put the weight back
+// over what the user typed: the edit itself does. Our own write comes here too, and finds the
+// box as it left it.
+void MainWindow::WeightBox_Change() {
+    if (_tickDepth == 0) {
+        ShowPendingWeightBox();
+    }
+}
+
 // The weight as the program last showed it, never text the user typed into the box: Edit > Copy
 // and DDE hand it to other programs.
 std::string MainWindow::WeightBox() const {

@@ -308,6 +308,11 @@ void MainWindow::OnCommand(int id, int notification) {
                 RefreshButton_Click();
             }
             break;
+        case IDC_WEIGHT:
+            if (notification == EN_CHANGE) {
+                WeightBox_Change();
+            }
+            break;
         case IDC_SCALE_LIST:
             if (notification == LBN_SELCHANGE) {
                 ScaleList_Click();

@@ -118,6 +118,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     void ZeroButton_Click();
     void RefreshButton_Click();
     void ScaleList_Click();
+    void WeightBox_Change();
     bool ReadTimer_Tick();
 
     // IShellSteps: the start-up and shutdown steps.

@@ -142,7 +142,9 @@ std::optional<size_t> HidPortWin::CancelReadLocked() {
         _state.readStarted = false;
         return std::nullopt;
     }
-    (void)::CancelIo(_state.readHandle.get());
+    // By its record: the read may have been started by the thread that skips repeats, and
+    // CancelIo cancels only the calling thread's.
+    (void)::CancelIoEx(_state.readHandle.get(), &_state.readRequest);
     // The request record and the buffer are reused by the next read: let the cancelled one
     // finish first.
     if (!HasOverlappedIoCompleted(&_state.readRequest)) {
