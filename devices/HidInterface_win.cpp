@@ -113,8 +113,8 @@ ReadWait HidPortWin::WaitRead(uint32_t ms, size_t* transferred) {
     return ReadWait::Report;
 }
 
-// Runs on the thread that waits on the read. A completed read is left for the window unless it only repeats: the
-// record says it is done, so the window's next wait collects it as it would have.
+// Runs on the thread that waits on the read. A completed read is left for the window unless it
+// only repeats: the record says it is done, so the window's next wait collects it as before.
 bool HidPortWin::SkipRepeatedReport() {
     const std::scoped_lock lock(_readLock);
     if (!_state.readStarted || !_state.readHandle) {
