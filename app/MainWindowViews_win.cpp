@@ -32,9 +32,16 @@ void MainWindow::ShowPendingWeightBox() {
     }
 }
 
+// The user typed, pasted or cut in the box. A scale that keeps sending the same report runs no
+// read cycle that would put the weight back over it, so the edit itself does while a scale is
+// read; our own write comes here too and changes nothing.
 void MainWindow::Weight_Change() {
-    if (!_writingWeightBox) {
-        _weightBoxText.Edited();
+    if (_writingWeightBox) {
+        return;
+    }
+    _weightBoxText.Edited();
+    if (_tickDepth == 0 && TimerEnabled()) {
+        ShowPendingWeightBox();
     }
 }
 

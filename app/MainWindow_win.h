@@ -185,11 +185,13 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
 
     devices::win::ScaleDevices _devices{_state, *this, *this, *this};
     ScaleDeviceAdapter _scaleDevice{_devices.Selection()};
-    // The read cycle runs when the scale has sent something, at most once per SampleRate; a scale
-    // silent past the time it is asked for its current report wakes the window all the same.
+    // The read cycle runs when the scale has sent something new, at most once per SampleRate; a
+    // report that only repeats the last one is read on without the window. A scale silent past
+    // the time it is asked for its current report wakes the window all the same.
     ReadWakeWin _readWake{_devices.Port().ReadEvent(), _devices.Port().AnswerEvent(),
                           static_cast<DWORD>(devices::HidInterface::kSilenceAskMs + 100),
-                          [this] { return _devices.Port().AnswerAwaited(); }};
+                          [this] { return _devices.Port().AnswerAwaited(); },
+                          [this] { return _devices.Port().SkipRepeatedReport(); }};
     weighing::ReadPacer _pacer{_readWake, kInitialTimerInterval, [this] { return ReadTimer_Tick(); }};
     weighing::ReadCycle _readCycle{_state, *this, *this, _scaleDevice};
     std::unique_ptr<keys::HotkeyHostWin> _hotkeyHost;

@@ -5,11 +5,11 @@ namespace app {
 void ReadWakeWin::Attach(HWND window, UINT reportInMessage, UINT_PTR dueTimerId) {
     _window = window;
     _dueTimerId = dueTimerId;
-    _onRead.emplace(window, reportInMessage, /* tag */ 0);
+    _onRead.emplace(window, reportInMessage, /* tag */ 0, _skipRepeat);
     _onAnswer.emplace(window, reportInMessage, /* tag */ 1);
 }
 
-// Each wait armed costs the pool a round trip: the answer's only while one is awaited.
+// Each wait armed costs the waiting thread a wake: the answer's only while one is awaited.
 void ReadWakeWin::ArmReportWake() {
     if (_onRead && _onAnswer) {
         (void)_onRead->Arm(_readEvent, _quietMs);

@@ -1,5 +1,5 @@
 #pragma once
-// The read pacing's window side for the main window: thread-pool waits on the scale's read and
+// The read pacing's window side for the main window: waiting threads on the scale's read and
 // answer events post one message to the window, and the due timer is a window timer. A posted
 // message and a timer are both dispatched by whatever loop runs (ours, a menu's, a dialog's or a
 // message box's), so the weight goes on updating under all of them.
@@ -17,12 +17,18 @@ class ReadWakeWin final : public weighing::IReadWake {
   public:
     // The events live as long as this object; a read that stays silent for `quietMs` wakes the
     // window all the same (a silent scale is asked for its current report now and then). The
-    // answer event is waited on only while `answerAwaited` says a question is out.
-    ReadWakeWin(HANDLE readEvent, HANDLE answerEvent, DWORD quietMs, std::function<bool()> answerAwaited) noexcept
+    // answer event is waited on only while `answerAwaited` says a question is out. A read that
+    // `skipRepeat` takes on the waiting thread (a report that changes nothing) does not wake it.
+    ReadWakeWin(HANDLE readEvent,
+                HANDLE answerEvent,
+                DWORD quietMs,
+                std::function<bool()> answerAwaited,
+                std::function<bool()> skipRepeat) noexcept
         : _readEvent(readEvent),
           _answerEvent(answerEvent),
           _quietMs(quietMs),
-          _answerAwaited(std::move(answerAwaited)) {}
+          _answerAwaited(std::move(answerAwaited)),
+          _skipRepeat(std::move(skipRepeat)) {}
 
     // Before this, nothing is armed or started.
     void Attach(HWND window, UINT reportInMessage, UINT_PTR dueTimerId);
@@ -38,6 +44,7 @@ class ReadWakeWin final : public weighing::IReadWake {
     HANDLE _answerEvent;
     DWORD _quietMs;
     std::function<bool()> _answerAwaited;
+    std::function<bool()> _skipRepeat;
     HWND _window = nullptr;
     UINT_PTR _dueTimerId = 0;
     std::optional<base::win::EventWake> _onRead;

@@ -41,6 +41,11 @@ HidPortWin::~HidPortWin() {
     (void)CancelRead();
 }
 
+bool HidPortWin::ReadRunning() const {
+    const std::scoped_lock lock(_readLock);
+    return _state.readStarted;
+}
+
 bool HidPortWin::OpenRead(std::string_view devicePath) {
     FillSecurityAttributes(_state.securityAttributes);
     if (!_state.completionEvent) {
@@ -52,7 +57,9 @@ bool HidPortWin::OpenRead(std::string_view devicePath) {
     }
     // The caller closed the old handle; make sure nothing of it is still running.
     DropAsk();
-    (void)CancelRead();
+    const std::scoped_lock lock(_readLock);
+    (void)CancelReadLocked();
+    _lastTaken.Forget();
     _state.readHandle = std::move(handle);
     _state.readRequest = {};
     _state.readRequest.hEvent = _state.completionEvent.get();
@@ -60,6 +67,11 @@ bool HidPortWin::OpenRead(std::string_view devicePath) {
 }
 
 bool HidPortWin::StartRead(size_t length) {
+    const std::scoped_lock lock(_readLock);
+    return StartReadLocked(static_cast<DWORD>(std::min(length, _state.stagingBuffer.size())));
+}
+
+bool HidPortWin::StartReadLocked(DWORD length) {
     if (!_state.readHandle || !_state.completionEvent) {
         _state.readStarted = false;
         return false;
@@ -69,9 +81,9 @@ bool HidPortWin::StartRead(size_t length) {
     // whole tick late.
     (void)::ResetEvent(_state.completionEvent.get());
     DWORD bytesRead = 0;
-    const DWORD toRead = static_cast<DWORD>(std::min(length, _state.stagingBuffer.size()));
+    _state.readLength = length;
     const BOOL done =
-        ::ReadFile(_state.readHandle.get(), _state.stagingBuffer.data(), toRead, &bytesRead, &_state.readRequest);
+        ::ReadFile(_state.readHandle.get(), _state.stagingBuffer.data(), length, &bytesRead, &_state.readRequest);
     _state.readStarted = done != FALSE || ::GetLastError() == ERROR_IO_PENDING;
     return _state.readStarted;
 }
@@ -80,6 +92,7 @@ bool HidPortWin::StartRead(size_t length) {
 // after the wait timed out is then taken by the next wait instead of being lost with a reset
 // event.
 ReadWait HidPortWin::WaitRead(uint32_t ms, size_t* transferred) {
+    const std::scoped_lock lock(_readLock);
     if (!_state.readStarted || !_state.readHandle || !_state.completionEvent) {
         return ReadWait::Failed;
     }
@@ -96,15 +109,42 @@ ReadWait HidPortWin::WaitRead(uint32_t ms, size_t* transferred) {
     if (transferred != nullptr) {
         *transferred = count;
     }
+    _lastTaken.Taken(std::span<const uint8_t>(_state.stagingBuffer).first(std::min<size_t>(count, kStagingBufferSize)));
     return ReadWait::Report;
 }
 
+// Runs on the thread that waits on the read. A completed read is left for the window unless it
+// only repeats: the record says it is done, so the window's next wait collects it as before.
+bool HidPortWin::SkipRepeatedReport() {
+    const std::scoped_lock lock(_readLock);
+    if (!_state.readStarted || !_state.readHandle) {
+        return false;
+    }
+    DWORD count = 0;
+    if (!::GetOverlappedResult(_state.readHandle.get(), &_state.readRequest, &count, /* bWait */ FALSE)) {
+        return false;
+    }
+    const auto completed =
+        std::span<const uint8_t>(_state.stagingBuffer).first(std::min<size_t>(count, kStagingBufferSize));
+    if (count == 0 || !_lastTaken.Repeats(completed)) {
+        return false;
+    }
+    return StartReadLocked(_state.readLength);
+}
+
 std::optional<size_t> HidPortWin::CancelRead() {
+    const std::scoped_lock lock(_readLock);
+    return CancelReadLocked();
+}
+
+std::optional<size_t> HidPortWin::CancelReadLocked() {
     if (!_state.readStarted || !_state.readHandle) {
         _state.readStarted = false;
         return std::nullopt;
     }
-    (void)::CancelIo(_state.readHandle.get());
+    // By its record: the read may have been started by the thread that skips repeats, and
+    // CancelIo cancels only the calling thread's.
+    (void)::CancelIoEx(_state.readHandle.get(), &_state.readRequest);
     // The request record and the buffer are reused by the next read: let the cancelled one
     // finish first.
     if (!HasOverlappedIoCompleted(&_state.readRequest)) {
@@ -122,7 +162,9 @@ std::optional<size_t> HidPortWin::CancelRead() {
 
 void HidPortWin::CloseRead() {
     DropAsk();
-    (void)CancelRead();
+    const std::scoped_lock lock(_readLock);
+    (void)CancelReadLocked();
+    _lastTaken.Forget();
     _state.readHandle.reset();
 }
 

@@ -24,6 +24,7 @@ class ScaleDevices {
 
     [[nodiscard]] ScaleSelection& Selection() noexcept { return _selection; }
     [[nodiscard]] const HidPortWin& Port() const noexcept { return _port; }
+    [[nodiscard]] HidPortWin& Port() noexcept { return _port; }
 
     // Starts following device arrival and removal; false when no notifications will come.
     bool StartNotifications() {

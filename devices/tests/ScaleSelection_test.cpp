@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/RepeatedReport.h"
 #include "devices/tests/Fakes.h"
 
 namespace devices {
@@ -307,6 +308,29 @@ TEST(ScaleSelection, ZeroReportGoesToTheSelectedRowThroughASecondHandle) {
     r.selection.SendZeroReport();
     EXPECT_EQ(r.port.written, (std::vector<Report>{{2, 2, 0, 0, 0}}));
     EXPECT_EQ(r.log, "write PA; ");
+}
+
+// A repeat is taken without waking the window: one wrongly seen as a repeat freezes the weight.
+TEST(RepeatedReport, OnlyTheSameBytesAsTheLastTakenRepeat) {
+    const Report taken{3, 4, 12, 0xFF, 0x10, 0x02};
+    struct Case {
+        Report report;
+        bool forgotten;
+        bool repeats;
+    };
+    const Case cases[] = {{taken, false, true},
+                          {{3, 2, 12, 0xFF, 0x10, 0x02}, false, false},  // status changed, weight alike
+                          {{3, 4, 12, 0xFF, 0x10}, false, false},        // shorter
+                          {{3, 4, 12, 0xFF, 0x10, 0x02, 0}, false, false},
+                          {taken, true, false}};  // the first report of a scale opened again
+    for (const Case& c : cases) {
+        RepeatedReport last;
+        last.Taken(taken);
+        if (c.forgotten) {
+            last.Forget();
+        }
+        EXPECT_EQ(last.Repeats(c.report), c.repeats) << c.report.size() << " forgotten=" << c.forgotten;
+    }
 }
 
 }  // namespace
