@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/WebReading.h"
 #include "app/resource.h"
 #include "base/win/WinText_win.h"
 
@@ -19,11 +18,6 @@ constexpr int64_t kBlockedPollMs = 50;
 
 int64_t SteadyNowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-int64_t WallNowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -57,14 +51,8 @@ void MainWindow::CarryOut(weighing::SettledSend::Action action) {
         _hotkeyHost->Beep();
     } else if ((action == Action::TypeWaited || action == Action::HandsFree) && _sender && !_settledTyping) {
         // The script is taken now: the weight typed is the settled one, whatever comes next.
-        const int row = ListIndex();
-        std::optional<std::string> scale;
-        if (row >= 0 && static_cast<size_t>(row) < _state.scaleTable.size()) {
-            scale = _state.scaleTable[static_cast<size_t>(row)].displayName;
-        }
-        _settledTyping =
-            SettledTyping{_sender->Script(), action == Action::HandsFree, _lastShown.text,
-                          MakeWebReading(_state, _lastShown.text, std::move(scale), WallNowMs(), _statusCaption)};
+        _settledTyping = SettledTyping{_sender->Script(), action == Action::HandsFree, _lastShown.text,
+                                       WebReadingOf(_lastShown.text)};
         (void)::PostMessageW(_hwnd, WM_APP_SETTLED_SEND, 0, 0);  // a lost post is retried by the timer
     }
     RefreshStatusLine();

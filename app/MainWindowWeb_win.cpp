@@ -28,6 +28,11 @@ void MainWindow::PublishWebReading() {
     if (!_web.Running()) {
         return;
     }
+    _web.Publish(WebReadingOf(_weightBoxText.Weight()));
+}
+
+// The reading as a web page sees it: the weight text given, the selected scale's name, the time now.
+web::Reading MainWindow::WebReadingOf(const std::string& weightText) const {
     const int row = ListIndex();
     std::optional<std::string> scale;
     if (row >= 0 && static_cast<size_t>(row) < _state.scaleTable.size()) {
@@ -36,7 +41,7 @@ void MainWindow::PublishWebReading() {
     const auto now =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
-    _web.Publish(MakeWebReading(_state, _weightBoxText.Weight(), std::move(scale), now, _statusCaption));
+    return MakeWebReading(_state, weightText, std::move(scale), now, _statusCaption);
 }
 
 }  // namespace app

@@ -225,6 +225,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     void SetWebNotice(const std::string& notice);
     void ApplyWebSettings();
     void PublishWebReading();
+    [[nodiscard]] web::Reading WebReadingOf(const std::string& weightText) const;
 
     // Only a settled weight (MainWindowSettled_win.cpp): the stable-only hotkey and hands-free send.
     struct SettledTyping {

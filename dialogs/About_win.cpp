@@ -1,6 +1,7 @@
 // The about box: the program's name and version from its own version resource.
 #include "dialogs/About_win.h"
 
+#include "base/win/BaseWindow_win.h"
 #include "base/win/MessagePump_win.h"
 
 #include <string>
@@ -74,13 +75,7 @@ void AboutBox::ShowModeless(HWND owner) {
 }
 
 INT_PTR CALLBACK AboutBox::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    AboutBox* self = nullptr;
-    if (msg == WM_INITDIALOG) {
-        self = reinterpret_cast<AboutBox*>(lParam);
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-    } else {
-        self = reinterpret_cast<AboutBox*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
-    }
+    auto* self = base::DialogObject<AboutBox>(hwnd, msg, lParam);
     if (self == nullptr) {
         return FALSE;
     }

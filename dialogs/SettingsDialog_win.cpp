@@ -2,6 +2,7 @@
 // DialogModel, and captures the hotkey from key presses in the hotkey box.
 #include "dialogs/SettingsDialog_win.h"
 
+#include "base/win/BaseWindow_win.h"
 #include "base/win/WinText_win.h"
 #include "base/win/WindowSubclass_win.h"
 
@@ -77,16 +78,12 @@ class MorePage final {
     explicit MorePage(DialogModel& model) : _model(model) {}
 
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-        MorePage* self = nullptr;
-        if (msg == WM_INITDIALOG) {
-            self = reinterpret_cast<MorePage*>(lParam);
-            self->_hwnd = hwnd;
-            ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-        } else {
-            self = reinterpret_cast<MorePage*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
-        }
+        auto* self = base::DialogObject<MorePage>(hwnd, msg, lParam);
         if (self == nullptr) {
             return FALSE;
+        }
+        if (msg == WM_INITDIALOG) {
+            self->_hwnd = hwnd;
         }
         try {
             switch (msg) {
@@ -194,16 +191,12 @@ class SettingsDialog final : private base::win::IWindowHook {
 };
 
 INT_PTR CALLBACK SettingsDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    SettingsDialog* self = nullptr;
-    if (msg == WM_INITDIALOG) {
-        self = reinterpret_cast<SettingsDialog*>(lParam);
-        self->_hwnd = hwnd;
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-    } else {
-        self = reinterpret_cast<SettingsDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
-    }
+    auto* self = base::DialogObject<SettingsDialog>(hwnd, msg, lParam);
     if (self == nullptr) {
         return FALSE;
+    }
+    if (msg == WM_INITDIALOG) {
+        self->_hwnd = hwnd;
     }
     try {
         return self->HandleMessage(msg, wParam, lParam);

@@ -49,4 +49,15 @@ class BaseWindow {
     HWND _hwnd = nullptr;
 };
 
+// The same lookup for a dialog procedure: the object comes as WM_INITDIALOG's parameter
+// (DialogBoxParam's last argument) and is kept in DWLP_USER; nullptr before that message.
+template <typename Dialog>
+[[nodiscard]] Dialog* DialogObject(HWND hwnd, UINT msg, LPARAM lParam) noexcept {
+    if (msg == WM_INITDIALOG) {
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+        return reinterpret_cast<Dialog*>(lParam);
+    }
+    return reinterpret_cast<Dialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+}
+
 }  // namespace base

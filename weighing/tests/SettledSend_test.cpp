@@ -57,13 +57,16 @@ std::string Play(const Config& c, const std::vector<Step>& steps) {
     return out;
 }
 
+// One table row: the steps played and the actions they give, one character each.
+struct Row {
+    int line;
+    Config config;
+    std::vector<Step> steps;
+    std::string expected;
+};
+
 TEST(SettledSend, HandsFreeSendsEachPlacementOnceWhenSettled) {
-    const struct {
-        int line;
-        Config config;
-        std::vector<Step> steps;
-        std::string expected;
-    } rows[] = {
+    const Row rows[] = {
         // Stable for exactly SettleMs, counted from the first stable report after the motion.
         {__LINE__, {}, {{'r', 0, 3, 1.25}, {'r', 100, 4, 1.25}, {'t', 599}, {'t', 600}}, "...S"},
         {__LINE__, {.settleMs = 0}, {{'r', 0, 4, 1.25}}, "S"},
@@ -102,12 +105,7 @@ TEST(SettledSend, HandsFreeSendsEachPlacementOnceWhenSettled) {
 
 TEST(SettledSend, StableOnlyHotkeyTypesASettledWeightOrSaysWhyNot) {
     const Config on{.stableOnly = true, .autoSend = false};
-    const struct {
-        int line;
-        Config config;
-        std::vector<Step> steps;
-        std::string expected;
-    } rows[] = {
+    const Row rows[] = {
         {__LINE__, on, {{'r', 0, 4, 1.25}, {'p', 1}}, ".N"},
         {__LINE__, on, {{'r', 0, 2, 0}, {'p', 1}, {'r', 2, 5, -0.5}, {'p', 3}}, ".N.N"},
         // Motion: the first stable report within the wait is typed, once; a second press adds nothing.
