@@ -1,5 +1,7 @@
 #include "web/WebHost_win.h"
 
+#include "web/Sessions_win.h"
+
 namespace web {
 
 namespace {
@@ -107,12 +109,19 @@ void WebHost::Start(const WebConfig& config) {
                 (void)::SetTimer(_relay.get(), kRetryTimer, kRetryMs, /* lpTimerFunc */ nullptr);
             }
             _waiting = config;
-            _onStatus(result == StartResult::PortTaken ? PortTakenText(config.port) : PortReservedText(config.port));
+            _onStatus(result == StartResult::PortTaken ? TakenText(config.port) : PortReservedText(config.port));
             break;
         case StartResult::Failed:
             _onStatus(StartFailedText(config.port));
             break;
     }
+}
+
+// Another user's copy on a terminal server holds the port: said so, with its session, so that this
+// user knows to give their copy a port of its own.
+std::string WebHost::TakenText(uint16_t port) {
+    const uint32_t own = OwnSession();
+    return PortTakenText(port, own, OtherSessionsExist(own) ? ListenerSession(port) : std::nullopt);
 }
 
 void WebHost::Stop() {

@@ -38,6 +38,7 @@ class WebHost {
     };
     void Start(const WebConfig& config);
     void OnRetry();
+    static std::string TakenText(uint16_t port);
 
     std::string _version;
     std::function<bool()> _onZero;

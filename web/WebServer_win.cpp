@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "web/RequestPolicy.h"
+#include "web/Sessions_win.h"
 #include "web/Sse.h"
 
 namespace web {
@@ -124,6 +125,7 @@ class WebServer::Impl {
     std::set<std::shared_ptr<EventClient>> eventClients;
     std::shared_ptr<Session> zeroWaiting;  // the POST /zero whose zero the window is doing
     std::chrono::steady_clock::time_point zeroQuietUntil;
+    uint32_t ownSession = OwnSession();
 
     asio::io_context io{1};
     std::vector<tcp::acceptor> acceptors;
@@ -136,6 +138,7 @@ class WebServer::Impl {
     StartResult Listen();
     void Accept(tcp::acceptor& acceptor);
     void OnAccepted(tcp::socket socket);
+    [[nodiscard]] bool FromAnotherSession(const tcp::socket& socket) const;
     void FinishZero(bool sent);
     [[nodiscard]] Connections Counts() const {
         return Connections{connections, static_cast<int>(idle.size()), streamsWithoutOrigin};
@@ -264,7 +267,10 @@ constexpr std::string_view kEventStream = "text/event-stream; charset=utf-8";
 // A refused request's connection is closed: whoever was refused once gets nothing more on it.
 class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
   public:
-    Session(Impl& server, tcp::socket socket) : _server(server), _stream(std::move(socket)) { ++_server.connections; }
+    Session(Impl& server, tcp::socket socket, bool otherSession)
+        : _server(server), _stream(std::move(socket)), _otherSession(otherSession) {
+        ++_server.connections;
+    }
     ~Session() {
         StopIdling();
         if (!_handedOver) {
@@ -342,6 +348,12 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
         const Decision d = Decide(head, _server.config.origins);
         const bool keepAlive = req.keep_alive();
         _headOnly = d.headOnly;
+        if (_otherSession) {
+            // Its page would read and zero this user's scale. An allowed page gets its CORS
+            // headers, so that it can tell its user why.
+            Respond(http::status::forbidden, d.headers, ErrorJson(kOtherSessionError), false);
+            return;
+        }
         switch (d.route) {
             case Route::Info:
                 Respond(http::status::ok, d.headers, InfoJson(_server.version, CurrentReading(*_server.snapshot).scale),
@@ -454,6 +466,7 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
     std::list<Session*>::iterator _idleAt;
     std::vector<std::pair<std::string, std::string>> _zeroHeaders;
     bool _zeroKeepAlive = false;
+    bool _otherSession;  // the client runs in another user's log-on session
 };
 
 StartResult WebServer::Impl::Listen() {
@@ -522,15 +535,48 @@ void WebServer::Impl::OnAccepted(tcp::socket socket) {
         case Admission::CloseIdleFirst:
             idle.front()->CloseIdle();
             [[fallthrough]];
-        case Admission::Accept:
-            std::make_shared<Session>(*this, std::move(socket))->Read();
+        case Admission::Accept: {
+            const bool otherSession = FromAnotherSession(socket);
+            std::make_shared<Session>(*this, std::move(socket), otherSession)->Read();
             return;
+        }
         case Admission::Refuse: {
             beast::error_code ignored;
             socket.close(ignored);  // refused at once rather than left waiting
             return;
         }
     }
+}
+
+namespace {
+SocketEnd EndOf(const tcp::endpoint& endpoint) {
+    SocketEnd end;
+    const auto address = endpoint.address();
+    if (address.is_v6()) {
+        const auto bytes = address.to_v6().to_bytes();
+        std::copy(bytes.begin(), bytes.end(), end.address.begin());
+    } else {
+        const auto bytes = address.to_v4().to_bytes();
+        std::copy(bytes.begin(), bytes.end(), end.address.begin());
+    }
+    end.port = endpoint.port();
+    return end;
+}
+}  // namespace
+
+// Asked while the connection is new, so that the client's socket is still in the system's table.
+// Only where another user's session exists: a single-user machine pays nothing per connection.
+bool WebServer::Impl::FromAnotherSession(const tcp::socket& socket) const {
+    if (!OtherSessionsExist(ownSession)) {
+        return false;
+    }
+    beast::error_code ec, ec2;
+    const tcp::endpoint local = socket.local_endpoint(ec);
+    const tcp::endpoint remote = socket.remote_endpoint(ec2);
+    if (ec || ec2) {
+        return false;  // gone already: its first read fails
+    }
+    return !ServesSession(ownSession, ClientSession(EndOf(local), EndOf(remote), local.address().is_v6()));
 }
 
 void WebServer::Impl::FinishZero(bool sent) {

@@ -7,6 +7,7 @@
 #include "base/tests/Rows.h"
 #include "web/Reading.h"
 #include "web/RequestPolicy.h"
+#include "web/Sessions.h"
 #include "web/Sse.h"
 #include "web/WebSettings.h"
 
@@ -236,6 +237,38 @@ TEST(WebSettings, PortOriginsAndStatusLine) {
     EXPECT_EQ(StatusLineText("Scale Not Found", ""), "Scale Not Found");
     EXPECT_EQ(PortTakenText(80), "Web port 80 is in use by another program");
     EXPECT_NE(StartFailedText(443).find("443"), std::string::npos);
+}
+
+// ---- sessions --------------------------------------------------------------------------------------
+
+// The client's program is the owner of the socket at the client's end of this very connection:
+// not the server's own socket of it (Pesora itself: every client would pass as its own session),
+// nor another connection from the same port to another server. Unknown owners (0) are no process.
+TEST(Sessions, TheClientsProcessAndWhoIsServed) {
+    const auto end = [](uint8_t last, uint16_t port) { return SocketEnd{{127, 0, 0, last}, port}; };
+    const SocketEnd server = end(1, 8080), client = end(1, 50000);
+    const ConnectionRow listener{server, {}, 10}, serverSide{server, client, 10}, clientSide{client, server, 20},
+        toOtherServer{client, end(1, 9090), 30}, fromOtherAddress{end(2, 50000), server, 40};
+    struct Row {
+        std::vector<ConnectionRow> table;
+        std::optional<uint32_t> pid;
+    };
+    const Row rows[] = {
+        {{listener, serverSide, toOtherServer, fromOtherAddress, clientSide}, 20},
+        {{listener, serverSide, toOtherServer}, std::nullopt},
+        {{serverSide, {client, server, 0}}, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ClientProcess(row.table, server, client), row.pid) << row.table.size();
+    }
+    // Session 2's endpoint: its own programs and services are served, and what cannot be told.
+    const std::pair<std::optional<uint32_t>, bool> served[] = {{2, true}, {0, true}, {std::nullopt, true}, {3, false}};
+    for (const auto& [session, serves] : served) {
+        EXPECT_EQ(ServesSession(2, session), serves) << session.value_or(99);
+    }
+    EXPECT_EQ(PortTakenText(80, 2, 3), "Web port 80 is in use by another session (3)");
+    EXPECT_EQ(PortTakenText(80, 2, 2), PortTakenText(80));
+    EXPECT_EQ(PortTakenText(80, 2, std::nullopt), PortTakenText(80));
 }
 
 }  // namespace
