@@ -3,6 +3,7 @@
 // own window, which must go on reading whatever the clients do. What each request is answered
 // (the JSON, every case of the policy) is the unit tests'; these prove that the server applies it.
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,10 +24,39 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kPort = 18431;             // the endpoint of the copy under test
-constexpr int kPagePort = 18432;         // where the allowed page is served from
-constexpr int kForeignPagePort = 18433;  // a page of another origin
-constexpr int kTakenPort = 18434;        // held by another program
+// A port free on both loopback addresses, another at each call, picked at random so that two runs
+// of this program at once (two builds) do not meet.
+int FreePort() {
+    WSADATA wsa;
+    (void)::WSAStartup(MAKEWORD(2, 2), &wsa);  // the ports are picked before any test starts
+    static int next = 20000 + static_cast<int>(std::random_device()() % 10000);
+    for (;; next = next < 30000 ? next + 1 : 20000) {
+        const auto bindable = [](int family, int port) {
+            const SOCKET s = ::socket(family, SOCK_STREAM, IPPROTO_TCP);
+            sockaddr_in6 address{};  // large enough for either; the loopback address of the family
+            address.sin6_family = static_cast<ADDRESS_FAMILY>(family);
+            address.sin6_port = ::htons(static_cast<u_short>(port));
+            if (family == AF_INET6) {
+                address.sin6_addr = in6addr_loopback;
+            } else {
+                reinterpret_cast<sockaddr_in&>(address).sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+            }
+            const int size = family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+            const bool ok = ::bind(s, reinterpret_cast<const sockaddr*>(&address), size) == 0 ||
+                            (family == AF_INET6 && ::WSAGetLastError() != WSAEADDRINUSE);  // no IPv6 here
+            (void)::closesocket(s);
+            return ok;
+        };
+        if (bindable(AF_INET, next) && bindable(AF_INET6, next)) {
+            return next++;
+        }
+    }
+}
+
+const int kPort = FreePort();             // the endpoint of the copy under test
+const int kPagePort = FreePort();         // where the allowed page is served from
+const int kForeignPagePort = FreePort();  // a page of another origin
+const int kTakenPort = FreePort();        // held by another program
 const std::string kAllowed = "http://127.0.0.1:" + std::to_string(kPagePort);
 const std::string kForeign = "http://127.0.0.1:" + std::to_string(kForeignPagePort);
 const std::vector<std::vector<uint8_t>> kOneZero = {{2, 2, 0, 0, 0}};  // the zero report, once
@@ -50,12 +81,12 @@ sockaddr_in Loopback(int port) {
 // that never gathers is one that stopped reading.
 class Client {
   public:
-    explicit Client(std::string_view request, int receiveBuffer = 0) {
+    explicit Client(std::string_view request, int receiveBuffer = 0, int port = kPort) {
         if (receiveBuffer > 0) {
             (void)::setsockopt(_socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer),
                                sizeof receiveBuffer);
         }
-        const sockaddr_in to = Loopback(kPort);
+        const sockaddr_in to = Loopback(port);
         EXPECT_EQ(::connect(_socket, reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
         EXPECT_EQ(::send(_socket, request.data(), static_cast<int>(request.size()), 0),
                   static_cast<int>(request.size()));
@@ -91,8 +122,8 @@ class Client {
 };
 
 // The whole answer to one request on a connection of its own.
-std::string Request(const std::string& request) {
-    Client client(request);
+std::string Request(const std::string& request, int port = kPort) {
+    Client client(request, 0, port);
     client.Gather();
     EXPECT_TRUE(e2e::WaitUntil([&] { return client.Ended(); }, 10s)) << "no end to the answer to " << request;
     return client.Received();
@@ -284,7 +315,8 @@ TEST_F(WebEndpoint, AZeroFloodWritesOneReportPerAcceptedRequest) {
 
 // While a real browser starts (it takes seconds here): the endpoint listens on the loopback
 // addresses only; a copy whose port another program holds says so, opens no port of its own (none
-// but its own, as with the port off), reads all the same, and takes the port once it is free. Then the browser: a page
+// but its own, as with the port off), reads all the same, takes the port once it is free, and with
+// no scale chosen answers a zero 409 without writing to a scale. Then the browser: a page
 // from an allowed origin follows the weight through EventSource and zeroes the scale; the same page from another
 // origin, framed in it, gets nothing and cannot zero it.
 TEST_F(WebEndpoint, PortInUseAndARealBrowser) {
@@ -306,9 +338,9 @@ TEST_F(WebEndpoint, PortInUseAndARealBrowser) {
         EXPECT_NE(before.find("[::1]:" + port + "\n"), kNpos) << before;
         EXPECT_EQ(before.find("0.0.0.0:"), kNpos) << before;
         EXPECT_EQ(before.find("*:"), kNpos) << before;
-        const e2e::Pesora taken({.name = "WebTaken",
-                                 .settings = e2e::SettingsText(
-                                     {{"SelectedScale", s_scale->Path()}, {"WebPort", std::to_string(kTakenPort)}})});
+        e2e::Pesora taken({.name = "WebTaken",
+                           .settings = e2e::SettingsText(
+                               {{"SelectedScale", s_scale->Path()}, {"WebPort", std::to_string(kTakenPort)}})});
         ASSERT_TRUE(taken.Started());
         // The notice comes after both addresses were tried.
         EXPECT_TRUE(taken.WaitStatus("Web port " + std::to_string(kTakenPort) + " is in use by another program", 10s))
@@ -319,6 +351,11 @@ TEST_F(WebEndpoint, PortInUseAndARealBrowser) {
         // The port is tried again until it comes free.
         EXPECT_TRUE(taken.WaitStatus("Web endpoint: http://localhost:" + std::to_string(kTakenPort), 10s))
             << taken.Status();
+        // With no scale chosen a zero reaches no scale, and the client is told so.
+        taken.ClickRow(-1);
+        const std::string zero = Request(Head("POST", "/zero"), kTakenPort);
+        EXPECT_EQ(Status(zero), 409) << zero;
+        EXPECT_NE(zero.find(R"({"error":"no scale is open"})"), kNpos) << zero;
     }
     SCOPED_TRACE("a real browser");
     ASSERT_TRUE(e2e::WaitUntil([&] { return saw("allowed shown 300 g"); }, 45s)) << ReadUnixFile(out);
