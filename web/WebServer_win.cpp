@@ -126,6 +126,10 @@ class WebServer::Impl {
     std::shared_ptr<Session> zeroWaiting;  // the POST /zero whose zero the window is doing
     std::chrono::steady_clock::time_point zeroQuietUntil;
     uint32_t ownSession = OwnSession();
+    // Whether another user's session exists, asked again at most once a second: a flood of
+    // connections asks the session manager a few times, not once per connection.
+    bool otherSessions = false;
+    std::optional<std::chrono::steady_clock::time_point> sessionsAskedAt;
 
     asio::io_context io{1};
     std::vector<tcp::acceptor> acceptors;
@@ -138,7 +142,7 @@ class WebServer::Impl {
     StartResult Listen();
     void Accept(tcp::acceptor& acceptor);
     void OnAccepted(tcp::socket socket);
-    [[nodiscard]] bool FromAnotherSession(const tcp::socket& socket) const;
+    [[nodiscard]] bool FromAnotherSession(const tcp::socket& socket);
     void FinishZero(bool sent);
     [[nodiscard]] Connections Counts() const {
         return Connections{connections, static_cast<int>(idle.size()), streamsWithoutOrigin};
@@ -565,9 +569,14 @@ SocketEnd EndOf(const tcp::endpoint& endpoint) {
 }  // namespace
 
 // Asked while the connection is new, so that the client's socket is still in the system's table.
-// Only where another user's session exists: a single-user machine pays nothing per connection.
-bool WebServer::Impl::FromAnotherSession(const tcp::socket& socket) const {
-    if (!OtherSessionsExist(ownSession)) {
+// Only where another user's session exists: with one user, no client is looked up.
+bool WebServer::Impl::FromAnotherSession(const tcp::socket& socket) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!sessionsAskedAt || now - *sessionsAskedAt >= 1s) {
+        otherSessions = OtherSessionsExist(ownSession);
+        sessionsAskedAt = now;
+    }
+    if (!otherSessions) {
         return false;
     }
     beast::error_code ec, ec2;
