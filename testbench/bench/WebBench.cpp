@@ -3,8 +3,10 @@
 //   - the delay from the scale changing its report to the event reaching a client of /events,
 //     beside the delay to the Weight box, median and worst over a number of changes;
 //   - Pesora's CPU time per minute while the weight changes ten times a second, with no client
-//     and with ten clients following /events.
-//   WebBench.exe [changes=200] [cpuSeconds=15]
+//     and with ten clients following /events;
+//   - Pesora's CPU time during a flood of POST /zero from eight clients, beside its CPU time while
+//     it only reads the scale just before.
+//   WebBench.exe [changes=200] [cpuSeconds=15] [zeroRequests=2000]
 #include <winsock2.h>
 
 #include <atomic>
@@ -13,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "Bench.h"
 
@@ -78,11 +81,32 @@ class Follower {
     std::atomic<long> _events{0};
 };
 
+// One POST /zero on a connection of its own; the answer's status, 0 when there was none.
+int PostZero() {
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(kPort);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        const std::string req = "POST /zero HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        (void)::send(s, req.data(), static_cast<int>(req.size()), 0);
+        char chunk[1024];
+        for (int n; (n = ::recv(s, chunk, sizeof chunk, 0)) > 0;) {
+            answer.append(chunk, static_cast<size_t>(n));
+        }
+    }
+    ::closesocket(s);
+    return answer.size() > 12 ? std::atoi(answer.c_str() + 9) : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const int changes = argc > 1 ? std::atoi(argv[1]) : 200;
     const int cpuSeconds = argc > 2 ? std::atoi(argv[2]) : 15;
+    const int zeroRequests = argc > 3 ? std::atoi(argv[3]) : 2000;
     WSADATA wsa;
     (void)::WSAStartup(MAKEWORD(2, 2), &wsa);
     bench::Reader reader("WebBench", "1309", 50, {{"SampleRate", "50"}, {"WebPort", std::to_string(kPort)}});
@@ -141,6 +165,35 @@ int main(int argc, char** argv) {
         "Pesora CPU, 10 changes/s (ms per minute): no client %.0f, 10 clients following %.0f (%ld events "
         "delivered)\n",
         idleCpu, followedCpu, events);
+
+    // Reading alone (the scale reports every 50 ms), then the flood, each client waiting for its
+    // answer before the next request.
+    const double readingCpu = reader.CpuPerMinute(cpuSeconds);
+    std::atomic<int> accepted = 0, busy = 0;
+    const double cpuBefore = bench::CpuMs(reader.pesora->process().Handle(), reader.exeName);
+    const double floodStart = bench::NowMs();
+    {
+        std::vector<std::thread> clients;
+        for (int t = 0; t < 8; ++t) {
+            clients.emplace_back([&, t] {
+                for (int i = t; i < zeroRequests; i += 8) {
+                    const int status = PostZero();
+                    accepted += status == 204 ? 1 : 0;
+                    busy += status == 429 ? 1 : 0;
+                }
+            });
+        }
+        for (auto& client : clients) {
+            client.join();
+        }
+    }
+    const double floodMs = bench::NowMs() - floodStart;
+    const double floodCpu = bench::CpuMs(reader.pesora->process().Handle(), reader.exeName) - cpuBefore;
+    std::printf(
+        "zero flood: %d POST /zero from 8 clients in %.0f ms (%d answered 204, %d answered 429); Pesora CPU %.0f ms "
+        "during it (%.0f ms per minute, %.0f%% of one core); reading alone before it: %.0f ms per minute\n",
+        zeroRequests, floodMs, accepted.load(), busy.load(), floodCpu, floodCpu * 60000.0 / floodMs,
+        floodCpu * 100.0 / floodMs, readingCpu);
     ::WSACleanup();
     return 0;
 }
