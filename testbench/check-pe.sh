@@ -12,7 +12,7 @@ done
 # No section may be both writable and executable.
 wx=$(x86_64-w64-mingw32-objdump -h "$exe" | awk '/^ *[0-9]+ /{name=$2; getline; if ($0 ~ /CODE/ && $0 !~ /READONLY/) print name}')
 if [ -n "$wx" ]; then echo "writable code sections: $wx"; fail=1; fi
-allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|SHELL32|COMCTL32|COMDLG32|OLE32|OLEAUT32|SETUPAPI|HID|MSVCRT|HHCTRL\.OCX|WINMM|SHLWAPI|UXTHEME|NTDLL|CFGMGR32|VERSION|WS2_32|MSWSOCK|IPHLPAPI|WTSAPI32|api-ms-win-crt-[a-z0-9-]+)\.(DLL|dll)$'
+allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|SHELL32|COMCTL32|COMDLG32|OLE32|OLEAUT32|SETUPAPI|HID|MSVCRT|HHCTRL\.OCX|WINMM|SHLWAPI|UXTHEME|NTDLL|CFGMGR32|VERSION|WS2_32|MSWSOCK|api-ms-win-crt-[a-z0-9-]+)\.(DLL|dll)$'
 while read -r dll; do
   up=$(printf '%s' "$dll" | tr a-z A-Z)
   if ! printf '%s\n' "$up" | grep -Eiq "$allowed"; then echo "imports $dll, which Windows does not ship"; fail=1; fi

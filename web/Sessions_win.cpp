@@ -1,8 +1,10 @@
 // winsock2.h before windows.h; iphlpapi.h wants both.
-#include <iphlpapi.h>
-#include <windows.h>
 #include <winsock2.h>
 #include <ws2ipdef.h>
+
+#include <windows.h>
+
+#include <iphlpapi.h>
 #include <wtsapi32.h>
 
 #include "web/Sessions_win.h"
@@ -11,13 +13,39 @@
 #include <vector>
 
 #include "base/UniqueResource.h"
+#include "base/win/Handles_win.h"
 
 namespace web {
 
 namespace {
 
+// The two libraries are loaded when first needed, not at start: most copies never see a second
+// session, and every library loaded at start costs start-up time and memory. From the system
+// folder only, never one planted beside the program.
+template <typename Fn>
+Fn Function(const base::unique_hmodule& library, const char* name) {
+    return library ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), name))) : nullptr;
+}
+
+struct Libraries {
+    base::unique_hmodule wtsapi{::LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
+    base::unique_hmodule iphlpapi{::LoadLibraryExW(L"iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
+    decltype(&::WTSEnumerateSessionsW) enumerateSessions =
+        Function<decltype(&::WTSEnumerateSessionsW)>(wtsapi, "WTSEnumerateSessionsW");
+    decltype(&::WTSEnumerateProcessesW) enumerateProcesses =
+        Function<decltype(&::WTSEnumerateProcessesW)>(wtsapi, "WTSEnumerateProcessesW");
+    decltype(&::WTSFreeMemory) freeMemory = Function<decltype(&::WTSFreeMemory)>(wtsapi, "WTSFreeMemory");
+    decltype(&::GetExtendedTcpTable) tcpTable =
+        Function<decltype(&::GetExtendedTcpTable)>(iphlpapi, "GetExtendedTcpTable");
+};
+
+const Libraries& Loaded() {
+    static const Libraries libraries;  // once, whichever thread comes first
+    return libraries;
+}
+
 void WtsFree(void* memory) noexcept {
-    ::WTSFreeMemory(memory);
+    Loaded().freeMemory(memory);
 }
 using unique_wts = base::UniqueResource<void*, &WtsFree>;
 
@@ -44,7 +72,8 @@ std::vector<ConnectionRow> TcpRows(bool v6, TCP_TABLE_CLASS which) {
     for (int attempt = 0; attempt < 3 && result == ERROR_INSUFFICIENT_BUFFER; ++attempt) {
         buffer.resize(size + 1024);
         size = static_cast<DWORD>(buffer.size());
-        result = ::GetExtendedTcpTable(buffer.data(), &size, FALSE, family, which, 0);
+        result = Loaded().tcpTable != nullptr ? Loaded().tcpTable(buffer.data(), &size, FALSE, family, which, 0)
+                                              : ERROR_NOT_SUPPORTED;
     }
     std::vector<ConnectionRow> rows;
     if (result != NO_ERROR) {
@@ -79,8 +108,9 @@ std::optional<uint32_t> SessionOf(std::optional<uint32_t> pid) {
     // Another user's program cannot be opened; the list of every process still names its session.
     unique_wts list;
     DWORD count = 0;
-    if (!::WTSEnumerateProcessesW(WTS_CURRENT_SERVER_HANDLE, 0, 1, reinterpret_cast<WTS_PROCESS_INFOW**>(list.put()),
-                                  &count)) {
+    if (Loaded().enumerateProcesses == nullptr ||
+        !Loaded().enumerateProcesses(WTS_CURRENT_SERVER_HANDLE, 0, 1, reinterpret_cast<WTS_PROCESS_INFOW**>(list.put()),
+                                     &count)) {
         return std::nullopt;
     }
     const auto* processes = static_cast<const WTS_PROCESS_INFOW*>(list.get());
@@ -102,8 +132,9 @@ uint32_t OwnSession() {
 bool OtherSessionsExist(uint32_t ownSession) {
     unique_wts list;
     DWORD count = 0;
-    if (!::WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, reinterpret_cast<WTS_SESSION_INFOW**>(list.put()),
-                                 &count)) {
+    if (Loaded().enumerateSessions == nullptr ||
+        !Loaded().enumerateSessions(WTS_CURRENT_SERVER_HANDLE, 0, 1, reinterpret_cast<WTS_SESSION_INFOW**>(list.put()),
+                                    &count)) {
         return true;  // cannot tell: look each client up
     }
     const auto* sessions = static_cast<const WTS_SESSION_INFOW*>(list.get());
