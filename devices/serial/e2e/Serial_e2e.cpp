@@ -107,7 +107,7 @@ TEST_P(Serial, DetectsReadsZeroesTypesIgnoresGarbageAndFollowsThePort) {
     ASSERT_TRUE(scale.Do("set stable 1.25 lb"));
     ASSERT_TRUE(pesora->WaitWeight("1.25 lb")) << pesora->Weight();
     ASSERT_TRUE(scale.Do("half 8.88"));
-    ASSERT_TRUE(scale.Send("\x02\n 8.88lb\r\x03\xff\x80?S\r\n08.88LB\r\nS 8.88 lb ST,GS,+0008.88"));
+    ASSERT_TRUE(scale.Send("\x02\n 8.88lb\r\xff\x80?S\r\n08.88LB\r\nS 8.88 lb ST,GS,+0008.88"));
     EXPECT_TRUE(OnlyShows("1.25 lb", 1500ms));
 
     ASSERT_TRUE(scale.Do("unplug"));
