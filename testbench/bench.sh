@@ -62,27 +62,27 @@ start() {
   fi
 }
 
-# The simulator's ptys must exist before the session starts: Wine links dosdevices/comN to the
-# mapped paths only when it starts.
+# The simulator starts beside wineboot; its ptys must exist before the session that maps them.
 start_serial() {
-  local dir=$BENCH_DIR/vserial
+  local dir=$BENCH_DIR/vserial py=/usr/bin/python3  # Debian's: a version manager's shim costs a second
+  [ -x "$py" ] || py=python3
   rm -rf "$dir"
   mkdir -p "$dir"
   # shellcheck disable=SC2086
-  python3 "$here/vserial/vserial.py" "$dir" $serial_ports >"$BENCH_DIR/vserial.log" 2>&1 </dev/null &
+  "$py" "$here/vserial/vserial.py" "$dir" $serial_ports >"$BENCH_DIR/vserial.log" 2>&1 </dev/null &
   echo $! >"$BENCH_DIR/vserial.pid"
+}
+
+# Written into the registry file while no wineserver runs: the next session maps the ports (and
+# links dosdevices/comN) at no cost, where `wine reg add` would take a session start of its own.
+map_serial() {
+  local p dir=$BENCH_DIR/vserial
   for _ in $(seq 50); do [ -s "$dir/port" ] && break; sleep 0.1; done
   [ -s "$dir/port" ] || { log "virtual serial scales did not start"; cat "$BENCH_DIR/vserial.log" >&2; exit 1; }
   printf 'export VSERIAL_PORT=%q\n' "$(cat "$dir/port")" >>"$envfile"
-}
-
-# Written into the registry file while no wineserver runs: the next session maps the ports at
-# no cost, where `wine reg add` would take a session start of its own.
-map_serial() {
-  local p
   printf '\n[Software\\\\Wine\\\\Ports] %s\n' "$(date +%s)" >>"$WINEPREFIX/system.reg"
   for p in $serial_ports; do
-    printf '"%s"="%s"\n' "${p%%=*}" "$BENCH_DIR/vserial/${p%%=*}" >>"$WINEPREFIX/system.reg"
+    printf '"%s"="%s"\n' "${p%%=*}" "$dir/${p%%=*}" >>"$WINEPREFIX/system.reg"
   done
 }
 
