@@ -42,8 +42,7 @@ start() {
   rm -rf "$WINEPREFIX"
   local t0=$SECONDS
   start_serial
-  wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1 </dev/null
-  wineserver -w
+  make_prefix
   map_serial
   # Drive R: is an empty folder of the bench, so that tests can run a program from a drive root.
   rm -rf "$BENCH_DIR/drive-r"
@@ -60,6 +59,21 @@ start() {
     cat "$BENCH_DIR/vscale-install.log" >&2
     [ $rc -eq 0 ] || { log "virtual scale install failed ($rc)"; exit 1; }
   fi
+}
+
+# A new prefix takes wineboot 10 to 30 s; a copy of the one made before takes under a second. The
+# copy is made again when Wine is another version.
+make_prefix() {
+  local template=$BENCH_DIR/prefix-template version
+  version=$(wine --version 2>/dev/null)
+  if [ "$(cat "$template/.bench-wine-version" 2>/dev/null)" = "$version" ] && cp -a "$template" "$WINEPREFIX"; then
+    return 0
+  fi
+  rm -rf "$WINEPREFIX" "$template" "$template.new"
+  wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1 </dev/null
+  wineserver -w
+  cp -a "$WINEPREFIX" "$template.new" && echo "$version" >"$template.new/.bench-wine-version" &&
+    mv "$template.new" "$template"
 }
 
 # The simulator starts beside wineboot; its ptys must exist before the session that maps them.
