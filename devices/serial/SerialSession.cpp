@@ -5,7 +5,6 @@
 #include <bit>
 #include <charconv>
 #include <chrono>
-#include <span>
 #include <thread>
 #include <utility>
 #include <vector>
