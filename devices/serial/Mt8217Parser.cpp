@@ -2,7 +2,7 @@
 // and kilograms with three, so the decimals tell the unit. A scale without a valid weight
 // answers STX ? <status> CR with the status bits 0 motion, 1 over capacity, 2 under zero,
 // 3 outside the zero range, 4 centre of zero; bit 6 is always set, and bit 5 is "net" on some
-// models and always set on others, so it is not read.
+// models and always set on others, so it is not read; bit 4 (centre of zero) needs no reading.
 #include <string_view>
 
 #include "devices/serial/SerialParsers.h"
@@ -19,7 +19,10 @@ std::optional<SerialReading> StatusFrame(char byte) {
         return std::nullopt;
     }
     const uint8_t bits = flags & 0x1F;
-    SerialStatus status = SerialStatus::Error;  // "no valid weight" without a reason
+    // Without motion, capacity or zero-range bits the answer gives no reason for having no
+    // weight (centre of zero alone is not one): an error, never a settled status, since the
+    // weight shown before would then stand as if the scale had confirmed it.
+    SerialStatus status = SerialStatus::Error;
     if ((bits & 0x02) != 0) {
         status = SerialStatus::OverCapacity;
     } else if ((bits & 0x04) != 0) {
@@ -28,8 +31,6 @@ std::optional<SerialReading> StatusFrame(char byte) {
         status = SerialStatus::NotInitialised;
     } else if ((bits & 0x01) != 0) {
         status = SerialStatus::Motion;
-    } else if ((bits & 0x10) != 0) {
-        status = SerialStatus::Zero;
     }
     return StatusReading(status);
 }

@@ -178,11 +178,14 @@ void NciParser::StartFrame() noexcept {
     _state = State::InLine;
 }
 
-// One line is a status alone; "?" (an unknown command) and anything else give nothing.
+// One line is a status alone; "?" (an unknown command) and anything else give nothing. A
+// status alone that says stable is the answer to S, or the tail of a frame whose weight line
+// was lost: it gives nothing either, since the weight shown before would then stand as if the
+// scale had confirmed it.
 std::optional<SerialReading> NciParser::EndFrame() const {
     if (_lineCount == 1) {
         const auto status = ParseStatus(_lines[0].View());
-        if (!status) {
+        if (!status || status->status == SerialStatus::Stable || status->status == SerialStatus::Zero) {
             return std::nullopt;
         }
         return StatusReading(status->status, status->net);

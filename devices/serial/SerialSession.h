@@ -4,6 +4,7 @@
 // and hand every reading to the sink. Portable: it sees the port only through ISerialLine.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,10 +40,13 @@ class ISerialSessionSink {  // called on the session's (worker) thread
 
 class SerialSession {
   public:
+    // `pause` waits while the port cannot be opened (there is no line to wait on then); by
+    // default it sleeps the thread.
     SerialSession(ISerialLine& line,
                   std::string portName,
                   std::optional<StoredSerialScale> stored,
-                  ISerialSessionSink& sink);
+                  ISerialSessionSink& sink,
+                  std::function<void(uint32_t ms)> pause = {});
     ~SerialSession();
     SerialSession(const SerialSession&) = delete;
     SerialSession& operator=(const SerialSession&) = delete;
