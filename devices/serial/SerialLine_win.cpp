@@ -76,6 +76,14 @@ bool SerialLineWin::Configure(const LineSettings& line) {
     return true;
 }
 
+// A port whose device went away (a USB adapter pulled out, the far end of a pseudo-terminal
+// closed) may go on answering reads with nothing; its state can no longer be read.
+bool SerialLineWin::StillThere() const {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    return ::GetCommState(_port.get(), &dcb) != FALSE;
+}
+
 bool SerialLineWin::SetReadWait(DWORD waitMs) {
     if (waitMs == _readWaitMs) {
         return true;
@@ -123,6 +131,9 @@ std::optional<std::string> SerialLineWin::Read(uint32_t waitMs) {
             return std::nullopt;
         }
         received.append(chunk, got);
+        if (received.empty() && !StillThere()) {
+            return std::nullopt;
+        }
         if (got < kReadChunk || ::GetTickCount64() >= end) {
             return received;
         }

@@ -24,6 +24,7 @@ class SerialLineWin final : public ISerialLine {
 
   private:
     bool SetReadWait(DWORD waitMs);
+    [[nodiscard]] bool StillThere() const;
 
     base::unique_hfile _port;
     DWORD _readWaitMs = MAXDWORD;  // the read time-out the port has; MAXDWORD: none set yet

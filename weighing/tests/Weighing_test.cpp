@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/model/AppState.h"
 #include "weighing/DateTokens.h"
 #include "weighing/ScaleReport.h"
 #include "weighing/WeightFormatting.h"
@@ -131,6 +132,30 @@ TEST(FormatWeight, UnitsSignsAndSeparators) {
     // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(Shown(c.reading, c.settings, c.previousSuffix, c.separators), c.shown);
+    }
+}
+
+// A serial scale's "0.600" kg shown as "0.6" loses what the scale said; its decimals must not
+// follow into another unit, a format of the user's, or a HID report.
+TEST(FormatWeight, SerialWeightsKeepTheDecimalsSent) {
+    const auto wide = [](uint8_t unit, double weight, int8_t exponent, uint8_t id = base::kWideReportId,
+                         uint8_t status = 4) {
+        WeightReading r = Reading(unit, weight, status);
+        r.reportId = id;
+        r.exponent = exponent;
+        return r;
+    };
+    const std::pair<std::string, std::string> rows[] = {
+        {Shown(wide(3, 0.6, -3), Options(0)), "0.600| kg|0.600 kg|Weight (kg):"},
+        {Shown(wide(3, 0.6, -3), Options(3)), "0.600| kg|0.600 kg|Weight (kg):"},
+        {Shown(wide(3, 1.5, -3, base::kWideReportId, 5), Options(0)), "-1.500| kg|-1.500 kg|Weight (kg):"},
+        {Shown(wide(3, 0.6, -3), Options(2)), "600| g|600 g|Weight (g):"},
+        {Shown(wide(3, 0.6, -3), Options(0, "0.0")), "0.6| kg|0.6 kg|Weight (kg):"},
+        {Shown(wide(3, 0.6, -3, 3), Options(0)), "0.6| kg|0.6 kg|Weight (kg):"},
+        {Shown(wide(2, 120.0, 0), Options(0)), "120| g|120 g|Weight (g):"},
+    };
+    for (const auto& [shown, expected] : rows) {
+        EXPECT_EQ(shown, expected);
     }
 }
 
