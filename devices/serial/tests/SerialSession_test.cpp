@@ -143,7 +143,7 @@ TEST(SerialSession, DetectsReadsAndRecovers) {
          "Detected 8217 19200 7E1|R"},
         {"MT-SICS", {{2400, 8, 'N', 1}, {{"SI\r\n", "S S      1.25 lb\r\n"}}}, {}, {}, 30000,
          "Detected MT-SICS 2400 8N1|R"},
-        {"Continuous 7E1", {{1200, 7, 'E', 1}, {{"", kLine}}}, {}, {}, 30000, "Detected Continuous 1200 7E1|R"},
+        {"Continuous 7E1", {{1200, 7, 'E', 1}, {{"", kLine}}}, {}, {}, 30000, "Detected Continuous 1200 8N1|R"},
         {"Toledo", {{9600, 7, 'E', 1}, {{"", kToledo}}}, {}, {}, 5000, "Detected Toledo 9600 8N1|R"},
         // Nothing answers: every rate is tried, then all again some seconds later.
         {"silent", {{9600, 8, 'N', 1}, {}}, {}, {}, 70000, "NoScaleAnswers|NoScaleAnswers"},
