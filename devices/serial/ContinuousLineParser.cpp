@@ -54,6 +54,23 @@ std::optional<SerialReading> ReadLine(std::string_view line) {
     return WeightReading(*weight, unit, header == "US" ? SerialStatus::Motion : SettledStatus(*weight), net);
 }
 
+// As sent, else as a 7E1 scale read at 8N1 sends it: with the parity bit on top of the bytes
+// that have it (its CR arrives as 0x8D, so the line ends at its LF). A CAS line is read as
+// sent, so its lamp byte never turns into a comma or a line end.
+std::optional<SerialReading> ReadLineEitherWay(std::string_view line) {
+    if (auto reading = ReadLine(line)) {
+        return reading;
+    }
+    LineBuffer<ContinuousLineParser::kMaxLine> masked;
+    for (const char c : line) {
+        const auto low = static_cast<char>(c & 0x7F);
+        if (low != kCr) {
+            masked.Push(low);
+        }
+    }
+    return ReadLine(masked.View());
+}
+
 }  // namespace
 
 std::optional<SerialReading> ContinuousLineParser::Feed(uint8_t byte) {
@@ -62,7 +79,7 @@ std::optional<SerialReading> ContinuousLineParser::Feed(uint8_t byte) {
     switch (_state) {
         case State::InLine:
             if (lineEnd) {
-                auto reading = _line.Size() == 0 ? std::nullopt : ReadLine(_line.View());
+                auto reading = _line.Size() == 0 ? std::nullopt : ReadLineEitherWay(_line.View());
                 _line.Clear();
                 return reading;
             }

@@ -81,6 +81,8 @@ class SicsParser final : public IFrameParser {
 // ID and lamp field, A&D's form without the gross/net field, and blanks anywhere between.
 class ContinuousLineParser final : public IFrameParser {
   public:
+    static constexpr size_t kMaxLine = 40;
+
     std::optional<SerialReading> Feed(uint8_t byte) override;
     void Reset() override;
 
@@ -90,7 +92,7 @@ class ContinuousLineParser final : public IFrameParser {
         Overlong,  // a line longer than any a scale streams: skipped up to its end
     };
     State _state = State::InLine;
-    LineBuffer<40> _line;
+    LineBuffer<kMaxLine> _line;
 };
 
 // Toledo continuous: STX SWA SWB SWC <6 weight> <6 tare> CR [checksum], streamed.

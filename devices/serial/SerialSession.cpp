@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <charconv>
 #include <chrono>
 #include <thread>
@@ -43,17 +42,6 @@ constexpr uint32_t kRedetectMs = 10000;     // after detection found nothing
 constexpr uint32_t kDrainMs = 300;          // 8217's extra answer to the probe's CR
 // The longest single wait: stop is noticed within it.
 constexpr uint32_t kMaxWaitMs = 200;
-
-// A line of 7 data bits and a parity bit, read as 8 data bits, shows the parity in the top bit:
-// which parity it is, from the bytes that came.
-char ParityOf(std::string_view bytes) {
-    int even = 0;
-    for (const char c : bytes) {
-        const auto byte = static_cast<uint8_t>(c);
-        even += (std::popcount(byte) % 2 == 0) ? 1 : -1;
-    }
-    return even >= 0 ? 'E' : 'O';
-}
 
 std::string_view Trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
@@ -242,15 +230,10 @@ void SerialSession::Impl::Detect(const std::atomic<bool>& stop) {
             if (stop || !Configure(settings) || (!step.request.empty() && !Write(step.request))) {
                 return;
             }
-            // A 7-bit scale streaming with parity is heard at 8 bits with the parity in the top
-            // bit; its line is read both as sent and masked to 7 bits.
             std::vector<std::pair<Protocol, std::unique_ptr<IFrameParser>>> parsers;
             for (size_t i = 0; i < step.protocolCount; ++i) {
                 parsers.emplace_back(step.protocols[i], MakeParser(step.protocols[i]));
             }
-            const bool listening = step.request.empty();
-            auto masked = listening ? MakeParser(Protocol::ContinuousLine) : nullptr;
-            std::string heard;
             const uint64_t deadline = line.NowMs() + step.waitMs;
             while (!stop && line.NowMs() < deadline) {
                 const std::optional<std::string> bytes = Read(deadline);
@@ -258,16 +241,12 @@ void SerialSession::Impl::Detect(const std::atomic<bool>& stop) {
                     return;
                 }
                 for (const char c : *bytes) {
-                    heard += c;
                     std::optional<SerialReading> reading;
                     for (auto& [protocol, parser] : parsers) {
                         if ((reading = parser->Feed(static_cast<uint8_t>(c)))) {
                             scale = StoredSerialScale{protocol, settings};
                             break;
                         }
-                    }
-                    if (!reading && masked && (reading = masked->Feed(static_cast<uint8_t>(c) & 0x7F))) {
-                        scale = StoredSerialScale{Protocol::ContinuousLine, {baud, 7, ParityOf(heard), 1}};
                     }
                     if (reading) {
                         if (scale->protocol == Protocol::Mt8217) {
@@ -348,7 +327,6 @@ void SerialSession::Impl::StreamTurn(const std::atomic<bool>& stop) {
 // Reads until the deadline (or the first frame), handing every reading to the sink; true when
 // one came.
 bool SerialSession::Impl::Collect(uint64_t deadline, bool untilFrame, const std::atomic<bool>& stop) {
-    const bool sevenBits = scale->line.dataBits == 7;
     bool any = false;
     while (!stop && !(untilFrame && any) && line.NowMs() < deadline) {
         const std::optional<std::string> bytes = Read(deadline);
@@ -356,8 +334,8 @@ bool SerialSession::Impl::Collect(uint64_t deadline, bool untilFrame, const std:
             return any;
         }
         for (const char c : *bytes) {
-            const auto byte = static_cast<uint8_t>(sevenBits ? c & 0x7F : c);
-            if (const std::optional<SerialReading> reading = parser->Feed(byte)) {
+            // A parity bit read as an eighth data bit is the parsers' to drop.
+            if (const std::optional<SerialReading> reading = parser->Feed(static_cast<uint8_t>(c))) {
                 any = true;
                 lastFrameMs = line.NowMs();
                 silenceTold = false;

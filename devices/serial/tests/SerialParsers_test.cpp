@@ -92,21 +92,23 @@ TEST(NciParser, ReadsBothVariantsAndResynchronises) {
 // Faults: a field misplaced in the 20 bytes, conditions or motion misread, dashes read as a
 // weight, a frame of the wrong length or a short answer giving a reading.
 TEST(SmaParser, ReadsLevelOneFramesAndResynchronises) {
-    Check(Protocol::Sma,
-          {
-              {__LINE__, "\x0a\x20\x31\x47\x20\x20\x20\x20\x20\x20\x20\x35\x2e\x30\x32\x35\x6c\x62\x20\x0d",
-               "Stable 5.025 lb"},
-              {__LINE__, "\nZ1G       0.000kg \r", "Zero 0.000 kg"},
-              {__LINE__, "\n 1GM      1.250lb \r", "Motion 1.250 lb"},
-              {__LINE__, "\n 1N       0.600kg \r", "Stable 0.600 kg net"},
-              {__LINE__, "\nU1G       -0.50lb \r", "UnderZero -0.50 lb"},
-              {__LINE__, "\nO1G       99.99lb \r", "OverCapacity"},
-              {__LINE__, "\nE1G  ----------lb \r\nI1G  ----------lb \r", "Error; NotInitialised"},
-              {__LINE__, "\n 1G       250.5g  \r", "Stable 250.5 g"},
-              {__LINE__, "\n?\r\n!\r\n 1G    5.025lb \r", ""},
-              {__LINE__, "\n 1G     5.0\n 1G       1.000lb \r", "Stable 1.000 lb"},
-              {__LINE__, "\nX1G       5.025lb \r\n 1Q       5.025lb \r\n 1G       5.025xx \r", ""},
-          });
+    Check(
+        Protocol::Sma,
+        {
+            {__LINE__, "\x0a\x20\x31\x47\x20\x20\x20\x20\x20\x20\x20\x35\x2e\x30\x32\x35\x6c\x62\x20\x0d",
+             "Stable 5.025 lb"},
+            {__LINE__, "\nZ1G       0.000kg \r", "Zero 0.000 kg"},
+            {__LINE__, "\n 1GM      1.250lb \r", "Motion 1.250 lb"},
+            {__LINE__, "\n 1N       0.600kg \r", "Stable 0.600 kg net"},
+            {__LINE__, "\nU1G       -0.50lb \r", "UnderZero -0.50 lb"},
+            {__LINE__, "\nO1G       99.99lb \r", "OverCapacity"},
+            {__LINE__, "\nE1G  ----------lb \r\nI1G  ----------lb \r\nU1G  __________lb \r",
+             "Error; NotInitialised; UnderZero"},
+            {__LINE__, "\n 1G       250.5g  \r", "Stable 250.5 g"},
+            {__LINE__, "\n?\r\n!\r\n 1G    5.025lb \r", ""},
+            {__LINE__, "\n 1G     5.0\n 1G       1.000lb \r", "Stable 1.000 lb"},
+            {__LINE__, "\nX1G       5.025lb \r\n 1Q       5.025lb \r\n 1G       5.025xx \r\n 1GX      5.025lb \r", ""},
+        });
 }
 
 // Faults: the unit not told from the decimals, the net mark lost, status bits misread (bit 5
@@ -134,14 +136,14 @@ TEST(SicsParser, ReadsLevelZeroAnswers) {
               {__LINE__, "S\tD  0.600\tkg\r\n", "Motion 0.600 kg"},
               {__LINE__, "S S 0.00 g\r\nS S -1.5 g\r\n", "Zero 0.00 g; UnderZero -1.5 g"},
               {__LINE__, "S +\r\nS -\r\nS I\r\nES\r\nEL\r\n", "OverCapacity; UnderZero; Motion; Error; Error"},
-              {__LINE__, "I4 A \"123\"\r\nS S 100.00 mg\r\nS S 1.0 g x\r\nS X\r\n", ""},
-              {__LINE__, "S S 12345678901234567890123456789012345678901 g\r\nS S 1.5 g\r\n", "Stable 1.5 g"},
+              {__LINE__, "I4 A \"123\"\r\nS S 100.00 mg\r\nS S 1.0 g x\r\nS X\r\nS S 0.000000001 g\r\n", ""},
+              {__LINE__, "S S                                1.5 gram\r\nS S 1.5 g\r\n", "Stable 1.5 g"},
           });
 }
 
 // Faults: a header misread, the CAS lamp byte (even one that looks like CR or a comma when its
-// top bit is dropped) breaking the line, A&D's two-field form refused, a cut or merged line
-// giving a reading.
+// top bit is dropped) breaking the line, A&D's two-field form refused, a 7E1 line read at 8N1
+// (parity bits on top) refused, a cut or merged line giving a reading.
 TEST(ContinuousLineParser, ReadsStreamedLines) {
     Check(Protocol::ContinuousLine,
           {
@@ -149,10 +151,13 @@ TEST(ContinuousLineParser, ReadsStreamedLines) {
               {__LINE__, "US,GS,+0001.25lb\r\nOL,GS,+9999.99kg\r\n", "Motion 1.25 lb; OverCapacity"},
               {__LINE__, "ST,NT,+0000.60kg\r\nST,GS,-0001.20kg\r\n", "Stable 0.60 kg net; UnderZero -1.20 kg"},
               {__LINE__, "ST,GS,+0000.00kg\r\n", "Zero 0.00 kg"},
-              {__LINE__, "ST,GS,1\xc0,  +1.250 kg\r\nST,GS,\x8d\xac+1.250kg\r\n", "Stable 1.250 kg; Stable 1.250 kg"},
+              {__LINE__, "ST,GS,1\x8d,  +1.250 kg\r\nST,GS,\xc0 +1.250kg\r\n", "Stable 1.250 kg; Stable 1.250 kg"},
               {__LINE__, "ST , GS , + 12.34 kg\r\nST,+00012.34  g\r\n", "Stable 12.34 kg; Stable 12.34 g"},
-              {__LINE__, "12.34kg\r\nQT,+00012 PC\r\nST,GS,+00ST,GS,+0013.00kg\r\nST,XX,+1.00kg\r\n", ""},
-              {__LINE__, "ST,GS,+000000000000000000000000000000000001kg\r\nST,GS,+2.00kg\r\n", "Stable 2.00 kg"},
+              {__LINE__, "\x55\x53\xac\x47\x53\xac\x2b\x30\x30\x30\xb1\x2e\xb2\x35\x6c\xe2\x8d\x0a", "Motion 1.25 lb"},
+              {__LINE__,
+               "12.34kg\r\nQT,+00012 PC\r\nST,GS,+00ST,GS,+0013.00kg\r\nST,GS,+0012.ST,+0013.00kg\r\nST,XX,+1.00kg\r\n",
+               ""},
+              {__LINE__, "ST,GS,                           +1.25kgs\r\nST,GS,+2.00kg\r\n", "Stable 2.00 kg"},
           });
 }
 
@@ -174,6 +179,10 @@ TEST(ToledoParser, ReadsContinuousFrames) {
               {__LINE__, "\x02$  000125000000\rF", ""},
               {__LINE__, "\x02$  000125000000\r\x02%0 000600000000\r\x02", "Stable 1.25 lb; Stable 0.600 kg"},
               {__LINE__, "\x02$  0001\x02%0 000600000000\r6", "Stable 0.600 kg"},
+              // A frame without checksum that sums to STX: its successor, taken for a checksum
+              // missing, is lost while the parser learns again; the one after it is read.
+              {__LINE__, "\x02%0 001250599999\r\x02$  000125000000\r\x02%0 000600000000\r\x02",
+               "Stable 1.250 kg; Stable 0.600 kg"},
               {__LINE__, "\x02$\x10 000125000000\r\x02$  0001x5000000\r\x02", ""},
           });
 }

@@ -53,36 +53,35 @@ class FakeLine final : public ISerialLine {
     bool Open(std::string_view) override { return present; }
     void Close() override {}
     bool Configure(const LineSettings& line) override { return current = line, present; }
+    void Queue(const std::string& answer) {  // in reads of at most `piece` bytes, parted at "|"
+        for (size_t from = 0, end = 0; from < answer.size(); from = end + (answer[end] == '|')) {
+            end = std::min({answer.find('|', from), from + piece, answer.size()});
+            pending.push_back(answer.substr(from, end - from));
+        }
+    }
     bool Write(std::string_view bytes) override {
         writes.emplace_back(bytes);
-        const std::string* answer = scale.Answer(bytes);
-        for (size_t from = 0, to = 0;
-             present && answering && current == scale.line && answer && to != std::string::npos; from = to + 1) {
-            to = answer->find('|', from);
-            pending.push_back(answer->substr(from, to - from));
+        if (const std::string* answer = scale.Answer(bytes); answer && present && answering && current == scale.line) {
+            Queue(*answer);
         }
         return present;
     }
     std::optional<std::string> Read(uint32_t waitMs) override {
         const std::string* stream = scale.Answer("");
         if (stream && present && answering && current.baud == scale.line.baud && waitMs >= 100) {
-            pending.emplace_back();
+            std::string sent;
             for (const char c : *stream) {
                 const bool parity = scale.line.dataBits == 7 && current.dataBits == 8 && std::popcount(uint8_t(c)) % 2;
-                pending.back() += static_cast<char>(c | (parity ? 0x80 : 0));
+                sent += static_cast<char>(c | (parity ? 0x80 : 0));
             }
-            Advance(70);
+            Queue(sent), Advance(70);
         }
         Advance(pending.empty() ? waitMs : 30);
-        if (!present || pending.empty()) {
-            return present ? std::optional(std::string()) : std::nullopt;
-        }
-        std::string bytes = pending.front().substr(0, piece);
-        pending.front().erase(0, bytes.size());
-        if (pending.front().empty()) {
+        std::string bytes = pending.empty() ? "" : pending.front();
+        if (!pending.empty()) {
             pending.pop_front();
         }
-        return bytes;
+        return present ? std::optional(bytes) : std::nullopt;
     }
     uint64_t NowMs() const override { return now; }
 };
@@ -108,18 +107,16 @@ struct Sink final : ISerialSessionSink {
 };
 
 // 1.25 lb, stable, as each protocol sends it.
-const std::string kNci = "\n01.250LB\r\nS00\r\x03", kSma = "\n 1G        1.25lb \r",
-                  k8217 =
-                      "\x02"
-                      "01.25\r";
+const std::string kNci = "\n01.250LB\r\nS00\r\x03", kSma = "\n 1G        1.25lb \r", k8217 = "\00201.25\r";
 const std::string kLine = "ST,GS,+0001.25lb\r\n", kToledo = "\x02$  000125000000\rE";
 const FakeScale kNciScale{{9600, 7, 'E', 1}, {{"W\r", kNci}, {"Z\r", ""}}};
 
 using Action = std::function<void(FakeLine&, SerialSession&)>;
-const Action kMute = [](FakeLine& line, SerialSession&) { line.answering = false; };
-const Action kUnmute = [](FakeLine& line, SerialSession&) { line.answering = true; };
-const Action kUnplug = [](FakeLine& line, SerialSession&) { line.present = false; };
-const Action kPlug = [](FakeLine& line, SerialSession&) { line.present = true; };
+Action Set(bool FakeLine::*flag, bool value) {
+    return [=](FakeLine& line, SerialSession&) { line.*flag = value; };
+}
+const Action kMute = Set(&FakeLine::answering, false), kUnmute = Set(&FakeLine::answering, true);
+const Action kUnplug = Set(&FakeLine::present, false), kPlug = Set(&FakeLine::present, true);
 const Action kHalve = [](FakeLine& line, SerialSession&) { line.piece = 3; };
 const Action kZero = [](FakeLine& line, SerialSession& session) {
     EXPECT_EQ(session.CanZero(), !line.scale.Answer(""));  // a streaming scale takes no commands
@@ -146,7 +143,7 @@ TEST(SerialSession, DetectsReadsAndRecovers) {
          "Detected 8217 19200 7E1|R"},
         {"MT-SICS", {{2400, 8, 'N', 1}, {{"SI\r\n", "S S      1.25 lb\r\n"}}}, {}, {}, 30000,
          "Detected MT-SICS 2400 8N1|R"},
-        {"Continuous 7E1", {{1200, 7, 'E', 1}, {{"", kLine}}}, {}, {}, 30000, "Detected Continuous 1200 7E1|R"},
+        {"Continuous 7E1", {{1200, 7, 'E', 1}, {{"", kLine}}}, {}, {}, 30000, "Detected Continuous 1200 8N1|R"},
         {"Toledo", {{9600, 7, 'E', 1}, {{"", kToledo}}}, {}, {}, 5000, "Detected Toledo 9600 8N1|R"},
         // Nothing answers: every rate is tried, then all again some seconds later.
         {"silent", {{9600, 8, 'N', 1}, {}}, {}, {}, 70000, "NoScaleAnswers|NoScaleAnswers"},
