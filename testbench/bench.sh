@@ -63,18 +63,25 @@ start() {
 }
 
 # A new prefix takes wineboot 10 to 30 s; a copy of the one made before takes under a second. The
-# copy is made again when Wine is another version.
+# copy is kept beside the Windows build, so that the benchmarks' benches of their own use it too,
+# and made again when Wine is another version.
 make_prefix() {
-  local template=$BENCH_DIR/prefix-template version
+  local template=$PESORA_WIN_DIR/bench-prefix-template version new
   version=$(wine --version 2>/dev/null)
   if [ "$(cat "$template/.bench-wine-version" 2>/dev/null)" = "$version" ] && cp -a "$template" "$WINEPREFIX"; then
     return 0
   fi
-  rm -rf "$WINEPREFIX" "$template" "$template.new"
+  rm -rf "$WINEPREFIX"
   wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1 </dev/null
   wineserver -w
-  cp -a "$WINEPREFIX" "$template.new" && echo "$version" >"$template.new/.bench-wine-version" &&
-    mv "$template.new" "$template"
+  # Made aside and moved in whole: another bench may be starting at the same time.
+  new=$(mktemp -d "$template.XXXXXX") || return 0
+  if cp -a "$WINEPREFIX/." "$new/" && echo "$version" >"$new/.bench-wine-version"; then
+    rm -rf "$template"
+    mv -T "$new" "$template" 2>/dev/null || rm -rf "$new"
+  else
+    rm -rf "$new"
+  fi
 }
 
 # The simulator starts beside wineboot; its ptys must exist before the session that maps them.
