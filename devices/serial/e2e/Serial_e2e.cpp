@@ -33,6 +33,10 @@ const Row kRows[] = {
     {__LINE__, "COM12", "nci-s", "NCI scale on COM12, 9600 7E1", "Z\r"},
 };
 
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.protocol << " on " << row.port;
+}
+
 // Started once for the whole program; the silent port's copy tries it while the protocols run.
 std::unique_ptr<e2e::Pesora> pesora, silent;
 
