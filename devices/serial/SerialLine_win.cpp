@@ -38,6 +38,7 @@ bool SerialLineWin::Open(std::string_view portName) {
     }
     _port = std::move(port);
     _readWaitMs = MAXDWORD;
+    _applied.reset();
     return true;
 }
 
@@ -65,9 +66,22 @@ bool SerialLineWin::Configure(const LineSettings& line) {
     dcb.fAbortOnError = FALSE;
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    if (!::SetCommState(_port.get(), &dcb)) {
-        return false;
+    if (!(_applied && *_applied == line) && !::SetCommState(_port.get(), &dcb)) {
+        // Under Wine a pseudo-terminal refuses a 7-bit setting made over another one with
+        // ERROR_INVALID_PARAMETER; it takes it once 8 bits were set in between. A port that
+        // is gone fails otherwise, and again here.
+        if (::GetLastError() != ERROR_INVALID_PARAMETER) {
+            return false;
+        }
+        DCB plain = dcb;
+        plain.ByteSize = 8;
+        plain.Parity = NOPARITY;
+        plain.fParity = FALSE;
+        if (!::SetCommState(_port.get(), &plain) || !::SetCommState(_port.get(), &dcb)) {
+            return false;
+        }
     }
+    _applied = line;
     // Bytes that came at the old settings would only garble the first frame at the new ones.
     (void)::PurgeComm(_port.get(), PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
     DWORD errors = 0;
