@@ -12,8 +12,9 @@ set -u
 : "${PESORA_WIN_DIR:?PESORA_WIN_DIR must name the Windows build folder}"
 envfile=$BENCH_DIR/env
 here=$(cd "$(dirname "$0")" && pwd)
-# The virtual serial scales: one port per protocol and one where nothing answers.
-serial_ports="COM5=nci COM6=sma COM7=8217 COM8=sics COM9=line COM10=toledo COM11=silent"
+# The virtual serial scales: one port per protocol (NCI's S-prefixed form on COM12) and one where
+# nothing answers.
+serial_ports="COM5=nci COM6=sma COM7=8217 COM8=sics COM9=line COM10=toledo COM11=silent COM12=nci-s"
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="

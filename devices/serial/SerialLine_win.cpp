@@ -67,17 +67,16 @@ bool SerialLineWin::Configure(const LineSettings& line) {
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     if (!(_applied && *_applied == line) && !::SetCommState(_port.get(), &dcb)) {
-        // Under Wine a pseudo-terminal refuses a 7-bit setting made over another one with
-        // ERROR_INVALID_PARAMETER; it takes it once 8 bits were set in between. A port that
-        // is gone fails otherwise, and again here.
-        if (::GetLastError() != ERROR_INVALID_PARAMETER) {
-            return false;
-        }
+        // Under Wine a pseudo-terminal refuses (ERROR_INVALID_PARAMETER) a 7-bit setting made
+        // over another one, and takes it once 8 bits were set in between; 7 bits without parity
+        // it refuses always, and the line is usable all the same. Only a port that is gone fails.
         DCB plain = dcb;
         plain.ByteSize = 8;
         plain.Parity = NOPARITY;
         plain.fParity = FALSE;
-        if (!::SetCommState(_port.get(), &plain) || !::SetCommState(_port.get(), &dcb)) {
+        const bool retried = ::GetLastError() == ERROR_INVALID_PARAMETER && ::SetCommState(_port.get(), &plain) &&
+                             ::SetCommState(_port.get(), &dcb);
+        if (!retried && !StillThere()) {
             return false;
         }
     }

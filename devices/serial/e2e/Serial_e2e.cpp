@@ -1,10 +1,10 @@
 // Serial scales through the real Pesora.exe and the bench's virtual serial scales: one pty per
-// protocol on COM5..COM10 and one where nothing answers (COM11). For each protocol one copy of
-// Pesora lists the port, finds the protocol by itself, shows the readings, zeroes the scale
-// with the protocol's own command (or cannot, for a scale that only streams), types the weight
-// on the hotkey, never shows a weight that garbage or a half frame seems to carry, and loses
-// the scale when the port goes and reads it again when it comes back. A second copy, started
-// at once, spends the suite's time trying the silent port.
+// protocol (COM5..COM10, COM12) and one where nothing answers (COM11). For each protocol one
+// copy of Pesora lists the port, finds the protocol by itself, shows the readings, zeroes the
+// scale with the protocol's own command (or cannot, for a scale that only streams), types the
+// weight on the hotkey, never shows a weight that garbage or a half frame seems to carry, and
+// loses the scale when the port goes and reads it again when it comes back. A second copy,
+// started at once, spends the suite's time trying the silent port.
 #include <algorithm>
 #include <cctype>
 #include <memory>
@@ -29,6 +29,8 @@ const Row kRows[] = {
     {__LINE__, "COM8", "sics", "MT-SICS scale on COM8, 9600 8N1", "Z\r\n"},
     {__LINE__, "COM9", "line", "Continuous scale on COM9, 9600 8N1", ""},
     {__LINE__, "COM10", "toledo", "Toledo scale on COM10, 9600 8N1", ""},
+    // The S-prefixed NCI form, whose motion answer has no weight.
+    {__LINE__, "COM12", "nci-s", "NCI scale on COM12, 9600 7E1", "Z\r"},
 };
 
 // Started once for the whole program; the silent port's copy tries it while the protocols run.
