@@ -38,6 +38,7 @@ bool SerialLineWin::Open(std::string_view portName) {
     }
     _port = std::move(port);
     _readWaitMs = MAXDWORD;
+    _applied.reset();
     return true;
 }
 
@@ -65,11 +66,21 @@ bool SerialLineWin::Configure(const LineSettings& line) {
     dcb.fAbortOnError = FALSE;
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    // Only a port that is gone fails the line: Wine refuses (error 87) to set a pseudo-terminal
-    // to settings it already holds, or to 7 data bits without parity, and the line is usable.
-    if (!::SetCommState(_port.get(), &dcb) && !StillThere()) {
-        return false;
+    if (!(_applied && *_applied == line) && !::SetCommState(_port.get(), &dcb)) {
+        // Under Wine a pseudo-terminal refuses (ERROR_INVALID_PARAMETER) a 7-bit setting made
+        // over another one, and takes it once 8 bits were set in between; 7 bits without parity
+        // it refuses always, and the line is usable all the same. Only a port that is gone fails.
+        DCB plain = dcb;
+        plain.ByteSize = 8;
+        plain.Parity = NOPARITY;
+        plain.fParity = FALSE;
+        const bool retried = ::GetLastError() == ERROR_INVALID_PARAMETER && ::SetCommState(_port.get(), &plain) &&
+                             ::SetCommState(_port.get(), &dcb);
+        if (!retried && !StillThere()) {
+            return false;
+        }
     }
+    _applied = line;
     // Bytes that came at the old settings would only garble the first frame at the new ones.
     (void)::PurgeComm(_port.get(), PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
     DWORD errors = 0;

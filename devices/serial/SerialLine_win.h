@@ -3,6 +3,8 @@
 // comm events (WaitCommEvent returns at once, over and over, under Wine on a pseudo-terminal).
 #include <windows.h>
 
+#include <optional>
+
 #include "base/win/Handles_win.h"
 #include "devices/serial/SerialLine.h"
 
@@ -27,7 +29,8 @@ class SerialLineWin final : public ISerialLine {
     [[nodiscard]] bool StillThere() const;
 
     base::unique_hfile _port;
-    DWORD _readWaitMs = MAXDWORD;  // the read time-out the port has; MAXDWORD: none set yet
+    DWORD _readWaitMs = MAXDWORD;          // the read time-out the port has; MAXDWORD: none set yet
+    std::optional<LineSettings> _applied;  // what the port was last set to through this handle
 };
 
 }  // namespace devices::serial::win

@@ -168,14 +168,26 @@ void SerialScale::NoScaleAnswers() {
     Changed([&] { _phase = SerialPhase::NoScale; });
 }
 
+// A polled scale repeats its reading at every poll: only a reading that changes the report (or
+// a scale that answers again) wakes the window, as a HID scale's repeated report does not.
 void SerialScale::ReadingIn(const SerialReading& reading) {
-    Changed([&] {
+    bool news = false;
+    {
+        const std::scoped_lock lock(_lock);
         if (_phase == SerialPhase::NotAnswering) {
             _phase = SerialPhase::Found;
+            news = true;
         }
-        _report = WideReport(reading, _report);
-        _fresh = true;
-    });
+        const std::array<uint8_t, 8> report = WideReport(reading, _report);
+        if (report != _report) {
+            _report = report;
+            _fresh = true;
+            news = true;
+        }
+    }
+    if (news && _wake) {
+        _wake();
+    }
 }
 
 void SerialScale::NotAnswering() {
