@@ -1,5 +1,7 @@
 #include "app/IniDocument.h"
 
+#include <algorithm>
+
 #include "app/SettingsStore.h"
 
 namespace app {
@@ -111,6 +113,27 @@ IniDocument::Found IniDocument::Find(std::string_view section, std::string_view 
         }
     }
     return found;
+}
+
+std::vector<std::string> IniDocument::Keys(std::string_view section) const {
+    std::vector<std::string> keys;
+    bool inSection = false;
+    for (auto line = NextLine(0); line; line = NextLine(line->next)) {
+        const std::string_view text(_text.data() + line->begin, line->end - line->begin);
+        if (const auto name = SectionName(text)) {
+            if (inSection) {
+                break;
+            }
+            inSection = SameName(*name, section);
+            continue;
+        }
+        const auto kv = inSection ? SplitKey(text) : std::nullopt;
+        if (kv && !kv->key.empty() &&
+            std::none_of(keys.begin(), keys.end(), [&](const std::string& k) { return SameName(k, kv->key); })) {
+            keys.emplace_back(kv->key);
+        }
+    }
+    return keys;
 }
 
 std::optional<std::string> IniDocument::Get(std::string_view section, std::string_view key) const {

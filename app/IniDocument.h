@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace app {
 
@@ -20,6 +21,8 @@ class IniDocument {
     // Sets `key` in the first section named `section`, adding the section at the end when there
     // is none. Line breaks and zero bytes in `value` end it, so a value cannot add lines.
     void Set(std::string_view section, std::string_view key, std::string_view value);
+    // The keys of the first section named `section`, in the file's order, each once.
+    [[nodiscard]] std::vector<std::string> Keys(std::string_view section) const;
 
     [[nodiscard]] const std::string& Bytes() const noexcept { return _text; }
 

@@ -94,6 +94,7 @@ void MainWindow::FileSettings_Click() {
     UnregisterSendHotkey();
     if (dialogs::ShowSettingsDialog(_hwnd, _state.settings, &_help)) {
         SetTimerInterval(_state.settings.SampleRate);
+        _devices.Serial().SetPollIntervalMs(_state.settings.SampleRate);
         ApplyWebSettings();
         ApplyHandsFreeIndicators();
     }
@@ -131,16 +132,36 @@ void MainWindow::Weight_MouseDown(int button, POINT screen) {
     }
 }
 
+// The web endpoint's zero request comes here too: a scale without a zero command refuses it.
 bool MainWindow::ZeroButton_Click() {
-    return weighing::ZeroButton_Click(_state, ListIndex(), _scaleDevice);
+    return _devices.Selection().CanZero() && weighing::ZeroButton_Click(_state, ListIndex(), _scaleDevice);
 }
 
 void MainWindow::RefreshButton_Click() {
     _devices.Selection().RefreshButton_Click();
+    ScaleChoice_Apply();
 }
 
 void MainWindow::ScaleList_Click() {
     _devices.Selection().ScaleList_Click();
+    ScaleChoice_Apply();
+}
+
+void MainWindow::SerialPorts_Change() {
+    _devices.ArmPortWatch();
+    RefreshButton_Click();
+}
+
+void MainWindow::ScaleChoice_Apply() {
+    const bool canZero = _devices.Selection().CanZero();
+    if (canZero != _zeroEnabled) {
+        _zeroEnabled = canZero;
+        (void)::EnableWindow(Control(IDC_ZERO_BUTTON), canZero ? TRUE : FALSE);
+    }
+    if (const auto found = _devices.Serial().TakeFound()) {
+        RememberSerialScale(found->first, found->second);
+    }
+    RefreshStatusLine();
 }
 
 bool MainWindow::ReadTimer_Tick() {
@@ -160,6 +181,7 @@ bool MainWindow::ReadTimer_Tick() {
     if (--_tickDepth == 0) {
         ShowPendingWeightBox();
         PublishWebReading();
+        ScaleChoice_Apply();
         _cycleMessages.Release();
     }
     return changed;

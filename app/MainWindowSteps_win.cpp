@@ -46,6 +46,16 @@ void MainWindow::SetDdeTopic(const std::string& topic) {
 
 void MainWindow::CreateDeviceNotifications() {
     (void)_devices.StartNotifications();  // without notifications the list can still be refreshed by hand
+    _devices.StartPortWatch(_hwnd, WM_APP_SERIAL_PORTS);
+}
+
+// Written at once, not at shutdown: a scale found is worth keeping even if the program is ended
+// by force, and only this one key of the file changes.
+void MainWindow::RememberSerialScale(const std::string& port, const std::string& entry) {
+    _state.settings.SerialScales[port] = entry;
+    IniFileStore store(_state.settingsFilePath);
+    store.Write(kSerialScalesSection, port, entry);
+    (void)store.Commit();  // a file that cannot be written keeps what it had; detection runs again next time
 }
 
 void MainWindow::LoadSettings() {

@@ -52,7 +52,7 @@ std::string MainWindow::WeightBox() const {
 }
 
 void MainWindow::SetStatus(std::string_view text) {
-    _statusCaption = text;
+    _statusCaption = _scaleStatus.Compose(text, _devices.Selection().Notice());
     RefreshStatusLine();
     if (_tickDepth == 0) {
         PublishWebReading();  // the reading carries the status the window shows; a tick publishes at its end

@@ -274,6 +274,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexce
             case WM_APP_SETTLED_SEND:
                 SettledSend_Due();
                 return 0;
+            case WM_APP_SERIAL_PORTS:
+                SerialPorts_Change();
+                return 0;
             case WM_CLOSE:
                 Form_Unload();
                 return 0;

@@ -87,6 +87,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
         WM_APP_FIRST = WM_APP,             // private messages start here
         WM_APP_REPORT_IN = WM_APP + 2,     // the scale has sent something (WM_APP + 1 is the tray icon's)
         WM_APP_SETTLED_SEND = WM_APP + 3,  // a settled weight is to be typed, outside the read cycle
+        WM_APP_SERIAL_PORTS = WM_APP + 4,  // the system's serial ports changed
     };
     static constexpr UINT_PTR kReadTimerId = 1;
     static constexpr UINT_PTR kSettledTimerId = 2;  // runs only while a settled send has something due
@@ -126,6 +127,11 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     void ScaleList_Click();
     void Weight_Change();
     bool ReadTimer_Tick();
+    void SerialPorts_Change();
+    // After a read or a new choice: the zero button follows what the scale being read can do,
+    // and a serial scale just found is remembered in the settings file.
+    void ScaleChoice_Apply();
+    bool _zeroEnabled = true;
 
     // IShellSteps: the start-up and shutdown steps.
     bool AnotherInstanceRunning() override;
@@ -148,6 +154,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     void ReleaseDeviceNotifications() override;
     void DeleteTrayIcon() override;
     void SaveSettings() override;
+    void RememberSerialScale(const std::string& port, const std::string& entry);
     void SetStartWithWindows(bool enable, const std::string& valueName, const std::string& command) override;
     void EndProcess() override;
 
@@ -188,7 +195,7 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     // The read cycle runs when the scale has sent something new, at most once per SampleRate; a
     // report that only repeats the last one is read on without the window. A scale silent past
     // the time it is asked for its current report wakes the window all the same.
-    ReadWakeWin _readWake{_devices.Port().ReadEvent(), _devices.Port().AnswerEvent(),
+    ReadWakeWin _readWake{[this] { return _devices.ReadEvent(); }, _devices.Port().AnswerEvent(),
                           static_cast<DWORD>(devices::HidInterface::kSilenceAskMs + 100),
                           [this] { return _devices.Port().AnswerAwaited(); },
                           [this] { return _devices.Port().SkipRepeatedReport(); }};
@@ -220,8 +227,9 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     // The local web endpoint (MainWindowWeb_win.cpp): a zero request runs the button's command.
     web::WebHost _web{PESORA_VERSION_TEXT, [this] { return ZeroButton_Click(); },
                       [this](const std::string& notice) { SetWebNotice(notice); }};
-    std::string _statusCaption;  // what the scale side last put in the status line
-    std::string _webNotice;      // the endpoint's port, or why it has none
+    std::string _statusCaption;             // what the scale side last put in the status line
+    devices::ScaleStatusText _scaleStatus;  // with what the scale being read says of itself
+    std::string _webNotice;                 // the endpoint's port, or why it has none
     void SetWebNotice(const std::string& notice);
     void ApplyWebSettings();
     void PublishWebReading();

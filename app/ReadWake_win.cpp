@@ -12,7 +12,7 @@ void ReadWakeWin::Attach(HWND window, UINT reportInMessage, UINT_PTR dueTimerId)
 // Each wait armed costs the waiting thread a wake: the answer's only while one is awaited.
 void ReadWakeWin::ArmReportWake() {
     if (_onRead && _onAnswer) {
-        (void)_onRead->Arm(_readEvent, _quietMs);
+        (void)_onRead->Arm(_readEvent(), _quietMs);
         if (_answerAwaited()) {
             (void)_onAnswer->Arm(_answerEvent);
         } else {

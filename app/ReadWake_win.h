@@ -19,12 +19,13 @@ class ReadWakeWin final : public weighing::IReadWake {
     // window all the same (a silent scale is asked for its current report now and then). The
     // answer event is waited on only while `answerAwaited` says a question is out. A read that
     // `skipRepeat` takes on the waiting thread (a report that changes nothing) does not wake it.
-    ReadWakeWin(HANDLE readEvent,
+    // `readEvent` gives the event of the scale being read when the wake is armed.
+    ReadWakeWin(std::function<HANDLE()> readEvent,
                 HANDLE answerEvent,
                 DWORD quietMs,
                 std::function<bool()> answerAwaited,
                 std::function<bool()> skipRepeat) noexcept
-        : _readEvent(readEvent),
+        : _readEvent(std::move(readEvent)),
           _answerEvent(answerEvent),
           _quietMs(quietMs),
           _answerAwaited(std::move(answerAwaited)),
@@ -40,7 +41,7 @@ class ReadWakeWin final : public weighing::IReadWake {
     [[nodiscard]] uint64_t NowMs() const override { return ::GetTickCount64(); }
 
   private:
-    HANDLE _readEvent;
+    std::function<HANDLE()> _readEvent;
     HANDLE _answerEvent;
     DWORD _quietMs;
     std::function<bool()> _answerAwaited;

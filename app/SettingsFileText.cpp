@@ -131,6 +131,16 @@ std::optional<std::string> SettingsFileText::Get(std::string_view section, std::
     return value;
 }
 
+std::vector<std::string> SettingsFileText::Keys(std::string_view section) const {
+    std::vector<std::string> keys = _document.Keys(section);
+    if (_encoding == Encoding::Ansi) {
+        for (std::string& key : keys) {
+            key = _codePage.ToUtf8(key);
+        }
+    }
+    return keys;
+}
+
 void SettingsFileText::Set(std::string_view section, std::string_view key, std::string_view value) {
     if (_encoding != Encoding::Ansi) {
         _document.Set(section, key, value);

@@ -31,6 +31,8 @@ class SettingsFileText {
     // Sets a UTF-8 value (IniDocument::Set). A value that the ANSI code page cannot hold turns
     // an ANSI file into a UTF-16 one rather than losing characters.
     void Set(std::string_view section, std::string_view key, std::string_view value);
+    // The keys of a section in UTF-8 (IniDocument::Keys).
+    [[nodiscard]] std::vector<std::string> Keys(std::string_view section) const;
     // The file's bytes in its encoding.
     [[nodiscard]] std::string Bytes() const;
     enum class Encoding { Ansi, Utf8, Utf8WithMark, Utf16 };

@@ -236,6 +236,10 @@ void LoadSettings(IIniStore& store, base::Settings& s, const std::function<void(
     ReadBool(store, s.AutoSend, "AutoSend", "False");
     ReadClamped(store, s, {"SettleMs", "500", &base::Settings::SettleMs}, 0, base::kMaxSettleMs);
     s.AutoSendMin = std::clamp(ParseSettingDecimal(ReadValue(store, "AutoSendMin", "0")), 0.0, base::kMaxAutoSendMin);
+    s.SerialScales.clear();
+    for (const std::string& port : store.Keys(kSerialScalesSection)) {
+        s.SerialScales[base::UpperAscii(port)] = store.Read(kSerialScalesSection, port, "");
+    }
 }
 
 // Reading drops the blanks around a value and one pair of matching quotes, so a preamble that

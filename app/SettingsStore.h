@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/TextUtil.h"
 #include "base/model/Settings.h"
@@ -27,7 +28,12 @@ class IIniStore {
                                            std::string_view key,
                                            std::string_view fallback) = 0;
     virtual void Write(std::string_view section, std::string_view key, std::string_view value) = 0;
+    // The keys the section holds; a store that cannot list them gives none.
+    [[nodiscard]] virtual std::vector<std::string> Keys(std::string_view /*section*/) { return {}; }
 };
+
+// One key per serial port: "COM5=NCI 9600 7E1".
+inline constexpr std::string_view kSerialScalesSection = "SerialScales";
 
 // What locating the file needs of the file system.
 class ISettingsFileSystem {
@@ -67,9 +73,9 @@ class ISettingsFileSystem {
 // short path, or empty when it cannot be located or created.
 [[nodiscard]] std::string LocateSettingsFile(ISettingsFileSystem& fs, std::string_view exeName);
 
-// Reads every setting in the file's order into `settings`. A number that does not fit in 32
-// bits leaves the field as it was; the settled-weight numbers are clamped into their ranges. `onSampleRate` runs right
-// after SampleRate has been read (the read timer takes its interval there).
+// Reads every setting in the file's order into `settings`, then the serial scales' section. A number that does not fit
+// in 32 bits leaves the field as it was; the settled-weight numbers are clamped into their ranges. `onSampleRate` runs
+// right after SampleRate has been read (the read timer takes its interval there).
 void LoadSettings(IIniStore& store, base::Settings& settings, const std::function<void(int32_t)>& onSampleRate = {});
 
 // What start-up read: the settings, and the text each key had in the file (keys it lacked are
@@ -86,6 +92,7 @@ class RecordingIniStore final : public IIniStore {
         : _store(store), _fileText(fileText) {}
     std::string Read(std::string_view section, std::string_view key, std::string_view fallback) override;
     void Write(std::string_view section, std::string_view key, std::string_view value) override;
+    std::vector<std::string> Keys(std::string_view section) override { return _store.Keys(section); }
 
   private:
     IIniStore& _store;

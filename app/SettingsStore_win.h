@@ -20,6 +20,7 @@ class IniFileStore final : public IIniStore {
     explicit IniFileStore(std::string path);
     std::string Read(std::string_view section, std::string_view key, std::string_view fallback) override;
     void Write(std::string_view section, std::string_view key, std::string_view value) override;
+    std::vector<std::string> Keys(std::string_view section) override { return _document->Keys(section); }
     // Writes the file when something changed; false when that failed.
     bool Commit();
 

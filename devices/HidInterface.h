@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "devices/ChosenScale.h"
+
 namespace devices {
 
 // The longest report a read can take: 256 bytes after the report ID.
@@ -60,16 +62,21 @@ class IHidPort {
     [[nodiscard]] virtual uint64_t NowMs() const = 0;
 };
 
-// What a read brought.
-enum class ReadOutcome {
-    Report,    // `dest` holds the newest report
-    NoReport,  // nothing new; the handle and its read stay open
-    Failed,    // the read failed: the device is closed and must be selected again
-};
-
-class HidInterface {
+class HidInterface final : public IChosenScale {
   public:
     explicit HidInterface(IHidPort& port) noexcept : _port(port) {}
+
+    // The scale being read, as the selection sees every kind of it.
+    [[nodiscard]] bool Open(std::string_view devicePath) override {
+        CloseScaleDevice();  // every open starts from a fresh handle
+        return OpenScaleDevice(devicePath);
+    }
+    [[nodiscard]] ReadOutcome ReadNewest(std::span<uint8_t> dest, uint32_t waitMs) override {
+        return ReadReport(dest, waitMs);
+    }
+    void Zero(std::string_view devicePath) override { SendZeroReport(devicePath); }
+    void Close() override { CloseScaleDevice(); }
+    [[nodiscard]] bool CanZero() const override { return true; }
 
     // Opens the scale and asks it for the report it holds now, which the read after the answer
     // delivers.

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "base/TextUtil.h"
 #include "devices/DevicePath.h"
+#include "devices/serial/SerialPorts.h"
 
 namespace devices {
 
@@ -63,6 +65,12 @@ void ScaleSelection::RefreshButton_Click() {
     }
     std::vector<base::ScaleDeviceRecord> kept =
         found ? FilterScaleCandidates(*found) : std::vector<base::ScaleDeviceRecord>{};
+    // Serial ports are named by the system, not guessed at: no word filter applies to them.
+    if (_serialPorts != nullptr) {
+        if (std::optional<std::vector<base::ScaleDeviceRecord>> ports = _serialPorts->Enumerate()) {
+            kept.insert(kept.end(), ports->begin(), ports->end());
+        }
+    }
 
     _list.ClearList();
     if (kept.empty()) {
@@ -82,6 +90,11 @@ void ScaleSelection::RefreshButton_Click() {
     if (remembered >= 0) {
         _list.SetListIndex(remembered);
         ScaleList_Click();
+    } else if (_state.deviceOpen && _chosen == _serial && _serial != nullptr) {
+        // The port went away: its worker stops, and nothing is read from it any more.
+        _serial->Close();
+        _state.deviceOpen = false;
+        _gone = false;
     }
 }
 
@@ -108,8 +121,13 @@ void ScaleSelection::ScaleList_Click() {
         _state.reportBuffer = {};
         _state.awaitingReport = true;
     }
-    _hid.CloseScaleDevice();
-    if (_hid.OpenScaleDevice(path)) {
+    IChosenScale& kind = _serial != nullptr && serial::SerialPortOfPath(path) ? *_serial : _hid;
+    if (_chosen != &kind) {
+        _chosen->Close();
+        _chosen = &kind;
+    }
+    _gone = false;
+    if (kind.Open(path)) {
         if (!SameDevicePath(path, _state.settings.SelectedScale)) {
             _state.settings.SelectedScale = path;  // the remembered spelling stays: the file keeps what it had
         }
@@ -125,11 +143,29 @@ void ScaleSelection::ReadInputReport(std::span<uint8_t> dest) {
 void ScaleSelection::ReadInputReport(std::span<uint8_t> dest, uint32_t waitMs) {
     // Only a read that failed (the scale is gone or broken) opens the scale again; a silent
     // scale keeps its handle and its running read.
-    const ReadOutcome outcome = _hid.ReadReport(dest, waitMs);
+    const ReadOutcome outcome = _chosen->ReadNewest(dest, waitMs);
     if (outcome == ReadOutcome::Report) {
         _state.awaitingReport = false;
+        if (std::exchange(_gone, false)) {
+            _state.sendSuppressed = false;
+        }
     } else if (outcome == ReadOutcome::Failed) {
         ScaleList_Click();
+    } else if (outcome == ReadOutcome::Gone && !_gone) {
+        // As a HID scale pulled out: nothing may show, serve or type its last weight. The
+        // device stays chosen, so that its next report resumes reading.
+        _gone = true;
+        std::fill(dest.begin(), dest.end(), uint8_t{0});
+        _state.awaitingReport = true;
+        _state.sendSuppressed = true;
+        _state.weightText.clear();
+    }
+}
+
+void ScaleSelection::CloseScaleDevice() {
+    _hid.CloseScaleDevice();
+    if (_serial != nullptr) {
+        _serial->Close();
     }
 }
 
@@ -138,7 +174,7 @@ void ScaleSelection::SendZeroReport() {
     if (index < 0 || static_cast<size_t>(index) >= _state.scaleTable.size()) {
         return;  // no row, no device to zero
     }
-    _hid.SendZeroReport(_state.scaleTable[static_cast<size_t>(index)].devicePath);
+    _chosen->Zero(_state.scaleTable[static_cast<size_t>(index)].devicePath);
 }
 
 }  // namespace devices

@@ -20,6 +20,7 @@
 #include "base/model/AppState.h"
 #include "base/model/ScaleDeviceRecord.h"
 #include "base/model/Views.h"
+#include "devices/ChosenScale.h"
 #include "devices/HidInterface.h"
 #include "devices/ScaleListCommands.h"
 #include "devices/ScaleListView.h"
@@ -48,21 +49,33 @@ class ScaleSelection final : public IScaleListCommands {
                    base::IReadingDisplay& display,
                    base::IReadTimer& timer,
                    IScaleEnumerator& enumerator,
-                   IHidPort& port) noexcept
-        : _state(state), _list(list), _display(display), _timer(timer), _enumerator(enumerator), _hid(port) {}
+                   IHidPort& port,
+                   IScaleEnumerator* serialPorts = nullptr,
+                   IChosenScale* serial = nullptr) noexcept
+        : _state(state),
+          _list(list),
+          _display(display),
+          _timer(timer),
+          _enumerator(enumerator),
+          _hid(port),
+          _serialPorts(serialPorts),
+          _serial(serial) {}
 
-    // Re-enumerates, rebuilds the scale list and scaleTable, and re-selects settings.SelectedScale
-    // (which runs ScaleList_Click). A refresh that finds no scale leaves the table and any
-    // reading under way alone.
+    // Re-enumerates, rebuilds the scale list and scaleTable (the HID scales, then the serial
+    // ports), and re-selects settings.SelectedScale (which runs ScaleList_Click). A refresh that
+    // finds no scale leaves the table and any reading under way alone; a serial port being read
+    // that is no longer listed is closed.
     void RefreshButton_Click() override;
 
-    // Opens the selected row's scale from a fresh handle; SelectedScale is remembered only
-    // after a successful open. Never starts a read itself: it runs inside the read cycle.
+    // Opens the selected row's scale from a fresh handle, as a serial scale when its path names
+    // a serial port; SelectedScale is remembered only after a successful open. Never starts a
+    // read itself: it runs inside the read cycle.
     void ScaleList_Click() override;
 
     // One report into `dest` (the 8-byte report buffer), waiting SampleRate - 50 ms. When
     // nothing arrives `dest` keeps its previous report and the read stays open; only a failed
-    // read closes the device and opens the selected row again.
+    // read closes the device and opens the selected row again. A serial port that is gone is
+    // read as an unplugged scale (no weight, the hotkey silent) until it reports again.
     void ReadInputReport(std::span<uint8_t> dest);
     // The same with the wait given by the caller (the read cycle computes it from SampleRate).
     void ReadInputReport(std::span<uint8_t> dest, uint32_t waitMs);
@@ -71,7 +84,15 @@ class ScaleSelection final : public IScaleListCommands {
     // on through the first.
     void SendZeroReport();
 
-    void CloseScaleDevice() { _hid.CloseScaleDevice(); }
+    void CloseScaleDevice();
+
+    // Zero Scale does something for the scale being read (a serial scale whose protocol has a
+    // zero command, once it is known; every HID scale), or no scale is read.
+    [[nodiscard]] bool CanZero() const { return !_state.deviceOpen || _chosen->CanZero(); }
+    // Whether `scale` is the kind of device last opened.
+    [[nodiscard]] bool Reads(const IChosenScale& scale) const noexcept { return _chosen == &scale; }
+    // What the scale being read says of itself for the status line.
+    [[nodiscard]] ScaleNotice Notice() const { return _state.deviceOpen ? _chosen->Notice() : ScaleNotice{}; }
 
     // Removed devices stay out of the list until they arrive again or the enumeration no
     // longer reports them. Paths are compared without regard to case: the notification spells
@@ -86,6 +107,10 @@ class ScaleSelection final : public IScaleListCommands {
     base::IReadTimer& _timer;
     IScaleEnumerator& _enumerator;
     HidInterface _hid;
+    IScaleEnumerator* _serialPorts;
+    IChosenScale* _serial;
+    IChosenScale* _chosen = &_hid;  // the kind of device last opened
+    bool _gone = false;             // the scale being read is away (a serial port that failed)
     std::vector<std::string> _removed;
 };
 

@@ -6,7 +6,9 @@
 # WEB_PORT set, also the CPU time of a copy whose web endpoint is on and has no client; and for
 # hands-free send the delay from a placement's stable report to the weight typed, beyond SettleMs.
 # ON_CHANGE=1 gives a scale that reports only when its weight changes (idle while the CPU time
-# is taken).
+# is taken). Then SerialReadBench.exe: the same delay for a streaming and a polled virtual serial
+# scale at SampleRate 50 and 200, with Pesora's CPU time while it reads them (SERIAL=0 skips it,
+# SERIAL=only runs only it; SERIAL_CHANGES changes each).
 #   scripts/bench-read.sh                          (after scripts/build.sh)
 #   CHANGES=200 CPU_SECONDS=20 SCALE_INTERVAL=50 SAMPLE_RATE=50 ON_CHANGE=0 PLACEMENTS=20 SETTLE_MS=0 WEB_PORT=0 PESORA_WIN_DIR=<dir> scripts/bench-read.sh
 set -euo pipefail
@@ -14,10 +16,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 win=${PESORA_WIN_DIR:-$root/build/win}
 # The benchmark programs are built on demand, not with the tests.
 [ -f "$win/CMakeCache.txt" ] || "$root/scripts/build.sh"
-cmake --build "$win" --target Pesora MinimalWindow ReadBench >/dev/null
+cmake --build "$win" --target Pesora MinimalWindow ReadBench SerialReadBench >/dev/null
 export PESORA_WIN_DIR=$win
 export BENCH_DIR=${BENCH_DIR:-$(mktemp -d /tmp/pesora-bench-read.XXXXXX)}
 bench=$root/testbench/bench.sh
 trap '"$bench" stop' EXIT
 "$bench" start
-"$bench" run ReadBench.exe "${CHANGES:-200}" "${CPU_SECONDS:-20}" "${SCALE_INTERVAL:-50}" "${SAMPLE_RATE:-50}" "${ON_CHANGE:-0}" "${PLACEMENTS:-20}" "${SETTLE_MS:-0}" "${WEB_PORT:-0}"
+serial=${SERIAL:-1}
+[ "$serial" = only ] || "$bench" run ReadBench.exe "${CHANGES:-200}" "${CPU_SECONDS:-20}" "${SCALE_INTERVAL:-50}" "${SAMPLE_RATE:-50}" "${ON_CHANGE:-0}" "${PLACEMENTS:-20}" "${SETTLE_MS:-0}" "${WEB_PORT:-0}"
+[ "$serial" = 0 ] || "$bench" run SerialReadBench.exe "${SERIAL_CHANGES:-100}" "${CPU_SECONDS:-20}"

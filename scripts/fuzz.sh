@@ -12,7 +12,7 @@ build=$root/build-fuzz
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DPESORA_FUZZ=ON -DPESORA_WINE=OFF -DPESORA_TESTS=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_weight_report keys_script_fuzzer fuzz_device_naming)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_weight_report keys_script_fuzzer fuzz_device_naming fuzz_serial_frames)
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 for t in "${targets[@]}"; do
   exe=$(find "$build" -type f -name "$t" -perm -u+x | head -n 1)

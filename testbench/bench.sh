@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # The Wine test bench: its own Xvfb display and its own Wine prefix under $BENCH_DIR, so that
 # nothing of the user's own prefix or display is touched.
-#   bench.sh start        start Xvfb, create the prefix, keep the Wine session alive,
-#                         install the virtual scale when it has been built
+#   bench.sh start        start Xvfb and the virtual serial scales, create the prefix with their
+#                         COM ports, keep the Wine session alive, install the virtual USB scale
+#                         when it has been built
 #   bench.sh run PROG...  run a program of $PESORA_WIN_DIR/e2e-bin (or a path) under Wine
 #   bench.sh env          print the bench's environment as shell assignments
-#   bench.sh stop         end the Wine session of this prefix and this bench's Xvfb
+#   bench.sh stop         end the Wine session of this prefix, the serial scales and this Xvfb
 set -u
 : "${BENCH_DIR:?BENCH_DIR must name the bench folder}"
 : "${PESORA_WIN_DIR:?PESORA_WIN_DIR must name the Windows build folder}"
 envfile=$BENCH_DIR/env
+here=$(cd "$(dirname "$0")" && pwd)
+# The virtual serial scales: one port per protocol (NCI's S-prefixed form on COM12) and one where
+# nothing answers.
+serial_ports="COM5=nci COM6=sma COM7=8217 COM8=sics COM9=line COM10=toledo COM11=silent COM12=nci-s"
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -37,8 +42,9 @@ start() {
   printf 'export DISPLAY=%q\n' "$DISPLAY" >"$envfile"
   rm -rf "$WINEPREFIX"
   local t0=$SECONDS
-  wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1 </dev/null
-  wineserver -w
+  start_serial
+  make_prefix
+  map_serial
   # Drive R: is an empty folder of the bench, so that tests can run a program from a drive root.
   rm -rf "$BENCH_DIR/drive-r"
   mkdir -p "$BENCH_DIR/drive-r"
@@ -54,6 +60,52 @@ start() {
     cat "$BENCH_DIR/vscale-install.log" >&2
     [ $rc -eq 0 ] || { log "virtual scale install failed ($rc)"; exit 1; }
   fi
+}
+
+# A new prefix takes wineboot 10 to 30 s; a copy of the one made before takes under a second. The
+# copy is kept beside the Windows build, so that the benchmarks' benches of their own use it too,
+# and made again when Wine is another version.
+make_prefix() {
+  local template=$PESORA_WIN_DIR/bench-prefix-template version new
+  version=$(wine --version 2>/dev/null)
+  if [ "$(cat "$template/.bench-wine-version" 2>/dev/null)" = "$version" ] && cp -a "$template" "$WINEPREFIX"; then
+    return 0
+  fi
+  rm -rf "$WINEPREFIX"
+  wineboot -i >"$BENCH_DIR/wineboot.log" 2>&1 </dev/null
+  wineserver -w
+  # Made aside and moved in whole: another bench may be starting at the same time.
+  new=$(mktemp -d "$template.XXXXXX") || return 0
+  if cp -a "$WINEPREFIX/." "$new/" && echo "$version" >"$new/.bench-wine-version"; then
+    rm -rf "$template"
+    mv -T "$new" "$template" 2>/dev/null || rm -rf "$new"
+  else
+    rm -rf "$new"
+  fi
+}
+
+# The simulator starts beside wineboot; its ptys must exist before the session that maps them.
+start_serial() {
+  local dir=$BENCH_DIR/vserial py=/usr/bin/python3  # Debian's: a version manager's shim costs a second
+  [ -x "$py" ] || py=python3
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  # shellcheck disable=SC2086
+  "$py" "$here/vserial/vserial.py" "$dir" $serial_ports >"$BENCH_DIR/vserial.log" 2>&1 </dev/null &
+  echo $! >"$BENCH_DIR/vserial.pid"
+}
+
+# Written into the registry file while no wineserver runs: the next session maps the ports (and
+# links dosdevices/comN) at no cost, where `wine reg add` would take a session start of its own.
+map_serial() {
+  local p dir=$BENCH_DIR/vserial
+  for _ in $(seq 50); do [ -s "$dir/port" ] && break; sleep 0.1; done
+  [ -s "$dir/port" ] || { log "virtual serial scales did not start"; cat "$BENCH_DIR/vserial.log" >&2; exit 1; }
+  printf 'export VSERIAL_PORT=%q\n' "$(cat "$dir/port")" >>"$envfile"
+  printf '\n[Software\\\\Wine\\\\Ports] %s\n' "$(date +%s)" >>"$WINEPREFIX/system.reg"
+  for p in $serial_ports; do
+    printf '"%s"="%s"\n' "${p%%=*}" "$dir/${p%%=*}" >>"$WINEPREFIX/system.reg"
+  done
 }
 
 run() {
@@ -75,6 +127,10 @@ stop() {
   if [ -f "$BENCH_DIR/xvfb.pid" ]; then
     kill "$(cat "$BENCH_DIR/xvfb.pid")" 2>/dev/null
     rm -f "$BENCH_DIR/xvfb.pid"
+  fi
+  if [ -f "$BENCH_DIR/vserial.pid" ]; then
+    kill "$(cat "$BENCH_DIR/vserial.pid")" 2>/dev/null
+    rm -f "$BENCH_DIR/vserial.pid"
   fi
   rm -f "$envfile"
   return 0

@@ -5,6 +5,8 @@
 #include <string>
 #include <system_error>
 
+#include "base/model/AppState.h"
+
 namespace weighing {
 namespace {
 
@@ -23,12 +25,17 @@ WeightReading DecodeReport(std::span<const uint8_t, kReportSize> report) {
     // Both fields are two's complement on the wire; the conversions to the narrower signed types
     // are well defined (modular) since C++20.
     reading.exponent = static_cast<int8_t>(report[3]);
-    reading.rawWeight = static_cast<int16_t>(static_cast<uint16_t>(report[4] | (report[5] << 8)));
+    if (reading.reportId == base::kWideReportId) {
+        reading.rawWeight = static_cast<int32_t>(static_cast<uint32_t>(report[4]) | (uint32_t{report[5]} << 8) |
+                                                 (uint32_t{report[6]} << 16) | (uint32_t{report[7]} << 24));
+    } else {
+        reading.rawWeight = static_cast<int16_t>(static_cast<uint16_t>(report[4] | (report[5] << 8)));
+    }
     // The weight is the double nearest the decimal number the scale means. Powers of ten up to
     // 10^22 are exact doubles, so one multiplication or division by them rounds once (1147 with
     // exponent -1 is exactly the double written 114.7), where multiplying by the inexact 0.1
     // could land one unit in the last place away. The whole range (-128..127) stays finite:
-    // 32767e127 and 1e-128 are ordinary doubles.
+    // 2147483647e127 and 1e-128 are ordinary doubles.
     const double raw = reading.rawWeight;
     const int exponent = reading.exponent;
     if (exponent >= 0 && exponent <= kMaxExactPower) {

@@ -1,6 +1,10 @@
 #include "weighing/WeightFormatting.h"
 
 #include <cmath>
+#include <optional>
+#include <string>
+
+#include "base/model/AppState.h"
 
 namespace weighing {
 namespace {
@@ -23,6 +27,19 @@ std::string_view TrimBlanks(std::string_view text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// A serial scale's weight without a format of the user's keeps the decimals the scale sent
+// ("0.600" kg stays 0.600, where the general form would drop its zeros), as long as it is shown
+// in the scale's own unit. HID reports keep the general form they always had.
+std::optional<FormatSpec> SentDecimals(const WeightReading& reading, const base::Settings& settings) {
+    const bool converted = settings.SelectedUnits >= kMilligrams && settings.SelectedUnits <= kLastReportUnit &&
+                           settings.SelectedUnits != reading.unitCode;
+    if (reading.reportId != base::kWideReportId || !settings.WeightFormat.empty() || converted ||
+        reading.exponent >= 0) {
+        return std::nullopt;
+    }
+    return ParseFormat("0." + std::string(static_cast<size_t>(-reading.exponent), '0'));
 }
 
 }  // namespace
@@ -84,7 +101,8 @@ WeightDisplay FormatWeight(const WeightReading& reading,
             value = -value;
         }
         out.value = value;
-        out.weightText = FormatNumber(weightFormat, value, separators);
+        const std::optional<FormatSpec> sent = SentDecimals(reading, settings);
+        out.weightText = FormatNumber(sent ? *sent : weightFormat, value, separators);
         // Textual, as documented for the setting: thousands separators are swapped as well.
         if (settings.CommaSeparator) {
             ReplaceAll(out.weightText, '.', ',');

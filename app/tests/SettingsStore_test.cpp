@@ -33,6 +33,7 @@ class FakeIni final : public app::IIniStore {
         writes += std::string(key) + "=" + std::string(value) + "; ";
         document.Set(section, key, value);
     }
+    std::vector<std::string> Keys(std::string_view section) override { return document.Keys(section); }
 };
 
 // Halves go to the even neighbour; blanks inside are dropped; out of 32 bits is no number.
@@ -203,6 +204,23 @@ TEST(SettingsLoad, HandEditedValuesAreConvertedAndCut) {
         app::SaveSettings(ini, s, 0, 0);
         EXPECT_EQ(ini.document.Get("Settings", r.key), r.written);
     }
+}
+
+// Each port's scale is found under the port's name in any case; comments, keys without a value
+// line and the keys of the next section are no ports.
+TEST(SettingsLoad, SerialScalesAreTheirSectionsKeys) {
+    FakeIni ini;
+    ini.document = app::IniDocument(
+        "[SerialScales]\r\ncom5 = NCI 9600 7E1\r\n;COM6=SMA 9600 8N1\r\nCOM7\r\nCOM5=SMA 9600 8N1\r\n"
+        "COM8=\r\n[Settings]\r\nCOM9=x\r\n[SerialScales]\r\nCOM10=x\r\n");
+    base::Settings s;
+    app::LoadSettings(ini, s);
+    std::string got;
+    for (const auto& [port, entry] : s.SerialScales) {
+        got += port + "=" + entry + "; ";
+    }
+    EXPECT_EQ(got, "COM5=NCI 9600 7E1; COM8=; ");
+    EXPECT_EQ(s.SerialScales.count("Com5"), 1u);
 }
 
 TEST(SettingsSave, TextsSurviveTheNextStartExactly) {

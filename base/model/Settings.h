@@ -3,7 +3,10 @@
 // defaults are the texts a missing key yields.
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <string>
+
+#include "base/TextUtil.h"
 
 namespace base {
 
@@ -30,6 +33,9 @@ struct Settings {
     bool AutoSend = false;        // hands-free: each placement's weight is typed once it settles
     int32_t SettleMs = 500;       // how long a weight must stay stable before it is sent hands-free
     double AutoSendMin = 0.0;     // in the display unit: only heavier weights are sent hands-free
+    // The [SerialScales] section: the scale found on each serial port, "COM5" -> "NCI 9600 7E1".
+    // Written when detection finds a scale; an entry set by hand spares the port its detection.
+    std::map<std::string, std::string, LessIgnoreCase> SerialScales;
 };
 
 // The ranges of the settled-weight settings; the file's values are clamped into them.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -308,6 +309,85 @@ TEST(ScaleSelection, ZeroReportGoesToTheSelectedRowThroughASecondHandle) {
     r.selection.SendZeroReport();
     EXPECT_EQ(r.port.written, (std::vector<Report>{{2, 2, 0, 0, 0}}));
     EXPECT_EQ(r.log, "write PA; ");
+}
+
+// The serial side as the selection sees it: scripted outcomes, every call logged.
+class FakeSerial final : public IChosenScale, public IScaleEnumerator {
+  public:
+    explicit FakeSerial(Log& log) : _log(log) {}
+    Records ports;
+    std::deque<ReadOutcome> outcomes;
+    bool Open(std::string_view path) override {
+        _log += "serial open " + std::string(path) + "; ";
+        return true;
+    }
+    ReadOutcome ReadNewest(std::span<uint8_t> dest, uint32_t) override {
+        const ReadOutcome next = outcomes.empty() ? ReadOutcome::NoReport : outcomes.front();
+        if (!outcomes.empty()) {
+            outcomes.pop_front();
+        }
+        if (next == ReadOutcome::Report) {
+            std::fill(dest.begin(), dest.end(), uint8_t{7});
+        }
+        return next;
+    }
+    void Zero(std::string_view) override { _log += "serial zero; "; }
+    void Close() override { _log += "serial close; "; }
+    bool CanZero() const override { return false; }
+    std::optional<Records> Enumerate() override { return ports; }
+
+  private:
+    Log& _log;
+};
+
+struct SerialRig : Rig {
+    FakeSerial serial{log};
+    ScaleSelection both{state, view, view, view, view, port, &serial, &serial};
+    void Refresh(Records hid, Records ports) {
+        view.found = std::move(hid);
+        serial.ports = std::move(ports);
+        both.RefreshButton_Click();
+    }
+};
+
+// Serial ports come after the HID rows and are never dropped by the HID name filter; a port
+// path opens the serial side only, and a port that leaves the list has its worker stopped.
+TEST(ScaleSelection, SerialPortsAreListedAfterHidScalesAndReadOnTheirOwnSide) {
+    SerialRig r;
+    r.state.settings.SelectedScale = R"(\\.\com5)";
+    r.Refresh({{"PA", "A"}}, {{R"(\\.\COM5)", "COM5: Touch panel link"}});
+    EXPECT_EQ(r.Summary(), R"(A,COM5: Touch panel link, row=1 \\.\com5 open handles=0)");
+    EXPECT_FALSE(r.both.CanZero());
+    r.both.SendZeroReport();
+    r.Refresh({{"PA", "A"}}, {});
+    EXPECT_FALSE(r.state.deviceOpen);
+    r.view.index = 0;
+    r.both.ScaleList_Click();
+    EXPECT_EQ(r.log.substr(r.log.find("enumerate")),
+              R"(enumerate; clear list; status=; select 1; weight=; timer on; serial open \\.\COM5; )"
+              "serial zero; enumerate; clear list; status=; serial close; weight=; timer on; serial close; open PA; "
+              "ask 3/8; ");
+    EXPECT_TRUE(r.state.deviceOpen && r.both.CanZero());
+}
+
+// A port that goes away is an unplugged scale: no weight to show, serve or type, until its
+// next report.
+TEST(ScaleSelection, SerialPortGoneReadsAsUnpluggedUntilItReportsAgain) {
+    SerialRig r;
+    r.state.settings.SelectedScale = R"(\\.\COM5)";
+    r.Refresh({}, {{R"(\\.\COM5)", "COM5"}});
+    r.serial.outcomes = {ReadOutcome::Report, ReadOutcome::Gone, ReadOutcome::NoReport, ReadOutcome::Report};
+    const auto read = [&] {
+        r.both.ReadInputReport(r.state.reportBuffer, 0);
+        return std::to_string(r.state.reportBuffer[0]) + (r.state.HasWeight() ? " weight" : " none") +
+               (r.state.sendSuppressed ? " silent" : "");
+    };
+    r.state.weightText = "1.25";
+    EXPECT_EQ(read(), "7 weight");
+    EXPECT_EQ(read(), "0 none silent");
+    EXPECT_EQ(r.state.weightText, "");
+    EXPECT_EQ(read(), "0 none silent");
+    EXPECT_EQ(read(), "7 weight");
 }
 
 // A repeat is taken without waking the window: one wrongly seen as a repeat freezes the weight.

@@ -57,6 +57,27 @@ inline double CpuPerMinute(
     return before < 0 || after < 0 ? -1.0 : (after - before) * 60000.0 / (NowMs() - start);
 }
 
+// Steps the weight through 100, 101, ... grams with `setGrams`, `changes` times, each `gapMs`
+// after the one before arrived; after each step calls `arrived(expected text, NowMs() at the
+// step)` every millisecond until it returns true or 5 s pass. Returns how many never arrived.
+inline int StepWeights(int changes,
+                       const std::function<void(int grams)>& setGrams,
+                       const std::function<bool(const std::string&, double)>& arrived,
+                       DWORD gapMs) {
+    int missed = 0;
+    for (int i = 0; i < changes; ++i) {
+        ::Sleep(gapMs);
+        const double t0 = NowMs();
+        setGrams(100 + i);
+        bool seen = false;
+        while (!(seen = arrived(std::to_string(100 + i), t0)) && NowMs() - t0 < 5000.0) {
+            ::Sleep(1);
+        }
+        missed += seen ? 0 : 1;
+    }
+    return missed;
+}
+
 // A virtual scale and a copy of Pesora named `name` that reads it in grams without units (with
 // `settings` besides), started and showing the scale's first weight, 1; `ready` says it got there.
 // An `onChangeOnly` scale sends a report only when its weight changes.
@@ -81,22 +102,10 @@ struct Reader {
         ready = scale.Plugged() && pesora->Started() && pesora->WaitWeight("1", 10s);
     }
 
-    // Steps the weight through 100, 101, ... grams, `changes` times, each `gapMs` after the one
-    // before arrived; after each step calls `arrived(expected text, NowMs() at the step)` every
-    // millisecond until it returns true or 5 s pass. Returns how many steps never arrived.
+    // StepWeights on this scale.
     int Step(int changes, const std::function<bool(const std::string&, double)>& arrived, DWORD gapMs = 0) {
-        int missed = 0;
-        for (int i = 0; i < changes; ++i) {
-            ::Sleep(gapMs);
-            const double t0 = NowMs();
-            (void)scale.SetGrams(100 + i);
-            bool seen = false;
-            while (!(seen = arrived(std::to_string(100 + i), t0)) && NowMs() - t0 < 5000.0) {
-                ::Sleep(1);
-            }
-            missed += seen ? 0 : 1;
-        }
-        return missed;
+        return StepWeights(
+            changes, [this](int grams) { (void)scale.SetGrams(grams); }, arrived, gapMs);
     }
 
     double CpuPerMinute(

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <mutex>
 #include <sstream>
 
@@ -823,7 +824,10 @@ std::optional<std::string> DdeClient::Request(std::string_view item, UINT format
 
 // ---- the web endpoint -------------------------------------------------------------------------------
 
-std::string HttpGet(int port, std::string_view path) {
+namespace {
+// Sends `request` to the loopback `port` and returns what comes back until the peer closes, or
+// with `oneLine` up to the first line end (without it).
+std::string LoopbackExchange(int port, std::string_view request, bool oneLine) {
     WSADATA wsa{};
     (void)::WSAStartup(MAKEWORD(2, 2), &wsa);
     std::string answer;
@@ -833,16 +837,52 @@ std::string HttpGet(int port, std::string_view path) {
     to.sin_port = ::htons(static_cast<u_short>(port));
     to.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
     if (::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
-        const std::string request = "GET " + Str(path) + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
         (void)::send(s, request.data(), static_cast<int>(request.size()), 0);
         char buf[4096];
-        for (int n; (n = ::recv(s, buf, sizeof buf, 0)) > 0;) {
+        for (int n; !(oneLine && answer.find('\n') != answer.npos) && (n = ::recv(s, buf, sizeof buf, 0)) > 0;) {
             answer.append(buf, static_cast<size_t>(n));
         }
     }
     (void)::closesocket(s);
     (void)::WSACleanup();
-    return answer;
+    return oneLine ? answer.substr(0, answer.find('\n')) : answer;
+}
+}  // namespace
+
+std::string HttpGet(int port, std::string_view path) {
+    return LoopbackExchange(port, "GET " + Str(path) + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n",
+                            false);
+}
+
+// ---- the virtual serial scale ---------------------------------------------------------------------
+
+std::string SerialScale::Ask(std::string_view command) const {
+    const char* port = std::getenv("VSERIAL_PORT");  // bench.sh run sets it
+    const size_t verb = command.find(' ');
+    const std::string line =
+        Str(command.substr(0, verb)) + " " + _port + (verb == command.npos ? "" : Str(command.substr(verb))) + "\n";
+    return LoopbackExchange(port != nullptr ? std::atoi(port) : 18470, line, true);
+}
+
+bool SerialScale::Send(std::string_view bytes) const {
+    std::string hex;
+    for (const unsigned char c : bytes) {
+        hex += "0123456789abcdef"[c >> 4];
+        hex += "0123456789abcdef"[c & 15];
+    }
+    return Do("raw " + hex);
+}
+
+std::string SerialScale::Received() const {
+    const std::string hex = Ask("rx");
+    std::string bytes;
+    if (hex.find_first_not_of("0123456789abcdef") != hex.npos) {
+        return bytes;  // "-": nothing yet
+    }
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
 }
 
 // ---- clipboard, locale, version, screen -------------------------------------------------------------

@@ -216,6 +216,29 @@ inline void WaitOutRawInputCache() {
     ::Sleep(2100);
 }
 
+// ---- a virtual serial scale of the bench (testbench/vserial) -------------------------------------
+
+// The port COMn of the bench's serial scale simulator, driven over its loopback control port.
+// Commands are the simulator's without the port: Do("set stable 1.25 lb"), Do("unplug").
+class SerialScale {
+  public:
+    explicit SerialScale(std::string port) : _port(std::move(port)) {}
+    SerialScale(const SerialScale&) = delete;
+    SerialScale& operator=(const SerialScale&) = delete;
+    ~SerialScale() { (void)Do("plug"); }  // never left unplugged for the next test
+
+    [[nodiscard]] const std::string& Port() const { return _port; }
+    [[nodiscard]] std::string Ask(std::string_view command) const;  // its answer line; "" if none
+    bool Do(std::string_view command) const { return Ask(command) == "ok"; }
+    bool Send(std::string_view bytes) const;  // raw bytes, sent now
+    // The bytes the port received since the last ClearReceived.
+    [[nodiscard]] std::string Received() const;
+    bool ClearReceived() const { return Do("clear"); }
+
+  private:
+    std::string _port;
+};
+
 // ---- a copy of Pesora.exe started for a test ------------------------------------------------------
 
 struct PesoraOptions {

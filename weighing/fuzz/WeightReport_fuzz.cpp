@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.WeightFormat.assign(reinterpret_cast<const char*>(data + 13), size - 13);
 
     const weighing::WeightReading reading = weighing::DecodeReport(report);
-    if (reading.weight != reading.weight) {  // NaN cannot come from 16 bits and a power of ten
+    if (reading.weight != reading.weight) {  // NaN cannot come from 32 bits and a power of ten
         std::abort();
     }
     (void)weighing::StatusCaption(reading.status);

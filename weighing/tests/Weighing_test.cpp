@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/model/AppState.h"
 #include "weighing/DateTokens.h"
 #include "weighing/ScaleReport.h"
 #include "weighing/WeightFormatting.h"
@@ -12,7 +13,8 @@ namespace weighing {
 namespace {
 
 // The weight is the double nearest the decimal number the scale means, over the whole exponent
-// range; report id and the two trailing bytes play no part.
+// range; the two trailing bytes play no part, except in the wide report (a serial scale's),
+// whose 32-bit weight takes them: sign-extended from bit 31, not from bit 15.
 TEST(DecodeReport, ReadsEveryFieldClassOfTheReport) {
     // clang-format off
     struct Case { std::array<uint8_t, kReportSize> report; int exponent; int rawWeight; double weight; };
@@ -22,7 +24,10 @@ TEST(DecodeReport, ReadsEveryFieldClassOfTheReport) {
         {{3, 4, 2, 0x7F, 0xFF, 0x7F, 0, 0}, 127, 32767, 32767e127},
         {{3, 4, 2, 0x00, 0x00, 0x80, 0, 0}, 0, -32768, -32768.0}, {{3, 4, 2, 0xFF, 0xFF, 0xFF, 0, 0}, -1, -1, -0.1},
         {{3, 4, 2, 0xE9, 0x00, 0x00, 0, 0}, -23, 0, 0.0}, {{3, 4, 2, 0xE9, 0x07, 0x00, 0, 0}, -23, 7, 7e-23},
-        {{0xFF, 8, 12, 0x00, 0x05, 0x00, 0xAA, 0x55}, 0, 5, 5.0},
+        {{0xFE, 8, 12, 0x00, 0x05, 0x00, 0xAA, 0x55}, 0, 5, 5.0},
+        {{0xFF, 4, 2, 0xFC, 0x80, 0x84, 0x1E, 0x00}, -4, 2000000, 200.0},
+        {{0xFF, 5, 12, 0xFD, 0x1E, 0xFB, 0xFF, 0xFF}, -3, -1250, -1.25},
+        {{0xFF, 4, 2, 0x00, 0x00, 0x80, 0x00, 0x00}, 0, 32768, 32768.0},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -127,6 +132,30 @@ TEST(FormatWeight, UnitsSignsAndSeparators) {
     // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(Shown(c.reading, c.settings, c.previousSuffix, c.separators), c.shown);
+    }
+}
+
+// A serial scale's "0.600" kg shown as "0.6" loses what the scale said; its decimals must not
+// follow into another unit, a format of the user's, or a HID report.
+TEST(FormatWeight, SerialWeightsKeepTheDecimalsSent) {
+    const auto wide = [](uint8_t unit, double weight, int8_t exponent, uint8_t id = base::kWideReportId,
+                         uint8_t status = 4) {
+        WeightReading r = Reading(unit, weight, status);
+        r.reportId = id;
+        r.exponent = exponent;
+        return r;
+    };
+    const std::pair<std::string, std::string> rows[] = {
+        {Shown(wide(3, 0.6, -3), Options(0)), "0.600| kg|0.600 kg|Weight (kg):"},
+        {Shown(wide(3, 0.6, -3), Options(3)), "0.600| kg|0.600 kg|Weight (kg):"},
+        {Shown(wide(3, 1.5, -3, base::kWideReportId, 5), Options(0)), "-1.500| kg|-1.500 kg|Weight (kg):"},
+        {Shown(wide(3, 0.6, -3), Options(2)), "600| g|600 g|Weight (g):"},
+        {Shown(wide(3, 0.6, -3), Options(0, "0.0")), "0.6| kg|0.6 kg|Weight (kg):"},
+        {Shown(wide(3, 0.6, -3, 3), Options(0)), "0.6| kg|0.6 kg|Weight (kg):"},
+        {Shown(wide(2, 120.0, 0), Options(0)), "120| g|120 g|Weight (g):"},
+    };
+    for (const auto& [shown, expected] : rows) {
+        EXPECT_EQ(shown, expected);
     }
 }
 
