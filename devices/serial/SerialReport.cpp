@@ -38,8 +38,12 @@ std::array<uint8_t, 8> WideReport(const SerialReading& reading, const std::array
     report[1] = StatusCode(reading.status);
     if (!reading.hasWeight) {
         // Only a wide report holds a serial weight; a HID scale's report read before is not one.
+        // A scale in motion that sends no weight is still near the one shown; an overload, an
+        // underload or a fault is not, and the weight of the parcel before must not be typed
+        // for it: the unit stays, the weight is 0.
         if (previous[0] == base::kWideReportId) {
-            for (size_t i = 2; i < report.size(); ++i) {
+            const size_t kept = reading.status == SerialStatus::Motion ? report.size() : 4;
+            for (size_t i = 2; i < kept; ++i) {
                 report[i] = previous[i];
             }
         }

@@ -8,8 +8,8 @@
 
 namespace devices::serial {
 
-// `previous` is the report last stored: a frame without a weight (a scale in motion that names
-// only its status) keeps the weight shown with its own status.
+// `previous` is the report last stored: a frame without a weight keeps its unit, and, for a
+// scale in motion that names only its status, the weight shown.
 [[nodiscard]] std::array<uint8_t, 8> WideReport(const SerialReading& reading, const std::array<uint8_t, 8>& previous);
 
 }  // namespace devices::serial

@@ -84,8 +84,8 @@ class SerialScale final : public IChosenScale, private ISerialSessionSink {
     std::optional<StoredSerialScale> _stored;  // the port's entry when it was opened
     std::optional<StoredSerialScale> _found;
     bool _foundToStore = false;
-    // The newest reading as a report, built on the one before: a frame without a weight keeps
-    // the weight of the frame before it, taken by the window or not.
+    // The newest reading as a report, built on the one before (see WideReport), taken by the
+    // window or not.
     std::array<uint8_t, 8> _report{};
     bool _fresh = false;  // _report has not been taken yet
 };

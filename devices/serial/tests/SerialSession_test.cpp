@@ -194,7 +194,8 @@ TEST(SerialScaleEntry, ReadsWhatItWritesAndRefusesTheRest) {
 }
 
 // Status codes as the HID report names them; a frame without a weight keeps the weight shown
-// (never a HID scale's bytes); digits beyond 32 bits lose decimals, rounded, rather than wrap.
+// only in motion (never a HID scale's bytes), an overload shows none; digits beyond 32 bits lose decimals, rounded,
+// rather than wrap.
 TEST(WideReport, KeepsStatusUnitAndEveryDigitThatFits) {
     using S = SerialStatus;
     const std::array<uint8_t, 8> none{}, shown{0xFF, 4, 12, 0xFD, 0xE2, 0x04, 0, 0}, hid{3, 4, 12, 0xFE, 0x10, 0, 9, 9};
@@ -206,6 +207,7 @@ TEST(WideReport, KeepsStatusUnitAndEveryDigitThatFits) {
         {{S::Stable, true, 1250, -3, 12}, none, shown},
         {{S::Motion, false}, shown, {0xFF, 3, 12, 0xFD, 0xE2, 0x04, 0, 0}},
         {{S::OverCapacity, false}, hid, {0xFF, 6, 0, 0, 0, 0, 0, 0}},
+        {{S::OverCapacity, false}, shown, {0xFF, 6, 12, 0xFD, 0, 0, 0, 0}},
         {{S::UnderZero, true, -1250, -3, 3}, none, {0xFF, 5, 3, 0xFD, 0x1E, 0xFB, 0xFF, 0xFF}},
         {{S::Zero, true, 0, -2, 12}, shown, {0xFF, 2, 12, 0xFE, 0, 0, 0, 0}},
         {{S::NotInitialised, false}, none, {0xFF, 8, 0, 0, 0, 0, 0, 0}},
