@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/model/AppState.h"
+
 #include "devices/ChosenScale.h"
 
 namespace devices {
@@ -71,8 +73,15 @@ class HidInterface final : public IChosenScale {
         CloseScaleDevice();  // every open starts from a fresh handle
         return OpenScaleDevice(devicePath);
     }
+    // A HID scale that numbers its data report 0xFF would read as a serial scale's wide report,
+    // its weight taken from bytes it never sent: its report keeps the HID layout under the ID
+    // below it (nothing after the read looks at a HID report's ID).
     [[nodiscard]] ReadOutcome ReadNewest(std::span<uint8_t> dest, uint32_t waitMs) override {
-        return ReadReport(dest, waitMs);
+        const ReadOutcome outcome = ReadReport(dest, waitMs);
+        if (outcome == ReadOutcome::Report && !dest.empty() && dest[0] == base::kWideReportId) {
+            dest[0] = base::kWideReportId - 1;
+        }
+        return outcome;
     }
     void Zero(std::string_view devicePath) override { SendZeroReport(devicePath); }
     void Close() override { CloseScaleDevice(); }

@@ -14,8 +14,8 @@ namespace base {
 // A serial scale's reading is kept in the report buffer in the HID scale data report's layout
 // (status, unit code, exponent), marked with this report ID and with its weight as 32 bits
 // (little-endian) in bytes 4..7, since serial scales send weights a 16-bit field cannot hold
-// with all their decimals (200.0000 g). The HID read never stores this ID: it keeps the scale
-// data report's ID 3, or the ID the scale itself uses.
+// with all their decimals (200.0000 g). A HID scale's report under this ID is renumbered when
+// it is read.
 inline constexpr uint8_t kWideReportId = 0xFF;
 
 struct AppState {

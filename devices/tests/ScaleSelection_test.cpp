@@ -166,7 +166,8 @@ TEST(ScaleSelection, ReadCopiesOnlyWhatArrived) {
         int opens;  // of the scale in all, the first included
     } cases[] = {
         {Report{3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, {3, 4, 11, 0xFF, 0x10, 0x27, 0, 0}, 1},
-        {Report{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}, 1},  // a 6-byte report
+        {Report{3, 2, 12, 0, 0x64, 0}, {3, 2, 12, 0, 0x64, 0, 9, 9}, 1},        // a 6-byte report
+        {Report{0xFF, 2, 12, 0, 0x64, 0}, {0xFE, 2, 12, 0, 0x64, 0, 9, 9}, 1},  // not a wide report
         {Report(9, 1), kOld, 2},  // longer than asked for: the read fails, re-open
         {std::nullopt, kOld, 1},  // nothing within the wait: the handle stays
     };
