@@ -106,6 +106,8 @@ map_serial() {
   for p in $serial_ports; do
     printf '"%s"="%s"\n' "${p%%=*}" "$dir/${p%%=*}" >>"$WINEPREFIX/system.reg"
   done
+  # COM13 leads nowhere: a port whose device is not there at all.
+  printf '"COM13"="%s"\n' "$dir/COM13" >>"$WINEPREFIX/system.reg"
 }
 
 run() {

@@ -53,6 +53,7 @@ bool SerialScale::Open(std::string_view devicePath) {
         _stored = stored;
         _found.reset();
         _foundToStore = false;
+        _opened = false;
         _report = {};
         _fresh = false;
     }
@@ -158,6 +159,7 @@ void SerialScale::Changed(const std::function<void()>& change) {
 
 void SerialScale::Detected(const StoredSerialScale& found) {
     Changed([&] {
+        _opened = true;
         _phase = SerialPhase::Found;
         _found = found;
         _foundToStore = found != _stored;
@@ -165,7 +167,10 @@ void SerialScale::Detected(const StoredSerialScale& found) {
 }
 
 void SerialScale::NoScaleAnswers() {
-    Changed([&] { _phase = SerialPhase::NoScale; });
+    Changed([&] {
+        _opened = true;
+        _phase = SerialPhase::NoScale;
+    });
 }
 
 // A polled scale repeats its reading at every poll: only a reading that changes the report (or
@@ -174,6 +179,7 @@ void SerialScale::ReadingIn(const SerialReading& reading) {
     bool news = false;
     {
         const std::scoped_lock lock(_lock);
+        _opened = true;
         if (_phase == SerialPhase::NotAnswering) {
             _phase = SerialPhase::Found;
             news = true;
@@ -194,16 +200,21 @@ void SerialScale::NotAnswering() {
     Changed([&] { _phase = SerialPhase::NotAnswering; });
 }
 
+// A port that has never opened (its device is not there at all, or it leads nowhere) has had no
+// scale to lose: nothing answers on it. One that opened and went reads as an unplugged scale.
 void SerialScale::PortGone() {
     Changed([&] {
-        _phase = SerialPhase::Gone;
+        _phase = _opened ? SerialPhase::Gone : SerialPhase::NoScale;
         _report = {};  // the weight of before is no base for what the scale says once it is back
         _fresh = false;
     });
 }
 
 void SerialScale::PortBack() {
-    Changed([&] { _phase = _found ? SerialPhase::Found : SerialPhase::Looking; });
+    Changed([&] {
+        _opened = true;
+        _phase = _found ? SerialPhase::Found : SerialPhase::Looking;
+    });
 }
 
 }  // namespace devices::serial

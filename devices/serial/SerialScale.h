@@ -87,7 +87,8 @@ class SerialScale final : public IChosenScale, private ISerialSessionSink {
     // The newest reading as a report, built on the one before (see WideReport), taken by the
     // window or not.
     std::array<uint8_t, 8> _report{};
-    bool _fresh = false;  // _report has not been taken yet
+    bool _fresh = false;   // _report has not been taken yet
+    bool _opened = false;  // the session has had the port open since it was chosen
 };
 
 }  // namespace devices::serial

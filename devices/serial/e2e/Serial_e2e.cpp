@@ -141,6 +141,11 @@ TEST_P(SilentPort, SaysNoScaleAnswersAndPesoraKeepsRunning) {
     const std::string sent = nothing.Received();
     EXPECT_NE(sent.find("W\r"), std::string::npos) << "no probe reached the port";
     EXPECT_EQ(sent.find_first_of("ZTCXP"), std::string::npos) << "sent: " << sent;
+
+    // A port whose device is not there at all (COM13 leads nowhere) says the same.
+    ASSERT_TRUE(silent->ClickRow("COM13")) << ::testing::PrintToString(silent->Rows());
+    EXPECT_TRUE(silent->WaitStatus("No scale answers on COM13", 10s)) << silent->Status();
+    EXPECT_TRUE(silent->process().Running());
 }
 
 INSTANTIATE_TEST_SUITE_P(Silent, SilentPort, ::testing::Values("COM11"));
