@@ -346,9 +346,18 @@ bool SerialSession::Impl::Collect(uint64_t deadline, bool untilFrame, const std:
     return any;
 }
 
-// Waits on the line until the deadline. Once there is a scale, what comes is read as usual (a
-// late answer is still its weight); during detection's waits it is dropped.
+// Waits until the deadline. A streaming scale is read on meanwhile; what comes during
+// detection's waits is dropped. Between a polled scale's answer and its next poll nothing is
+// due: the thread sleeps rather than reads, since every read (and every change of its time-out)
+// is a round trip to the system, many a second at a short SampleRate. What comes meanwhile waits
+// in the port's buffer for the next poll's read, and a late answer is still read as its weight.
 void SerialSession::Impl::Idle(uint64_t deadline, const std::atomic<bool>& stop) {
+    if (configured && scale && parser && !Traits(scale->protocol).pollCommand.empty()) {
+        if (const uint64_t now = line.NowMs(); !stop && now < deadline) {
+            pause(static_cast<uint32_t>(deadline - now));
+        }
+        return;
+    }
     while (!stop && !failed && line.NowMs() < deadline) {
         if (configured && scale && parser) {
             Collect(deadline, false, stop);
