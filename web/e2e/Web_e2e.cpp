@@ -285,13 +285,18 @@ TEST_F(WebEndpoint, RequestsGetWhatThePolicyDecides) {
 TEST_F(WebEndpoint, AZeroFloodWritesOneReportPerAcceptedRequest) {
     Weigh(140);
     ASSERT_TRUE(s_scale->ClearOutputs());
-    std::atomic<int> accepted = 0, busy = 0;
+    // The scale keeps the last 64 reports written to it, and a slow machine lets one zero through
+    // every 500 ms or so over the whole flood: the clients stop once 48 were accepted, which the
+    // 8 requests in flight cannot carry past 64.
+    constexpr int kMostAccepted = 48;
+    std::atomic<int> accepted = 0, busy = 0, sent = 0;
     const auto start = Clock::now();
     std::vector<std::thread> flood;
     for (int t = 0; t < 8; ++t) {
         flood.emplace_back([&] {
-            for (int i = 0; i < 250; ++i) {
+            for (int i = 0; i < 250 && accepted < kMostAccepted; ++i) {
                 const int status = Status(Request(Head("POST", "/zero")));
+                ++sent;
                 accepted += status == 204 ? 1 : 0;
                 busy += status == 429 ? 1 : 0;
             }
@@ -301,14 +306,12 @@ TEST_F(WebEndpoint, AZeroFloodWritesOneReportPerAcceptedRequest) {
         thread.join();
     }
     const auto floodEnd = Clock::now();
-    EXPECT_EQ(accepted + busy, 2000);
+    EXPECT_EQ(accepted + busy, sent);
     ASSERT_TRUE(s_scale->SetGrams(141));
     EXPECT_TRUE(s_pesora->WaitWeight("141 g", 3s)) << s_pesora->Weight();
-    std::printf("zero flood: 2000 requests from 8 clients in %lld ms, %d accepted; new weight shown %lld ms after\n",
-                static_cast<long long>((floodEnd - start) / 1ms), accepted.load(),
+    std::printf("zero flood: %d requests from 8 clients in %lld ms, %d accepted; new weight shown %lld ms after\n",
+                sent.load(), static_cast<long long>((floodEnd - start) / 1ms), accepted.load(),
                 static_cast<long long>((Clock::now() - floodEnd) / 1ms));
-    // The scale keeps the last 64 reports written to it.
-    ASSERT_LT(accepted, 64);
     EXPECT_TRUE(e2e::WaitUntil([&] { return s_scale->Outputs().size() == static_cast<size_t>(accepted); }, 5s))
         << s_scale->Outputs().size() << " reports for " << accepted;
 }
