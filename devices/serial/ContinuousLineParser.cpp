@@ -75,31 +75,15 @@ std::optional<SerialReading> ReadLineEitherWay(std::string_view line) {
 
 std::optional<SerialReading> ContinuousLineParser::Feed(uint8_t byte) {
     const char c = static_cast<char>(byte);
-    const bool lineEnd = c == kCr || c == kLf;
-    switch (_state) {
-        case State::InLine:
-            if (lineEnd) {
-                auto reading = _line.Size() == 0 ? std::nullopt : ReadLineEitherWay(_line.View());
-                _line.Clear();
-                return reading;
-            }
-            if (!_line.Push(c)) {
-                _state = State::Overlong;
-            }
-            break;
-        case State::Overlong:
-            if (lineEnd) {
-                _line.Clear();
-                _state = State::InLine;
-            }
-            break;
+    const std::optional<std::string_view> line = _lines.Take(c, c == kCr || c == kLf);
+    if (!line || line->empty()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return ReadLineEitherWay(*line);
 }
 
 void ContinuousLineParser::Reset() {
-    _line.Clear();
-    _state = State::InLine;
+    _lines.Reset();
 }
 
 }  // namespace devices::serial

@@ -38,6 +38,37 @@ class LineBuffer {
     size_t _size = 0;
 };
 
+// The lines of a line-based protocol, one byte at a time: a line longer than N bytes is
+// skipped up to its end rather than read in pieces, so its tail never reads as a line of its own.
+template <size_t N>
+class LineReader {
+  public:
+    // The line `lineEnd` ends (its view lasts until the next call); nothing while a line goes
+    // on, or when the one that ended was over-long.
+    std::optional<std::string_view> Take(char c, bool lineEnd) noexcept {
+        if (lineEnd) {
+            const bool whole = !_overlong;
+            _overlong = false;
+            _ended = _line.View();
+            _line.Clear();
+            return whole ? std::optional(_ended) : std::nullopt;
+        }
+        if (!_overlong && !_line.Push(c)) {
+            _overlong = true;
+        }
+        return std::nullopt;
+    }
+    void Reset() noexcept {
+        _line.Clear();
+        _overlong = false;
+    }
+
+  private:
+    LineBuffer<N> _line;
+    std::string_view _ended;
+    bool _overlong = false;  // the line under way is longer than any the protocol sends
+};
+
 // A number as sent: "-01.250" is digits -1250, exponent -3.
 struct Decimal {
     int64_t digits = 0;

@@ -69,12 +69,7 @@ class SicsParser final : public IFrameParser {
     void Reset() override;
 
   private:
-    enum class State : uint8_t {
-        InLine,    // a line's characters, until LF
-        Overlong,  // a line longer than any answer: skipped up to its LF
-    };
-    State _state = State::InLine;
-    LineBuffer<40> _line;
+    LineReader<40> _lines;  // ended by LF
 };
 
 // Streamed lines "ST,GS,+0012.34kg" CR LF (header, gross/net, weight with unit), with CAS's
@@ -87,12 +82,7 @@ class ContinuousLineParser final : public IFrameParser {
     void Reset() override;
 
   private:
-    enum class State : uint8_t {
-        InLine,    // a line's bytes, until CR or LF
-        Overlong,  // a line longer than any a scale streams: skipped up to its end
-    };
-    State _state = State::InLine;
-    LineBuffer<kMaxLine> _line;
+    LineReader<kMaxLine> _lines;  // ended by CR or LF
 };
 
 // Toledo continuous: STX SWA SWB SWC <6 weight> <6 tare> CR [checksum], streamed.

@@ -83,30 +83,12 @@ std::optional<SerialReading> SicsParser::Feed(uint8_t byte) {
     if (c < ' ' && c != kLf) {
         c = ' ';
     }
-    switch (_state) {
-        case State::InLine:
-            if (c == kLf) {
-                auto reading = ReadLine(_line.View());
-                _line.Clear();
-                return reading;
-            }
-            if (!_line.Push(c)) {
-                _state = State::Overlong;
-            }
-            break;
-        case State::Overlong:
-            if (c == kLf) {
-                _line.Clear();
-                _state = State::InLine;
-            }
-            break;
-    }
-    return std::nullopt;
+    const std::optional<std::string_view> line = _lines.Take(c, c == kLf);
+    return line ? ReadLine(*line) : std::nullopt;
 }
 
 void SicsParser::Reset() {
-    _line.Clear();
-    _state = State::InLine;
+    _lines.Reset();
 }
 
 }  // namespace devices::serial
