@@ -3,6 +3,7 @@
 #include <mmsystem.h>
 
 #include "base/win/MessagePump_win.h"
+#include "base/win/SystemLibrary_win.h"
 
 static_assert(keys::kKeyEventExtended == KEYEVENTF_EXTENDEDKEY && keys::kKeyEventKeyUp == KEYEVENTF_KEYUP &&
               keys::kKeyEventUnicode == KEYEVENTF_UNICODE);
@@ -51,11 +52,35 @@ void PumpMessagesUntil(int64_t deadline) {
     }
 }
 
-KeyInjectorWin::KeyInjectorWin(HKL layout) : _layout(layout), _periodSet(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
+namespace {
+
+// The fine timer for the pauses between keys. winmm is loaded on the first send, not at start:
+// it brings the audio codec manager with it, close to a megabyte in every copy, typing or not.
+// Kept loaded from then on, so that later sends pay nothing for it.
+struct TimerResolution {
+    base::unique_hmodule winmm = base::win::LoadSystemLibrary(L"winmm.dll");
+    decltype(&::timeBeginPeriod) begin =
+        base::win::LibraryFunction<decltype(&::timeBeginPeriod)>(winmm, "timeBeginPeriod");
+    decltype(&::timeEndPeriod) end = base::win::LibraryFunction<decltype(&::timeEndPeriod)>(winmm, "timeEndPeriod");
+};
+
+const TimerResolution& Timer() {
+    static const TimerResolution timer;
+    return timer;
+}
+
+bool BeginFinePeriod() {
+    const TimerResolution& timer = Timer();
+    return timer.begin != nullptr && timer.end != nullptr && timer.begin(1) == TIMERR_NOERROR;
+}
+
+}  // namespace
+
+KeyInjectorWin::KeyInjectorWin(HKL layout) : _layout(layout), _periodSet(BeginFinePeriod()) {}
 
 KeyInjectorWin::~KeyInjectorWin() {
     if (_periodSet) {
-        (void)::timeEndPeriod(1);
+        (void)Timer().end(1);
     }
 }
 

@@ -14,29 +14,26 @@
 
 #include "base/UniqueResource.h"
 #include "base/win/Handles_win.h"
+#include "base/win/SystemLibrary_win.h"
 
 namespace web {
 
 namespace {
 
 // The two libraries are loaded when first needed, not at start: most copies never see a second
-// session, and every library loaded at start costs start-up time and memory. From the system
-// folder only, never one planted beside the program.
-template <typename Fn>
-Fn Function(const base::unique_hmodule& library, const char* name) {
-    return library ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), name))) : nullptr;
-}
+// session.
+using base::win::LibraryFunction;
 
 struct Libraries {
-    base::unique_hmodule wtsapi{::LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
-    base::unique_hmodule iphlpapi{::LoadLibraryExW(L"iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
+    base::unique_hmodule wtsapi = base::win::LoadSystemLibrary(L"wtsapi32.dll");
+    base::unique_hmodule iphlpapi = base::win::LoadSystemLibrary(L"iphlpapi.dll");
     decltype(&::WTSEnumerateSessionsW) enumerateSessions =
-        Function<decltype(&::WTSEnumerateSessionsW)>(wtsapi, "WTSEnumerateSessionsW");
+        LibraryFunction<decltype(&::WTSEnumerateSessionsW)>(wtsapi, "WTSEnumerateSessionsW");
     decltype(&::WTSEnumerateProcessesW) enumerateProcesses =
-        Function<decltype(&::WTSEnumerateProcessesW)>(wtsapi, "WTSEnumerateProcessesW");
-    decltype(&::WTSFreeMemory) freeMemory = Function<decltype(&::WTSFreeMemory)>(wtsapi, "WTSFreeMemory");
+        LibraryFunction<decltype(&::WTSEnumerateProcessesW)>(wtsapi, "WTSEnumerateProcessesW");
+    decltype(&::WTSFreeMemory) freeMemory = LibraryFunction<decltype(&::WTSFreeMemory)>(wtsapi, "WTSFreeMemory");
     decltype(&::GetExtendedTcpTable) tcpTable =
-        Function<decltype(&::GetExtendedTcpTable)>(iphlpapi, "GetExtendedTcpTable");
+        LibraryFunction<decltype(&::GetExtendedTcpTable)>(iphlpapi, "GetExtendedTcpTable");
 };
 
 const Libraries& Loaded() {
