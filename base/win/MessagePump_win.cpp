@@ -9,6 +9,13 @@ namespace {
 // The program has one window thread, and at most a handful of windows need navigation at once.
 std::array<HWND, 8> g_navigable{};
 
+// The events the main loop waits on, with the wake each one belongs to.
+struct LoopWait {
+    HANDLE event = nullptr;
+    LoopWake* wake = nullptr;
+};
+std::array<LoopWait, 8> g_loopWaits{};
+
 bool TranslateForNavigation(MSG& msg) noexcept {
     for (HWND window : g_navigable) {
         if (window != nullptr && (msg.hwnd == window || ::IsChild(window, msg.hwnd)) &&
@@ -41,14 +48,68 @@ void RemoveDialogNavigation(HWND window) noexcept {
     std::replace(g_navigable.begin(), g_navigable.end(), window, HWND{});
 }
 
+bool LoopWake::Arm(HANDLE event) noexcept {
+    Disarm();
+    const auto free =
+        std::find_if(g_loopWaits.begin(), g_loopWaits.end(), [](const LoopWait& wait) { return wait.wake == nullptr; });
+    if (free == g_loopWaits.end() || event == nullptr) {
+        return false;
+    }
+    *free = {event, this};
+    return true;
+}
+
+void LoopWake::Disarm() noexcept {
+    for (LoopWait& wait : g_loopWaits) {
+        if (wait.wake == this) {
+            wait = {};
+        }
+    }
+}
+
+void LoopWake::Fire() noexcept {
+    Disarm();
+    (void)::PostMessageW(_window, _message, _tag, 0);
+}
+
 int RunMessageLoop() noexcept {
     MSG msg{};
-    // The wide calls: the program's windows are Unicode windows, and typed characters must not
-    // pass through the ANSI code page.
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        Dispatch(msg);
+    std::array<HANDLE, g_loopWaits.size()> events{};
+    std::array<LoopWake*, g_loopWaits.size()> wakes{};
+    for (;;) {
+        // The wide calls: the program's windows are Unicode windows, and typed characters must
+        // not pass through the ANSI code page.
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                return static_cast<int>(msg.wParam);
+            }
+            Dispatch(msg);
+        }
+        DWORD count = 0;
+        for (const LoopWait& wait : g_loopWaits) {
+            if (wait.wake != nullptr) {
+                events[count] = wait.event;
+                wakes[count++] = wait.wake;
+            }
+        }
+        const DWORD woken =
+            ::MsgWaitForMultipleObjectsEx(count, events.data(), INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken < WAIT_OBJECT_0 + count) {
+            // Only a wake still armed for that event: a message sent to us during the wait may
+            // have disarmed or destroyed it.
+            const DWORD i = woken - WAIT_OBJECT_0;
+            for (const LoopWait& wait : g_loopWaits) {
+                if (wait.wake == wakes[i] && wait.event == events[i]) {
+                    wakes[i]->Fire();
+                    break;
+                }
+            }
+        } else if (woken == WAIT_FAILED) {
+            // A handle that went bad would fail every wait: the loop would spin. Its wakes give
+            // up instead; the queue is then waited on alone.
+            g_loopWaits.fill({});
+        }
     }
-    return static_cast<int>(msg.wParam);
 }
 
 bool DispatchPendingMessages(int maxMessages, const HoldFilter& hold) noexcept {

@@ -16,6 +16,33 @@ void RemoveDialogNavigation(HWND window) noexcept;
 // Runs until WM_QUIT and returns its exit code.
 int RunMessageLoop() noexcept;
 
+// Posts one message to a window when an event is set, like EventWake, but waited on by the main
+// loop beside its queue instead of by a thread of its own: it costs no thread (under Wine a
+// thread is about a megabyte). While a menu, dialog or message box runs a loop of its own, the
+// message waits for that loop to end, so it suits news that can wait that long (the port list
+// changed), not the scale's reports. At most eight are armed at once; create, arm and destroy
+// on the window's thread.
+class LoopWake {
+  public:
+    LoopWake(HWND window, UINT message, WPARAM tag) noexcept : _window(window), _message(message), _tag(tag) {}
+    LoopWake(const LoopWake&) = delete;
+    LoopWake& operator=(const LoopWake&) = delete;
+    ~LoopWake() { Disarm(); }
+
+    // One message when `event` is set; arming again replaces the wait. False when all eight
+    // places are taken.
+    bool Arm(HANDLE event) noexcept;
+    void Disarm() noexcept;
+
+  private:
+    friend int RunMessageLoop() noexcept;
+    void Fire() noexcept;
+
+    HWND _window;
+    UINT _message;
+    WPARAM _tag;
+};
+
 // Says whether a message is to be held back rather than dispatched now; a filter that holds one
 // takes it over (and posts it again when its time comes).
 using HoldFilter = std::function<bool(MSG&)>;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/model/ScaleDeviceRecord.h"
-#include "base/win/EventWake_win.h"
 #include "base/win/Handles_win.h"
+#include "base/win/MessagePump_win.h"
 #include "devices/ScaleSelection.h"
 
 namespace devices::serial::win {
@@ -20,7 +20,9 @@ class SerialPortEnumeratorWin final : public IScaleEnumerator {
     std::optional<std::vector<base::ScaleDeviceRecord>> Enumerate() override;
 };
 
-// Posts `message` to the window when the port list changes. Arm again after each message.
+// Posts `message` to the window when the port list changes. Arm again after each message. The
+// main loop waits for the change, not a thread: a port list that follows a few seconds late
+// while a dialog is open costs nothing, and a thread for it would cost every copy a megabyte.
 class SerialPortWatch {
   public:
     SerialPortWatch(HWND window, UINT message);
@@ -35,7 +37,7 @@ class SerialPortWatch {
     base::unique_hkey _key;
     bool _whole = false;           // _key is SERIALCOMM's parent, watched with its subtree
     base::unique_handle _changed;  // auto reset
-    base::win::EventWake _wake;    // declared last: its thread ends before the event closes
+    base::win::LoopWake _wake;     // declared last: the loop stops waiting before the event closes
 };
 
 }  // namespace devices::serial::win

@@ -148,6 +148,25 @@ TEST_P(SilentPort, SaysNoScaleAnswersAndPesoraKeepsRunning) {
     EXPECT_TRUE(silent->process().Running());
 }
 
+// The list follows the system's serial ports as an adapter comes and goes, with nobody pressing
+// Refresh Device List: Wine sends no device notices for serial ports, so the system's list of
+// them is what is changed here.
+TEST_P(SilentPort, ListFollowsPortsThatComeAndGo) {
+    ASSERT_TRUE(silent->Started());
+    HKEY serialComm = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0, KEY_SET_VALUE,
+                                nullptr, &serialComm, nullptr),
+              ERROR_SUCCESS);
+    static const wchar_t kAdapter[] = L"\\Device\\PesoraTestAdapter";
+    static const wchar_t kPort[] = L"COM14";
+    ASSERT_EQ(::RegSetValueExW(serialComm, kAdapter, 0, REG_SZ, reinterpret_cast<const BYTE*>(kPort), sizeof kPort),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(silent->WaitRow("COM14", 5s)) << ::testing::PrintToString(silent->Rows());
+    EXPECT_EQ(::RegDeleteValueW(serialComm, kAdapter), ERROR_SUCCESS);
+    (void)::RegCloseKey(serialComm);
+    EXPECT_TRUE(silent->WaitNoRow("COM14", 5s)) << ::testing::PrintToString(silent->Rows());
+}
+
 INSTANTIATE_TEST_SUITE_P(Silent, SilentPort, ::testing::Values("COM11"));
 
 }  // namespace
