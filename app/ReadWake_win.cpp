@@ -2,29 +2,34 @@
 
 namespace app {
 
+namespace {
+constexpr size_t kRead = 0;
+constexpr size_t kAnswer = 1;
+}  // namespace
+
 void ReadWakeWin::Attach(HWND window, UINT reportInMessage, UINT_PTR dueTimerId) {
     _window = window;
     _dueTimerId = dueTimerId;
-    _onRead.emplace(window, reportInMessage, /* tag */ 0, _skipRepeat);
-    _onAnswer.emplace(window, reportInMessage, /* tag */ 1);
+    _wake.emplace(window, std::vector<base::win::EventWake::Wait>{{reportInMessage, /* tag */ 0, _skipRepeat},
+                                                                  {reportInMessage, /* tag */ 1, {}}});
 }
 
 // Each wait armed costs the waiting thread a wake: the answer's only while one is awaited.
 void ReadWakeWin::ArmReportWake() {
-    if (_onRead && _onAnswer) {
-        (void)_onRead->Arm(_readEvent(), _quietMs);
+    if (_wake) {
+        (void)_wake->Arm(kRead, _readEvent(), _quietMs);
         if (_answerAwaited()) {
-            (void)_onAnswer->Arm(_answerEvent);
+            (void)_wake->Arm(kAnswer, _answerEvent);
         } else {
-            _onAnswer->Disarm();
+            _wake->Disarm(kAnswer);
         }
     }
 }
 
 void ReadWakeWin::DisarmReportWake() {
-    if (_onRead && _onAnswer) {
-        _onRead->Disarm();
-        _onAnswer->Disarm();
+    if (_wake) {
+        _wake->Disarm(kRead);
+        _wake->Disarm(kAnswer);
     }
 }
 

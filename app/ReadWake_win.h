@@ -1,6 +1,6 @@
 #pragma once
-// The read pacing's window side for the main window: waiting threads on the scale's read and
-// answer events post one message to the window, and the due timer is a window timer. A posted
+// The read pacing's window side for the main window: a waiting thread on the scale's read and
+// answer events posts one message to the window, and the due timer is a window timer. A posted
 // message and a timer are both dispatched by whatever loop runs (ours, a menu's, a dialog's or a
 // message box's), so the weight goes on updating under all of them.
 #include <windows.h>
@@ -48,8 +48,7 @@ class ReadWakeWin final : public weighing::IReadWake {
     std::function<bool()> _skipRepeat;
     HWND _window = nullptr;
     UINT_PTR _dueTimerId = 0;
-    std::optional<base::win::EventWake> _onRead;
-    std::optional<base::win::EventWake> _onAnswer;
+    std::optional<base::win::EventWake> _wake;  // wait 0: the read; wait 1: the answer
 };
 
 }  // namespace app

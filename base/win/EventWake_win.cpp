@@ -1,5 +1,7 @@
 #include "base/win/EventWake_win.h"
 
+#include <algorithm>
+
 namespace base::win {
 
 namespace {
@@ -9,7 +11,6 @@ constexpr SIZE_T kWaiterStack = 64 * 1024;
 
 EventWake::~EventWake() {
     if (_thread) {
-        Change(false, nullptr, INFINITE);
         {
             const std::scoped_lock lock(_lock);
             _stop = true;
@@ -19,7 +20,10 @@ EventWake::~EventWake() {
     }
 }
 
-bool EventWake::Arm(HANDLE event, DWORD timeoutMs) noexcept {
+bool EventWake::Arm(size_t wait, HANDLE event, DWORD timeoutMs) noexcept {
+    if (wait >= _waits.size()) {
+        return false;
+    }
     if (!_thread) {
         _changed.reset(::CreateEventW(nullptr, /* bManualReset */ FALSE, /* bInitialState */ FALSE, nullptr));
         if (!_changed) {
@@ -31,74 +35,108 @@ bool EventWake::Arm(HANDLE event, DWORD timeoutMs) noexcept {
             return false;
         }
     }
-    Change(true, event, timeoutMs);
+    Change(wait, true, event, timeoutMs);
     return true;
 }
 
-void EventWake::Disarm() noexcept {
-    if (_thread) {
-        Change(false, nullptr, INFINITE);
+void EventWake::Disarm(size_t wait) noexcept {
+    if (_thread && wait < _waits.size()) {
+        Change(wait, false, nullptr, INFINITE);
     }
 }
 
-void EventWake::Change(bool armed, HANDLE event, DWORD timeoutMs) noexcept {
+void EventWake::Change(size_t wait, bool armed, HANDLE event, DWORD timeoutMs) noexcept {
     {
         const std::scoped_lock lock(_lock);
-        _armed = armed;
-        _event = event;
-        _timeoutMs = timeoutMs;
-        ++_generation;
+        Armed& w = _waits[wait];
+        w.armed = armed;
+        w.event = event;
+        w.timeoutMs = timeoutMs;
+        w.deadline = ::GetTickCount64() + timeoutMs;
+        ++w.generation;
     }
     (void)::SetEvent(_changed.get());
 }
 
+void EventWake::FireLocked(size_t i, unsigned generation) noexcept {
+    Armed& w = _waits[i];
+    if (!w.armed || w.generation != generation) {
+        return;
+    }
+    w.armed = false;  // one message per arming
+    (void)::PostMessageW(_window, w.wait.message, w.wait.tag, 0);
+}
+
 DWORD WINAPI EventWake::Waiter(void* context) noexcept {
-    static_cast<EventWake*>(context)->Wait();
+    static_cast<EventWake*>(context)->WaitLoop();
     return 0;
 }
 
-void EventWake::Wait() noexcept {
+void EventWake::WaitLoop() noexcept {
+    std::vector<HANDLE> handles;
+    std::vector<size_t> waitOf;         // the wait of each handle after the first
+    std::vector<unsigned> generations;  // each wait's arming as the wait began
     for (;;) {
-        HANDLE handles[2] = {_changed.get(), nullptr};
+        handles.assign(1, _changed.get());
+        waitOf.clear();
         DWORD timeoutMs = INFINITE;
-        unsigned generation = 0;
         {
             const std::scoped_lock lock(_lock);
             if (_stop) {
                 return;
             }
-            if (_armed) {
-                handles[1] = _event;
-                timeoutMs = _timeoutMs;
+            const uint64_t now = ::GetTickCount64();
+            generations.resize(_waits.size());
+            for (size_t i = 0; i < _waits.size(); ++i) {
+                const Armed& w = _waits[i];
+                generations[i] = w.generation;
+                if (!w.armed || w.event == nullptr) {
+                    continue;
+                }
+                handles.push_back(w.event);
+                waitOf.push_back(i);
+                if (w.timeoutMs != INFINITE) {
+                    timeoutMs = std::min<DWORD>(timeoutMs, w.deadline > now ? static_cast<DWORD>(w.deadline - now) : 0);
+                }
             }
-            generation = _generation;
         }
-        const DWORD count = handles[1] != nullptr ? 2 : 1;
-        const DWORD result =
-            ::WaitForMultipleObjects(count, handles, /* bWaitAll */ FALSE, count == 2 ? timeoutMs : INFINITE);
+        const DWORD count = static_cast<DWORD>(handles.size());
+        const DWORD result = ::WaitForMultipleObjects(count, handles.data(), /* bWaitAll */ FALSE, timeoutMs);
         if (result == WAIT_OBJECT_0) {
-            continue;  // the arming changed: read it again
+            continue;  // an arming changed: read them again
         }
-        // A failed wait (the event closed under it) is the window's to sort out, as a report is.
-        bool skipped = false;
-        if (result == WAIT_OBJECT_0 + 1 && _skip) {
-            try {
-                skipped = _skip();
-            } catch (...) {
-                skipped = false;  // the window's cycle sorts it out
+        if (result > WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + count) {
+            const size_t i = waitOf[result - WAIT_OBJECT_0 - 1];
+            // The waits live as long as this thread, so the skip runs outside the lock.
+            bool skipped = false;
+            if (_waits[i].wait.skip) {
+                try {
+                    skipped = _waits[i].wait.skip();
+                } catch (...) {
+                    skipped = false;  // the window's cycle sorts it out
+                }
             }
-        }
-        if (skipped) {
+            const std::scoped_lock lock(_lock);
+            if (skipped) {
+                Armed& w = _waits[i];
+                if (w.armed && w.generation == generations[i]) {
+                    w.deadline = ::GetTickCount64() + w.timeoutMs;  // silence counts from the last report
+                }
+            } else {
+                FireLocked(i, generations[i]);
+            }
             continue;
         }
-        {
-            const std::scoped_lock lock(_lock);
-            if (!_armed || _generation != generation) {
-                continue;
+        const std::scoped_lock lock(_lock);
+        const uint64_t now = ::GetTickCount64();
+        for (size_t n = 0; n < waitOf.size(); ++n) {
+            const size_t i = waitOf[n];
+            // A failed wait (an event closed under it) is the window's to sort out, as a report
+            // is: every armed wait hears of it. A time-out ends only the waits that are due.
+            if (result != WAIT_TIMEOUT || (_waits[i].timeoutMs != INFINITE && _waits[i].deadline <= now)) {
+                FireLocked(i, generations[i]);
             }
-            _armed = false;  // one message per arming
         }
-        (void)::PostMessageW(_window, _message, _tag, 0);
     }
 }
 

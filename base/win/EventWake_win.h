@@ -5,10 +5,15 @@
 // window hears of it whatever is open. A thread that waits in the system, rather than a pool
 // thread, also takes the completion of I/O it started at little cost: under Wine the pool's
 // workers have to be interrupted for it.
+//
+// One thread serves several waits (the scale's read and its answer to a question): under Wine
+// every thread holds about a megabyte of private memory.
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "base/win/Handles_win.h"
 
@@ -16,35 +21,48 @@ namespace base::win {
 
 class EventWake {
   public:
-    // `message` goes to `window` with `tag` as its wParam. When the event is set and `skip`, run
-    // on the waiting thread, says the window need not hear of it, the wait goes on instead.
-    EventWake(HWND window, UINT message, WPARAM tag, std::function<bool()> skip = {}) noexcept
-        : _window(window), _message(message), _tag(tag), _skip(std::move(skip)) {}
+    // What one wait posts: `message` with `tag` as its wParam. When its event is set and `skip`,
+    // run on the waiting thread, says the window need not hear of it, the wait goes on instead
+    // and its time-out starts again.
+    struct Wait {
+        UINT message = 0;
+        WPARAM tag = 0;
+        std::function<bool()> skip;
+    };
+
+    EventWake(HWND window, std::vector<Wait> waits) : _window(window), _waits(waits.begin(), waits.end()) {}
     EventWake(const EventWake&) = delete;
     EventWake& operator=(const EventWake&) = delete;
     ~EventWake();
 
-    // One message when `event` is set, or after `timeoutMs` (INFINITE: no time-out). Arming
-    // again replaces the wait; false when the thread cannot be started.
-    bool Arm(HANDLE event, DWORD timeoutMs = INFINITE) noexcept;
-    void Disarm() noexcept;
+    // Wait number `wait` posts one message when `event` is set, or after `timeoutMs` (INFINITE:
+    // no time-out). Arming again replaces that wait; false when the thread cannot be started.
+    bool Arm(size_t wait, HANDLE event, DWORD timeoutMs = INFINITE) noexcept;
+    void Disarm(size_t wait) noexcept;
 
   private:
+    struct Armed {
+        Wait wait;
+        HANDLE event = nullptr;
+        DWORD timeoutMs = INFINITE;
+        uint64_t deadline = 0;  // GetTickCount64 when the time-out passes, with one
+        bool armed = false;
+        unsigned generation = 0;  // an ending under an older arming posts nothing
+        explicit Armed(Wait w) : wait(std::move(w)) {}
+    };
+
     static DWORD WINAPI Waiter(void* context) noexcept;
-    void Wait() noexcept;
-    void Change(bool armed, HANDLE event, DWORD timeoutMs) noexcept;
+    void WaitLoop() noexcept;
+    void Change(size_t wait, bool armed, HANDLE event, DWORD timeoutMs) noexcept;
+    // Under the lock: ends wait `i` of generation `generation` and posts its message.
+    void FireLocked(size_t i, unsigned generation) noexcept;
 
     HWND _window;
-    UINT _message;
-    WPARAM _tag;
-    std::function<bool()> _skip;
-    // What to wait for: set by the window's thread, read by the waiting one.
+    // What to wait for: set by the window's thread, read by the waiting one. The waits are fixed
+    // at construction; only their arming changes.
     std::mutex _lock;
-    HANDLE _event = nullptr;
-    DWORD _timeoutMs = INFINITE;
-    bool _armed = false;
+    std::vector<Armed> _waits;
     bool _stop = false;
-    unsigned _generation = 0;      // a wait that ended under an older arming posts nothing
     base::unique_handle _changed;  // auto reset: the waiting thread reads the above again
     base::unique_handle _thread;
 };
