@@ -55,8 +55,8 @@ void PumpMessagesUntil(int64_t deadline) {
 namespace {
 
 // The fine timer for the pauses between keys. winmm is loaded on the first send, not at start:
-// it brings the audio codec manager with it, close to a megabyte in every copy, typing or not.
-// Kept loaded from then on, so that later sends pay nothing for it.
+// it brings the audio codec manager with it, two libraries loaded and set up in every copy,
+// typing or not. Kept loaded from then on, so that later sends pay nothing for it.
 struct TimerResolution {
     base::unique_hmodule winmm = base::win::LoadSystemLibrary(L"winmm.dll");
     decltype(&::timeBeginPeriod) begin =
