@@ -3,6 +3,7 @@
 
 #include <htmlhelp.h>
 
+#include "base/win/SystemLibrary_win.h"
 #include "base/win/WinText_win.h"
 #include "dialogs/ProgramInfo.h"
 
@@ -40,7 +41,7 @@ bool HelpViewer::Load() {
     if (!_hhctrl) {
         return false;
     }
-    _htmlHelp = reinterpret_cast<HtmlHelpFn>(reinterpret_cast<void*>(::GetProcAddress(_hhctrl.get(), "HtmlHelpW")));
+    _htmlHelp = base::win::LibraryFunction<HtmlHelpFn>(_hhctrl, "HtmlHelpW");
     if (_htmlHelp == nullptr) {
         _hhctrl.reset();
         return false;

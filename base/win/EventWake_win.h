@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <vector>
 
@@ -30,7 +31,8 @@ class EventWake {
         std::function<bool()> skip;
     };
 
-    EventWake(HWND window, std::vector<Wait> waits) : _window(window), _waits(waits.begin(), waits.end()) {}
+    EventWake(HWND window, std::vector<Wait> waits)
+        : _window(window), _waits(std::make_move_iterator(waits.begin()), std::make_move_iterator(waits.end())) {}
     EventWake(const EventWake&) = delete;
     EventWake& operator=(const EventWake&) = delete;
     ~EventWake();

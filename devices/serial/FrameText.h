@@ -49,9 +49,9 @@ class LineReader {
         if (lineEnd) {
             const bool whole = !_overlong;
             _overlong = false;
-            _ended = _line.View();
+            const std::string_view ended = _line.View();  // Clear keeps the bytes
             _line.Clear();
-            return whole ? std::optional(_ended) : std::nullopt;
+            return whole ? std::optional(ended) : std::nullopt;
         }
         if (!_overlong && !_line.Push(c)) {
             _overlong = true;
@@ -65,7 +65,6 @@ class LineReader {
 
   private:
     LineBuffer<N> _line;
-    std::string_view _ended;
     bool _overlong = false;  // the line under way is longer than any the protocol sends
 };
 
