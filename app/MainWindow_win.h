@@ -193,12 +193,12 @@ class MainWindow final : public base::BaseWindow<MainWindow>,
     devices::win::ScaleDevices _devices{_state, *this, *this, *this};
     ScaleDeviceAdapter _scaleDevice{_devices.Selection()};
     // The read cycle runs when the scale has sent something new, at most once per SampleRate; a
-    // report that only repeats the last one is read on without the window. A scale silent past
-    // the time it is asked for its current report wakes the window all the same.
+    // report that only repeats the last one is taken by the scale's reader without the window. A
+    // scale silent past the time it is asked for its current report wakes the window all the same.
     ReadWakeWin _readWake{[this] { return _devices.ReadEvent(); }, _devices.Port().AnswerEvent(),
                           static_cast<DWORD>(devices::HidInterface::kSilenceAskMs + 100),
                           [this] { return _devices.Port().AnswerAwaited(); },
-                          [this] { return _devices.Port().SkipRepeatedReport(); }};
+                          [this] { return _devices.Port().LastHeardMs(); }};
     weighing::ReadPacer _pacer{_readWake, kInitialTimerInterval, [this] { return ReadTimer_Tick(); }};
     weighing::ReadCycle _readCycle{_state, *this, *this, _scaleDevice};
     std::unique_ptr<keys::HotkeyHostWin> _hotkeyHost;

@@ -10,7 +10,7 @@ constexpr size_t kAnswer = 1;
 void ReadWakeWin::Attach(HWND window, UINT reportInMessage, UINT_PTR dueTimerId) {
     _window = window;
     _dueTimerId = dueTimerId;
-    _wake.emplace(window, std::vector<base::win::EventWake::Wait>{{reportInMessage, /* tag */ 0, _skipRepeat},
+    _wake.emplace(window, std::vector<base::win::EventWake::Wait>{{reportInMessage, /* tag */ 0, _heardAt},
                                                                   {reportInMessage, /* tag */ 1, {}}});
 }
 

@@ -15,21 +15,22 @@ namespace app {
 
 class ReadWakeWin final : public weighing::IReadWake {
   public:
-    // The events live as long as this object; a read that stays silent for `quietMs` wakes the
-    // window all the same (a silent scale is asked for its current report now and then). The
-    // answer event is waited on only while `answerAwaited` says a question is out. A read that
-    // `skipRepeat` takes on the waiting thread (a report that changes nothing) does not wake it.
-    // `readEvent` gives the event of the scale being read when the wake is armed.
+    // The events live as long as this object; a scale that stays silent for `quietMs` wakes the
+    // window all the same (a silent scale is asked for its current report now and then). Silent
+    // means nothing sent since `heardAt` (GetTickCount64, 0 for never), repeats included: those
+    // are taken by the scale's reader and do not set the read event. The answer event is waited
+    // on only while `answerAwaited` says a question is out. `readEvent` gives the event of the
+    // scale being read when the wake is armed.
     ReadWakeWin(std::function<HANDLE()> readEvent,
                 HANDLE answerEvent,
                 DWORD quietMs,
                 std::function<bool()> answerAwaited,
-                std::function<bool()> skipRepeat) noexcept
+                std::function<uint64_t()> heardAt) noexcept
         : _readEvent(std::move(readEvent)),
           _answerEvent(answerEvent),
           _quietMs(quietMs),
           _answerAwaited(std::move(answerAwaited)),
-          _skipRepeat(std::move(skipRepeat)) {}
+          _heardAt(std::move(heardAt)) {}
 
     // Before this, nothing is armed or started.
     void Attach(HWND window, UINT reportInMessage, UINT_PTR dueTimerId);
@@ -45,7 +46,7 @@ class ReadWakeWin final : public weighing::IReadWake {
     HANDLE _answerEvent;
     DWORD _quietMs;
     std::function<bool()> _answerAwaited;
-    std::function<bool()> _skipRepeat;
+    std::function<uint64_t()> _heardAt;
     HWND _window = nullptr;
     UINT_PTR _dueTimerId = 0;
     std::optional<base::win::EventWake> _wake;  // wait 0: the read; wait 1: the answer

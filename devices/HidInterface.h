@@ -34,7 +34,7 @@ enum class ReadWait {
 class IHidPort {
   public:
     virtual ~IHidPort() = default;
-    // Opens `devicePath` for overlapped reading; false when it cannot be opened.
+    // Opens `devicePath` for reading (and asking); false when it cannot be opened.
     virtual bool OpenRead(std::string_view devicePath) = 0;
     // Starts a read of `length` bytes into the port's own staging buffer (it must outlive a
     // cancelled read). False when the read could not be started.

@@ -9,9 +9,13 @@
 namespace devices::win {
 
 namespace {
-// How long a cancelled read may take to finish before its request record is reused. The HID
-// class driver completes cancelled reads at once; the bound only guards a driver that never does.
+// How long a cancelled read may take to end before its handle is closed under it. The HID class
+// driver completes cancelled reads at once; the bound only guards a driver that never does.
 constexpr DWORD kCancelSettleMs = 1000;
+// The reader may be between two reads when it is told to end: the cancel is repeated this often.
+constexpr DWORD kCancelRetryMs = 10;
+// The reader runs little more than a read and a comparison.
+constexpr SIZE_T kReaderStack = 64 * 1024;
 // IOCTL_HID_GET_INPUT_REPORT: CTL_CODE(FILE_DEVICE_KEYBOARD, 104, METHOD_OUT_DIRECT, FILE_ANY_ACCESS);
 // mingw-w64's headers do not carry it.
 constexpr DWORD kIoctlHidGetInputReport = CTL_CODE(FILE_DEVICE_KEYBOARD, 104, METHOD_OUT_DIRECT, FILE_ANY_ACCESS);
@@ -30,150 +34,197 @@ void FillSecurityAttributes(SECURITY_ATTRIBUTES& sa) {
 // Both events exist before the first open, so the window can wait on them from the start.
 HidPortWin::HidPortWin() {
     FillSecurityAttributes(_state.securityAttributes);
-    _state.completionEvent.reset(::CreateEventA(&_state.securityAttributes, /* bManualReset */ TRUE,
-                                                /* bInitialState */ TRUE, /* lpName */ nullptr));
+    _state.newsEvent.reset(::CreateEventA(&_state.securityAttributes, /* bManualReset */ TRUE,
+                                          /* bInitialState */ FALSE, /* lpName */ nullptr));
     _state.reportEvent.reset(::CreateEventA(/* lpEventAttributes */ nullptr, /* bManualReset */ TRUE,
                                             /* bInitialState */ FALSE, /* lpName */ nullptr));
 }
 
 HidPortWin::~HidPortWin() {
     DropAsk();
-    (void)CancelRead();
+    StopReader();
 }
 
 bool HidPortWin::ReadRunning() const {
     const std::scoped_lock lock(_readLock);
-    return _state.readStarted;
+    return static_cast<bool>(_reader);
 }
 
 bool HidPortWin::OpenRead(std::string_view devicePath) {
     FillSecurityAttributes(_state.securityAttributes);
-    if (!_state.completionEvent) {
+    if (!_state.newsEvent) {
         return false;  // no way to wait for a report
     }
-    base::unique_hfile handle = OpenDevice(devicePath, &_state.securityAttributes, FILE_FLAG_OVERLAPPED);
+    base::unique_hfile handle = OpenDevice(devicePath, &_state.securityAttributes, /* flags */ 0);
     if (!handle) {
         return false;
     }
     // The caller closed the old handle; make sure nothing of it is still running.
     DropAsk();
+    StopReader();
+    // Without it the scale is never asked and is read as one that reports by itself.
+    base::unique_hfile askHandle = OpenDevice(devicePath, &_state.securityAttributes, FILE_FLAG_OVERLAPPED);
     const std::scoped_lock lock(_readLock);
-    (void)CancelReadLocked();
-    _lastTaken.Forget();
+    _newest.Forget();
+    _readFailed = false;
+    (void)::ResetEvent(_state.newsEvent.get());
+    _lastHeardMs.store(0, std::memory_order_relaxed);
     _state.readHandle = std::move(handle);
-    _state.readRequest = {};
-    _state.readRequest.hEvent = _state.completionEvent.get();
+    _state.askHandle = std::move(askHandle);
     return true;
 }
 
+// The reader reads from the first call on, until the read is cancelled or closed; later calls
+// only set the length of the reads to come.
 bool HidPortWin::StartRead(size_t length) {
     const std::scoped_lock lock(_readLock);
-    return StartReadLocked(static_cast<DWORD>(std::min(length, _state.stagingBuffer.size())));
-}
-
-bool HidPortWin::StartReadLocked(DWORD length) {
-    if (!_state.readHandle || !_state.completionEvent) {
-        _state.readStarted = false;
+    _readLength = std::min(length, kStagingBufferSize);
+    if (_reader) {
+        return !_readFailed;
+    }
+    if (!_state.readHandle || !_state.newsEvent) {
         return false;
     }
-    // Wine does not clear the event when a read starts, as Windows does: left signalled by the
-    // last report, it would end every wait at once and a slow rate would show reports up to a
-    // whole tick late.
-    (void)::ResetEvent(_state.completionEvent.get());
-    DWORD bytesRead = 0;
-    _state.readLength = length;
-    const BOOL done =
-        ::ReadFile(_state.readHandle.get(), _state.stagingBuffer.data(), length, &bytesRead, &_state.readRequest);
-    _state.readStarted = done != FALSE || ::GetLastError() == ERROR_IO_PENDING;
-    return _state.readStarted;
+    _readerStop = false;
+    _reader.reset(
+        ::CreateThread(nullptr, kReaderStack, &HidPortWin::Reader, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    return static_cast<bool>(_reader);
 }
 
-// The request record, not the wait, says whether the read is done: a read that completes just
-// after the wait timed out is then taken by the next wait instead of being lost with a reset
-// event.
-ReadWait HidPortWin::WaitRead(uint32_t ms, size_t* transferred) {
-    const std::scoped_lock lock(_readLock);
-    if (!_state.readStarted || !_state.readHandle || !_state.completionEvent) {
-        return ReadWait::Failed;
+DWORD WINAPI HidPortWin::Reader(void* context) noexcept {
+    static_cast<HidPortWin*>(context)->ReadLoop();
+    return 0;
+}
+
+// The handle outlives the reader: it is closed only after the reader has ended.
+void HidPortWin::ReadLoop() noexcept {
+    std::array<uint8_t, kStagingBufferSize> incoming{};
+    HANDLE handle = nullptr;
+    DWORD length = 0;
+    {
+        const std::scoped_lock lock(_readLock);
+        handle = _state.readHandle.get();
     }
-    (void)::WaitForSingleObject(_state.completionEvent.get(), ms);
-    DWORD count = 0;
-    if (!::GetOverlappedResult(_state.readHandle.get(), &_state.readRequest, &count, /* bWait */ FALSE)) {
-        if (::GetLastError() == ERROR_IO_INCOMPLETE) {
-            return ReadWait::TimedOut;  // still running; waited for again next time
+    for (;;) {
+        {
+            const std::scoped_lock lock(_readLock);
+            if (_readerStop) {
+                return;
+            }
+            length = static_cast<DWORD>(_readLength);
         }
-        _state.readStarted = false;  // the device was pulled out or broke
+        DWORD count = 0;
+        const BOOL read = ::ReadFile(handle, incoming.data(), length, &count, /* lpOverlapped */ nullptr);
+        const uint64_t now = ::GetTickCount64();
+        const std::scoped_lock lock(_readLock);
+        if (_readerStop) {
+            return;
+        }
+        // Only we cancel the read, so a failed read means the device was pulled out or broke. A
+        // read that brings nothing would go round at once, for ever.
+        if (read == FALSE || count == 0) {
+            _readFailed = true;
+            (void)::SetEvent(_state.newsEvent.get());
+            return;
+        }
+        _lastHeardMs.store(now, std::memory_order_relaxed);
+        switch (_newest.Offer(std::span<const uint8_t>(incoming).first(std::min<size_t>(count, incoming.size())))) {
+            case NewestReport::Change::Waiting:
+                (void)::SetEvent(_state.newsEvent.get());
+                break;
+            case NewestReport::Change::Withdrawn:
+                (void)::ResetEvent(_state.newsEvent.get());
+                break;
+            case NewestReport::Change::None:
+                break;
+        }
+    }
+}
+
+// The newest report the reader holds for the window, taken at once; the wait is only for a caller
+// that wants one to come first. The event is reset under the lock the reader sets it under, so a
+// report that comes just after the take still wakes the window.
+ReadWait HidPortWin::WaitRead(uint32_t ms, size_t* transferred) {
+    if (ms > 0) {
+        (void)::WaitForSingleObject(_state.newsEvent.get(), ms);
+    }
+    const std::scoped_lock lock(_readLock);
+    if (!_reader) {
         return ReadWait::Failed;
     }
-    _state.readStarted = false;
-    if (transferred != nullptr) {
-        *transferred = count;
+    const std::optional<size_t> count = _newest.Take(_state.takenBuffer);
+    if (count) {
+        if (!_readFailed) {
+            (void)::ResetEvent(_state.newsEvent.get());
+        }
+        if (transferred != nullptr) {
+            *transferred = *count;
+        }
+        return ReadWait::Report;  // a failure behind it is told by the next wait
     }
-    _lastTaken.Taken(std::span<const uint8_t>(_state.stagingBuffer).first(std::min<size_t>(count, kStagingBufferSize)));
-    return ReadWait::Report;
+    return _readFailed ? ReadWait::Failed : ReadWait::TimedOut;
 }
 
-// Runs on the thread that waits on the read. A completed read is left for the window unless it
-// only repeats: the record says it is done, so the window's next wait collects it as before.
-bool HidPortWin::SkipRepeatedReport() {
-    const std::scoped_lock lock(_readLock);
-    if (!_state.readStarted || !_state.readHandle) {
-        return false;
-    }
-    DWORD count = 0;
-    if (!::GetOverlappedResult(_state.readHandle.get(), &_state.readRequest, &count, /* bWait */ FALSE)) {
-        return false;
-    }
-    const auto completed =
-        std::span<const uint8_t>(_state.stagingBuffer).first(std::min<size_t>(count, kStagingBufferSize));
-    if (count == 0 || !_lastTaken.Repeats(completed)) {
-        return false;
-    }
-    return StartReadLocked(_state.readLength);
-}
-
+// A report that came after the window's last take is the scale's newest weight, so it is handed
+// back rather than dropped.
 std::optional<size_t> HidPortWin::CancelRead() {
+    StopReader();
     const std::scoped_lock lock(_readLock);
-    return CancelReadLocked();
+    const std::optional<size_t> count = _newest.Take(_state.takenBuffer);
+    _readFailed = false;
+    (void)::ResetEvent(_state.newsEvent.get());
+    return count;
 }
 
-std::optional<size_t> HidPortWin::CancelReadLocked() {
-    if (!_state.readStarted || !_state.readHandle) {
-        _state.readStarted = false;
-        return std::nullopt;
+// The reader may be between its check and its read when told to end, so the cancel is repeated
+// until it has ended. Both cancels are made: the one documented for a blocking read on another
+// thread, and the one by handle.
+void HidPortWin::StopReader() {
+    HANDLE thread = nullptr;
+    {
+        const std::scoped_lock lock(_readLock);
+        if (!_reader) {
+            return;
+        }
+        _readerStop = true;
+        thread = _reader.get();
     }
-    // By its record: the read may have been started by the thread that skips repeats, and
-    // CancelIo cancels only the calling thread's.
-    (void)::CancelIoEx(_state.readHandle.get(), &_state.readRequest);
-    // The request record and the buffer are reused by the next read: let the cancelled one
-    // finish first.
-    if (!HasOverlappedIoCompleted(&_state.readRequest)) {
-        (void)::WaitForSingleObject(_state.completionEvent.get(), kCancelSettleMs);
+    const uint64_t giveUp = ::GetTickCount64() + kCancelSettleMs;
+    while (::WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+        (void)::CancelSynchronousIo(thread);
+        (void)::CancelIoEx(_state.readHandle.get(), /* lpOverlapped */ nullptr);
+        if (::WaitForSingleObject(thread, kCancelRetryMs) == WAIT_OBJECT_0) {
+            break;
+        }
+        if (::GetTickCount64() >= giveUp) {
+            // A driver that ignores the cancel: the close ends the read all the same.
+            _state.readHandle.reset();
+            (void)::WaitForSingleObject(thread, INFINITE);
+            break;
+        }
     }
-    _state.readStarted = false;
-    // A report can complete the read between the last wait and the cancel: it is the scale's
-    // newest weight, so it is handed back rather than dropped.
-    DWORD count = 0;
-    if (::GetOverlappedResult(_state.readHandle.get(), &_state.readRequest, &count, /* bWait */ FALSE)) {
-        return count;
-    }
-    return std::nullopt;
+    const std::scoped_lock lock(_readLock);
+    _reader.reset();
+    _readerStop = false;
 }
 
 void HidPortWin::CloseRead() {
     DropAsk();
+    StopReader();
     const std::scoped_lock lock(_readLock);
-    (void)CancelReadLocked();
-    _lastTaken.Forget();
+    _newest.Forget();
+    _readFailed = false;
+    (void)::ResetEvent(_state.newsEvent.get());
+    _lastHeardMs.store(0, std::memory_order_relaxed);
     _state.readHandle.reset();
+    _state.askHandle.reset();
 }
 
-// What HidD_GetInputReport sends, with a request record: the read handle is overlapped, and a
-// synchronous request on it would wait on the handle itself, which the running read also
-// signals. Nothing waits for the answer here: its event wakes the window when it is in.
+// What HidD_GetInputReport sends, on the overlapped handle with a request record. Nothing waits
+// for the answer here: its event wakes the window when it is in.
 bool HidPortWin::AskInputReport(std::span<const uint8_t> request) {
     DropAsk();
-    if (!_state.readHandle || !_state.reportEvent || request.empty()) {
+    if (!_state.askHandle || !_state.reportEvent || request.empty()) {
         return false;
     }
     const size_t length = std::min(request.size(), _state.reportBuffer.size());
@@ -182,7 +233,7 @@ bool HidPortWin::AskInputReport(std::span<const uint8_t> request) {
     _state.reportRequest = {};
     _state.reportRequest.hEvent = _state.reportEvent.get();
     DWORD count = 0;
-    if (!::DeviceIoControl(_state.readHandle.get(), kIoctlHidGetInputReport, /* lpInBuffer */ nullptr, 0,
+    if (!::DeviceIoControl(_state.askHandle.get(), kIoctlHidGetInputReport, /* lpInBuffer */ nullptr, 0,
                            _state.reportBuffer.data(), static_cast<DWORD>(length), &count, &_state.reportRequest) &&
         ::GetLastError() != ERROR_IO_PENDING) {
         (void)::ResetEvent(_state.reportEvent.get());
@@ -193,11 +244,11 @@ bool HidPortWin::AskInputReport(std::span<const uint8_t> request) {
 }
 
 std::optional<size_t> HidPortWin::TakeAnswer(std::span<uint8_t> report) {
-    if (!_state.askOut || !_state.readHandle) {
+    if (!_state.askOut || !_state.askHandle) {
         return std::nullopt;
     }
     DWORD count = 0;
-    if (!::GetOverlappedResult(_state.readHandle.get(), &_state.reportRequest, &count, /* bWait */ FALSE)) {
+    if (!::GetOverlappedResult(_state.askHandle.get(), &_state.reportRequest, &count, /* bWait */ FALSE)) {
         if (::GetLastError() == ERROR_IO_INCOMPLETE) {
             return std::nullopt;  // still out
         }
@@ -220,8 +271,8 @@ void HidPortWin::DropAsk() {
         return;
     }
     _state.askOut = false;
-    if (_state.readHandle && !HasOverlappedIoCompleted(&_state.reportRequest)) {
-        (void)::CancelIoEx(_state.readHandle.get(), &_state.reportRequest);
+    if (_state.askHandle && !HasOverlappedIoCompleted(&_state.reportRequest)) {
+        (void)::CancelIoEx(_state.askHandle.get(), &_state.reportRequest);
         (void)::WaitForSingleObject(_state.reportEvent.get(), kCancelSettleMs);
     }
     (void)::ResetEvent(_state.reportEvent.get());

@@ -1,26 +1,31 @@
 #pragma once
-// The scale's device handle: overlapped reads into a staging buffer that outlives any
-// cancelled read, and one-shot synchronous writes.
+// The scale's device handles: a thread of its own reads reports with blocking reads and hands the
+// window only the newest change; the question for the current report goes out on a second,
+// overlapped handle; the zero report is one synchronous write.
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <mutex>
 
 #include "base/win/Handles_win.h"
 #include "devices/HidInterface.h"
-#include "devices/RepeatedReport.h"
+#include "devices/NewestReport.h"
 
 namespace devices::win {
 
 // The one device state of the open scale (the deviceOpen flag lives in base::AppState).
 struct HidDeviceState {
+    // Synchronous, and read by the reader thread alone: under Wine a blocking read costs about half
+    // the CPU time of an overlapped read and its wait, twenty times a second while a scale streams.
     base::unique_hfile readHandle;
-    base::unique_handle completionEvent;  // manual reset; created at the first open, then reused
-    OVERLAPPED readRequest{};
+    // Overlapped, for the question: on a synchronous handle it would wait behind the running read.
+    base::unique_hfile askHandle;
+    // Manual reset; created with the port and kept: set while a report waits for the window or
+    // the read has failed.
+    base::unique_handle newsEvent;
     SECURITY_ATTRIBUTES securityAttributes{};
-    std::array<uint8_t, kStagingBufferSize> stagingBuffer{};
-    bool readStarted = false;  // a read on readHandle may still write to stagingBuffer
-    DWORD readLength = 0;      // what the last read started asked for
+    std::array<uint8_t, kStagingBufferSize> takenBuffer{};  // the window's copy of the report it took
     // The request for the current input report has a record and an event of its own, so that
     // it can be left running, and cancelled, without touching the running read.
     base::unique_handle reportEvent;  // manual reset; set when the answer is in
@@ -40,7 +45,7 @@ class HidPortWin final : public IHidPort {
     bool StartRead(size_t length) override;
     [[nodiscard]] bool ReadRunning() const override;
     ReadWait WaitRead(uint32_t ms, size_t* transferred) override;
-    [[nodiscard]] std::span<const uint8_t> Staging() const override { return _state.stagingBuffer; }
+    [[nodiscard]] std::span<const uint8_t> Staging() const override { return _state.takenBuffer; }
     std::optional<size_t> CancelRead() override;
     void CloseRead() override;
     bool AskInputReport(std::span<const uint8_t> request) override;
@@ -48,27 +53,32 @@ class HidPortWin final : public IHidPort {
     void WriteOnce(std::string_view devicePath, std::span<const uint8_t> report) override;
     [[nodiscard]] uint64_t NowMs() const override { return ::GetTickCount64(); }
 
-    // Set when a read completes (or fails), and when the answer to a request is in: what the
-    // window waits on instead of asking the device. They live as long as the port.
-    [[nodiscard]] HANDLE ReadEvent() const noexcept { return _state.completionEvent.get(); }
+    // Set while a report the window has not taken waits (or the read failed), and when the answer
+    // to a request is in: what the window waits on instead of asking the device. They live as
+    // long as the port.
+    [[nodiscard]] HANDLE ReadEvent() const noexcept { return _state.newsEvent.get(); }
     [[nodiscard]] HANDLE AnswerEvent() const noexcept { return _state.reportEvent.get(); }
     [[nodiscard]] bool AnswerAwaited() const noexcept { return _state.askOut; }
 
-    // From the thread that waits on ReadEvent(): when the read completed with the same report the
-    // read cycle took last, starts the next read and says so; the window need not hear of it.
-    // False when the window must run a cycle (another report, a failure, no read running).
-    bool SkipRepeatedReport();
+    // GetTickCount64 when the scale last sent anything, repeats included (0: nothing since it was
+    // opened). Any thread may ask: a scale that only repeats itself is not a silent one.
+    [[nodiscard]] uint64_t LastHeardMs() const noexcept { return _lastHeardMs.load(std::memory_order_relaxed); }
 
   private:
+    static DWORD WINAPI Reader(void* context) noexcept;
+    void ReadLoop() noexcept;
+    void StopReader();
     void DropAsk();
-    bool StartReadLocked(DWORD length);
-    std::optional<size_t> CancelReadLocked();
 
     HidDeviceState _state;
-    // The read (its handle, record, staging buffer and started flag) is shared with the thread
-    // that skips repeats; the request for the current report is the window's alone.
+    // Shared with the reader thread: what it hands over, whether it failed, when to end.
     mutable std::mutex _readLock;
-    RepeatedReport _lastTaken;
+    NewestReport _newest;
+    size_t _readLength = 0;    // what each read asks for
+    bool _readFailed = false;  // the reader ended on a failed read: the device is gone or broke
+    bool _readerStop = false;  // the reader ends at its next step
+    base::unique_handle _reader;
+    std::atomic<uint64_t> _lastHeardMs{0};
 };
 
 }  // namespace devices::win

@@ -35,8 +35,8 @@ class ScaleDevices {
     [[nodiscard]] HidPortWin& Port() noexcept { return _port; }
     [[nodiscard]] serial::SerialScale& Serial() noexcept { return _serial; }
 
-    // What the window waits on for the scale being read: the HID read's completion, or the
-    // serial worker's news.
+    // What the window waits on for the scale being read: the HID reader's news, or the serial
+    // worker's.
     [[nodiscard]] HANDLE ReadEvent() const noexcept {
         return _selection.Reads(_serial) ? _serialNews.get() : _port.ReadEvent();
     }

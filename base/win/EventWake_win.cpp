@@ -106,36 +106,41 @@ void EventWake::WaitLoop() noexcept {
             continue;  // an arming changed: read them again
         }
         if (result > WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + count) {
-            const size_t i = waitOf[result - WAIT_OBJECT_0 - 1];
-            // The waits live as long as this thread, so the skip runs outside the lock.
-            bool skipped = false;
-            if (_waits[i].wait.skip) {
-                try {
-                    skipped = _waits[i].wait.skip();
-                } catch (...) {
-                    skipped = false;  // the window's cycle sorts it out
-                }
-            }
             const std::scoped_lock lock(_lock);
-            if (skipped) {
-                Armed& w = _waits[i];
-                if (w.armed && w.generation == generations[i]) {
-                    w.deadline = ::GetTickCount64() + w.timeoutMs;  // silence counts from the last report
-                }
-            } else {
-                FireLocked(i, generations[i]);
-            }
+            const size_t i = waitOf[result - WAIT_OBJECT_0 - 1];
+            FireLocked(i, generations[i]);
             continue;
+        }
+        // What was heard of since is asked outside the lock: the waits live as long as this
+        // thread, and the answer only moves a time-out.
+        std::vector<uint64_t> heard(waitOf.size(), 0);
+        if (result == WAIT_TIMEOUT) {
+            for (size_t n = 0; n < waitOf.size(); ++n) {
+                const Wait& wait = _waits[waitOf[n]].wait;
+                if (wait.heardAt) {
+                    heard[n] = wait.heardAt();
+                }
+            }
         }
         const std::scoped_lock lock(_lock);
         const uint64_t now = ::GetTickCount64();
         for (size_t n = 0; n < waitOf.size(); ++n) {
             const size_t i = waitOf[n];
+            Armed& w = _waits[i];
             // A failed wait (an event closed under it) is the window's to sort out, as a report
             // is: every armed wait hears of it. A time-out ends only the waits that are due.
-            if (result != WAIT_TIMEOUT || (_waits[i].timeoutMs != INFINITE && _waits[i].deadline <= now)) {
+            if (result != WAIT_TIMEOUT) {
                 FireLocked(i, generations[i]);
+                continue;
             }
+            if (w.timeoutMs == INFINITE || w.deadline > now) {
+                continue;
+            }
+            if (w.armed && w.generation == generations[i] && heard[n] != 0 && heard[n] + w.timeoutMs > now) {
+                w.deadline = heard[n] + w.timeoutMs;  // not silent after all: silence counts from then
+                continue;
+            }
+            FireLocked(i, generations[i]);
         }
     }
 }

@@ -22,13 +22,13 @@ namespace base::win {
 
 class EventWake {
   public:
-    // What one wait posts: `message` with `tag` as its wParam. When its event is set and `skip`,
-    // run on the waiting thread, says the window need not hear of it, the wait goes on instead
-    // and its time-out starts again.
+    // What one wait posts: `message` with `tag` as its wParam. When its time-out passes and
+    // `heardAt`, run on the waiting thread, gives a later sign of life of what is waited on
+    // (GetTickCount64; 0 for none), the wait goes on instead and its time-out counts from then.
     struct Wait {
         UINT message = 0;
         WPARAM tag = 0;
-        std::function<bool()> skip;
+        std::function<uint64_t()> heardAt;
     };
 
     EventWake(HWND window, std::vector<Wait> waits)

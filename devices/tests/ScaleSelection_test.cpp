@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/RepeatedReport.h"
+#include "devices/NewestReport.h"
 #include "devices/tests/Fakes.h"
 
 namespace devices {
@@ -391,26 +391,59 @@ TEST(ScaleSelection, SerialPortGoneReadsAsUnpluggedUntilItReportsAgain) {
     EXPECT_EQ(read(), "7 weight");
 }
 
-// A repeat is taken without waking the window: one wrongly seen as a repeat freezes the weight.
-TEST(RepeatedReport, OnlyTheSameBytesAsTheLastTakenRepeat) {
-    const Report taken{3, 4, 12, 0xFF, 0x10, 0x02};
-    struct Case {
+// What the reader hands the window. A repeat wrongly seen as new wakes the window for nothing; a
+// change wrongly seen as a repeat freezes the weight; a report that is not the newest shows a
+// weight the scale no longer holds.
+TEST(NewestReport, HandsTheWindowOnlyTheNewestChange) {
+    const Report a{3, 4, 12, 0xFF, 0x10, 0x02};
+    const Report b{3, 2, 12, 0xFF, 0x10, 0x02};  // status changed, weight alike
+    const Report c{3, 4, 12, 0xFF, 0x11, 0x02};
+    using Change = NewestReport::Change;
+    struct Step {
+        char op;  // 'o' offer, 't' take (expecting `report`, or nothing when empty), 'f' forget
         Report report;
-        bool forgotten;
-        bool repeats;
+        Change change = Change::None;
     };
-    const Case cases[] = {{taken, false, true},
-                          {{3, 2, 12, 0xFF, 0x10, 0x02}, false, false},  // status changed, weight alike
-                          {{3, 4, 12, 0xFF, 0x10}, false, false},        // shorter
-                          {{3, 4, 12, 0xFF, 0x10, 0x02, 0}, false, false},
-                          {taken, true, false}};  // the first report of a scale opened again
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"first report", {{'o', a, Change::Waiting}, {'t', a}}},
+        {"repeat of the taken", {{'o', a, Change::Waiting}, {'t', a}, {'o', a}, {'t', {}}}},
+        {"status alone changed", {{'o', a, Change::Waiting}, {'t', a}, {'o', b, Change::Waiting}, {'t', b}}},
+        {"shorter", {{'o', a, Change::Waiting}, {'t', a}, {'o', {3, 4, 12, 0xFF, 0x10}, Change::Waiting}}},
+        {"longer", {{'o', a, Change::Waiting}, {'t', a}, {'o', {3, 4, 12, 0xFF, 0x10, 0x02, 0}, Change::Waiting}}},
+        {"newest wins", {{'o', b, Change::Waiting}, {'o', c}, {'o', c}, {'t', c}, {'t', {}}}},
+        {"change undone before taken",
+         {{'o', a, Change::Waiting}, {'t', a}, {'o', b, Change::Waiting}, {'o', a, Change::Withdrawn}, {'t', {}}}},
+        {"undone, then changed again",
+         {{'o', a, Change::Waiting},
+          {'t', a},
+          {'o', b, Change::Waiting},
+          {'o', a, Change::Withdrawn},
+          {'o', c, Change::Waiting},
+          {'t', c}}},
+        {"opened again", {{'o', a, Change::Waiting}, {'t', a}, {'f', {}}, {'o', a, Change::Waiting}, {'t', a}}},
+        {"forgotten while waiting", {{'o', b, Change::Waiting}, {'f', {}}, {'t', {}}}},
+    };
     for (const Case& c : cases) {
-        RepeatedReport last;
-        last.Taken(taken);
-        if (c.forgotten) {
-            last.Forget();
+        NewestReport newest;
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& step = c.steps[i];
+            if (step.op == 'o') {
+                EXPECT_EQ(newest.Offer(step.report), step.change) << c.name << ", step " << i;
+            } else if (step.op == 'f') {
+                newest.Forget();
+            } else {
+                std::array<uint8_t, 8> dest{};
+                const std::optional<size_t> taken = newest.Take(dest);
+                const Report got =
+                    taken ? Report(dest.begin(), dest.begin() + static_cast<ptrdiff_t>(*taken)) : Report{};
+                EXPECT_EQ(got, step.report) << c.name << ", step " << i;
+                EXPECT_EQ(taken.has_value(), !step.report.empty()) << c.name << ", step " << i;
+            }
         }
-        EXPECT_EQ(last.Repeats(c.report), c.repeats) << c.report.size() << " forgotten=" << c.forgotten;
     }
 }
 
