@@ -1,5 +1,5 @@
 #pragma once
-// The read pacing's window side for the main window: a waiting thread on the scale's read and
+// The read pacing's window side for the main window: a waiting thread on the scale's news and
 // answer events posts one message to the window, and the due timer is a window timer. A posted
 // message and a timer are both dispatched by whatever loop runs (ours, a menu's, a dialog's or a
 // message box's), so the weight goes on updating under all of them.

@@ -2,11 +2,9 @@
 // Posts one message to a window when an event is set, or when a time-out passes first, from a
 // thread of its own that waits in the system. Every message loop of the window's thread
 // dispatches posted messages (ours, and those of menus, dialogs and message boxes), so the
-// window hears of it whatever is open. A thread that waits in the system, rather than a pool
-// thread, also takes the completion of I/O it started at little cost: under Wine the pool's
-// workers have to be interrupted for it.
+// window hears of it whatever is open.
 //
-// One thread serves several waits (the scale's read and its answer to a question): under Wine
+// One thread serves several waits (the scale's news and its answer to a question): under Wine
 // every thread holds about a megabyte of private memory.
 #include <windows.h>
 
