@@ -86,7 +86,8 @@ struct Reader {
            const std::string& serial,
            uint32_t scaleIntervalMs,
            std::vector<std::pair<std::string, std::string>> settings,
-           bool onChangeOnly = false)
+           bool onChangeOnly = false,
+           std::string source = {})
         : scale([&] {
               e2e::ScaleOptions options = e2e::Scale::Options(serial, "Bench Scale " + serial);
               options.intervalMs = scaleIntervalMs;
@@ -97,8 +98,8 @@ struct Reader {
         (void)scale.SetGrams(1);
         e2e::WaitOutRawInputCache();  // Pesora's first enumeration must find the scale
         settings.insert(settings.begin(), {{"SelectedScale", scale.Path()}, {"IncludeUnits", "False"}});
-        pesora =
-            std::make_unique<e2e::Pesora>(e2e::PesoraOptions{.name = name, .settings = e2e::SettingsText(settings)});
+        pesora = std::make_unique<e2e::Pesora>(
+            e2e::PesoraOptions{.name = name, .settings = e2e::SettingsText(settings), .source = std::move(source)});
         ready = scale.Plugged() && pesora->Started() && pesora->WaitWeight("1", 10s);
     }
 

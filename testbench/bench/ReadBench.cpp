@@ -9,9 +9,12 @@
 //   - for hands-free send, the delay from the scale's first stable report of a placement to the
 //     weight typed in the application with the focus, beyond the settle time (SettleMs).
 // With onChange=1 the scale sends a report only when its weight changes, so the CPU time is that
-// of a scale with nothing on it changing.
+// of a scale with nothing on it changing. With a baseline exe given, a copy of it reads a scale of
+// its own the same way over the same span, and both CPU times are printed side by side: here CPU
+// time drifts by a factor of two within an hour for any build, so only a paired figure tells two
+// builds apart.
 //   ReadBench.exe [changes=200] [cpuSeconds=20] [scaleIntervalMs=50] [sampleRate=50] [onChange=0]
-//                 [placements=20] [settleMs=0] [webPort=0]
+//                 [placements=20] [settleMs=0] [webPort=0] [baselineExe]
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,6 +27,7 @@ int main(int argc, char** argv) {
     const std::string sampleRate = argc > 4 ? argv[4] : "50";
     const bool onChange = argc > 5 && std::atoi(argv[5]) != 0;
     const std::string webPort = argc > 8 ? argv[8] : "0";
+    const std::string baselineExe = argc > 9 ? argv[9] : "";
 
     double pesoraCpu = -1.0;
     {
@@ -59,7 +63,25 @@ int main(int argc, char** argv) {
         std::printf("report change to Weight box (ms): median %.1f  p90 %.1f  worst %.1f  best %.1f\n",
                     bench::Percentile(delays, 0.5), bench::Percentile(delays, 0.9), bench::Percentile(delays, 1.0),
                     bench::Percentile(delays, 0.0));
-        pesoraCpu = reader.CpuPerMinute(cpuSeconds);
+        if (baselineExe.empty()) {
+            pesoraCpu = reader.CpuPerMinute(cpuSeconds);
+        } else {
+            bench::Reader baseline("BaselineBench", "6206", scaleInterval,
+                                   {{"SelectedUnits", "0"}, {"SampleRate", sampleRate}}, onChange, baselineExe);
+            if (!baseline.ready) {
+                std::fprintf(stderr, "ReadBench: the baseline %s does not read its scale\n", baselineExe.c_str());
+                return 1;
+            }
+            const double before = bench::CpuMs(baseline.pesora->process().Handle(), baseline.exeName);
+            const double start = bench::NowMs();
+            pesoraCpu = reader.CpuPerMinute(cpuSeconds);
+            const double after = bench::CpuMs(baseline.pesora->process().Handle(), baseline.exeName);
+            const double baselineCpu =
+                before < 0 || after < 0 ? -1.0 : (after - before) * 60000.0 / (bench::NowMs() - start);
+            std::printf(
+                "CPU per minute over the same %d s (ms): Pesora reading %.0f, baseline reading %.0f, ratio %.2f\n",
+                cpuSeconds, pesoraCpu, baselineCpu, baselineCpu > 0 ? pesoraCpu / baselineCpu : 0.0);
+        }
     }
     if (webPort != "0") {
         bench::Reader reader("WebIdleBench", "6204", scaleInterval,

@@ -169,10 +169,11 @@ bool DeleteFileAt(std::string_view path) {
     return ::DeleteFileW(Wide(path).c_str()) || !FileExists(path);
 }
 
-std::string InstallPesora(std::string_view folder, std::string_view fileName) {
+std::string InstallPesora(std::string_view folder, std::string_view fileName, std::string_view source) {
     (void)MakeFolders(folder);
     const std::string target = JoinPath(folder, fileName);
-    return ::CopyFileW(Wide(PesoraExe()).c_str(), Wide(target).c_str(), FALSE) ? target : "";
+    const std::string from = source.empty() ? PesoraExe() : Str(source);
+    return ::CopyFileW(Wide(from).c_str(), Wide(target).c_str(), FALSE) ? target : "";
 }
 
 std::string CommonAppData() {
@@ -550,7 +551,7 @@ std::string SettingsText(const std::vector<std::pair<std::string, std::string>>&
 Pesora::Pesora(PesoraOptions options) : _options(std::move(options)) {
     const std::string folder =
         _options.folder.empty() ? FreshFolder(_options.name) : (MakeFolders(_options.folder), _options.folder);
-    _exe = InstallPesora(folder, _options.name + ".exe");
+    _exe = InstallPesora(folder, _options.name + ".exe", _options.source);
     if (_exe.empty()) {
         ADD_FAILURE() << "could not install Pesora into " << folder;
         return;

@@ -54,7 +54,10 @@ bool RemoveTree(std::string_view path);   // true when gone
 bool WriteFileBytes(std::string_view path, std::string_view bytes);
 bool DeleteFileAt(std::string_view path);  // true when absent afterwards
 // Copies Pesora.exe into `folder` (created as needed) as `fileName`; returns the new path.
-[[nodiscard]] std::string InstallPesora(std::string_view folder, std::string_view fileName);
+// Copies `source` (default: the build's Pesora.exe) to `folder` as `fileName`.
+[[nodiscard]] std::string InstallPesora(std::string_view folder,
+                                        std::string_view fileName,
+                                        std::string_view source = {});
 [[nodiscard]] std::string CommonAppData();
 [[nodiscard]] std::string SettingsFileFor(std::string_view exeName);  // the file a copy named so uses
 
@@ -247,6 +250,7 @@ struct PesoraOptions {
     bool keepSettingsFile = false;  // true: do not delete or rewrite an existing file
     std::string switches;           // command-line arguments, e.g. "-H"
     std::string folder;             // install folder (default C:\e2e\<name>)
+    std::string source;             // the exe installed (default the build's Pesora.exe)
 };
 
 // SettingsText({{"SampleRate", "50"}}) gives "[Settings]\r\nSampleRate=50\r\n".
