@@ -60,15 +60,10 @@ bool HidPortWin::OpenRead(std::string_view devicePath) {
         return false;
     }
     // The caller closed the old handle; make sure nothing of it is still running.
-    DropAsk();
-    StopReader();
+    CloseRead();
     // Without it the scale is never asked and is read as one that reports by itself.
     base::unique_hfile askHandle = OpenDevice(devicePath, &_state.securityAttributes, FILE_FLAG_OVERLAPPED);
     const std::scoped_lock lock(_readLock);
-    _newest.Forget();
-    _readFailed = false;
-    (void)::ResetEvent(_state.newsEvent.get());
-    _lastHeardMs.store(0, std::memory_order_relaxed);
     _state.readHandle = std::move(handle);
     _state.askHandle = std::move(askHandle);
     return true;
@@ -82,7 +77,7 @@ bool HidPortWin::StartRead(size_t length) {
     if (_reader) {
         return !_readFailed;
     }
-    if (!_state.readHandle || !_state.newsEvent) {
+    if (!_state.readHandle) {
         return false;
     }
     _readerStop = false;
@@ -210,11 +205,9 @@ void HidPortWin::StopReader() {
 
 void HidPortWin::CloseRead() {
     DropAsk();
-    StopReader();
+    (void)CancelRead();  // a caller that keeps a late report cancels first and takes it
     const std::scoped_lock lock(_readLock);
     _newest.Forget();
-    _readFailed = false;
-    (void)::ResetEvent(_state.newsEvent.get());
     _lastHeardMs.store(0, std::memory_order_relaxed);
     _state.readHandle.reset();
     _state.askHandle.reset();

@@ -29,8 +29,8 @@ class NewestReport {
             _waiting = false;
             return withdrawn ? Change::Withdrawn : Change::None;
         }
-        _waitingLength = std::min(report.size(), _pending.size());
-        std::copy_n(report.begin(), _waitingLength, _pending.begin());
+        _pendingLength = std::min(report.size(), _pending.size());
+        std::copy_n(report.begin(), _pendingLength, _pending.begin());
         const bool waitedBefore = _waiting;
         _waiting = true;
         return waitedBefore ? Change::None : Change::Waiting;
@@ -44,9 +44,9 @@ class NewestReport {
         }
         _waiting = false;
         _taken = _pending;
-        _takenLength = _waitingLength;
+        _takenLength = _pendingLength;
         _takenKnown = true;
-        const size_t count = std::min(_waitingLength, dest.size());
+        const size_t count = std::min(_pendingLength, dest.size());
         std::copy_n(_pending.begin(), count, dest.begin());
         return count;
     }
@@ -61,7 +61,7 @@ class NewestReport {
 
   private:
     std::array<uint8_t, kStagingBufferSize> _pending{};
-    size_t _waitingLength = 0;
+    size_t _pendingLength = 0;
     bool _waiting = false;
     std::array<uint8_t, kStagingBufferSize> _taken{};
     size_t _takenLength = 0;

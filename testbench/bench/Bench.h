@@ -41,20 +41,35 @@ inline double CpuMs(HANDLE process, const std::string& exeName) {
                : -1.0;
 }
 
-// A process's CPU time per minute over `seconds`, while `meanwhile` runs every 100 ms.
-inline double CpuPerMinute(
-    HANDLE process,
-    const std::string& exeName,
+// Each process's CPU time per minute (-1 when unknown) over the same `seconds`, while
+// `meanwhile` runs every 100 ms. A process is its handle and its exe name.
+inline std::vector<double> CpuPerMinute(
+    const std::vector<std::pair<HANDLE, std::string>>& processes,
     int seconds,
     const std::function<void()>& meanwhile = [] {}) {
-    const double before = CpuMs(process, exeName);
+    std::vector<double> before;
+    for (const auto& [process, exeName] : processes) {
+        before.push_back(CpuMs(process, exeName));
+    }
     const double start = NowMs();
     while (NowMs() - start < seconds * 1000.0) {
         meanwhile();
         ::Sleep(100);
     }
-    const double after = CpuMs(process, exeName);
-    return before < 0 || after < 0 ? -1.0 : (after - before) * 60000.0 / (NowMs() - start);
+    std::vector<double> perMinute;
+    for (size_t i = 0; i < processes.size(); ++i) {
+        const double after = CpuMs(processes[i].first, processes[i].second);
+        perMinute.push_back(before[i] < 0 || after < 0 ? -1.0 : (after - before[i]) * 60000.0 / (NowMs() - start));
+    }
+    return perMinute;
+}
+
+inline double CpuPerMinute(
+    HANDLE process,
+    const std::string& exeName,
+    int seconds,
+    const std::function<void()>& meanwhile = [] {}) {
+    return CpuPerMinute({{process, exeName}}, seconds, meanwhile).front();
 }
 
 // Steps the weight through 100, 101, ... grams with `setGrams`, `changes` times, each `gapMs`

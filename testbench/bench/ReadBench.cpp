@@ -72,12 +72,12 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "ReadBench: the baseline %s does not read its scale\n", baselineExe.c_str());
                 return 1;
             }
-            const double before = bench::CpuMs(baseline.pesora->process().Handle(), baseline.exeName);
-            const double start = bench::NowMs();
-            pesoraCpu = reader.CpuPerMinute(cpuSeconds);
-            const double after = bench::CpuMs(baseline.pesora->process().Handle(), baseline.exeName);
-            const double baselineCpu =
-                before < 0 || after < 0 ? -1.0 : (after - before) * 60000.0 / (bench::NowMs() - start);
+            const std::vector<double> cpu =
+                bench::CpuPerMinute({{reader.pesora->process().Handle(), reader.exeName},
+                                     {baseline.pesora->process().Handle(), baseline.exeName}},
+                                    cpuSeconds);
+            pesoraCpu = cpu[0];
+            const double baselineCpu = cpu[1];
             std::printf(
                 "CPU per minute over the same %d s (ms): Pesora reading %.0f, baseline reading %.0f, ratio %.2f\n",
                 cpuSeconds, pesoraCpu, baselineCpu, baselineCpu > 0 ? pesoraCpu / baselineCpu : 0.0);

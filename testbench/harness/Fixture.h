@@ -53,8 +53,8 @@ bool RemoveTree(std::string_view path);   // true when gone
 [[nodiscard]] std::optional<std::string> ReadFileBytes(std::string_view path);
 bool WriteFileBytes(std::string_view path, std::string_view bytes);
 bool DeleteFileAt(std::string_view path);  // true when absent afterwards
-// Copies Pesora.exe into `folder` (created as needed) as `fileName`; returns the new path.
-// Copies `source` (default: the build's Pesora.exe) to `folder` as `fileName`.
+// Copies `source` (default: the build's Pesora.exe) into `folder` (created as needed) as
+// `fileName`; returns the new path.
 [[nodiscard]] std::string InstallPesora(std::string_view folder,
                                         std::string_view fileName,
                                         std::string_view source = {});
